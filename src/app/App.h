@@ -1,0 +1,26 @@
+#pragma once
+// The application shell: process-wide handles, start-up, the main window and shutdown.
+
+#include <windows.h>
+
+#include <cstdint>
+
+extern HINSTANCE appInstance;
+extern HANDLE instanceMutex;
+extern ULONG_PTR gdiplusToken;
+extern HFONT labelFont;
+extern HWND mainWindow;
+extern HANDLE labelThread;
+
+// The texts of the start-up failure messages and their caption.
+extern const char kErrorCaption[];
+extern const char kKeySettingsFailedText[];
+extern const char kThreadStartFailedText[];
+extern const char kHookFailedText[];
+
+int RunPivotel(HINSTANCE instance);
+void InitGraphics();
+void ReleaseGraphics();
+int32_t CreateMainWindow(HINSTANCE instance);
+void RunMessageLoop();
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,94 @@
+// Start-up and shutdown of the whole program, on the main thread.
+
+#include <clocale>
+
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include "app/App.h"
+#include "input/MouseHook.h"
+
+HINSTANCE appInstance;
+HANDLE instanceMutex;
+ULONG_PTR gdiplusToken;
+HFONT labelFont;
+HANDLE labelThread;
+
+const char kErrorCaption[] = "ERROR";
+const char kKeySettingsFailedText[] = "キー設定の読み込みに失敗しました。";
+const char kThreadStartFailedText[] = "スレッドの開始に失敗しました。";
+const char kHookFailedText[] = "フックのセットに失敗しました。";
+
+namespace {
+const char kInstanceMutexName[] = "Pivotel";
+
+void ShowStartupError(const char* text) { MessageBoxA(nullptr, text, kErrorCaption, MB_OK); }
+}  // namespace
+
+// GDI+, the Japanese C locale (the label's text conversions read code page 932 through it) and
+// the label font. A failure here is not reported: drawing falls back where it can.
+void InitGraphics() {
+    Gdiplus::GdiplusStartupInput input;  // version 1, no debug callback, background thread on
+    Gdiplus::GdiplusStartup(&gdiplusToken, &input, nullptr);
+    setlocale(LC_ALL, "japanese");
+    HFONT font = CreateFontA(16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_TT_ONLY_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, VARIABLE_PITCH, nullptr);
+    if (font != nullptr) {
+        if (labelFont != nullptr) {
+            DeleteObject(labelFont);
+        }
+        labelFont = font;
+    }
+}
+
+void ReleaseGraphics() {
+    if (labelFont != nullptr) {
+        DeleteObject(labelFont);
+        labelFont = nullptr;
+    }
+    if (gdiplusToken != 0) {
+        Gdiplus::GdiplusShutdown(gdiplusToken);
+        gdiplusToken = 0;
+    }
+}
+
+// The main thread's message loop; the low-level hook is served from inside it. It ends on
+// WM_QUIT, and also when GetMessageA fails, since a thread whose queue is broken can do nothing.
+void RunMessageLoop() {
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+// The whole life of the program. A second instance ends at once; failures after the main window
+// exists are shown and the program runs on with whatever did start. Returns the exit code, 0.
+int RunPivotel(HINSTANCE instance) {
+    appInstance = instance;
+    instanceMutex = CreateMutexA(nullptr, TRUE, kInstanceMutexName);
+    const bool otherInstance = GetLastError() == ERROR_ALREADY_EXISTS;
+
+    if (!otherInstance) {
+        InitGraphics();
+        if (CreateMainWindow(appInstance) == 0) {
+            SetWindowPos(mainWindow, HWND_BOTTOM, 0, 0, 0, 0,
+                         SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_HIDEWINDOW);
+            if (InstallMouseHook() != 0) {
+                ShowStartupError(kHookFailedText);
+            }
+            RunMessageLoop();
+
+            RemoveMouseHook();
+        }
+        ReleaseGraphics();
+    }
+
+    if (instanceMutex != nullptr) {
+        ReleaseMutex(instanceMutex);
+        CloseHandle(instanceMutex);
+        instanceMutex = nullptr;
+    }
+    return 0;
+}

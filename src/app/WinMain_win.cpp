@@ -1,0 +1,5 @@
+// Entry point of pivotel.exe. The program takes no command-line arguments.
+
+#include "app/App.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return RunPivotel(instance); }

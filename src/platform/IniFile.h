@@ -1,0 +1,17 @@
+#pragma once
+// A portable INI reader and writer that answers like the Windows profile functions
+// GetPrivateProfileStringA and WritePrivateProfileStringA do for single keys (names compared
+// without regard to case, blanks around names and values dropped, a matching pair of quotes
+// around a value removed, the first of duplicate sections and keys used). Files are 8-bit text
+// and are never converted. Used by the native build in place of the system's profile functions.
+
+#include <cstdint>
+
+// Copies the value of section/key (or defaultValue when the file, the section or the key is
+// missing) into buffer, cut to size - 1 bytes and zero-terminated. Returns the bytes copied.
+uint32_t IniReadString(const char* section, const char* key, const char* defaultValue, char* buffer,
+                       uint32_t size, const char* path);
+
+// Sets section/key to value, creating the file, the section or the key as needed. Returns
+// nonzero on success and 0 when the file cannot be written.
+int IniWriteString(const char* section, const char* key, const char* value, const char* path);

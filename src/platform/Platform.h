@@ -1,0 +1,29 @@
+#pragma once
+// The few things the portable core needs from the operating system. Platform_win.cpp implements
+// them with Win32; Platform_posix.cpp with the C++ library and our own INI reader and writer, so
+// the core builds and is tested natively.
+
+#include <cstddef>
+#include <cstdint>
+
+// Milliseconds of elapsed real time since the process started (wraps after 49 days).
+uint32_t PlatformClockMs();
+
+// Full path of the running executable, zero-terminated, like GetModuleFileNameA: the number of
+// bytes stored without the terminator, 0 on failure. A path that does not fit is cut.
+uint32_t PlatformModuleFileName(char* buffer, uint32_t size);
+
+// Profile (INI) access with the semantics of GetPrivateProfileStringA / WritePrivateProfileStringA
+// for single keys: the number of bytes copied (without the terminator), and nonzero on success.
+uint32_t PlatformReadProfileString(const char* section, const char* key, const char* defaultValue,
+                                   char* buffer, uint32_t size, const char* path);
+int PlatformWriteProfileString(const char* section, const char* key, const char* value, const char* path);
+
+// Path helpers in the manner of PathIsRelativeA, SetCurrentDirectoryA and PathSearchAndQualifyA.
+bool PlatformIsRelativePath(const char* path);
+bool PlatformSetCurrentDirectory(const char* directory);
+bool PlatformQualifyPath(const char* path, char* buffer, uint32_t size);
+
+// True when c starts a two-byte character in the program's 8-bit code page (932), so the byte
+// after it must not be taken for a path separator.
+bool PlatformIsLeadByte(unsigned char c);

@@ -1,0 +1,82 @@
+// The platform layer of the native build: the C++ library and our own INI reader and writer.
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "platform/IniFile.h"
+#include "platform/Platform.h"
+
+namespace {
+const auto processStart = std::chrono::steady_clock::now();
+}
+
+uint32_t PlatformClockMs() {
+    auto elapsed = std::chrono::steady_clock::now() - processStart;
+    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+}
+
+uint32_t PlatformModuleFileName(char* buffer, uint32_t size) {
+    if (buffer == nullptr || size == 0) {
+        return 0;
+    }
+    ssize_t length = readlink("/proc/self/exe", buffer, size - 1);
+    if (length <= 0) {
+        buffer[0] = 0;
+        return 0;
+    }
+    buffer[length] = 0;
+    return static_cast<uint32_t>(length);
+}
+
+uint32_t PlatformReadProfileString(const char* section, const char* key, const char* defaultValue,
+                                   char* buffer, uint32_t size, const char* path) {
+    return IniReadString(section, key, defaultValue, buffer, size, path);
+}
+
+int PlatformWriteProfileString(const char* section, const char* key, const char* value, const char* path) {
+    return IniWriteString(section, key, value, path);
+}
+
+// Windows-style paths are what the settings file holds, so a drive or a leading separator of
+// either kind makes a path absolute here as well.
+bool PlatformIsRelativePath(const char* path) {
+    if (path == nullptr) {
+        return false;
+    }
+    if (path[0] == '/' || path[0] == '\\') {
+        return false;
+    }
+    return !(path[0] != 0 && path[1] == ':');
+}
+
+bool PlatformSetCurrentDirectory(const char* directory) { return chdir(directory) == 0; }
+
+bool PlatformQualifyPath(const char* path, char* buffer, uint32_t size) {
+    if (!PlatformIsRelativePath(path)) {
+        if (strlen(path) >= size) {
+            return false;
+        }
+        strcpy(buffer, path);
+        return true;
+    }
+    char cwd[4096];
+    if (getcwd(cwd, sizeof cwd) == nullptr) {
+        return false;
+    }
+    size_t cwdLength = strlen(cwd);
+    const bool needSeparator = cwdLength == 0 || cwd[cwdLength - 1] != '/';
+    if (cwdLength + (needSeparator ? 1 : 0) + strlen(path) >= size) {
+        return false;
+    }
+    strcpy(buffer, cwd);
+    if (needSeparator) {
+        strcat(buffer, "/");
+    }
+    strcat(buffer, path);
+    return true;
+}
+
+// Code page 932: 0x81-0x9F and 0xE0-0xFC lead a two-byte character.
+bool PlatformIsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }

@@ -1,0 +1,15 @@
+#pragma once
+// Access to "setting.ini" beside the executable: its path, one unsigned number per key, and the
+// anchoring of relative paths at the executable's directory.
+
+#include <cstdint>
+
+constexpr int kMaxPath = 260;         // bytes of a path buffer, terminator included
+constexpr int kSettingTextSize = 128;  // bytes of the text buffer of one number
+
+int32_t GetSettingsPath(char* path);
+int32_t GetExecutableDirectory(char* directory);
+int32_t ReadSettingUInt(const char* section, const char* key, uint32_t* value, const char* path);
+int32_t WriteSettingUInt(const char* section, const char* key, const char* path, uint32_t value);
+int32_t ParseSettingUInt(const char* text, uint32_t* value);
+int32_t ResolvePath(char* resolved, const char* path);
