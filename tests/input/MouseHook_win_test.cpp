@@ -1,0 +1,134 @@
+// The real low-level hook under Wine: input sent with SendInput goes through MouseHookProc, bound
+// events are consumed before any window sees them, and everything else reaches the window.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "input/MouseEvents.h"
+#include "input/MouseHook.h"
+
+namespace {
+
+std::vector<UINT> windowMessages;
+std::vector<MouseHookRecord> handled;
+
+LRESULT CALLBACK RecordingWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message >= WM_LBUTTONDOWN && message <= WM_XBUTTONDBLCLK && message != WM_MOUSEWHEEL) {
+        windowMessages.push_back(message);
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int32_t ConsumeX1(const MouseHookRecord& event) {
+    handled.push_back(event);
+    return 0;
+}
+
+void Pump(DWORD milliseconds) {
+    DWORD start = GetTickCount();
+    do {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        Sleep(5);
+    } while (GetTickCount() - start < milliseconds);
+}
+
+void SendButton(DWORD flags, DWORD data, ULONG_PTR extra = 0) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    input.mi.mouseData = data;
+    input.mi.dwExtraInfo = extra;
+    SendInput(1, &input, sizeof input);
+}
+
+class MouseHookTest : public ::testing::Test {
+protected:
+    HWND window = nullptr;
+
+    void SetUp() override {
+        ClearEventTable();
+        windowMessages.clear();
+        handled.clear();
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = RecordingWndProc;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "MouseHookTestWindow";
+        RegisterClassA(&windowClass);
+        window = CreateWindowExA(WS_EX_TOPMOST, "MouseHookTestWindow", "hook test", WS_POPUP | WS_VISIBLE, 100,
+                                 100, 300, 300, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(window, nullptr);
+        SetForegroundWindow(window);
+        SetCursorPos(250, 250);
+        Pump(200);
+        windowMessages.clear();
+    }
+    void TearDown() override {
+        RemoveMouseHook();
+        DestroyWindow(window);
+        ClearEventTable();
+    }
+};
+
+TEST_F(MouseHookTest, BoundPressesAreConsumedAndOthersReachTheWindow) {
+    RegisterEventHandler(X1Down, ConsumeX1, 0);
+    RegisterEventHandler(X1Double, ConsumeX1, 0);
+    RegisterEventHandler(X1Up, ConsumeX1, 0);
+    ASSERT_EQ(InstallMouseHook(), 0);
+    Pump(50);
+
+    SendButton(MOUSEEVENTF_XDOWN, XBUTTON1);
+    SendButton(MOUSEEVENTF_XUP, XBUTTON1);
+    SendButton(MOUSEEVENTF_MIDDLEDOWN, 0);
+    SendButton(MOUSEEVENTF_MIDDLEUP, 0);
+    Pump(300);
+
+    ASSERT_EQ(handled.size(), 2u);
+    EXPECT_EQ(handled[0].pt.x, 250);
+    EXPECT_EQ(handled[0].pt.y, 250);
+    EXPECT_EQ(handled[0].mouseData >> 16, static_cast<DWORD>(XBUTTON1));
+    for (UINT message : windowMessages) {
+        EXPECT_NE(message, static_cast<UINT>(WM_XBUTTONDOWN));
+        EXPECT_NE(message, static_cast<UINT>(WM_XBUTTONUP));
+    }
+    EXPECT_EQ(windowMessages, (std::vector<UINT>{WM_MBUTTONDOWN, WM_MBUTTONUP}));
+    EXPECT_EQ(heldButtons, 0);
+}
+
+TEST_F(MouseHookTest, MarkedInputPassesThroughUntouched) {
+    RegisterEventHandler(X1Down, ConsumeX1, 0);
+    RegisterEventHandler(X1Double, ConsumeX1, 0);
+    RegisterEventHandler(X1Up, ConsumeX1, 0);
+    ASSERT_EQ(InstallMouseHook(), 0);
+    Pump(50);
+
+    SendButton(MOUSEEVENTF_XDOWN, XBUTTON1, PassThroughMarker);
+    Pump(200);
+    EXPECT_EQ(heldButtons, kHeldX1);  // the hook saw it
+    SendButton(MOUSEEVENTF_XUP, XBUTTON1, PassThroughMarker);
+    Pump(300);
+
+    EXPECT_TRUE(handled.empty());
+    EXPECT_EQ(windowMessages, (std::vector<UINT>{WM_XBUTTONDOWN, WM_XBUTTONUP}));
+    EXPECT_EQ(heldButtons, 0);
+}
+
+TEST_F(MouseHookTest, RemovedHookSeesNothing) {
+    RegisterEventHandler(X1Down, ConsumeX1, 0);
+    RegisterEventHandler(X1Double, ConsumeX1, 0);
+    ASSERT_EQ(InstallMouseHook(), 0);
+    RemoveMouseHook();
+    SendButton(MOUSEEVENTF_XDOWN, XBUTTON1);
+    SendButton(MOUSEEVENTF_XUP, XBUTTON1);
+    Pump(300);
+    EXPECT_TRUE(handled.empty());
+    EXPECT_EQ(windowMessages, (std::vector<UINT>{WM_XBUTTONDOWN, WM_XBUTTONUP}));
+}
+
+}  // namespace
