@@ -27,3 +27,23 @@ bool PlatformQualifyPath(const char* path, char* buffer, uint32_t size);
 // True when c starts a two-byte character in the program's 8-bit code page (932), so the byte
 // after it must not be taken for a path separator.
 bool PlatformIsLeadByte(unsigned char c);
+
+// An item's icon: an opaque handle owned by whoever loaded it.
+using IconHandle = void*;
+
+// Loads the icon for an item from a resolved path in two stages: the first icon stored in the
+// file, else the icon the desktop shell shows for the path. Null when neither gives one.
+IconHandle PlatformLoadItemIcon(const char* resolvedPath);
+void PlatformDestroyIcon(IconHandle icon);
+
+// A recursive lock (a thread that holds it may take it again), like a critical section.
+struct PlatformLock;
+PlatformLock* PlatformCreateLock();
+void PlatformDestroyLock(PlatformLock* lock);
+void PlatformAcquireLock(PlatformLock* lock);
+void PlatformReleaseLock(PlatformLock* lock);
+
+// Opens a file, program, document or folder through the desktop shell with the verb "open", no
+// error dialogs and a console of its own for a console program. parameters and directory may be
+// null. True when the shell accepted the request.
+bool PlatformShellOpen(const char* file, const char* parameters, const char* directory, int32_t show);

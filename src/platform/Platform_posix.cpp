@@ -1,9 +1,12 @@
 // The platform layer of the native build: the C++ library and our own INI reader and writer.
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstring>
+#include <mutex>
+#include <new>
 
 #include "platform/IniFile.h"
 #include "platform/Platform.h"
@@ -80,3 +83,27 @@ bool PlatformQualifyPath(const char* path, char* buffer, uint32_t size) {
 
 // Code page 932: 0x81-0x9F and 0xE0-0xFC lead a two-byte character.
 bool PlatformIsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// The host has no icons: an existing file or folder gives a token that stands for its icon,
+// anything else none, which is the outcome the two stages of the Windows loader have.
+IconHandle PlatformLoadItemIcon(const char* resolvedPath) {
+    struct stat info;
+    if (resolvedPath == nullptr || stat(resolvedPath, &info) != 0) {
+        return nullptr;
+    }
+    return new (std::nothrow) char(1);
+}
+
+void PlatformDestroyIcon(IconHandle icon) { delete static_cast<char*>(icon); }
+
+struct PlatformLock {
+    std::recursive_mutex mutex;
+};
+
+PlatformLock* PlatformCreateLock() { return new PlatformLock; }
+void PlatformDestroyLock(PlatformLock* lock) { delete lock; }
+void PlatformAcquireLock(PlatformLock* lock) { lock->mutex.lock(); }
+void PlatformReleaseLock(PlatformLock* lock) { lock->mutex.unlock(); }
+
+// The host build has no desktop shell to hand programs and documents to.
+bool PlatformShellOpen(const char*, const char*, const char*, int32_t) { return false; }

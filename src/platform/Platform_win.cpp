@@ -1,6 +1,8 @@
 // The platform layer on Windows: thin calls into KERNEL32 and SHLWAPI.
 
 #include <windows.h>
+#include <commdlg.h>
+#include <shellapi.h>
 #include <shlwapi.h>
 
 #include <ctime>
@@ -30,3 +32,53 @@ bool PlatformQualifyPath(const char* path, char* buffer, uint32_t size) {
 }
 
 bool PlatformIsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
+
+// First the icon stored in the file itself; else the icon the shell shows for the path (a
+// folder, a document), asked as a file or as a folder depending on whether the path names a
+// file. ExtractIconA answers 1 for a file that holds no icons: that is no icon, so the shell's
+// icon for the file is taken instead.
+IconHandle PlatformLoadItemIcon(const char* resolvedPath) {
+    HICON icon = ExtractIconA(GetModuleHandleA(nullptr), resolvedPath, 0);
+    if (icon != nullptr && icon != reinterpret_cast<HICON>(1)) {
+        return icon;
+    }
+    char title[MAX_PATH];
+    const bool isFile = GetFileTitleA(resolvedPath, title, sizeof title) >= 0;
+    SHFILEINFOA info = {};
+    SHGetFileInfoA(resolvedPath, isFile ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info,
+                   SHGFI_ICON);
+    return info.hIcon;
+}
+
+void PlatformDestroyIcon(IconHandle icon) { DestroyIcon(static_cast<HICON>(icon)); }
+
+struct PlatformLock {
+    CRITICAL_SECTION section;
+};
+
+PlatformLock* PlatformCreateLock() {
+    PlatformLock* lock = new PlatformLock;
+    InitializeCriticalSection(&lock->section);
+    return lock;
+}
+
+void PlatformDestroyLock(PlatformLock* lock) {
+    DeleteCriticalSection(&lock->section);
+    delete lock;
+}
+
+void PlatformAcquireLock(PlatformLock* lock) { EnterCriticalSection(&lock->section); }
+void PlatformReleaseLock(PlatformLock* lock) { LeaveCriticalSection(&lock->section); }
+
+bool PlatformShellOpen(const char* file, const char* parameters, const char* directory, int32_t show) {
+    SHELLEXECUTEINFOA request = {};
+    request.cbSize = sizeof request;
+    request.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NO_CONSOLE;
+    request.hwnd = GetDesktopWindow();
+    request.lpVerb = "open";
+    request.lpFile = file;
+    request.lpParameters = parameters;
+    request.lpDirectory = directory;
+    request.nShow = show;
+    return ShellExecuteExA(&request) == TRUE;
+}

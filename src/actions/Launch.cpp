@@ -1,0 +1,28 @@
+#include "actions/Launch.h"
+
+#include "settings/SettingsFile.h"
+
+// Opens the item's path through the shell with its arguments, working directory and show
+// command. Relative paths and directories are taken from the executable's directory. The
+// target window plays no part. -1 for an item that is not a complete launch item, a path that
+// cannot be qualified, or a request the shell refuses.
+int32_t LaunchProgram(MenuItem* item, WindowHandle, int32_t) {
+    if (item == nullptr || item->kind != KindLaunch || item->shortcut == nullptr) {
+        return -1;
+    }
+    const ShortcutInfo& shortcut = *item->shortcut;
+    if (shortcut.path[0] == 0) {
+        return -1;
+    }
+    char file[kMaxPath] = {};
+    if (ResolvePath(file, shortcut.path) != 0) {
+        return -1;
+    }
+    char directory[kMaxPath] = {};
+    if (shortcut.dir[0] != 0 && ResolvePath(directory, shortcut.dir) != 0) {
+        return -1;
+    }
+    const char* parameters = shortcut.args[0] != 0 ? shortcut.args : nullptr;
+    return PlatformShellOpen(file, parameters, shortcut.dir[0] != 0 ? directory : nullptr, shortcut.show) ? 0
+                                                                                                            : -1;
+}

@@ -1,0 +1,138 @@
+#include "settings/Pages.h"
+
+PageTable pageTable;
+PaletteGrid paletteGrid = {{}, {-1, -1}};
+
+namespace {
+
+bool IsPageSlot(int32_t page, int32_t slot) {
+    return page >= 0 && page < kPageCount && slot >= 0 && slot < kSlotsPerPage;
+}
+
+bool IsCell(int32_t row, int32_t column) {
+    return row >= 0 && row < kPaletteRows && column >= 0 && column < kPaletteColumns;
+}
+
+// Stores an id in a slot, keeping the page's count of occupied slots right.
+void StoreSlot(Page& page, int32_t slot, uint32_t id, MenuItem* item) {
+    if (page.ids[slot] == 0 && id != 0) {
+        ++page.count;
+    } else if (page.ids[slot] != 0 && id == 0) {
+        --page.count;
+    }
+    page.ids[slot] = id;
+    page.items[slot] = item;
+}
+
+// The item of a slot or cell, looked up by id on first use and cached. An id that names no
+// item resolves to null and is looked up again next time.
+MenuItem* Resolve(uint32_t id, MenuItem*& cached) {
+    if (cached == nullptr && id != 0) {
+        cached = FindItem(id);
+    }
+    return cached;
+}
+
+}  // namespace
+
+int32_t ClearPages() {
+    TablesLock lock;
+    pageTable = PageTable{};
+    return 0;
+}
+
+int32_t ClearPalette() {
+    TablesLock lock;
+    paletteGrid = PaletteGrid{{}, {-1, -1}};
+    return 0;
+}
+
+int32_t SetPageSlot(int32_t page, int32_t slot, MenuItem* item) {
+    if (!IsPageSlot(page, slot)) {
+        return -1;
+    }
+    TablesLock lock;
+    StoreSlot(pageTable.pages[page], slot, item != nullptr ? item->id : 0, item);
+    return 0;
+}
+
+// What loading does: an id with no cached item yet.
+int32_t StorePageSlotId(int32_t page, int32_t slot, uint32_t id) {
+    if (!IsPageSlot(page, slot)) {
+        return -1;
+    }
+    TablesLock lock;
+    StoreSlot(pageTable.pages[page], slot, id, nullptr);
+    return 0;
+}
+
+MenuItem* GetPageItem(int32_t page, int32_t slot) {
+    if (!IsPageSlot(page, slot)) {
+        return nullptr;
+    }
+    TablesLock lock;
+    Page& p = pageTable.pages[page];
+    return Resolve(p.ids[slot], p.items[slot]);
+}
+
+MenuItem* GetCurrentPageItem(int32_t slot) {
+    TablesLock lock;
+    return GetPageItem(pageTable.currentPage, slot);
+}
+
+int32_t SetPaletteCell(int32_t row, int32_t column, MenuItem* item) {
+    if (!IsCell(row, column)) {
+        return -1;
+    }
+    TablesLock lock;
+    PaletteCell& cell = paletteGrid.cells[row * kPaletteColumns + column];
+    cell.id = item != nullptr ? item->id : 0;
+    cell.item = item;
+    return 0;
+}
+
+int32_t StorePaletteCellId(int32_t cell, uint32_t id) {
+    if (cell < 0 || cell >= kPaletteCells) {
+        return -1;
+    }
+    TablesLock lock;
+    paletteGrid.cells[cell] = PaletteCell{id, nullptr};
+    return 0;
+}
+
+MenuItem* GetPaletteItem(int32_t row, int32_t column) {
+    if (!IsCell(row, column)) {
+        return nullptr;
+    }
+    TablesLock lock;
+    PaletteCell& cell = paletteGrid.cells[row * kPaletteColumns + column];
+    return Resolve(cell.id, cell.item);
+}
+
+// Puts a new item into the palette: into the right-clicked cell when there is one (and fails,
+// keeping that cell, when it is occupied), else into the first empty cell, row by row.
+int32_t PlaceInPalette(MenuItem* item) {
+    if (item == nullptr) {
+        return -1;
+    }
+    TablesLock lock;
+    CellPosition& context = paletteGrid.contextCell;
+    if (context.row >= 0 && context.column >= 0) {
+        if (IsCell(context.row, context.column)) {
+            PaletteCell& cell = paletteGrid.cells[context.row * kPaletteColumns + context.column];
+            if (cell.id != 0) {
+                return -1;
+            }
+            cell = PaletteCell{item->id, item};
+        }
+        context = CellPosition{-1, -1};
+        return 0;
+    }
+    for (PaletteCell& cell : paletteGrid.cells) {
+        if (cell.id == 0) {
+            cell = PaletteCell{item->id, item};
+            return 0;
+        }
+    }
+    return -1;
+}
