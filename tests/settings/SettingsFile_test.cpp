@@ -1,0 +1,339 @@
+// Access to "setting.ini": numbers read strictly from a real file, numbers written and read back,
+// files that are garbage, empty or a megabyte long, the settings path beside the executable, and
+// the anchoring of relative paths. The same source runs natively (our INI reader and writer) and
+// under Wine (the system's profile functions and path calls).
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <limits.h>
+#include <unistd.h>
+#endif
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "settings/SettingsFile.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+#ifdef _WIN32
+const char kSeparator = '\\';
+#else
+const char kSeparator = '/';
+#endif
+
+// The running executable's own path, asked of the system directly.
+std::string ModulePath() {
+    char path[1024] = {};
+#ifdef _WIN32
+    GetModuleFileNameA(nullptr, path, sizeof path);
+#else
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    path[length > 0 ? length : 0] = 0;
+#endif
+    return path;
+}
+
+std::string ModuleDirectory() {
+    std::string path = ModulePath();
+    return path.substr(0, path.find_last_of(kSeparator) + 1);
+}
+
+std::string CurrentDirectory() {
+    char path[1024] = {};
+#ifdef _WIN32
+    GetCurrentDirectoryA(sizeof path, path);
+#else
+    if (getcwd(path, sizeof path) == nullptr) {
+        return "";
+    }
+#endif
+    return path;
+}
+
+void EnterDirectory(const std::string& path) {
+#ifdef _WIN32
+    SetCurrentDirectoryA(path.c_str());
+#else
+    if (chdir(path.c_str()) != 0) {
+        ADD_FAILURE() << "cannot enter " << path;
+    }
+#endif
+}
+
+// A fresh directory under the temporary folder, removed with its content at the end.
+struct TempDir {
+    std::string path;
+    TempDir() {
+        static unsigned counter = 0;
+        fs::path base =
+            fs::temp_directory_path() /
+            ("pivotel-settings-" + std::to_string(std::random_device{}()) + "-" + std::to_string(++counter));
+        fs::create_directories(base);
+        path = base.string();
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string File(const std::string& name) const { return path + kSeparator + name; }
+};
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    FILE* f = fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr) << path;
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+}
+
+std::string ReadBytes(const std::string& path) {
+    std::string bytes;
+    if (FILE* f = fopen(path.c_str(), "rb")) {
+        char chunk[4096];
+        size_t got;
+        while ((got = fread(chunk, 1, sizeof chunk, f)) > 0) {
+            bytes.append(chunk, got);
+        }
+        fclose(f);
+    }
+    return bytes;
+}
+
+constexpr uint32_t kUntouched = 0xA5A5A5A5u;
+
+TEST(ReadSettingUInt, ConvertsWholeNumbersInEveryBase) {
+    TempDir dir;
+    std::string path = dir.File("setting.ini");
+    WriteBytes(path,
+               "[N]\r\nHEX=0x1F\r\nHEXUP=0X1f\r\nOCT=017\r\nNEG=-1\r\nMAX=4294967295\r\nPLUS=+7\r\nZERO=0\r\n"
+               "SPACED=   42   \r\nTAB=\t42\t\r\nQUOTED=\" 42\"\r\nNEGMAX=-4294967295\r\nLONG=" +
+                   std::string(126, '0') + "12\r\n");
+    const struct {
+        const char* key;
+        uint32_t value;
+    } cases[] = {{"HEX", 31},   {"HEXUP", 31}, {"OCT", 15},    {"NEG", 4294967295u}, {"MAX", 4294967295u},
+                 {"PLUS", 7},   {"ZERO", 0},   {"SPACED", 42}, {"TAB", 42},          {"QUOTED", 42},
+                 {"NEGMAX", 1}, {"LONG", 1}};  // LONG: only 127 characters arrive, "000...01"
+    for (const auto& c : cases) {
+        uint32_t value = kUntouched;
+        EXPECT_EQ(ReadSettingUInt("N", c.key, &value, path.c_str()), 0) << c.key;
+        EXPECT_EQ(value, c.value) << c.key;
+    }
+}
+
+TEST(ReadSettingUInt, RejectsAnythingButOneWholeNumberAndKeepsTheDestination) {
+    TempDir dir;
+    std::string path = dir.File("setting.ini");
+    WriteBytes(path,
+               "[N]\r\nEIGHT=08\r\nALNUM=12abc\r\nFRACTION=1.5\r\nOVER=4294967296\r\nNEGOVER=-4294967296\r\n"
+               "HEXOVER=0x100000000\r\nEMPTY=\r\nQUOTEDTRAIL=\"42 \"\r\nSIGN=-\r\nHEXPREFIX=0x\r\nTWO=4 2\r\n"
+               "NOEQUALS\r\nHUGE=1" +
+                   std::string(200, '0') + "\r\n");
+    const char* keys[] = {"EIGHT",       "ALNUM", "FRACTION",  "OVER", "NEGOVER",  "HEXOVER", "EMPTY",
+                          "QUOTEDTRAIL", "SIGN",  "HEXPREFIX", "TWO",  "NOEQUALS", "HUGE",    "MISSING"};
+    for (const char* key : keys) {
+        uint32_t value = kUntouched;
+        EXPECT_EQ(ReadSettingUInt("N", key, &value, path.c_str()), -1) << key;
+        EXPECT_EQ(value, kUntouched) << key;
+    }
+    uint32_t value = kUntouched;
+    EXPECT_EQ(ReadSettingUInt("NOSECTION", "EIGHT", &value, path.c_str()), -1);
+    EXPECT_EQ(ReadSettingUInt("N", "EIGHT", &value, dir.File("missing.ini").c_str()), -1);
+    EXPECT_EQ(value, kUntouched);
+}
+
+TEST(WriteSettingUInt, WritesPlainDecimalThatReadsBack) {
+    TempDir dir;
+    std::string path = dir.File("setting.ini");
+    EXPECT_EQ(WriteSettingUInt("CONFIG", "ALPHA", path.c_str(), 0), 0);
+    EXPECT_EQ(WriteSettingUInt("CONFIG", "MAX", path.c_str(), 4294967295u), 0);
+    EXPECT_EQ(ReadBytes(path), "[CONFIG]\r\nALPHA=0\r\nMAX=4294967295\r\n");
+    uint32_t value = kUntouched;
+    EXPECT_EQ(ReadSettingUInt("CONFIG", "ALPHA", &value, path.c_str()), 0);
+    EXPECT_EQ(value, 0u);
+    EXPECT_EQ(ReadSettingUInt("CONFIG", "MAX", &value, path.c_str()), 0);
+    EXPECT_EQ(value, 4294967295u);
+    // Overwriting keeps the key in its place.
+    EXPECT_EQ(WriteSettingUInt("CONFIG", "ALPHA", path.c_str(), 191), 0);
+    EXPECT_EQ(ReadBytes(path), "[CONFIG]\r\nALPHA=191\r\nMAX=4294967295\r\n");
+    // A write that cannot happen is not reported, and creates nothing.
+    std::string nowhere = dir.File("missing") + kSeparator + "setting.ini";
+    EXPECT_EQ(WriteSettingUInt("CONFIG", "ALPHA", nowhere.c_str(), 1), 0);
+    EXPECT_FALSE(fs::exists(nowhere));
+}
+
+// Whether text is one number as the strict reading accepts it: blanks, one sign, then 0x and hex
+// digits, or 0 and octal digits, or decimal digits, and nothing after.
+bool LooksLikeOneNumber(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
+        ++i;
+    }
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        ++i;
+    }
+    std::string digits = "0123456789";
+    if (text.compare(i, 2, "0x") == 0 || text.compare(i, 2, "0X") == 0) {
+        i += 2;
+        digits = "0123456789abcdefABCDEF";
+    } else if (text.compare(i, 1, "0") == 0) {
+        digits = "01234567";
+    }
+    return i < text.size() && text.find_first_not_of(digits, i) == std::string::npos;
+}
+
+// Reads every number the program keeps in the file; each either is one strict number or fails and
+// leaves the destination alone. Returns how many succeeded.
+int ExpectStrictOrFailed(const std::string& path) {
+    std::vector<std::pair<std::string, std::string>> keys = {
+        {"CONFIG", "TRIGGER"}, {"CONFIG", "SENDWHEEL"}, {"CONFIG", "ALPHA"}, {"ITEMS", "NUM"}};
+    for (int n = 0; n < 8; ++n) {
+        for (const char* key : {"ID", "TYPE", "EVENT", "SCSHOW"}) {
+            keys.push_back({"ITEM" + std::to_string(n), key});
+        }
+        for (int s = 0; s < 8; ++s) {
+            keys.push_back({"PAGE" + std::to_string(n), "ITEM" + std::to_string(s)});
+        }
+    }
+    for (int c = 0; c < 240; ++c) {
+        keys.push_back({"PALETTE", "ITEM" + std::to_string(c)});
+    }
+    int succeeded = 0;
+    for (const auto& k : keys) {
+        uint32_t value = kUntouched;
+        int32_t result = ReadSettingUInt(k.first.c_str(), k.second.c_str(), &value, path.c_str());
+        if (result == 0) {
+            ++succeeded;
+            char text[128] = {};
+            PlatformReadProfileString(k.first.c_str(), k.second.c_str(), "", text, sizeof text, path.c_str());
+            EXPECT_TRUE(LooksLikeOneNumber(text)) << k.first << "/" << k.second << " = " << text;
+        } else {
+            EXPECT_EQ(result, -1);
+            EXPECT_EQ(value, kUntouched) << k.first << "/" << k.second;
+        }
+    }
+    return succeeded;
+}
+
+TEST(SettingsFile, GarbageEmptyAndHugeFilesReadStrictlyOrFail) {
+    TempDir dir;
+    std::string path = dir.File("setting.ini");
+    std::mt19937 random(11);
+    // Binary garbage with two real lines in it.
+    std::string garbage = "x";
+    for (int n = 0; n < 50000; ++n) {
+        garbage += static_cast<char>(random() & 0xFF);
+    }
+    garbage.insert(20000, "x\r\n[CONFIG]\r\nALPHA=0x1F\r\n");
+    WriteBytes(path, garbage);
+    ExpectStrictOrFailed(path);
+    uint32_t value = kUntouched;
+    EXPECT_EQ(ReadSettingUInt("CONFIG", "ALPHA", &value, path.c_str()), 0);
+    EXPECT_EQ(value, 31u);
+    // Number-like junk in every key the program reads: some must pass, some must fail.
+    const std::string alphabet = "0123456789xXabcfABF+- .\t\"";
+    std::string junk = "[PALETTE]\r\n";
+    for (int c = 0; c < 240; ++c) {
+        junk += "ITEM" + std::to_string(c) + "=";
+        for (uint32_t length = random() % 6; length > 0; --length) {
+            junk += alphabet[random() % alphabet.size()];
+        }
+        junk += "\r\n";
+    }
+    WriteBytes(path, junk);
+    int succeeded = ExpectStrictOrFailed(path);
+    EXPECT_GT(succeeded, 20);
+    EXPECT_LT(succeeded, 200);
+    // Empty.
+    WriteBytes(path, "");
+    EXPECT_EQ(ExpectStrictOrFailed(path), 0);
+    // A megabyte, with the settings at its end.
+    std::string big;
+    for (int n = 0; big.size() < (1u << 20); ++n) {
+        big += "[JUNK" + std::to_string(n) + "]\r\nITEM0=" + std::to_string(n) + "\r\n";
+    }
+    big += "[PALETTE]\r\nITEM239=017\r\n[CONFIG]\r\nTRIGGER=2";
+    WriteBytes(path, big);
+    EXPECT_EQ(ExpectStrictOrFailed(path), 2);
+    EXPECT_EQ(ReadSettingUInt("PALETTE", "ITEM239", &value, path.c_str()), 0);
+    EXPECT_EQ(value, 15u);
+}
+
+TEST(GetSettingsPath, IsSettingIniBesideTheExecutable) {
+    char path[kMaxPath];
+    ASSERT_EQ(GetSettingsPath(path), 0);
+    EXPECT_EQ(std::string(path), ModuleDirectory() + "setting.ini");
+    char directory[kMaxPath];
+    ASSERT_EQ(GetExecutableDirectory(directory), 0);
+    EXPECT_EQ(std::string(directory), ModuleDirectory());
+    EXPECT_EQ(GetSettingsPath(nullptr), -1);
+    EXPECT_EQ(GetExecutableDirectory(nullptr), -1);
+}
+
+// The current directory is the process's, so every case puts it back.
+struct CurrentDirectoryGuard {
+    std::string saved = CurrentDirectory();
+    ~CurrentDirectoryGuard() { EnterDirectory(saved); }
+};
+
+TEST(ResolvePath, AbsolutePathComesBackUnchangedAndLeavesTheCurrentDirectory) {
+    TempDir dir;
+    CurrentDirectoryGuard guard;  // leaves the directory before it is removed
+    EnterDirectory(dir.path);
+    const std::string before = CurrentDirectory();
+#ifdef _WIN32
+    const char* paths[] = {"C:\\x\\y.exe", "\\\\srv\\share\\y.exe", "\\x\\y.exe"};
+#else
+    const char* paths[] = {"/x/y", "C:\\x\\y.exe", "\\\\srv\\share\\y.exe"};
+#endif
+    for (const char* p : paths) {
+        char resolved[kMaxPath];
+        memset(resolved, 'Z', sizeof resolved);
+        ASSERT_EQ(ResolvePath(resolved, p), 0) << p;
+        EXPECT_STREQ(resolved, p);
+        // The rest of the buffer is cleared.
+        EXPECT_EQ(std::string(resolved + strlen(p), sizeof resolved - strlen(p)),
+                  std::string(sizeof resolved - strlen(p), '\0'));
+        EXPECT_EQ(CurrentDirectory(), before) << p;
+    }
+}
+
+TEST(ResolvePath, RelativePathIsAnchoredAtTheExecutableDirectory) {
+    TempDir dir;
+    CurrentDirectoryGuard guard;  // leaves the directory before it is removed
+    EnterDirectory(dir.path);
+    ASSERT_NE(CurrentDirectory() + kSeparator, ModuleDirectory()) << "the change must be observable";
+#ifdef _WIN32
+    const std::string relative = "tools\\y.exe";
+#else
+    const std::string relative = "tools/y";
+#endif
+    char resolved[kMaxPath] = {};
+    ASSERT_EQ(ResolvePath(resolved, relative.c_str()), 0);
+    EXPECT_EQ(std::string(resolved), ModuleDirectory() + relative);
+    // Lasting and process-wide: the executable's directory is now the current one.
+    EXPECT_EQ(CurrentDirectory() + kSeparator, ModuleDirectory());
+}
+
+TEST(ResolvePath, NullArgumentsFail) {
+    CurrentDirectoryGuard guard;
+    char resolved[kMaxPath] = {};
+    EXPECT_EQ(ResolvePath(resolved, nullptr), -1);
+    EXPECT_EQ(ResolvePath(nullptr, "tools\\y.exe"), -1);
+    EXPECT_EQ(CurrentDirectory(), guard.saved);
+}
+
+}  // namespace
