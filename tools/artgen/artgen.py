@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws Pivotel's artwork and writes the generated files into src/res/.
+"""Draws Pivotel's artwork and writes the generated files into src/res/: the program icon, the
+icons of the nine window commands (icons/) and the setting.ini that ships beside the program.
 
     artgen.py             regenerate the files in src/res/
     artgen.py --out DIR   write them into DIR instead
@@ -12,7 +13,8 @@ by the small deflate encoder below rather than by the zlib library, whose output
 zlib versions.
 
 Adding artwork: write a function that returns the file's bytes, built from the drawing helpers
-(canvas, shapes, paint) and the encoders (ico, bmp, png), and list it in ARTWORK.
+(canvas, shapes, paint) and the encoders (ico, bmp, png), and list it in ARTWORK under its path
+below src/res/.
 """
 
 import argparse
@@ -141,6 +143,77 @@ def intersect(*shapes):
 def grow(shape, by):
     """The shape widened by `by` pixels all round (shrunk when negative)."""
     return lambda x, y: shape(x, y) - by
+
+
+def union(*shapes):
+    return lambda x, y: min(s(x, y) for s in shapes)
+
+
+def subtract(shape, cut):
+    """The shape with the area of `cut` taken out."""
+    return lambda x, y: max(shape(x, y), -cut(x, y))
+
+
+def rounded_box(x0, y0, x1, y1, radius=0.0):
+    """The rectangle from (x0, y0) to (x1, y1) with its corners rounded by radius pixels."""
+    cx, cy = (x0 + x1) / 2.0, (y0 + y1) / 2.0
+    hx, hy = (x1 - x0) / 2.0 - radius, (y1 - y0) / 2.0 - radius
+
+    def shape(x, y):
+        qx, qy = abs(x - cx) - hx, abs(y - cy) - hy
+        ox, oy = max(qx, 0.0), max(qy, 0.0)
+        return math.sqrt(ox * ox + oy * oy) + min(max(qx, qy), 0.0) - radius
+    return shape
+
+
+def segment(ax, ay, bx, by, half_width):
+    """A stroke from (ax, ay) to (bx, by), half_width pixels to either side, with round ends."""
+    vx, vy = bx - ax, by - ay
+    length2 = vx * vx + vy * vy
+
+    def shape(x, y):
+        wx, wy = x - ax, y - ay
+        t = min(1.0, max(0.0, (wx * vx + wy * vy) / length2)) if length2 > 0.0 else 0.0
+        dx, dy = wx - vx * t, wy - vy * t
+        return math.sqrt(dx * dx + dy * dy) - half_width
+    return shape
+
+
+def polygon(points):
+    """A closed polygon through the points (any winding, may be concave)."""
+    n = len(points)
+
+    def shape(x, y):
+        best = None
+        inside = False
+        for i in range(n):
+            ax, ay = points[i - 1]
+            bx, by = points[i]
+            ex, ey = bx - ax, by - ay
+            wx, wy = x - ax, y - ay
+            length2 = ex * ex + ey * ey
+            t = min(1.0, max(0.0, (wx * ex + wy * ey) / length2)) if length2 > 0.0 else 0.0
+            dx, dy = wx - ex * t, wy - ey * t
+            d2 = dx * dx + dy * dy
+            if best is None or d2 < best:
+                best = d2
+            if (ay > y) != (by > y) and x < ax + (y - ay) * ex / ey:
+                inside = not inside
+        d = math.sqrt(best)
+        return -d if inside else d
+    return shape
+
+
+def rotated(shape, cx, cy, degrees):
+    """The shape turned clockwise on screen by `degrees` about (cx, cy)."""
+    s, c = direction(degrees)  # sin and -cos of the angle, as the compass helper gives them
+    c = -c
+
+    def turned(x, y):
+        dx, dy = x - cx, y - cy
+        # Turning the point back by the angle finds where it came from in the upright shape.
+        return shape(cx + dx * c + dy * s, cy - dx * s + dy * c)
+    return turned
 
 
 def ring_sector_box(cx, cy, r_outer, from_deg, to_deg, margin=1.5):
@@ -479,14 +552,282 @@ def make_pivotel_ico():
     return ico(images)
 
 
+# The command icons share one style: symbols drawn on a 32-pixel design grid, each part filled
+# with a top-to-bottom gradient and ringed by the emblem's dark outline, so that they read on the
+# ring's light grey and on a dark desktop alike. Blue is a window, white is paper or a window's
+# body, orange marks the thing the command acts on, red is the one command that destroys.
+PAPER_TOP, PAPER_BOTTOM = rgb("#ffffff"), rgb("#d5e0ee")
+RED_TOP, RED_BOTTOM = rgb("#ff8a80"), rgb("#d32f2f")
+BOARD_TOP, BOARD_BOTTOM = rgb("#d9a066"), rgb("#9c6230")
+METAL_TOP, METAL_BOTTOM = rgb("#e3e9f0"), rgb("#8d9aab")
+INK = rgb("#1f4f96")
+
+
+def grid(size):
+    """Maps a coordinate of the 32-pixel design grid to a whole pixel at `size`, so that straight
+    edges fall between pixels and stay sharp at every size."""
+    return lambda v: math.floor(v * size / 32.0 + 0.5)
+
+
+def outline_width(size):
+    """Whole pixels, so that outlines stay sharp: 1 up to 47 pixels, 2 from 48."""
+    return float(max(1, size // 24))
+
+
+def outlined(canvas, shape, fill, width):
+    """Paints the shape with its fill, ringed by an outline `width` pixels wide."""
+    paint(canvas, grow(shape, width), OUTLINE)
+    paint(canvas, shape, fill)
+
+
+def draw_window(canvas, size, x0, y0, x1, y1, body=None):
+    """A window in the icons' style between design coordinates (x0, y0) and (x1, y1): a blue
+    title bar over a white body, or over `body` (a colour or colour function) when given."""
+    g = grid(size)
+    ow = outline_width(size)
+    left, top, right, bottom = g(x0), g(y0), g(x1), g(y1)
+    bar = max(g(y0 + 6), top + 3)
+    radius = max(1.0, size / 20.0)
+    frame = rounded_box(left, top, right, bottom, radius)
+    paint(canvas, subtract(grow(frame, ow), frame), OUTLINE)
+    paint(canvas, intersect(frame, rounded_box(left - 1, bar, right + 1, bottom + 1)),
+          body if body is not None else vertical_gradient(PAPER_TOP, PAPER_BOTTOM, bar, bottom))
+    paint(canvas, intersect(frame, rounded_box(left - 1, top - 1, right + 1, bar)),
+          vertical_gradient(SECTOR_TOP, SECTOR_BOTTOM, top, bar))
+    paint(canvas, rounded_box(left, bar, right, bar + ow), OUTLINE)
+    return left, top, right, bottom, bar
+
+
+def draw_clipboard(canvas, size):
+    """A clipboard holding a sheet of paper, whose inside runs from (9, 8) to (23, 28)."""
+    g = grid(size)
+    ow = outline_width(size)
+    board = rounded_box(g(6), g(4), g(26), g(31), max(1.0, size / 16.0))
+    outlined(canvas, board, vertical_gradient(BOARD_TOP, BOARD_BOTTOM, g(4), g(31)), ow)
+    paper = rounded_box(g(9), g(8), g(23), g(28))
+    outlined(canvas, paper, vertical_gradient(PAPER_TOP, PAPER_BOTTOM, g(8), g(28)), ow)
+    clip = rounded_box(g(11), g(1) + 1, g(21), g(8), max(1.0, size / 20.0))
+    outlined(canvas, clip, vertical_gradient(METAL_TOP, METAL_BOTTOM, g(1), g(8)), ow)
+
+
+def draw_close(size):
+    """Close: a red cross."""
+    canvas = new_canvas(size, size)
+    s = size / 32.0
+    cross = union(segment(9 * s, 9 * s, 23 * s, 23 * s, 3.2 * s),
+                  segment(23 * s, 9 * s, 9 * s, 23 * s, 3.2 * s))
+    outlined(canvas, cross, vertical_gradient(RED_TOP, RED_BOTTOM, 6 * s, 26 * s), outline_width(size))
+    return to_rgba8(canvas)
+
+
+def draw_maximize(size):
+    """Maximize: a window whose body holds the four outward corners of a full-screen mark."""
+    canvas = new_canvas(size, size)
+    g = grid(size)
+    ow = outline_width(size)
+    left, top, right, bottom, bar = draw_window(canvas, size, 2, 3, 30, 29)
+    inset = max(2, g(3))
+    x0, y0, x1, y1 = left + inset, bar + ow + inset, right - inset, bottom - inset
+    arm = min(g(6), (y1 - y0) * 2 // 5)
+    t = max(1, g(2))
+    corners = []
+    for cx, sx in ((x0, 1), (x1, -1)):
+        for cy, sy in ((y0, 1), (y1, -1)):
+            ax0, ax1 = sorted((cx, cx + sx * arm))
+            ay0, ay1 = sorted((cy, cy + sy * t))
+            bx0, bx1 = sorted((cx, cx + sx * t))
+            by0, by1 = sorted((cy, cy + sy * arm))
+            corners += [rounded_box(ax0, ay0, ax1, ay1), rounded_box(bx0, by0, bx1, by1)]
+    paint(canvas, union(*corners), INK)
+    return to_rgba8(canvas)
+
+
+def draw_minimize(size):
+    """Minimize: an arrow down onto a bar, the window going to the taskbar."""
+    canvas = new_canvas(size, size)
+    g = grid(size)
+    ow = outline_width(size)
+    bar = rounded_box(g(6), g(23), g(26), g(28), max(1.0, size / 24.0))
+    outlined(canvas, bar, vertical_gradient(SECTOR_TOP, SECTOR_BOTTOM, g(23), g(28)), ow)
+    arrow = union(rounded_box(g(13), g(3), g(19), g(13)),
+                  polygon([(g(7), g(12)), (g(25), g(12)), (g(16), g(21))]))
+    outlined(canvas, arrow, vertical_gradient(HIGHLIGHT_TOP, HIGHLIGHT_BOTTOM, g(3), g(21)), ow)
+    return to_rgba8(canvas)
+
+
+def draw_bottom(size):
+    """Send to bottom: a stack of three layers with the orange one at the bottom."""
+    canvas = new_canvas(size, size)
+    g = grid(size)
+    ow = outline_width(size)
+    half = g(5.5)
+    layers = [(g(23), HIGHLIGHT_TOP, HIGHLIGHT_BOTTOM), (g(16), PAPER_TOP, PAPER_BOTTOM),
+              (g(9), PAPER_TOP, PAPER_BOTTOM)]
+    for cy, top, bottom in layers:
+        sheet = polygon([(g(3), cy), (g(16), cy - half), (g(29), cy), (g(16), cy + half)])
+        outlined(canvas, sheet, vertical_gradient(top, bottom, cy - half, cy + half), ow)
+    return to_rgba8(canvas)
+
+
+def draw_copy_title(size):
+    """Copy title: a clipboard with a large T."""
+    canvas = new_canvas(size, size)
+    g = grid(size)
+    draw_clipboard(canvas, size)
+    letter = union(rounded_box(g(11.5), g(11), g(20.5), g(14)), rounded_box(g(14.5), g(11), g(17.5), g(25)))
+    paint(canvas, letter, INK)
+    return to_rgba8(canvas)
+
+
+def draw_copy_path(size):
+    """Copy path: a clipboard with a folder tree, a path from the root down to an orange file."""
+    canvas = new_canvas(size, size)
+    g = grid(size)
+    draw_clipboard(canvas, size)
+    line = max(1, g(1.5))
+    paint(canvas, union(rounded_box(g(12), g(11), g(12) + line, g(23)),
+                        rounded_box(g(12), g(17), g(17), g(17) + line),
+                        rounded_box(g(12), g(23) - line, g(17), g(23))), INK)
+    paint(canvas, rounded_box(g(10), g(10), g(15), g(14)), INK)
+    paint(canvas, rounded_box(g(16), g(15), g(21), g(19)), INK)
+    paint(canvas, rounded_box(g(16), g(21), g(21), g(25)), HIGHLIGHT_BOTTOM)
+    return to_rgba8(canvas)
+
+
+def draw_open_folder(size):
+    """Open folder: an orange folder with its front flap tipped open."""
+    canvas = new_canvas(size, size)
+    g = grid(size)
+    ow = outline_width(size)
+    back = polygon([(g(3), g(6)), (g(11), g(6)), (g(13), g(9)), (g(26), g(9)), (g(26), g(27)), (g(3), g(27))])
+    outlined(canvas, back, HIGHLIGHT_BOTTOM, ow)
+    sheet = rounded_box(g(6), g(12), g(24), g(27))
+    outlined(canvas, sheet, vertical_gradient(PAPER_TOP, PAPER_BOTTOM, g(12), g(27)), ow)
+    front = polygon([(g(8), g(15)), (g(30), g(15)), (g(26), g(27)), (g(3), g(27))])
+    outlined(canvas, front, vertical_gradient(HIGHLIGHT_TOP, HIGHLIGHT_BOTTOM, g(15), g(27)), ow)
+    return to_rgba8(canvas)
+
+
+def draw_translucent(size):
+    """Translucency: a window whose body lets an orange disc behind it show through."""
+    canvas = new_canvas(size, size)
+    g = grid(size)
+    ow = outline_width(size)
+    disc = circle(g(22), g(22), g(8))
+    outlined(canvas, disc, vertical_gradient(HIGHLIGHT_TOP, HIGHLIGHT_BOTTOM, g(14), g(30)), ow)
+    draw_window(canvas, size, 2, 3, 24, 23, body=rgb("#ffffff", 0.55))
+    return to_rgba8(canvas)
+
+
+def draw_topmost(size):
+    """Always on top: a red push pin, leaning."""
+    canvas = new_canvas(size, size)
+    s = size / 32.0
+    ow = outline_width(size)
+    c = 16 * s
+
+    def leaning(shape):
+        return rotated(shape, c, c, 40.0)
+
+    def part(x0, y0, x1, y1, r):
+        """A part of the upright pin, in design units from the icon's centre."""
+        return leaning(rounded_box(c + x0 * s, c + y0 * s, c + x1 * s, c + y1 * s, r * s))
+    red = vertical_gradient(RED_TOP, RED_BOTTOM, 0, size)
+    outlined(canvas, leaning(segment(c, c + 1 * s, c, c + 14 * s, 1.0 * s)),
+             vertical_gradient(METAL_TOP, METAL_BOTTOM, 0, size), ow)
+    outlined(canvas, part(-7, -2, 7, 2, 1.5), red, ow)  # the collar
+    outlined(canvas, part(-3.5, -11, 3.5, -1.5, 1), red, ow)  # the body
+    outlined(canvas, part(-6, -14, 6, -10, 1.5), red, ow)  # the head
+    return to_rgba8(canvas)
+
+
+COMMAND_ICON_SIZES = (48, 32, 24, 16)
+
+
+def command_icon(draw):
+    """An .ico of one command symbol at 48, 32, 24 and 16 pixels in 32-bit colour with alpha."""
+    return lambda: ico([(s, s, 32, icon_image_32(draw(s), s, s)) for s in COMMAND_ICON_SIZES])
+
+
+# The nine window commands in the order of their ids in the settings file (EVENT 1..9), each with
+# its icon's file name, drawing and display name.
+COMMANDS = [
+    ("close", draw_close, "閉じる"),
+    ("bottom", draw_bottom, "最背面へ移動"),
+    ("maximize", draw_maximize, "最大化 / 元に戻す"),
+    ("minimize", draw_minimize, "最小化"),
+    ("copytitle", draw_copy_title, "タイトルをコピー"),
+    ("copypath", draw_copy_path, "プログラムのパスをコピー"),
+    ("openfolder", draw_open_folder, "プログラムのフォルダを開く"),
+    ("translucent", draw_translucent, "半透明 / 元に戻す"),
+    ("topmost", draw_topmost, "常に手前に表示 / 解除"),
+]
+
+
+# ---------------------------------------------------------------------------------------------
+# The settings file that ships with the program
+# ---------------------------------------------------------------------------------------------
+
+# The launch item for the system's text editor. A bare program name: the program finds it through
+# the system's search path, wherever Windows is installed, and takes the icon from the same file.
+EDITOR = {"text": "メモ帳", "path": "notepad.exe"}
+EDITOR_ID = len(COMMANDS) + 1
+
+# Ring slots: 0 straight up, then clockwise in steps of 45 degrees. Page 0 puts maximize up and
+# minimize down, as a window grows and shrinks; close on the right, where a window's own close
+# button sits, away from both of them; translucency and send to bottom beside it; the three
+# commands about the window's title and program down the left side. Page 1 holds always on top,
+# up, and the editor, down.
+PAGE_LAYOUT = [
+    ["maximize", "translucent", "close", "bottom", "minimize", "openfolder", "copypath", "copytitle"],
+    ["topmost", None, None, None, "editor", None, None, None],
+]
+# Palette: the first eight commands in their id order on row 0, the ninth and the editor on row 1.
+PALETTE_LAYOUT = [[name for name, _, _ in COMMANDS[:8]], ["topmost", "editor"]]
+
+
+def make_setting_ini():
+    """setting.ini as the program itself writes it (item sections, ITEMS, the pages, the palette,
+    then CONFIG as the settings dialog adds it), in code page 932 with CRLF line ends."""
+    ids = {name: n + 1 for n, (name, _, _) in enumerate(COMMANDS)}
+    ids["editor"] = EDITOR_ID
+    lines = []
+
+    def section(name, keys):
+        lines.append("[%s]" % name)
+        lines.extend("%s=%s" % (key, value) for key, value in keys)
+
+    for n, (name, _, text) in enumerate(COMMANDS):
+        section("ITEM%d" % n, [("ID", ids[name]), ("ICON", "icons\\%s.ico" % name), ("TEXT", text),
+                               ("TYPE", 1), ("EVENT", n + 1)])
+    section("ITEM%d" % len(COMMANDS),
+            [("ID", EDITOR_ID), ("ICON", EDITOR["path"]), ("TEXT", EDITOR["text"]), ("TYPE", 2),
+             ("SCPATH", EDITOR["path"]), ("SCARG", ""), ("SCDIR", ""), ("SCSHOW", 5)])
+    section("ITEMS", [("NUM", len(COMMANDS) + 1)])
+    for page in range(8):
+        slots = PAGE_LAYOUT[page] if page < len(PAGE_LAYOUT) else [None] * 8
+        section("PAGE%d" % page, [("ITEM%d" % s, ids[name] if name else 0) for s, name in enumerate(slots)])
+    cells = [0] * 240
+    for row, names in enumerate(PALETTE_LAYOUT):
+        for column, name in enumerate(names):
+            cells[row * 8 + column] = ids[name]
+    section("PALETTE", [("ITEM%d" % c, cells[c]) for c in range(240)])
+    section("CONFIG", [("TRIGGER", 0), ("SENDWHEEL", 0), ("ALPHA", 191)])
+    return ("\r\n".join(lines) + "\r\n").encode("cp932")
+
+
 ARTWORK = [
     ("pivotel.ico", make_pivotel_ico),
+] + [("icons/%s.ico" % name, command_icon(draw)) for name, draw, _ in COMMANDS] + [
+    ("setting.ini", make_setting_ini),
 ]
 
 
 def generate(out_dir):
     for name, make in ARTWORK:
-        with open(os.path.join(out_dir, name), "wb") as f:
+        path = os.path.join(out_dir, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
             f.write(make())
 
 

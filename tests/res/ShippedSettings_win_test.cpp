@@ -1,0 +1,383 @@
+// The "setting.ini" and the command icons that ship beside pivotel.exe, copied beside this test
+// program by the build and loaded under Wine by the program's own loader: every item complete,
+// each window command exactly once with the picture of its own icon file, the editor found on
+// the system's search path, the pages and the palette filled, and the file byte for byte what the
+// program itself writes for what it loaded.
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "actions/Launch.h"
+#include "actions/WindowCommands.h"
+#include "settings/MenuItems.h"
+#include "settings/Pages.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsFormat.h"
+
+namespace {
+
+constexpr uint32_t kIconSize = 32;  // the size the ring and the palette draw icons at
+
+std::string ReadFileBytes(const std::string& path) {
+    std::string bytes;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return bytes;
+    }
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) {
+        bytes.append(buffer, got);
+    }
+    fclose(file);
+    return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+    FILE* file = fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return fclose(file) == 0 && written;
+}
+
+// Puts a file's earlier content back when the scope ends, however the test left it.
+struct FileRestorer {
+    std::string path;
+    std::string bytes;
+    ~FileRestorer() { WriteFileBytes(path, bytes); }
+};
+
+// Where two texts first differ, as the line number and both lines.
+std::string FirstDifference(const std::string& expected, const std::string& actual) {
+    size_t at = 0;
+    while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) {
+        ++at;
+    }
+    const size_t lineStart = expected.rfind('\n', at == 0 ? 0 : at - 1);
+    const size_t from = lineStart == std::string::npos ? 0 : lineStart + 1;
+    int line = 1;
+    for (size_t i = 0; i < from; ++i) {
+        line += expected[i] == '\n';
+    }
+    auto lineAt = [from](const std::string& text) { return text.substr(from, text.find('\n', from) - from); };
+    return "line " + std::to_string(line) + ": shipped \"" + lineAt(expected) + "\", written \"" +
+           lineAt(actual) + "\"";
+}
+
+uint32_t Le32(const std::string& b, size_t at) {
+    return uint32_t{static_cast<uint8_t>(b[at])} | uint32_t{static_cast<uint8_t>(b[at + 1])} << 8 |
+           uint32_t{static_cast<uint8_t>(b[at + 2])} << 16 | uint32_t{static_cast<uint8_t>(b[at + 3])} << 24;
+}
+uint16_t Le16(const std::string& b, size_t at) {
+    return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8);
+}
+
+// The 32 x 32 picture of a 32-bit-colour .ico file as top-down BGRA, empty when it has none.
+std::vector<uint8_t> IcoPicture(const std::string& file) {
+    if (file.size() < 6 || Le16(file, 0) != 0 || Le16(file, 2) != 1) {
+        return {};
+    }
+    const uint16_t count = Le16(file, 4);
+    for (size_t i = 0; i < count && 6 + 16 * (i + 1) <= file.size(); ++i) {
+        const size_t entry = 6 + 16 * i;
+        const uint32_t width = static_cast<uint8_t>(file[entry]);
+        const uint32_t height = static_cast<uint8_t>(file[entry + 1]);
+        const uint32_t offset = Le32(file, entry + 12);
+        if (width != kIconSize || height != kIconSize || Le16(file, entry + 6) != 32 ||
+            offset + 40 + kIconSize * kIconSize * 4 > file.size()) {
+            continue;
+        }
+        std::vector<uint8_t> picture(kIconSize * kIconSize * 4);
+        const size_t bits = offset + Le32(file, offset);  // after the BITMAPINFOHEADER
+        for (uint32_t row = 0; row < kIconSize; ++row) {  // stored bottom row first
+            memcpy(&picture[row * kIconSize * 4], &file[bits + (kIconSize - 1 - row) * kIconSize * 4],
+                   kIconSize * 4);
+        }
+        return picture;
+    }
+    return {};
+}
+
+// The size and colour pixels (top-down BGRA) of an icon handle.
+struct IconPicture {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint8_t> pixels;
+};
+
+IconPicture PictureOf(IconHandle icon) {
+    IconPicture picture;
+    ICONINFO info = {};
+    if (icon == nullptr || !GetIconInfo(static_cast<HICON>(icon), &info)) {
+        return picture;
+    }
+    BITMAP bitmap = {};
+    if (info.hbmColor != nullptr && GetObjectA(info.hbmColor, sizeof bitmap, &bitmap) != 0) {
+        picture.width = bitmap.bmWidth;
+        picture.height = bitmap.bmHeight;
+        BITMAPINFO header = {};
+        header.bmiHeader.biSize = sizeof header.bmiHeader;
+        header.bmiHeader.biWidth = bitmap.bmWidth;
+        header.bmiHeader.biHeight = -bitmap.bmHeight;
+        header.bmiHeader.biPlanes = 1;
+        header.bmiHeader.biBitCount = 32;
+        header.bmiHeader.biCompression = BI_RGB;
+        picture.pixels.resize(size_t(bitmap.bmWidth) * bitmap.bmHeight * 4);
+        HDC screen = GetDC(nullptr);
+        if (GetDIBits(screen, info.hbmColor, 0, bitmap.bmHeight, picture.pixels.data(), &header,
+                      DIB_RGB_COLORS) != bitmap.bmHeight) {
+            picture.pixels.clear();
+        }
+        ReleaseDC(nullptr, screen);
+    }
+    if (info.hbmColor != nullptr) {
+        DeleteObject(info.hbmColor);
+    }
+    if (info.hbmMask != nullptr) {
+        DeleteObject(info.hbmMask);
+    }
+    return picture;
+}
+
+std::string ExecutableFolder() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string text = path;
+    return text.substr(0, text.find_last_of('\\') + 1);
+}
+
+std::vector<MenuItem*> LoadedItems() {
+    TablesLock lock;
+    std::vector<MenuItem*> items;
+    for (MenuItem* item = itemListHead; item != nullptr; item = item->next) {
+        items.push_back(item);
+    }
+    return items;
+}
+
+// The processes this test started that run the named program.
+std::vector<DWORD> ChildProcesses(const char* exeName) {
+    std::vector<DWORD> found;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return found;
+    }
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (entry.th32ParentProcessID == GetCurrentProcessId() && _stricmp(entry.szExeFile, exeName) == 0) {
+            found.push_back(entry.th32ProcessID);
+        }
+    }
+    CloseHandle(snapshot);
+    return found;
+}
+
+void EndProcess(DWORD id) {
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+    if (process != nullptr) {
+        TerminateProcess(process, 0);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+}
+
+class ShippedSettings : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FreeAllItems();
+        ClearPages();
+        ClearPalette();
+        ASSERT_EQ(GetSettingsPath(path), 0);
+        ASSERT_NE(GetFileAttributesA(path), INVALID_FILE_ATTRIBUTES) << path << " is missing";
+        ASSERT_EQ(LoadSettings(), 0);
+        items = LoadedItems();
+    }
+
+    void TearDown() override {
+        FreeAllItems();
+        ClearPages();
+        ClearPalette();
+    }
+
+    MenuItem* LaunchItem() const {
+        for (MenuItem* item : items) {
+            if (item->kind == KindLaunch) {
+                return item;
+            }
+        }
+        return nullptr;
+    }
+
+    char path[kMaxPath] = {};
+    std::vector<MenuItem*> items;
+};
+
+TEST_F(ShippedSettings, EveryItemLoadsCompleteWithItsOwnName) {
+    ASSERT_EQ(items.size(), 10u);
+    std::set<uint32_t> ids;
+    std::set<std::string> texts;
+    for (MenuItem* item : items) {
+        EXPECT_TRUE(IsItemComplete(item)) << "item " << item->id;
+        EXPECT_NE(item->text[0], 0) << "item " << item->id << " has no name";
+        ids.insert(item->id);
+        texts.insert(item->text);
+    }
+    EXPECT_EQ(ids.size(), items.size()) << "ids repeat";
+    EXPECT_EQ(texts.size(), items.size()) << "two items show the same name";
+    EXPECT_EQ(*ids.begin(), 1u);
+    EXPECT_EQ(*ids.rbegin(), 10u);
+}
+
+TEST_F(ShippedSettings, EachWindowCommandOnceWithThePictureOfItsOwnIcon) {
+    std::set<uint32_t> events;
+    std::set<std::vector<uint8_t>> pictures;
+    for (MenuItem* item : items) {
+        if (item->kind != KindWindowCommand) {
+            continue;
+        }
+        const uint32_t event = WindowCommandEvent(item->action);
+        EXPECT_GE(event, 1u) << item->iconPath;
+        EXPECT_TRUE(events.insert(event).second) << "EVENT " << event << " twice";
+        EXPECT_EQ(FindWindowCommand(event), item->action);
+
+        // Relative to the program's folder, so the set works wherever it is unpacked.
+        EXPECT_TRUE(strncmp(item->iconPath, "icons\\", 6) == 0) << item->iconPath;
+        const std::vector<uint8_t> expected = IcoPicture(ReadFileBytes(ExecutableFolder() + item->iconPath));
+        ASSERT_FALSE(expected.empty()) << item->iconPath << " has no 32-pixel 32-bit picture";
+        const IconPicture loaded = PictureOf(item->icon);
+        EXPECT_EQ(loaded.width, int32_t(kIconSize)) << item->iconPath;
+        EXPECT_EQ(loaded.height, int32_t(kIconSize)) << item->iconPath;
+        // The very picture of the file, not a stand-in the shell gives for a file it cannot read.
+        EXPECT_TRUE(loaded.pixels == expected) << item->iconPath << " did not load its own picture";
+        pictures.insert(expected);
+    }
+    EXPECT_EQ(events.size(), size_t(kWindowCommandCount));
+    EXPECT_EQ(pictures.size(), events.size()) << "two commands share a picture";
+}
+
+TEST_F(ShippedSettings, EditorIsFoundOnTheSearchPathAndStarts) {
+    MenuItem* editor = LaunchItem();
+    ASSERT_NE(editor, nullptr);
+    ASSERT_NE(editor->shortcut, nullptr);
+    EXPECT_EQ(editor->action, &LaunchProgram);
+    EXPECT_EQ(editor->shortcut->args[0], 0);
+    EXPECT_EQ(editor->shortcut->dir[0], 0);
+    const IconPicture icon = PictureOf(editor->icon);
+    EXPECT_EQ(icon.width, int32_t(kIconSize));
+    EXPECT_EQ(icon.height, int32_t(kIconSize));
+
+    // A bare name, so that it does not depend on where Windows is installed.
+    EXPECT_EQ(strpbrk(editor->shortcut->path, "\\/:"), nullptr) << editor->shortcut->path;
+    char resolved[kMaxPath] = {};
+    ASSERT_EQ(ResolvePath(resolved, editor->shortcut->path), 0);
+    const DWORD attributes = GetFileAttributesA(resolved);
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << resolved << " does not exist";
+    EXPECT_EQ(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u) << resolved;
+
+    ASSERT_TRUE(ChildProcesses(editor->shortcut->path).empty());
+    ASSERT_EQ(LaunchProgram(editor, nullptr, 0), 0);
+    std::vector<DWORD> started;
+    const DWORD start = GetTickCount();
+    while (started.empty() && GetTickCount() - start < 10000) {
+        Sleep(50);
+        started = ChildProcesses(editor->shortcut->path);
+    }
+    for (DWORD id : started) {
+        EndProcess(id);
+    }
+    EXPECT_EQ(started.size(), 1u) << editor->shortcut->path << " did not start";
+}
+
+TEST_F(ShippedSettings, PagesAndPaletteHoldEveryItem) {
+    // Page 0: the first eight commands; page 1: the ninth and the editor; the others empty.
+    std::set<uint32_t> pageZeroEvents;
+    EXPECT_EQ(pageTable.pages[0].count, 8);
+    for (int32_t slot = 0; slot < kSlotsPerPage; ++slot) {
+        MenuItem* item = GetPageItem(0, slot);
+        ASSERT_NE(item, nullptr) << "page 0 slot " << slot;
+        ASSERT_EQ(item->kind, KindWindowCommand) << "page 0 slot " << slot;
+        pageZeroEvents.insert(WindowCommandEvent(item->action));
+    }
+    EXPECT_EQ(pageZeroEvents, (std::set<uint32_t>{1, 2, 3, 4, 5, 6, 7, 8}));
+
+    EXPECT_EQ(pageTable.pages[1].count, 2);
+    std::set<MenuItem*> pageOne;
+    for (int32_t slot = 0; slot < kSlotsPerPage; ++slot) {
+        if (MenuItem* item = GetPageItem(1, slot)) {
+            pageOne.insert(item);
+        }
+    }
+    std::set<MenuItem*> expectedOnPageOne = {LaunchItem()};
+    for (MenuItem* item : items) {
+        if (item->kind == KindWindowCommand && WindowCommandEvent(item->action) == 9) {
+            expectedOnPageOne.insert(item);
+        }
+    }
+    EXPECT_EQ(pageOne, expectedOnPageOne);
+    for (int32_t page = 2; page < kPageCount; ++page) {
+        EXPECT_EQ(pageTable.pages[page].count, 0) << "page " << page;
+    }
+
+    std::set<MenuItem*> inPalette;
+    int32_t occupied = 0;
+    for (int32_t cell = 0; cell < kPaletteCells; ++cell) {
+        if (paletteGrid.cells[cell].id == 0) {
+            continue;
+        }
+        ++occupied;
+        MenuItem* item = GetPaletteItem(cell / kPaletteColumns, cell % kPaletteColumns);
+        EXPECT_NE(item, nullptr) << "cell " << cell << " names no item";
+        inPalette.insert(item);
+    }
+    EXPECT_EQ(occupied, 10);
+    EXPECT_EQ(inPalette, std::set<MenuItem*>(items.begin(), items.end()));
+}
+
+TEST_F(ShippedSettings, OptionsAreTheDefaultsOfAMissingFile) {
+    uint32_t trigger = 99;
+    uint32_t sendWheel = 99;
+    uint32_t alpha = 0;
+    EXPECT_EQ(ReadSettingUInt("CONFIG", "TRIGGER", &trigger, path), 0);
+    EXPECT_EQ(ReadSettingUInt("CONFIG", "SENDWHEEL", &sendWheel, path), 0);
+    EXPECT_EQ(ReadSettingUInt("CONFIG", "ALPHA", &alpha, path), 0);
+    EXPECT_EQ(trigger, 0u);
+    EXPECT_EQ(sendWheel, 0u);
+    EXPECT_EQ(alpha, uint32_t{kDefaultTranslucencyAlpha});
+    EXPECT_EQ(translucencyAlpha.load(), kDefaultTranslucencyAlpha);
+}
+
+// Written from nothing by the program's own save and the settings dialog's three keys, the file
+// comes out identical: same sections and keys in the same order, code page 932, CRLF.
+TEST_F(ShippedSettings, TheProgramWritesTheShippedFileAgain) {
+    const std::string shipped = ReadFileBytes(path);
+    ASSERT_FALSE(shipped.empty());
+    uint32_t trigger = 0;
+    uint32_t sendWheel = 0;
+    uint32_t alpha = 0;
+    ASSERT_EQ(ReadSettingUInt("CONFIG", "TRIGGER", &trigger, path), 0);
+    ASSERT_EQ(ReadSettingUInt("CONFIG", "SENDWHEEL", &sendWheel, path), 0);
+    ASSERT_EQ(ReadSettingUInt("CONFIG", "ALPHA", &alpha, path), 0);
+
+    FileRestorer restore{path, shipped};
+    ASSERT_TRUE(DeleteFileA(path));
+    ASSERT_EQ(SaveSettings(), 0);
+    ASSERT_EQ(WriteSettingUInt("CONFIG", "TRIGGER", path, trigger), 0);
+    ASSERT_EQ(WriteSettingUInt("CONFIG", "SENDWHEEL", path, sendWheel), 0);
+    ASSERT_EQ(WriteSettingUInt("CONFIG", "ALPHA", path, alpha), 0);
+    const std::string written = ReadFileBytes(path);
+    EXPECT_TRUE(written == shipped) << FirstDifference(shipped, written);
+}
+
+}  // namespace
