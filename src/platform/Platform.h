@@ -47,3 +47,23 @@ void PlatformReleaseLock(PlatformLock* lock);
 // error dialogs and a console of its own for a console program. parameters and directory may be
 // null. True when the shell accepted the request.
 bool PlatformShellOpen(const char* file, const char* parameters, const char* directory, int32_t show);
+
+// A counting semaphore with a maximum count, like a Win32 semaphore: a release beyond the
+// maximum is refused and changes nothing.
+struct PlatformSemaphore;
+PlatformSemaphore* PlatformCreateSemaphore(int32_t initialCount, int32_t maximumCount);
+void PlatformDestroySemaphore(PlatformSemaphore* semaphore);
+bool PlatformReleaseSemaphore(PlatformSemaphore* semaphore);
+// Waits for a count: kWaitAcquired, kWaitTimedOut, or kWaitFailed. kWaitForever waits without end.
+constexpr uint32_t kWaitForever = 0xFFFFFFFF;
+constexpr int32_t kWaitAcquired = 0;
+constexpr int32_t kWaitTimedOut = 128;
+constexpr int32_t kWaitFailed = -1;
+int32_t PlatformWaitSemaphore(PlatformSemaphore* semaphore, uint32_t timeoutMs);
+
+// Threads: started running at once; joined and released by their starter.
+struct PlatformThread;
+using PlatformThreadProc = uint32_t (*)(void* argument);
+PlatformThread* PlatformStartThread(PlatformThreadProc proc, void* argument);
+void PlatformJoinThread(PlatformThread* thread);
+void PlatformSleepMs(uint32_t milliseconds);

@@ -5,7 +5,9 @@
 
 #include <chrono>
 #include <cstring>
+#include <condition_variable>
 #include <mutex>
+#include <thread>
 #include <new>
 
 #include "platform/IniFile.h"
@@ -107,3 +109,78 @@ void PlatformReleaseLock(PlatformLock* lock) { lock->mutex.unlock(); }
 
 // The host build has no desktop shell to hand programs and documents to.
 bool PlatformShellOpen(const char*, const char*, const char*, int32_t) { return false; }
+
+struct PlatformSemaphore {
+    std::mutex mutex;
+    std::condition_variable available;
+    int32_t count;
+    int32_t maximum;
+};
+
+PlatformSemaphore* PlatformCreateSemaphore(int32_t initialCount, int32_t maximumCount) {
+    if (maximumCount <= 0 || initialCount < 0 || initialCount > maximumCount) {
+        return nullptr;
+    }
+    PlatformSemaphore* semaphore = new (std::nothrow) PlatformSemaphore;
+    if (semaphore != nullptr) {
+        semaphore->count = initialCount;
+        semaphore->maximum = maximumCount;
+    }
+    return semaphore;
+}
+
+void PlatformDestroySemaphore(PlatformSemaphore* semaphore) { delete semaphore; }
+
+bool PlatformReleaseSemaphore(PlatformSemaphore* semaphore) {
+    {
+        std::lock_guard<std::mutex> lock(semaphore->mutex);
+        if (semaphore->count >= semaphore->maximum) {
+            return false;
+        }
+        ++semaphore->count;
+    }
+    semaphore->available.notify_one();
+    return true;
+}
+
+int32_t PlatformWaitSemaphore(PlatformSemaphore* semaphore, uint32_t timeoutMs) {
+    std::unique_lock<std::mutex> lock(semaphore->mutex);
+    auto ready = [semaphore] { return semaphore->count > 0; };
+    if (timeoutMs == kWaitForever) {
+        semaphore->available.wait(lock, ready);
+    } else if (!semaphore->available.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready)) {
+        return kWaitTimedOut;
+    }
+    --semaphore->count;
+    return kWaitAcquired;
+}
+
+struct PlatformThread {
+    std::thread thread;
+};
+
+PlatformThread* PlatformStartThread(PlatformThreadProc proc, void* argument) {
+    PlatformThread* thread = new (std::nothrow) PlatformThread;
+    if (thread == nullptr) {
+        return nullptr;
+    }
+    try {
+        thread->thread = std::thread([proc, argument] { proc(argument); });
+    } catch (...) {
+        delete thread;
+        return nullptr;
+    }
+    return thread;
+}
+
+void PlatformJoinThread(PlatformThread* thread) {
+    if (thread == nullptr) {
+        return;
+    }
+    if (thread->thread.joinable()) {
+        thread->thread.join();
+    }
+    delete thread;
+}
+
+void PlatformSleepMs(uint32_t milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }

@@ -5,6 +5,8 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
+#include <process.h>
+
 #include <ctime>
 
 #include "platform/Platform.h"
@@ -82,3 +84,69 @@ bool PlatformShellOpen(const char* file, const char* parameters, const char* dir
     request.nShow = show;
     return ShellExecuteExA(&request) == TRUE;
 }
+
+struct PlatformSemaphore {
+    HANDLE handle;
+};
+
+PlatformSemaphore* PlatformCreateSemaphore(int32_t initialCount, int32_t maximumCount) {
+    HANDLE handle = CreateSemaphoreA(nullptr, initialCount, maximumCount, nullptr);
+    if (handle == nullptr) {
+        return nullptr;
+    }
+    return new PlatformSemaphore{handle};
+}
+
+void PlatformDestroySemaphore(PlatformSemaphore* semaphore) {
+    if (semaphore != nullptr) {
+        CloseHandle(semaphore->handle);
+        delete semaphore;
+    }
+}
+
+bool PlatformReleaseSemaphore(PlatformSemaphore* semaphore) {
+    return ReleaseSemaphore(semaphore->handle, 1, nullptr) != FALSE;
+}
+
+int32_t PlatformWaitSemaphore(PlatformSemaphore* semaphore, uint32_t timeoutMs) {
+    switch (WaitForSingleObject(semaphore->handle, timeoutMs)) {
+        case WAIT_OBJECT_0:
+            return kWaitAcquired;
+        case WAIT_TIMEOUT:
+            return kWaitTimedOut;
+        default:
+            return kWaitFailed;
+    }
+}
+
+struct PlatformThread {
+    HANDLE handle;
+    PlatformThreadProc proc;
+    void* argument;
+};
+
+static unsigned __stdcall ThreadTrampoline(void* context) {
+    PlatformThread* thread = static_cast<PlatformThread*>(context);
+    return thread->proc(thread->argument);
+}
+
+PlatformThread* PlatformStartThread(PlatformThreadProc proc, void* argument) {
+    PlatformThread* thread = new PlatformThread{nullptr, proc, argument};
+    thread->handle = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadTrampoline, thread, 0, nullptr));
+    if (thread->handle == nullptr) {
+        delete thread;
+        return nullptr;
+    }
+    return thread;
+}
+
+void PlatformJoinThread(PlatformThread* thread) {
+    if (thread == nullptr) {
+        return;
+    }
+    WaitForSingleObject(thread->handle, INFINITE);
+    CloseHandle(thread->handle);
+    delete thread;
+}
+
+void PlatformSleepMs(uint32_t milliseconds) { Sleep(milliseconds); }
