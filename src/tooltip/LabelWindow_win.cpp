@@ -1,0 +1,403 @@
+// The item label window: its thread, showing and hiding it, and drawing the label with GDI+.
+
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+#include <process.h>
+
+#include <algorithm>
+#include <atomic>
+#include <vector>
+
+#include "app/App.h"
+#include "tooltip/LabelWindow_win.h"
+
+namespace gdip = Gdiplus::DllExports;
+
+HWND labelWindow;
+LayeredSurface* labelSurface;
+int32_t labelVisible;
+POINT labelPos = {-1, -1};
+
+namespace {
+
+// The label's lock. ShowLabel and HideLabel come from two threads (the menu worker and the palette
+// editor) and both draw into the one surface; the label thread takes it to publish and to withdraw
+// the window and surface. It also guards labelThread against StopLabelThread closing the handle
+// while a caller looks at it. Never held across WaitForLabelWindow's sleeps.
+SRWLOCK labelLock = SRWLOCK_INIT;
+
+// Set by the label thread when it has left its message loop and wants the lock to withdraw the
+// window and surface. Callers seeing it give up without queueing for the lock, so that a caller
+// showing the label in a tight loop cannot keep the thread from ending.
+std::atomic<bool> labelWithdrawing{false};
+
+struct LabelLockHolder {
+    LabelLockHolder() { AcquireSRWLockExclusive(&labelLock); }
+    ~LabelLockHolder() { ReleaseSRWLockExclusive(&labelLock); }
+    LabelLockHolder(const LabelLockHolder&) = delete;
+    LabelLockHolder& operator=(const LabelLockHolder&) = delete;
+};
+
+// The label thread's way to take the lock: a caller holding it may be inside SetWindowPos on the
+// label window, waiting for this thread to answer the messages that sends, so those are served
+// while the lock is busy.
+void AcquireLabelLockServingMessages() {
+    while (!TryAcquireSRWLockExclusive(&labelLock)) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_SENDMESSAGE);
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+constexpr DWORD kLabelExStyle = WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+constexpr int32_t kWaitAttempts = 5;
+constexpr DWORD kWaitStepMs = 200;
+constexpr UINT kLabelCodePage = 932;
+constexpr Gdiplus::ARGB kGradientTop = 0x60000000;     // black at alpha 96
+constexpr Gdiplus::ARGB kGradientBottom = 0xFF002040;  // opaque dark blue
+constexpr Gdiplus::ARGB kTextColour = 0xFFFFFFFF;
+constexpr Gdiplus::REAL kFallbackFontPixels = 16.0f;
+
+LRESULT CALLBACK LabelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+Gdiplus::RectF ToRectF(const LabelRect& rect) {
+    return Gdiplus::RectF(static_cast<Gdiplus::REAL>(rect.left), static_cast<Gdiplus::REAL>(rect.top),
+                          static_cast<Gdiplus::REAL>(rect.right - rect.left),
+                          static_cast<Gdiplus::REAL>(rect.bottom - rect.top));
+}
+
+// The GDI+ font of the label text: the description of labelFont, else the font selected into dc,
+// else (GDI+ takes only TrueType and OpenType faces, and a memory DC starts with a bitmap font)
+// the generic sans-serif face at the label font's 16 pixels. Null only if GDI+ is not running.
+Gdiplus::GpFont* CreateLabelFont(HDC dc) {
+    Gdiplus::GpFont* font = nullptr;
+    LOGFONTA description;
+    if (labelFont != nullptr &&
+        GetObjectA(labelFont, sizeof description, &description) == sizeof description &&
+        gdip::GdipCreateFontFromLogfontA(dc, &description, &font) == Gdiplus::Ok) {
+        return font;
+    }
+    font = nullptr;
+    if (gdip::GdipCreateFontFromDC(dc, &font) == Gdiplus::Ok) {
+        return font;
+    }
+    font = nullptr;
+    Gdiplus::GpFontFamily* family = nullptr;
+    if (gdip::GdipGetGenericFontFamilySansSerif(&family) == Gdiplus::Ok) {
+        gdip::GdipCreateFont(family, kFallbackFontPixels, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel,
+                             &font);
+        gdip::GdipDeleteFontFamily(family);
+    }
+    return font;
+}
+
+// Text centred both ways in its layout rectangle.
+Gdiplus::GpStringFormat* CreateCentredFormat() {
+    Gdiplus::GpStringFormat* format = nullptr;
+    if (gdip::GdipCreateStringFormat(0, 0, &format) == Gdiplus::Ok) {
+        gdip::GdipSetStringFormatAlign(format, Gdiplus::StringAlignmentCenter);
+        gdip::GdipSetStringFormatLineAlign(format, Gdiplus::StringAlignmentCenter);
+    }
+    return format;
+}
+
+// What measuring and drawing the text both need, made afresh on the surface's device context.
+struct TextTools {
+    Gdiplus::GpGraphics* graphics = nullptr;
+    Gdiplus::GpFont* font = nullptr;
+    Gdiplus::GpStringFormat* format = nullptr;
+
+    explicit TextTools(HDC dc) {
+        gdip::GdipCreateFromHDC(dc, &graphics);
+        font = CreateLabelFont(dc);
+        format = CreateCentredFormat();
+        if (graphics != nullptr) {
+            gdip::GdipSetTextRenderingHint(graphics, Gdiplus::TextRenderingHintAntiAlias);
+        }
+    }
+    ~TextTools() {
+        if (format != nullptr) {
+            gdip::GdipDeleteStringFormat(format);
+        }
+        if (font != nullptr) {
+            gdip::GdipDeleteFont(font);
+        }
+        if (graphics != nullptr) {
+            gdip::GdipDeleteGraphics(graphics);
+        }
+    }
+    TextTools(const TextTools&) = delete;
+    TextTools& operator=(const TextTools&) = delete;
+};
+
+}  // namespace
+
+// Converts an item text (code page 932 bytes) to UTF-16, cut to kLabelTextUnits - 1 units and
+// always terminated. Returns the number of units stored before the terminator. Converting with
+// the code page itself keeps the label independent of the C run time's locale, and a byte that
+// is not valid code page 932 (a lead byte at the very end, a bad trail byte) becomes the
+// replacement character instead of emptying the whole text as the run time's mbstowcs_s does.
+size_t ConvertLabelText(const char* text, wchar_t (&wide)[kLabelTextUnits]) {
+    wide[0] = L'\0';
+    if (text == nullptr) {
+        return 0;
+    }
+    const int needed = MultiByteToWideChar(kLabelCodePage, 0, text, -1, nullptr, 0);
+    if (needed <= 0) {
+        return 0;
+    }
+    if (static_cast<size_t>(needed) <= kLabelTextUnits) {
+        MultiByteToWideChar(kLabelCodePage, 0, text, -1, wide, static_cast<int>(kLabelTextUnits));
+        return static_cast<size_t>(needed) - 1;
+    }
+    std::vector<wchar_t> whole(static_cast<size_t>(needed));
+    MultiByteToWideChar(kLabelCodePage, 0, text, -1, whole.data(), needed);
+    size_t kept = kLabelTextUnits - 1;
+    if (IS_HIGH_SURROGATE(whole[kept - 1])) {
+        --kept;  // never leave half a surrogate pair at the end
+    }
+    std::copy(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(kept), wide);
+    wide[kept] = L'\0';
+    return kept;
+}
+
+// The width in pixels of text laid out centred in area, truncated towards zero; -1 without a
+// surface or text.
+int32_t MeasureLabelText(const char* text, const LabelRect& area) {
+    if (labelSurface == nullptr || text == nullptr) {
+        return -1;
+    }
+    wchar_t wide[kLabelTextUnits];
+    ConvertLabelText(text, wide);
+    TextTools tools(labelSurface->dc);
+    const Gdiplus::RectF layout = ToRectF(area);
+    Gdiplus::RectF bounds(0.0f, 0.0f, 0.0f, 0.0f);
+    gdip::GdipMeasureString(tools.graphics, wide, -1, tools.font, &layout, tools.format, &bounds, nullptr,
+                            nullptr);
+    return static_cast<int32_t>(bounds.Width);
+}
+
+// Fills box with the label's vertical gradient, translucent black at the top to opaque dark blue
+// at the bottom. 1, or 0 without a surface.
+int32_t DrawLabelBackground(const LabelRect& box) {
+    if (labelSurface == nullptr) {
+        return 0;
+    }
+    Gdiplus::GpGraphics* graphics = nullptr;
+    if (gdip::GdipCreateFromHDC(labelSurface->dc, &graphics) != Gdiplus::Ok) {
+        return 1;
+    }
+    const Gdiplus::RectF rect = ToRectF(box);
+    Gdiplus::GpLineGradient* brush = nullptr;
+    if (gdip::GdipCreateLineBrushFromRect(&rect, kGradientTop, kGradientBottom,
+                                          Gdiplus::LinearGradientModeVertical, Gdiplus::WrapModeTile,
+                                          &brush) == Gdiplus::Ok) {
+        gdip::GdipSetSmoothingMode(graphics, Gdiplus::SmoothingModeAntiAlias);
+        gdip::GdipFillRectangle(graphics, brush, rect.X, rect.Y, rect.Width, rect.Height);
+        gdip::GdipDeleteBrush(brush);
+    }
+    gdip::GdipDeleteGraphics(graphics);
+    return 1;
+}
+
+// Draws text in white, centred in box. 1, or 0 without a surface or text.
+int32_t DrawLabelText(const LabelRect& box, const char* text) {
+    if (labelSurface == nullptr || text == nullptr) {
+        return 0;
+    }
+    wchar_t wide[kLabelTextUnits];
+    ConvertLabelText(text, wide);
+    TextTools tools(labelSurface->dc);
+    Gdiplus::GpSolidFill* brush = nullptr;
+    if (gdip::GdipCreateSolidFill(kTextColour, &brush) == Gdiplus::Ok) {
+        const Gdiplus::RectF layout = ToRectF(box);
+        gdip::GdipDrawString(tools.graphics, wide, -1, tools.font, &layout, tools.format, brush);
+        gdip::GdipDeleteBrush(brush);
+    }
+    return 1;
+}
+
+// Draws the label for text afresh (nothing but transparency for no text) and pushes it to the
+// window. Called with the label's lock held. The result of PresentLayeredSurface.
+int32_t RenderLabel(const char* text) {
+    ClearLayeredSurface(labelSurface);
+    if (text != nullptr) {
+        const LabelRect box = LabelBoxForTextWidth(MeasureLabelText(text, kLabelMeasureArea));
+        DrawLabelBackground(box);
+        DrawLabelText(box, text);
+    }
+    return PresentLayeredSurface(labelSurface, labelWindow);
+}
+
+// The label thread: creates the hidden window with a transparent image, publishes it, pumps its
+// messages until WM_QUIT, then withdraws and destroys everything it made. Exit code 0 after a
+// quit, -1 when the window or surface could not be made. It does not touch labelThread, which
+// belongs to its starter.
+unsigned __stdcall LabelWindowThread(void* /*argument*/) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = LabelWndProc;
+    windowClass.hInstance = appInstance;
+    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kLabelClassName;
+    const bool registered = RegisterClassA(&windowClass) != 0;
+
+    HWND window = nullptr;
+    if (registered) {
+        window = CreateWindowExA(kLabelExStyle, kLabelClassName, kLabelClassName, WS_POPUP, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, kLabelWindowWidth, kLabelWindowHeight, nullptr, nullptr,
+                                 appInstance, nullptr);
+    }
+    LayeredSurface* surface =
+        window != nullptr ? CreateLayeredSurface(kLabelWindowWidth, kLabelWindowHeight) : nullptr;
+    unsigned exitCode = static_cast<unsigned>(-1);
+    if (surface != nullptr) {
+        ClearLayeredSurface(surface);
+        PresentLayeredSurface(surface, window);
+        {
+            LabelLockHolder hold;
+            labelSurface = surface;
+            labelWindow = window;
+            labelVisible = 0;
+            labelPos = {-1, -1};
+        }
+        MSG message;
+        while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        exitCode = 0;
+
+        labelWithdrawing = true;
+        AcquireLabelLockServingMessages();
+        labelWindow = nullptr;
+        labelSurface = nullptr;
+        labelVisible = 0;
+        labelPos = {-1, -1};
+        ReleaseSRWLockExclusive(&labelLock);
+    }
+    DestroyLayeredSurface(surface);
+    if (window != nullptr) {
+        DestroyWindow(window);
+    }
+    if (registered) {
+        UnregisterClassA(kLabelClassName, appInstance);
+    }
+    return exitCode;
+}
+
+// Starts LabelWindowThread with _beginthreadex and stores its handle in labelThread (app/App.h),
+// unless a handle is held already. 0 when a handle is held afterwards, -1 when the thread could
+// not be started.
+int32_t StartLabelThread() {
+    LabelLockHolder hold;
+    if (labelThread == nullptr) {
+        labelWithdrawing = false;
+        labelThread =
+            reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, LabelWindowThread, nullptr, 0, nullptr));
+    }
+    return labelThread != nullptr ? 0 : -1;
+}
+
+// 0 once the label window exists, -1 otherwise. Polls for it with up to kWaitAttempts sleeps of
+// kWaitStepMs while the thread starts; gives up at once when there is no thread or the thread has
+// ended or is ending (its set-up failed, or it is being stopped).
+int32_t WaitForLabelWindow() {
+    for (int32_t attempt = 0;; ++attempt) {
+        if (labelWithdrawing) {
+            return -1;
+        }
+        {
+            LabelLockHolder hold;
+            if (labelThread == nullptr) {
+                return -1;
+            }
+            if (labelWindow != nullptr) {
+                return 0;
+            }
+            if (WaitForSingleObject(labelThread, 0) != WAIT_TIMEOUT) {
+                return -1;
+            }
+        }
+        if (attempt == kWaitAttempts) {
+            return -1;
+        }
+        Sleep(kWaitStepMs);
+    }
+}
+
+// Shows text (code page 932, or null for a fully transparent label) with the window's top-left
+// corner at screen point (x, y): shown if hidden, moved if shown elsewhere, then rendered. The
+// window is placed before the new image is presented, and never clamped to the screen. -1 when
+// there is no label window, else 1 when the image reached the window and 0 when that failed.
+int32_t ShowLabel(const char* text, int32_t x, int32_t y) {
+    if (WaitForLabelWindow() != 0) {
+        return -1;
+    }
+    LabelLockHolder hold;
+    if (labelWindow == nullptr) {
+        return -1;  // withdrawn since the wait
+    }
+    if (labelVisible == 0) {
+        SetWindowPos(labelWindow, HWND_TOP, x, y, kLabelWindowWidth, kLabelWindowHeight,
+                     SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        labelVisible = 1;
+        labelPos = {x, y};
+    } else if (labelPos.x != x || labelPos.y != y) {
+        SetWindowPos(labelWindow, HWND_TOP, x, y, kLabelWindowWidth, kLabelWindowHeight,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        labelPos = {x, y};
+    }
+    return RenderLabel(text);
+}
+
+// Hides the label if it is shown. The surface keeps its image; the next ShowLabel draws afresh.
+// The window stays topmost (SWP_NOZORDER).
+void HideLabel() {
+    if (WaitForLabelWindow() != 0) {
+        return;
+    }
+    LabelLockHolder hold;
+    if (labelWindow == nullptr || labelVisible == 0) {
+        return;
+    }
+    SetWindowPos(labelWindow, HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
+    labelVisible = 0;
+    labelPos = {-1, -1};
+}
+
+// Asks the label thread to quit and waits for it without a time limit, then closes the handle.
+// A thread that has ended already (its set-up failed) is only released; a thread that still has
+// no window after WaitForLabelWindow's bounded wait is left alone.
+void StopLabelThread() {
+    const bool running = WaitForLabelWindow() == 0;
+    HWND window;
+    HANDLE thread;
+    {
+        LabelLockHolder hold;
+        window = labelWindow;
+        thread = labelThread;
+    }
+    if (thread == nullptr) {
+        return;
+    }
+    if (running && window != nullptr) {
+        PostMessageA(window, WM_QUIT, 0, 0);
+    }
+    if (running || labelWithdrawing) {
+        WaitForSingleObject(thread, INFINITE);
+    }
+    LabelLockHolder hold;
+    if (WaitForSingleObject(labelThread, 0) == WAIT_OBJECT_0) {
+        CloseHandle(labelThread);
+        labelThread = nullptr;
+        labelWindow = nullptr;
+    }
+}

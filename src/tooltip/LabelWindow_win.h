@@ -1,0 +1,26 @@
+#pragma once
+// The label window's state and inner steps, for LabelWindow_win.cpp and its Wine tests.
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "menu/LayeredSurface.h"
+#include "tooltip/LabelWindow.h"
+
+// Guarded by the label's lock; the label thread writes labelWindow and labelSurface only while
+// creating and tearing them down.
+extern HWND labelWindow;
+extern LayeredSurface* labelSurface;
+extern int32_t labelVisible;
+extern POINT labelPos;
+
+constexpr char kLabelClassName[] = "Pivotel Tool Tip";
+constexpr size_t kLabelTextUnits = 256;
+
+unsigned __stdcall LabelWindowThread(void* argument);
+size_t ConvertLabelText(const char* text, wchar_t (&wide)[kLabelTextUnits]);
+int32_t RenderLabel(const char* text);
+int32_t MeasureLabelText(const char* text, const LabelRect& area);
+int32_t DrawLabelBackground(const LabelRect& box);
+int32_t DrawLabelText(const LabelRect& box, const char* text);

@@ -1,0 +1,466 @@
+// The label window under Wine with its real thread: where ShowLabel puts the window, what the
+// surface holds afterwards (read from its own pixels), the text conversion, the thread's life, and
+// ShowLabel and HideLabel called from two threads at once.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "app/App.h"
+#include "tooltip/LabelWindow.h"
+#include "tooltip/LabelWindow_win.h"
+
+namespace {
+
+// GDI+, the label font and the locale, as at start-up.
+class GraphicsEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        appInstance = GetModuleHandleA(nullptr);
+        InitGraphics();
+    }
+    void TearDown() override { ReleaseGraphics(); }
+};
+const ::testing::Environment* const graphicsEnvironment =
+    ::testing::AddGlobalTestEnvironment(new GraphicsEnvironment);
+
+// A surface pixel as B, G, R, A bytes, (0, 0) being the top-left corner (the DIB is bottom-up).
+struct Pixel {
+    uint8_t blue, green, red, alpha;
+};
+Pixel LabelPixel(int32_t x, int32_t y) {
+    const Pixel* bits = static_cast<const Pixel*>(labelSurface->bits);
+    return bits[(labelSurface->height - 1 - y) * labelSurface->width + x];
+}
+
+// The ink of the white text: the gradient has no red at all, so any red comes from the text.
+struct Ink {
+    int32_t count = 0;
+    int32_t left = INT32_MAX;
+    int32_t right = -1;  // one past the rightmost
+    int32_t notWhite = 0;
+};
+Ink FindInk() {
+    GdiFlush();
+    Ink ink;
+    for (int32_t y = 0; y < kLabelWindowHeight; ++y) {
+        for (int32_t x = 0; x < kLabelWindowWidth; ++x) {
+            const Pixel p = LabelPixel(x, y);
+            if (p.red == 0) {
+                continue;
+            }
+            ++ink.count;
+            ink.left = std::min(ink.left, x);
+            ink.right = std::max(ink.right, x + 1);
+            // White blended over the gradient keeps green and blue at least as high as red, so a
+            // strongly red pixel with much less green or blue is not white text.
+            if (p.red >= 200 && (p.green < p.red - 40 || p.blue < p.red - 40)) {
+                ++ink.notWhite;
+            }
+        }
+    }
+    return ink;
+}
+
+int32_t CountOpaquePixels() {
+    GdiFlush();
+    int32_t count = 0;
+    for (int32_t y = 0; y < kLabelWindowHeight; ++y) {
+        for (int32_t x = 0; x < kLabelWindowWidth; ++x) {
+            count += LabelPixel(x, y).alpha != 0 ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+// Shows text and checks that the box covers exactly the measured width + 34 columns: every row
+// holds alpha in all columns before the box's right edge and none from one column past it (the
+// edge column itself may be partly covered by anti-aliasing). Returns the box width.
+int32_t ExpectBoxOfMeasuredWidth(const char* text, const char* what) {
+    SCOPED_TRACE(what);
+    EXPECT_EQ(ShowLabel(text, 100, 100), 1);
+    const int32_t measured = MeasureLabelText(text, kLabelMeasureArea);
+    EXPECT_GE(measured, 0);
+    const int32_t width = measured + 34;
+    GdiFlush();
+    for (int32_t y = 0; y < kLabelWindowHeight; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            if (LabelPixel(x, y).alpha == 0) {
+                ADD_FAILURE() << "transparent inside the box at (" << x << ", " << y << "), width " << width;
+                return width;
+            }
+        }
+        for (int32_t x = width + 1; x < kLabelWindowWidth; ++x) {
+            if (LabelPixel(x, y).alpha != 0) {
+                ADD_FAILURE() << "drawn outside the box at (" << x << ", " << y << "), width " << width;
+                return width;
+            }
+        }
+        EXPECT_LT(LabelPixel(width, y).alpha, LabelPixel(width - 1, y).alpha) << "row " << y;
+    }
+    return width;
+}
+
+RECT LabelRectOnScreen() {
+    RECT rect = {};
+    GetWindowRect(labelWindow, &rect);
+    return rect;
+}
+
+void ExpectShownAt(int32_t x, int32_t y) {
+    EXPECT_TRUE(IsWindowVisible(labelWindow));
+    const RECT rect = LabelRectOnScreen();
+    EXPECT_EQ(rect.left, x);
+    EXPECT_EQ(rect.top, y);
+    EXPECT_EQ(rect.right - rect.left, kLabelWindowWidth);
+    EXPECT_EQ(rect.bottom - rect.top, kLabelWindowHeight);
+    EXPECT_EQ(labelVisible, 1);
+    EXPECT_EQ(labelPos.x, x);
+    EXPECT_EQ(labelPos.y, y);
+}
+
+void ExpectHidden() {
+    EXPECT_FALSE(IsWindowVisible(labelWindow));
+    EXPECT_EQ(labelVisible, 0);
+    EXPECT_EQ(labelPos.x, -1);
+    EXPECT_EQ(labelPos.y, -1);
+}
+
+DWORD ElapsedMs(DWORD start) {
+    return GetTickCount() - start;
+}
+
+// 63 bytes of code page 932: 31 two-byte characters and one ASCII letter, the longest item text.
+std::string LongestItemText() {
+    std::string text;
+    for (int i = 0; i < 31; ++i) {
+        text += "表";
+    }
+    text += "x";
+    return text;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(LabelWithoutThreadTest, EverythingReturnsAtOnce) {
+    ASSERT_EQ(labelThread, nullptr);
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(WaitForLabelWindow(), -1);
+    EXPECT_EQ(ShowLabel("item", 10, 10), -1);
+    HideLabel();
+    StopLabelThread();
+    EXPECT_LT(ElapsedMs(start), 100u);
+    EXPECT_EQ(labelThread, nullptr);
+    EXPECT_EQ(labelWindow, nullptr);
+}
+
+// With the class name taken, the thread's set-up fails: it ends with -1, callers give up at once
+// instead of waiting a second each time, it leaves the class it did not register alone, and
+// StopLabelThread releases the handle.
+TEST(LabelWithoutThreadTest, FailedSetUpEndsTheThreadAndCallersGiveUpAtOnce) {
+    WNDCLASSA squatter = {};
+    squatter.lpfnWndProc = DefWindowProcA;
+    squatter.hInstance = appInstance;
+    squatter.lpszClassName = kLabelClassName;
+    ASSERT_NE(RegisterClassA(&squatter), 0);
+
+    ASSERT_EQ(StartLabelThread(), 0);
+    ASSERT_NE(labelThread, nullptr);
+    ASSERT_EQ(WaitForSingleObject(labelThread, 5000), WAIT_OBJECT_0);
+    DWORD exitCode = 0;
+    GetExitCodeThread(labelThread, &exitCode);
+    EXPECT_EQ(exitCode, static_cast<DWORD>(-1));
+
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(WaitForLabelWindow(), -1);
+    EXPECT_EQ(ShowLabel("item", 10, 10), -1);
+    HideLabel();
+    EXPECT_LT(ElapsedMs(start), 100u);
+
+    WNDCLASSA found;
+    EXPECT_TRUE(GetClassInfoA(appInstance, kLabelClassName, &found));
+    StopLabelThread();
+    EXPECT_EQ(labelThread, nullptr);
+    EXPECT_TRUE(UnregisterClassA(kLabelClassName, appInstance));
+}
+
+// ---------------------------------------------------------------------------------------------
+
+class LabelWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_EQ(StartLabelThread(), 0);
+        ASSERT_EQ(WaitForLabelWindow(), 0);
+    }
+    static void TearDownTestSuite() { StopLabelThread(); }
+    void SetUp() override {
+        ASSERT_NE(labelWindow, nullptr);
+        ASSERT_NE(labelSurface, nullptr);
+    }
+    void TearDown() override { HideLabel(); }
+};
+
+TEST_F(LabelWindowTest, IsCreatedHiddenTransparentTopmostAndNeverActivated) {
+    ExpectHidden();
+    EXPECT_EQ(CountOpaquePixels(), 0);
+    char name[64] = {};
+    GetClassNameA(labelWindow, name, sizeof name);
+    EXPECT_STREQ(name, "Pivotel Tool Tip");
+    GetWindowTextA(labelWindow, name, sizeof name);
+    EXPECT_STREQ(name, "Pivotel Tool Tip");
+    EXPECT_EQ(GetWindowLongPtrA(labelWindow, GWL_EXSTYLE) & 0x80088, 0x80088);
+    EXPECT_EQ(GetWindowLongPtrA(labelWindow, GWL_STYLE) & (WS_POPUP | WS_CHILD | WS_CAPTION), WS_POPUP);
+    EXPECT_NE(GetWindowThreadProcessId(labelWindow, nullptr), GetCurrentThreadId());
+
+    ShowLabel("item", 40, 50);
+    EXPECT_NE(GetForegroundWindow(), labelWindow);
+}
+
+TEST_F(LabelWindowTest, ShowsMovesAndHidesAtTheGivenPoint) {
+    HideLabel();  // before any ShowLabel: nothing happens
+    ExpectHidden();
+
+    EXPECT_EQ(ShowLabel("first", 200, 300), 1);
+    ExpectShownAt(200, 300);
+    const int32_t firstInk = FindInk().right;
+
+    EXPECT_EQ(ShowLabel("a much longer second text", 200, 300), 1);  // same point: not moved
+    ExpectShownAt(200, 300);
+    EXPECT_GT(FindInk().right, firstInk);  // the second text replaced the first
+
+    EXPECT_EQ(ShowLabel("first", 250, 310), 1);
+    ExpectShownAt(250, 310);
+    // The box's left edge is the window's left edge: at the cursor's x.
+    GdiFlush();
+    EXPECT_NE(LabelPixel(1, kLabelWindowHeight / 2).alpha, 0);
+
+    HideLabel();
+    ExpectHidden();
+    HideLabel();
+    ExpectHidden();
+
+    EXPECT_EQ(ShowLabel("first", 250, 310), 1);  // hidden before: shown again at the old point
+    ExpectShownAt(250, 310);
+
+    EXPECT_EQ(ShowLabel("off screen", -50, 2000), 1);  // never clamped to the screen
+    ExpectShownAt(-50, 2000);
+}
+
+TEST_F(LabelWindowTest, BoxIsTheMeasuredWidthPlus34) {
+    const int32_t ascii = ExpectBoxOfMeasuredWidth("Notepad", "ascii");
+    const int32_t japanese = ExpectBoxOfMeasuredWidth("表示設定", "japanese");
+    const int32_t empty = ExpectBoxOfMeasuredWidth("", "empty");
+    EXPECT_EQ(FindInk().count, 0) << "an empty text draws no text";
+    const std::string longest = LongestItemText();
+    ASSERT_EQ(longest.size(), 63u);
+    const int32_t widest = ExpectBoxOfMeasuredWidth(longest.c_str(), "63 bytes");
+
+    EXPECT_GT(ascii, empty);
+    EXPECT_GT(japanese, empty);
+    EXPECT_GT(widest, japanese);
+    EXPECT_LT(widest, kLabelWindowWidth);
+    const Ink ink = FindInk();
+    EXPECT_GT(ink.right, widest / 2 + 100) << "the whole 63-byte text is drawn";
+}
+
+TEST_F(LabelWindowTest, GradientRunsFromTranslucentBlackToOpaqueDarkBlue) {
+    ASSERT_EQ(ShowLabel("", 100, 100), 1);
+    GdiFlush();
+    const Pixel top = LabelPixel(5, 0);
+    const Pixel bottom = LabelPixel(5, kLabelWindowHeight - 1);
+    EXPECT_GT(top.alpha, 0);
+    EXPECT_LT(top.alpha, 128);
+    EXPECT_LT(top.blue, 16);
+    EXPECT_GE(bottom.alpha, 230);
+    EXPECT_EQ(bottom.red, 0);
+    EXPECT_GT(bottom.green, 16);
+    EXPECT_GT(bottom.blue, bottom.green);
+    for (int32_t y = 1; y < kLabelWindowHeight; ++y) {
+        EXPECT_GE(LabelPixel(5, y).alpha, LabelPixel(5, y - 1).alpha) << "row " << y;
+        EXPECT_GE(LabelPixel(5, y).blue, LabelPixel(5, y - 1).blue) << "row " << y;
+    }
+}
+
+TEST_F(LabelWindowTest, TextIsWhiteAndCentredInTheBox) {
+    for (const char* text : {"Notepad", "表示設定"}) {
+        SCOPED_TRACE(text);
+        ASSERT_EQ(ShowLabel(text, 100, 100), 1);
+        const int32_t width = MeasureLabelText(text, kLabelMeasureArea) + 34;
+        const Ink ink = FindInk();
+        EXPECT_GT(ink.count, 40);
+        EXPECT_EQ(ink.notWhite, 0);
+        EXPECT_GE(ink.left, kLabelTextMargin - 1);
+        EXPECT_LE(ink.right, width - kLabelTextMargin + 1);
+        EXPECT_LE(std::abs(ink.left - (width - ink.right)), 6)
+            << ink.left << " " << ink.right << " " << width;
+    }
+}
+
+TEST_F(LabelWindowTest, NoTextShowsAFullyTransparentImage) {
+    ASSERT_EQ(ShowLabel("something", 120, 130), 1);
+    ASSERT_GT(CountOpaquePixels(), 0);
+    EXPECT_EQ(ShowLabel(nullptr, 140, 150), 1);
+    ExpectShownAt(140, 150);
+    EXPECT_EQ(CountOpaquePixels(), 0);
+}
+
+// Without the label font, or with a handle whose description cannot be read, the label is
+// still drawn, text included.
+TEST_F(LabelWindowTest, DrawsWithoutTheLabelFont) {
+    const HFONT saved = labelFont;
+    HFONT stale =
+        CreateFontA(16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
+    DeleteObject(stale);
+    for (HFONT font : {static_cast<HFONT>(nullptr), stale}) {
+        labelFont = font;
+        const int32_t width = ExpectBoxOfMeasuredWidth("Notepad", font == nullptr ? "no font" : "stale font");
+        EXPECT_GT(width, 34 + 20);
+        EXPECT_GT(FindInk().count, 40);
+    }
+    labelFont = saved;
+}
+
+// Item texts are code page 932 whatever the system's code page or the C locale.
+TEST(LabelTextTest, ConvertsCodePage932) {
+    wchar_t wide[kLabelTextUnits];
+    EXPECT_EQ(ConvertLabelText("\x95\x5c\x8e\xa6", wide), 2u);  // 表示 (the trail byte is '\')
+    EXPECT_STREQ(wide, L"\u8868\u793a");
+    EXPECT_EQ(ConvertLabelText("メモ帳 (notepad)", wide), 13u);
+    EXPECT_STREQ(wide, L"\u30e1\u30e2\u5e33 (notepad)");
+    EXPECT_EQ(ConvertLabelText("\xb1\xb2", wide), 2u);  // half-width katakana
+    EXPECT_STREQ(wide, L"\uff71\uff72");
+    EXPECT_EQ(ConvertLabelText("", wide), 0u);
+    EXPECT_STREQ(wide, L"");
+    EXPECT_EQ(ConvertLabelText(nullptr, wide), 0u);
+    EXPECT_STREQ(wide, L"");
+}
+
+// A broken byte costs one character, not the whole label.
+TEST(LabelTextTest, KeepsTheRestOfATextWithInvalidBytes) {
+    wchar_t wide[kLabelTextUnits];
+    EXPECT_EQ(ConvertLabelText("ab\x95", wide), 3u);  // a lead byte with no trail byte
+    EXPECT_EQ(std::wstring(wide).substr(0, 2), L"ab");
+    EXPECT_EQ(ConvertLabelText("\x95\x5c"
+                               "ab\x81",
+                               wide),
+              4u);
+    EXPECT_EQ(std::wstring(wide).substr(0, 3), L"\u8868ab");
+}
+
+TEST(LabelTextTest, CutsAt255Units) {
+    wchar_t wide[kLabelTextUnits];
+    const std::string ascii(600, 'x');
+    EXPECT_EQ(ConvertLabelText(ascii.c_str(), wide), 255u);
+    EXPECT_EQ(std::wstring(wide), std::wstring(255, L'x'));
+    std::string japanese;
+    for (int i = 0; i < 300; ++i) {
+        japanese += "表";
+    }
+    EXPECT_EQ(ConvertLabelText(japanese.c_str(), wide), 255u);
+    EXPECT_EQ(std::wstring(wide), std::wstring(255, L'\u8868'));
+    const std::string exact(255, 'y');
+    EXPECT_EQ(ConvertLabelText(exact.c_str(), wide), 255u);
+    EXPECT_EQ(wide[254], L'y');
+}
+
+// ---------------------------------------------------------------------------------------------
+
+// The menu worker and the palette editor's thread show and hide the label at the same time. The
+// label must stay in one consistent state and the surface must keep drawing whole images.
+TEST(LabelConcurrencyTest, ShowAndHideFromTwoThreads) {
+    ASSERT_EQ(StartLabelThread(), 0);
+    ASSERT_EQ(WaitForLabelWindow(), 0);
+    std::atomic<int32_t> failures{0};
+    auto caller = [&failures](const char* text, int32_t x0) {
+        for (int32_t i = 0; i < 150; ++i) {
+            if (ShowLabel(text, x0 + i % 9, 400 + i % 5) != 1) {
+                ++failures;
+            }
+            if (i % 4 == 3) {
+                HideLabel();
+            }
+        }
+    };
+    std::thread worker(caller, "ring menu item", 100);
+    std::thread editor(caller, "パレットの項目", 600);
+    worker.join();
+    editor.join();
+    EXPECT_EQ(failures.load(), 0);
+
+    if (labelVisible == 1) {
+        ExpectShownAt(labelPos.x, labelPos.y);
+    } else {
+        ExpectHidden();
+    }
+    ExpectBoxOfMeasuredWidth("ring menu item", "after the stress");
+    EXPECT_EQ(FindInk().notWhite, 0);
+    HideLabel();
+    StopLabelThread();
+}
+
+// StopLabelThread ends the thread with exit code 0 and destroys the window and its class, also
+// while another thread keeps showing the label: that caller then gets -1, never a half-torn-down
+// label, and cannot keep the thread from ending. Several rounds, each with a fresh thread.
+TEST(LabelConcurrencyTest, StopEndsTheThreadWhileItIsInUse) {
+    for (int32_t round = 0; round < 6; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_EQ(StartLabelThread(), 0);
+        ASSERT_EQ(WaitForLabelWindow(), 0);
+        const HWND window = labelWindow;
+        HANDLE thread = nullptr;
+        ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), labelThread, GetCurrentProcess(), &thread, 0, FALSE,
+                                    DUPLICATE_SAME_ACCESS));
+
+        std::atomic<int32_t> shown{0};
+        std::atomic<int32_t> unexpected{0};
+        std::atomic<bool> refused{false};
+        std::thread caller([&] {
+            const std::string longest = LongestItemText();
+            for (int32_t i = 0; i < 100000 && !refused; ++i) {
+                const int32_t result = ShowLabel(i % 2 ? longest.c_str() : "busy", 300 + i % 3, 300);
+                if (result == -1) {
+                    refused = true;
+                } else if (result == 1) {
+                    ++shown;
+                } else {
+                    ++unexpected;
+                }
+                if (i % 3 == 0) {
+                    HideLabel();
+                }
+            }
+        });
+        while (shown < 4 + round * 4) {
+            Sleep(1);
+        }
+        const DWORD start = GetTickCount();
+        StopLabelThread();
+        EXPECT_LT(ElapsedMs(start), 3000u);
+        caller.join();
+
+        EXPECT_TRUE(refused);
+        EXPECT_EQ(unexpected.load(), 0);
+        EXPECT_EQ(labelThread, nullptr);
+        EXPECT_EQ(labelWindow, nullptr);
+        EXPECT_EQ(labelSurface, nullptr);
+        EXPECT_FALSE(IsWindow(window));
+        DWORD exitCode = 1;
+        EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0);
+        GetExitCodeThread(thread, &exitCode);
+        EXPECT_EQ(exitCode, 0u);
+        CloseHandle(thread);
+        WNDCLASSA found;
+        EXPECT_FALSE(GetClassInfoA(appInstance, kLabelClassName, &found)) << "the class is unregistered";
+    }
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(ShowLabel("gone", 10, 10), -1);
+    EXPECT_LT(ElapsedMs(start), 100u);
+}
+
+}  // namespace
