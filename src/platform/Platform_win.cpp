@@ -38,7 +38,9 @@ bool PlatformIsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
 // First the icon stored in the file itself; else the icon the shell shows for the path (a
 // folder, a document), asked as a file or as a folder depending on whether the path names a
 // file. ExtractIconA answers 1 for a file that holds no icons: that is no icon, so the shell's
-// icon for the file is taken instead.
+// icon for the file is taken instead. The shell's answer counts only when the call succeeds: on
+// failure the structure's icon field is not reliable (Wine copies an uninitialised one), and a
+// path that names nothing must give no icon.
 IconHandle PlatformLoadItemIcon(const char* resolvedPath) {
     HICON icon = ExtractIconA(GetModuleHandleA(nullptr), resolvedPath, 0);
     if (icon != nullptr && icon != reinterpret_cast<HICON>(1)) {
@@ -47,8 +49,10 @@ IconHandle PlatformLoadItemIcon(const char* resolvedPath) {
     char title[MAX_PATH];
     const bool isFile = GetFileTitleA(resolvedPath, title, sizeof title) >= 0;
     SHFILEINFOA info = {};
-    SHGetFileInfoA(resolvedPath, isFile ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info,
-                   SHGFI_ICON);
+    if (SHGetFileInfoA(resolvedPath, isFile ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info,
+                       SHGFI_ICON) == 0) {
+        return nullptr;
+    }
     return info.hIcon;
 }
 

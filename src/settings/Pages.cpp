@@ -110,7 +110,9 @@ MenuItem* GetPaletteItem(int32_t row, int32_t column) {
 }
 
 // Puts a new item into the palette: into the right-clicked cell when there is one (and fails,
-// keeping that cell, when it is occupied), else into the first empty cell, row by row.
+// keeping that cell, when it is occupied), else into the first empty cell, row by row. A
+// right-clicked cell outside the grid is forgotten and the item goes to the first empty cell:
+// reporting success with the item in no cell would leave an item the palette never shows.
 int32_t PlaceInPalette(MenuItem* item) {
     if (item == nullptr) {
         return -1;
@@ -118,7 +120,8 @@ int32_t PlaceInPalette(MenuItem* item) {
     TablesLock lock;
     CellPosition& context = paletteGrid.contextCell;
     if (context.row >= 0 && context.column >= 0) {
-        if (IsCell(context.row, context.column)) {
+        const bool inGrid = IsCell(context.row, context.column);
+        if (inGrid) {
             PaletteCell& cell = paletteGrid.cells[context.row * kPaletteColumns + context.column];
             if (cell.id != 0) {
                 return -1;
@@ -126,7 +129,9 @@ int32_t PlaceInPalette(MenuItem* item) {
             cell = PaletteCell{item->id, item};
         }
         context = CellPosition{-1, -1};
-        return 0;
+        if (inGrid) {
+            return 0;
+        }
     }
     for (PaletteCell& cell : paletteGrid.cells) {
         if (cell.id == 0) {

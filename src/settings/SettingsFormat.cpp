@@ -1,5 +1,381 @@
-// Placeholder until the loader and saver are written: nothing loads, nothing is saved.
+// Items, pages and palette in "setting.ini": read once at start-up, written back when the palette
+// editor closes.
+//
+// Sections ITEM0 .. ITEM(NUM-1) hold one item each (ID, ICON, TEXT, TYPE, then EVENT for a window
+// command or SCPATH, SCARG, SCDIR, SCSHOW for a launch), ITEMS/NUM their number, PAGE0 .. PAGE7
+// the ids of the ring's slots (keys ITEM0 .. ITEM7) and PALETTE the ids of the 240 cells (keys
+// ITEM0 .. ITEM239, row * 8 + column). Numbers are written as plain decimal and read strictly.
+// Nothing is ever deleted from the file: a save only sets keys, so item sections beyond the new
+// NUM, keys of the other item type in a reused section, CONFIG and any foreign sections stay.
+
 #include "settings/SettingsFormat.h"
 
-int32_t LoadSettings() { return -1; }
-int32_t SaveSettings() { return -1; }
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "actions/Launch.h"
+#include "actions/WindowCommands.h"
+#include "platform/Platform.h"
+#include "settings/MenuItems.h"
+#include "settings/Pages.h"
+#include "settings/SettingsFile.h"
+
+namespace {
+
+// The number of item sections a load reads at most, whatever NUM says. The program itself never
+// holds more than the palette's 240 items plus those a hand-edited file brought in: a new item
+// goes into a free palette cell or is not made, and it stays in its cell until it is deleted. So
+// 1024 is four times what the program can produce and cuts nothing a user made. Above it, a
+// hostile or corrupt NUM costs nothing: every item holds an icon (a USER object backed by two GDI
+// bitmaps, against a per-process quota of 10000 of each), every duplicate check walks the list,
+// and every absent section still costs a few profile reads, so start-up time and handles stay
+// small. A save may write a larger NUM after a hand-edited file filled the bound; the next load
+// then reads the first 1024 sections and ignores the rest, like any stale section.
+constexpr uint32_t kMaxItemSections = 1024;
+
+constexpr uint8_t kDefaultAlpha = kDefaultTranslucencyAlpha;
+
+// The name of item section n (n stays below kMaxItemSections, so "%d" and "%u" agree).
+void ItemSectionName(char (&section)[16], uint32_t n) {
+    snprintf(section, sizeof section, "ITEM%u", n);
+}
+
+constexpr uint32_t kFirstListingSize = 64 * 1024;
+constexpr uint32_t kLargestListingSize = 16 * 1024 * 1024;
+
+// Which item sections below kMaxItemSections the file may hold, from one listing of its section
+// names; false when the platform cannot list them, and every section must be read.
+//
+// A load with a huge NUM would otherwise ask for up to 1024 absent sections one key at a time,
+// and under Wine every profile read opens the file and checks its time stamp (about 0.2 ms). A
+// section that a read of "ITEM<n>" can find has a name that ends in the digits of n once blanks
+// are trimmed (names are compared without regard to the case of letters only), so the indices
+// taken from the listed names' trailing digits include every section present; an index outside
+// them would only fail its ID read. Leading zeros and digits that do not belong to an ITEM name
+// merely add candidates. The listing is asked of the profile function with no section, as the
+// system's does; a reader that answers nothing there (ours) cannot be told from a file without
+// sections, but the caller asks only after ITEMS/NUM was read, so an empty answer means that the
+// listing is not available.
+bool FindItemSectionCandidates(const char* path, bool (&candidate)[kMaxItemSections]) {
+    for (uint32_t size = kFirstListingSize; size <= kLargestListingSize; size *= 4) {
+        char* names = static_cast<char*>(calloc(size, 1));
+        if (names == nullptr) {
+            return false;
+        }
+        const uint32_t length = PlatformReadProfileString(nullptr, nullptr, "", names, size, path);
+        if (length == 0) {
+            free(names);
+            return false;
+        }
+        if (length >= size - 2) {  // cut off: ask again with more room
+            free(names);
+            continue;
+        }
+        memset(candidate, 0, sizeof candidate);
+        for (const char* name = names; name < names + length && *name != 0; name += strlen(name) + 1) {
+            size_t end = strlen(name);
+            while (end > 0 && (name[end - 1] == ' ' || (name[end - 1] >= 0x09 && name[end - 1] <= 0x0D) ||
+                               name[end - 1] == 0x1A)) {
+                --end;
+            }
+            size_t begin = end;
+            while (begin > 0 && name[begin - 1] >= '0' && name[begin - 1] <= '9') {
+                --begin;
+            }
+            if (begin == end) {
+                continue;
+            }
+            uint32_t index = 0;
+            for (size_t i = begin; i < end && index < kMaxItemSections; ++i) {
+                index = index * 10 + static_cast<uint32_t>(name[i] - '0');
+            }
+            if (index < kMaxItemSections) {
+                candidate[index] = true;
+            }
+        }
+        free(names);
+        return true;
+    }
+    return false;
+}
+
+// Reads a text value into a buffer of size bytes, cleared first so that nothing of its previous
+// content survives a value the profile function cuts inside a two-byte character. Returns the
+// length of the text, 0 when the key is missing or empty.
+size_t ReadText(const char* section, const char* key, char* buffer, uint32_t size, const char* path) {
+    memset(buffer, 0, size);
+    if (PlatformReadProfileString(section, key, "", buffer, size, path) == 0) {
+        buffer[0] = 0;
+        return 0;
+    }
+    buffer[size - 1] = 0;
+    return strlen(buffer);
+}
+
+// An id of a page slot or palette cell; 0 (empty) when the key is missing or invalid.
+uint32_t ReadSlotId(const char* section, const char* key, const char* path) {
+    uint32_t id = 0;
+    ReadSettingUInt(section, key, &id, path);
+    return id;
+}
+
+// The launch record of a program-launch section. None (null) when SCPATH is missing or empty,
+// when SCSHOW is negative as a signed number, or when memory runs out; an invalid SCSHOW keeps
+// the normal show command.
+ShortcutInfo* ReadLaunchRecord(const char* section, const char* path) {
+    ShortcutInfo* shortcut = CreateShortcutInfo();
+    if (shortcut == nullptr) {
+        return nullptr;
+    }
+    char text[kItemPathSize];
+    if (ReadText(section, "SCPATH", text, sizeof text, path) == 0) {
+        FreeShortcutInfo(shortcut);
+        return nullptr;
+    }
+    SetShortcutPath(shortcut, text);
+    if (ReadText(section, "SCARG", text, sizeof text, path) > 0) {
+        SetShortcutArgs(shortcut, text);
+    }
+    if (ReadText(section, "SCDIR", text, sizeof text, path) > 0) {
+        SetShortcutDir(shortcut, text);
+    }
+    uint32_t show = 0;
+    if (ReadSettingUInt(section, "SCSHOW", &show, path) == 0) {
+        if (static_cast<int32_t>(show) < 0) {
+            FreeShortcutInfo(shortcut);
+            return nullptr;
+        }
+        shortcut->show = static_cast<int32_t>(show);
+    }
+    return shortcut;
+}
+
+// Loads item section n and appends the item to the list, or drops the section silently: a
+// missing or zero ID, a missing TYPE, a kind other than window command or launch, a window
+// command whose EVENT names no command, an id an earlier section took, or an icon that does not
+// load. The item is assembled outside the list, with its icon loaded while the tables are free,
+// and enters the list complete in one step, so no other thread ever sees it half made.
+void LoadItemSection(uint32_t n, const char* path) {
+    char section[16];
+    ItemSectionName(section, n);
+    uint32_t id = 0;
+    if (ReadSettingUInt(section, "ID", &id, path) != 0 || id == 0) {
+        return;
+    }
+    char iconPath[kItemPathSize];
+    char text[kItemTextSize];
+    ReadText(section, "ICON", iconPath, sizeof iconPath, path);
+    ReadText(section, "TEXT", text, sizeof text, path);
+    uint32_t type = 0;
+    if (ReadSettingUInt(section, "TYPE", &type, path) != 0) {
+        return;
+    }
+    const uint8_t kind = static_cast<uint8_t>(type & 0xFF);
+    ItemAction action = nullptr;
+    ShortcutInfo* shortcut = nullptr;
+    if (kind == KindWindowCommand) {
+        uint32_t event = 0;
+        if (ReadSettingUInt(section, "EVENT", &event, path) != 0) {
+            return;
+        }
+        action = FindWindowCommand(event);
+        if (action == nullptr) {
+            return;
+        }
+    } else if (kind == KindLaunch) {
+        action = LaunchProgram;
+        shortcut = ReadLaunchRecord(section, path);
+    } else {
+        return;
+    }
+
+    // A duplicate is dropped before its icon is loaded; CreateItem below checks again.
+    MenuItem staged = {};
+    if (FindItem(id) != nullptr || SetItemIcon(&staged, iconPath) != 0) {
+        if (shortcut != nullptr) {
+            FreeShortcutInfo(shortcut);
+        }
+        return;
+    }
+    SetItemText(&staged, text);
+    staged.action = action;
+    SetItemKind(&staged, kind, shortcut);
+
+    TablesLock lock;
+    MenuItem* item = CreateItem(id);
+    if (item == nullptr) {
+        PlatformDestroyIcon(staged.icon);
+        if (shortcut != nullptr) {
+            FreeShortcutInfo(shortcut);
+        }
+        return;
+    }
+    staged.id = id;
+    staged.next = nullptr;  // the new item is the tail
+    *item = staged;
+}
+
+// What a save writes of one item, copied while the tables are locked.
+struct SavedItem {
+    uint32_t id;
+    char iconPath[kItemPathSize];
+    char text[kItemTextSize];
+    uint8_t kind;
+    uint32_t event;
+    bool hasLaunchRecord;
+    ShortcutInfo launch;
+};
+
+void WriteItemSection(uint32_t n, const SavedItem& item, const char* path) {
+    char section[16];
+    ItemSectionName(section, n);
+    WriteSettingUInt(section, "ID", path, item.id);
+    PlatformWriteProfileString(section, "ICON", item.iconPath, path);
+    PlatformWriteProfileString(section, "TEXT", item.text, path);
+    WriteSettingUInt(section, "TYPE", path, item.kind);
+    if (item.kind == KindWindowCommand) {
+        WriteSettingUInt(section, "EVENT", path, item.event);
+    } else if (item.kind == KindLaunch && item.hasLaunchRecord) {
+        PlatformWriteProfileString(section, "SCPATH", item.launch.path, path);
+        PlatformWriteProfileString(section, "SCARG", item.launch.args, path);
+        PlatformWriteProfileString(section, "SCDIR", item.launch.dir, path);
+        WriteSettingUInt(section, "SCSHOW", path,
+                         item.launch.show < 0 ? 0u : static_cast<uint32_t>(item.launch.show));
+    }
+}
+
+}  // namespace
+
+// Reads the items, the pages, the palette and the translucency opacity from the settings file.
+// Bad items, slots and cells are skipped without a word; -1 only when the file's path cannot be
+// composed, in which case nothing is loaded. At most kMaxItemSections item sections are read.
+// The tables are locked only while they change, never across the file reads.
+int32_t LoadSettings() {
+    char path[kMaxPath];
+    if (GetSettingsPath(path) != 0) {
+        return -1;
+    }
+
+    uint32_t num = 0;
+    if (ReadSettingUInt("ITEMS", "NUM", &num, path) == 0) {
+        const uint32_t sections = num < kMaxItemSections ? num : kMaxItemSections;
+        bool candidate[kMaxItemSections];
+        const bool listed = sections > 0 && FindItemSectionCandidates(path, candidate);
+        for (uint32_t n = 0; n < sections; ++n) {
+            if (!listed || candidate[n]) {
+                LoadItemSection(n, path);
+            }
+        }
+    }
+
+    uint32_t slotIds[kPageCount][kSlotsPerPage];
+    for (int page = 0; page < kPageCount; ++page) {
+        char section[16];
+        snprintf(section, sizeof section, "PAGE%d", page);
+        for (int slot = 0; slot < kSlotsPerPage; ++slot) {
+            char key[16];
+            snprintf(key, sizeof key, "ITEM%d", slot);
+            slotIds[page][slot] = ReadSlotId(section, key, path);
+        }
+    }
+    uint32_t cellIds[kPaletteCells];
+    for (int cell = 0; cell < kPaletteCells; ++cell) {
+        char key[16];
+        snprintf(key, sizeof key, "ITEM%d", cell);
+        cellIds[cell] = ReadSlotId("PALETTE", key, path);
+    }
+    {
+        TablesLock lock;
+        for (int page = 0; page < kPageCount; ++page) {
+            for (int slot = 0; slot < kSlotsPerPage; ++slot) {
+                StorePageSlotId(page, slot, slotIds[page][slot]);
+            }
+        }
+        for (int cell = 0; cell < kPaletteCells; ++cell) {
+            StorePaletteCellId(cell, cellIds[cell]);
+        }
+    }
+
+    uint32_t alpha = 0;
+    translucencyAlpha = ReadSettingUInt("CONFIG", "ALPHA", &alpha, path) == 0
+                            ? static_cast<uint8_t>(alpha & 0xFF)
+                            : kDefaultAlpha;
+    return 0;
+}
+
+// Writes every item (section ITEMn for the item at position n of the list), ITEMS/NUM, all 64
+// page slots and all 240 palette cells. Keys are only ever set, never deleted, and CONFIG is not
+// touched. The tables are copied under their lock and written after it is released, so the ring
+// menu is never kept waiting for the disk. -1 when the file's path cannot be composed or the copy
+// finds no memory; nothing is written then. Failed writes are not detected.
+int32_t SaveSettings() {
+    char path[kMaxPath];
+    if (GetSettingsPath(path) != 0) {
+        return -1;
+    }
+
+    SavedItem* items = nullptr;
+    uint32_t count = 0;
+    uint32_t slotIds[kPageCount][kSlotsPerPage];
+    uint32_t cellIds[kPaletteCells];
+    {
+        TablesLock lock;
+        for (const MenuItem* item = itemListHead; item != nullptr; item = item->next) {
+            ++count;
+        }
+        if (count > 0) {
+            items = static_cast<SavedItem*>(calloc(count, sizeof(SavedItem)));
+            if (items == nullptr) {
+                return -1;
+            }
+        }
+        SavedItem* out = items;
+        for (const MenuItem* item = itemListHead; item != nullptr; item = item->next, ++out) {
+            out->id = item->id;
+            memcpy(out->iconPath, item->iconPath, sizeof out->iconPath);
+            memcpy(out->text, item->text, sizeof out->text);
+            out->iconPath[kItemPathSize - 1] = 0;
+            out->text[kItemTextSize - 1] = 0;
+            out->kind = item->kind;
+            out->event = item->kind == KindWindowCommand ? WindowCommandEvent(item->action) : 0;
+            out->hasLaunchRecord = item->shortcut != nullptr;
+            if (item->shortcut != nullptr) {
+                out->launch = *item->shortcut;
+                out->launch.path[kItemPathSize - 1] = 0;
+                out->launch.args[kItemPathSize - 1] = 0;
+                out->launch.dir[kItemPathSize - 1] = 0;
+            }
+        }
+        for (int page = 0; page < kPageCount; ++page) {
+            for (int slot = 0; slot < kSlotsPerPage; ++slot) {
+                slotIds[page][slot] = pageTable.pages[page].ids[slot];
+            }
+        }
+        for (int cell = 0; cell < kPaletteCells; ++cell) {
+            cellIds[cell] = paletteGrid.cells[cell].id;
+        }
+    }
+
+    for (uint32_t n = 0; n < count; ++n) {
+        WriteItemSection(n, items[n], path);
+    }
+    WriteSettingUInt("ITEMS", "NUM", path, count);
+    free(items);
+
+    for (int page = 0; page < kPageCount; ++page) {
+        char section[16];
+        snprintf(section, sizeof section, "PAGE%d", page);
+        for (int slot = 0; slot < kSlotsPerPage; ++slot) {
+            char key[16];
+            snprintf(key, sizeof key, "ITEM%d", slot);
+            WriteSettingUInt(section, key, path, slotIds[page][slot]);
+        }
+    }
+    for (int cell = 0; cell < kPaletteCells; ++cell) {
+        char key[16];
+        snprintf(key, sizeof key, "ITEM%d", cell);
+        WriteSettingUInt("PALETTE", key, path, cellIds[cell]);
+    }
+    return 0;
+}

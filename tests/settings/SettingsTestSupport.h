@@ -1,0 +1,46 @@
+#pragma once
+// Files and folders for the settings tests, the same calls natively and under Wine: the
+// executable's directory (where "setting.ini" and relative icon paths live), real icon files, a
+// lock that keeps test processes sharing that directory apart, and a clean slate for the tables.
+
+#include <cstdint>
+#include <string>
+
+#ifdef _WIN32
+constexpr char kSep = '\\';
+#else
+constexpr char kSep = '/';
+#endif
+
+// The running executable's directory, ending in its separator, asked of the system directly.
+std::string ExecutableDir();
+std::string CurrentDir();
+// A name no other running test process uses: prefix and this process's id.
+std::string UniqueName(const std::string& prefix);
+bool EnterDir(const std::string& path);
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+std::string ReadFileBytes(const std::string& path);
+bool FileExists(const std::string& path);
+bool MakeDir(const std::string& path);
+void RemoveFile(const std::string& path);
+// Removes a folder and everything in it (paths made by the tests only).
+void RemoveTree(const std::string& path);
+
+// Writes a real 16 x 16 icon file (.ico with one 32-bit image).
+bool WriteIconFile(const std::string& path);
+
+// Empties the item list, the pages and the palette (context cell included).
+void ResetTables();
+
+// Holds the settings file beside the executable for one test: other test processes that use the
+// same directory wait (natively ctest runs test cases in parallel), the file is removed before and
+// after, and the tables are emptied before and after.
+struct SettingsFileSession {
+    SettingsFileSession();
+    ~SettingsFileSession();
+    SettingsFileSession(const SettingsFileSession&) = delete;
+    SettingsFileSession& operator=(const SettingsFileSession&) = delete;
+    std::string path;  // the settings path as the program composes it
+    intptr_t lockHandle = -1;
+};
