@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws Pivotel's artwork and writes the generated files into src/res/: the program icon, the
-icons of the nine window commands (icons/) and the setting.ini that ships beside the program.
+ring menu's two skins (ring.bmp, highlight.bmp), the icons of the nine window commands (icons/)
+and the setting.ini that ships beside the program.
 
     artgen.py             regenerate the files in src/res/
     artgen.py --out DIR   write them into DIR instead
@@ -354,6 +355,20 @@ def ico(images):
         offset += len(data)
         body += data
     return out + body
+
+
+def bmp32(rgba, width, height):
+    """A .bmp file of 32 bits per pixel, bottom row first, each pixel blue, green, red and its
+    straight alpha in the fourth byte (BI_RGB with a 40-byte header, as resource compilers take
+    it for a BITMAP resource)."""
+    pixels = bytearray()
+    for y in range(height - 1, -1, -1):
+        for x in range(width):
+            i = (y * width + x) * 4
+            pixels += bytes((rgba[i + 2], rgba[i + 1], rgba[i], rgba[i + 3]))
+    header = _bitmap_info_header(width, height, 32, len(pixels))
+    offset = 14 + len(header)
+    return b"BM" + struct.pack("<IHHI", offset + len(pixels), 0, 0, offset) + header + bytes(pixels)
 
 
 # Deflate with the fixed Huffman codes of RFC 1951 and a greedy LZ77 search.
@@ -765,6 +780,92 @@ COMMANDS = [
 
 
 # ---------------------------------------------------------------------------------------------
+# The ring menu's skins
+# ---------------------------------------------------------------------------------------------
+
+# Both skins are 256 x 256 and centred on pixel (128, 128): its centre lies at 128.5 in the
+# canvas's coordinates, so that a pixel's distance from the centre is the distance the menu's hit
+# test measures for the same client point. The hit test takes distances 50 to 120 after
+# truncation (up to just below 121), so the band's edges lie half a pixel outside 50 and 120 and
+# each edge pixel is shaded by how much of it the band covers.
+SKIN_SIZE = 256
+SKIN_CENTRE = 128.5
+RING_INNER, RING_OUTER = 49.5, 120.5
+RING_TOP, RING_BOTTOM = rgb("#d2d2d2", 0.60), rgb("#b0b0b0", 0.50)  # grey 210 to 176
+RING_EDGE_ALPHA = 0.06  # added towards both edges, so the band's rims stand out a little
+SHADOW_WIDTH = 6.0
+SHADOW_ALPHA = 0.40
+SECTOR_LINE = rgb("#ffffff", 0.45)
+HIGHLIGHT_INNER, HIGHLIGHT_OUTER = 52.0, 118.0
+HIGHLIGHT_ALPHA = 0.6  # 153 of 255
+HIGHLIGHT_SOFTNESS = 2.0  # pixels over which the wedge's edges fade in
+
+
+def draw_ring_skin():
+    """Bitmap 105: a translucent light grey band between radius 50 and 120 with a soft black shadow
+    inside and outside it and thin light lines on the eight sector boundaries, 22.5 + k * 45
+    degrees from straight up; the middle and the corners are transparent."""
+    canvas = new_canvas(SKIN_SIZE, SKIN_SIZE)
+    c = SKIN_CENTRE
+
+    def distance(x, y):
+        return math.sqrt((x - c) * (x - c) + (y - c) * (y - c))
+
+    def shadow(fade_out):
+        def colour(x, y):
+            t = 1.0 - min(1.0, max(0.0, fade_out(distance(x, y)) / SHADOW_WIDTH))
+            return (0.0, 0.0, 0.0, SHADOW_ALPHA * t * t)
+        return colour
+
+    inner_shadow = annulus(c, c, RING_INNER - SHADOW_WIDTH, RING_INNER)
+    paint(canvas, inner_shadow, shadow(lambda d: RING_INNER - d))
+    outer_shadow = annulus(c, c, RING_OUTER, RING_OUTER + SHADOW_WIDTH)
+    paint(canvas, outer_shadow, shadow(lambda d: d - RING_OUTER))
+
+    grey = vertical_gradient(RING_TOP, RING_BOTTOM, c - RING_OUTER, c + RING_OUTER)
+    half_band = (RING_OUTER - RING_INNER) / 2.0
+    middle = (RING_OUTER + RING_INNER) / 2.0
+
+    def band(x, y):
+        r, g, b, a = grey(x, y)
+        rim = abs(distance(x, y) - middle) / half_band
+        return (r, g, b, a + RING_EDGE_ALPHA * rim * rim)
+    paint(canvas, annulus(c, c, RING_INNER, RING_OUTER), band)
+
+    for k in range(8):
+        dx, dy = direction(22.5 + 45.0 * k)
+        line = segment(c + dx * (RING_INNER + 1.0), c + dy * (RING_INNER + 1.0),
+                       c + dx * (RING_OUTER - 1.0), c + dy * (RING_OUTER - 1.0), 0.5)
+        box = (min(c + dx * RING_INNER, c + dx * RING_OUTER) - 2, min(c + dy * RING_INNER, c + dy * RING_OUTER) - 2,
+               max(c + dx * RING_INNER, c + dx * RING_OUTER) + 2, max(c + dy * RING_INNER, c + dy * RING_OUTER) + 2)
+        paint(canvas, line, SECTOR_LINE, box)
+    return to_rgba8(canvas)
+
+
+def draw_highlight_skin():
+    """Bitmap 106: the highlight of sector 0, a white wedge at alpha 153 from -22.5 to +22.5
+    degrees about straight up between radius 52 and 118, its edges fading in over two pixels;
+    transparent elsewhere. The menu turns it by 45 degrees per slot."""
+    canvas = new_canvas(SKIN_SIZE, SKIN_SIZE)
+    c = SKIN_CENTRE
+    shape = intersect(annulus(c, c, HIGHLIGHT_INNER, HIGHLIGHT_OUTER), wedge(c, c, -22.5, 22.5))
+
+    def colour(x, y):
+        inside = min(1.0, max(0.0, -shape(x, y) / HIGHLIGHT_SOFTNESS + 0.25))
+        return (1.0, 1.0, 1.0, HIGHLIGHT_ALPHA * inside)
+    paint(canvas, shape, colour, ring_sector_box(c, c, HIGHLIGHT_OUTER, -22.5, 22.5))
+    return to_rgba8(canvas)
+
+
+def make_ring_bmp():
+    return bmp32(draw_ring_skin(), SKIN_SIZE, SKIN_SIZE)
+
+
+def make_highlight_bmp():
+    return bmp32(draw_highlight_skin(), SKIN_SIZE, SKIN_SIZE)
+
+
+# ---------------------------------------------------------------------------------------------
 # The settings file that ships with the program
 # ---------------------------------------------------------------------------------------------
 
@@ -818,6 +919,8 @@ def make_setting_ini():
 
 ARTWORK = [
     ("pivotel.ico", make_pivotel_ico),
+    ("ring.bmp", make_ring_bmp),
+    ("highlight.bmp", make_highlight_bmp),
 ] + [("icons/%s.ico" % name, command_icon(draw)) for name, draw, _ in COMMANDS] + [
     ("setting.ini", make_setting_ini),
 ]

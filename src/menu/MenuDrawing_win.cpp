@@ -1,0 +1,204 @@
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <vector>
+
+#include "menu/MenuDrawing.h"
+#include "menu/MenuWindow.h"
+#include "menu/RingGeometry.h"
+#include "menu/RingMenu.h"
+#include "settings/Pages.h"
+
+namespace gdip = Gdiplus::DllExports;
+
+namespace {
+
+// A GDI+ graphics object on the menu surface for one drawing operation, anti-aliased.
+struct SurfaceGraphics {
+    Gdiplus::GpGraphics* graphics = nullptr;
+    explicit SurfaceGraphics(HDC dc) {
+        if (gdip::GdipCreateFromHDC(dc, &graphics) != Gdiplus::Ok) {
+            graphics = nullptr;
+            return;
+        }
+        gdip::GdipSetSmoothingMode(graphics, Gdiplus::SmoothingModeAntiAlias);
+    }
+    ~SurfaceGraphics() {
+        if (graphics != nullptr) {
+            gdip::GdipDeleteGraphics(graphics);
+        }
+    }
+    SurfaceGraphics(const SurfaceGraphics&) = delete;
+    SurfaceGraphics& operator=(const SurfaceGraphics&) = delete;
+};
+
+// A GDI+ bitmap made for one drawing operation.
+struct TemporaryBitmap {
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    TemporaryBitmap() = default;
+    ~TemporaryBitmap() {
+        if (bitmap != nullptr) {
+            gdip::GdipDisposeImage(bitmap);
+        }
+    }
+    TemporaryBitmap(const TemporaryBitmap&) = delete;
+    TemporaryBitmap& operator=(const TemporaryBitmap&) = delete;
+};
+
+}  // namespace
+
+// The ring skin scaled into the rectangle (the whole 256 x 256 surface when DrawRingMenu calls).
+// 0 when the surface, the skin or the rectangle is missing.
+int32_t DrawRingBackground(const RECT* rect) {
+    if (menuSurface == nullptr || ringImage == nullptr || rect == nullptr) {
+        return 0;
+    }
+    SurfaceGraphics g(menuSurface->dc);
+    if (g.graphics != nullptr && ringImage->view != nullptr) {
+        gdip::GdipDrawImageRect(g.graphics, ringImage->view, static_cast<float>(rect->left),
+                                static_cast<float>(rect->top), static_cast<float>(rect->right - rect->left),
+                                static_cast<float>(rect->bottom - rect->top));
+    }
+    return 1;
+}
+
+// The highlight skin (the sector straight up) turned clockwise by angleDegrees about the ring's
+// centre. 0 when the surface or the skin is missing.
+int32_t DrawSectorHighlight(double angleDegrees) {
+    if (menuSurface == nullptr || highlightImage == nullptr) {
+        return 0;
+    }
+    if (highlightImage->view == nullptr) {
+        return 1;
+    }
+    UINT width = 0;
+    UINT height = 0;
+    gdip::GdipGetImageWidth(highlightImage->view, &width);
+    gdip::GdipGetImageHeight(highlightImage->view, &height);
+    RingPointF corners[3];
+    HighlightCorners(angleDegrees, static_cast<int32_t>(width), static_cast<int32_t>(height), corners);
+    Gdiplus::GpPointF points[3];
+    for (int i = 0; i < 3; ++i) {
+        points[i] = Gdiplus::GpPointF(corners[i].x, corners[i].y);
+    }
+    SurfaceGraphics g(menuSurface->dc);
+    if (g.graphics != nullptr) {
+        gdip::GdipDrawImagePoints(g.graphics, highlightImage->view, points, 3);
+    }
+    return 1;
+}
+
+namespace {
+
+// The pixels of an icon whose colour bitmap is 32 bits per pixel with an alpha channel, top row
+// first, straight alpha. False for an icon without alpha (its mask then says what is transparent).
+bool ReadIconAlphaPixels(HICON icon, std::vector<uint32_t>& pixels, int32_t& width, int32_t& height) {
+    ICONINFO info = {};
+    if (!GetIconInfo(icon, &info)) {
+        return false;
+    }
+    bool hasAlpha = false;
+    BITMAP colour = {};
+    if (info.hbmColor != nullptr && GetObjectA(info.hbmColor, sizeof colour, &colour) == sizeof colour &&
+        colour.bmBitsPixel == 32 && colour.bmWidth > 0 && colour.bmHeight > 0) {
+        width = colour.bmWidth;
+        height = colour.bmHeight;
+        BITMAPINFO header = {};
+        header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        header.bmiHeader.biWidth = width;
+        header.bmiHeader.biHeight = -height;  // top-down, as GDI+ lays out its rows
+        header.bmiHeader.biPlanes = 1;
+        header.bmiHeader.biBitCount = 32;
+        header.bmiHeader.biCompression = BI_RGB;
+        pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+        HDC screen = GetDC(nullptr);
+        if (screen != nullptr) {
+            if (GetDIBits(screen, info.hbmColor, 0, static_cast<UINT>(height), pixels.data(), &header,
+                          DIB_RGB_COLORS) == height) {
+                for (uint32_t pixel : pixels) {
+                    if ((pixel & 0xFF000000u) != 0) {
+                        hasAlpha = true;
+                        break;
+                    }
+                }
+            }
+            ReleaseDC(nullptr, screen);
+        }
+    }
+    if (info.hbmColor != nullptr) {
+        DeleteObject(info.hbmColor);
+    }
+    if (info.hbmMask != nullptr) {
+        DeleteObject(info.hbmMask);
+    }
+    return hasAlpha;
+}
+
+}  // namespace
+
+// An icon scaled into the rectangle. An icon with an alpha channel is drawn from its own pixels as
+// straight ARGB, so that its soft edges and shadows stay translucent (GDI+'s conversion of an icon
+// handle keeps only the mask on some systems); an icon without alpha goes through that conversion,
+// which makes the masked pixels transparent. 0 when the surface or the rectangle is missing; a
+// missing or unusable icon draws nothing.
+int32_t DrawSlotIcon(const RECT* rect, HICON icon) {
+    if (menuSurface == nullptr || rect == nullptr) {
+        return 0;
+    }
+    if (icon == nullptr) {
+        return 1;
+    }
+    std::vector<uint32_t> pixels;
+    int32_t width = 0;
+    int32_t height = 0;
+    TemporaryBitmap image;
+    Gdiplus::GpStatus made;
+    if (ReadIconAlphaPixels(icon, pixels, width, height)) {
+        made = gdip::GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppARGB,
+                                               reinterpret_cast<BYTE*>(pixels.data()), &image.bitmap);
+    } else {
+        made = gdip::GdipCreateBitmapFromHICON(icon, &image.bitmap);
+    }
+    if (made != Gdiplus::Ok) {
+        image.bitmap = nullptr;
+        return 1;
+    }
+    SurfaceGraphics g(menuSurface->dc);
+    if (g.graphics != nullptr) {
+        gdip::GdipDrawImageRect(g.graphics, image.bitmap, static_cast<float>(rect->left),
+                                static_cast<float>(rect->top), static_cast<float>(rect->right - rect->left),
+                                static_cast<float>(rect->bottom - rect->top));
+    }
+    return 1;
+}
+
+// One whole frame from a cleared surface: the ring, the highlight of selectedSlot over it and the
+// icons of the current page's slots on top (none when the current page is not a page). The
+// tables' lock is held while the icons are drawn, so an item the palette editor deletes meanwhile
+// is never touched; drawing waits on nothing else.
+void DrawRingMenu() {
+    if (menuSurface != nullptr) {
+        ClearLayeredSurface(menuSurface);
+    }
+    const RECT whole = {0, 0, kMenuSize, kMenuSize};
+    DrawRingBackground(&whole);
+    int32_t slot = 0;
+    for (int32_t angle = 0; angle < 360; angle += 45, ++slot) {
+        if (slot == selectedSlot) {
+            DrawSectorHighlight(angle);
+        }
+    }
+    TablesLock lock;
+    for (slot = 0; slot < kSlotsPerPage; ++slot) {
+        const MenuItem* item = GetCurrentPageItem(slot);
+        if (item == nullptr || item->icon == nullptr) {
+            continue;
+        }
+        const SlotOffset& offset = RingSlotOffsets[slot];
+        const RECT square = {kSlotIconOrigin + offset.dx, kSlotIconOrigin + offset.dy,
+                             kSlotIconOrigin + kSlotIconExtent + offset.dx,
+                             kSlotIconOrigin + kSlotIconExtent + offset.dy};
+        DrawSlotIcon(&square, static_cast<HICON>(item->icon));
+    }
+}

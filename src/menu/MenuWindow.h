@@ -1,0 +1,44 @@
+#pragma once
+// The ring menu's window and the thread that owns it: a 256 x 256 borderless, topmost,
+// per-pixel-alpha window that never takes the focus, its drawing surface and the two skin images.
+// The thread only pumps messages; the menu worker draws, moves, shows and hides (RingMenu.h).
+//
+// The menu threads' starter calls StartMenuWindowThread (appInstance) (or starts MenuWindowThread
+// with _beginthreadex itself, storing the handle in menuThread); the stopper, at shutdown and
+// after a failed start, calls StopMenuWindowThread. The stopper owns the handle: the thread never
+// clears menuThread.
+
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "menu/LayeredSurface.h"
+
+constexpr int32_t kMenuSize = 256;
+extern const char kMenuWindowClass[];
+
+// A bitmap resource drawn with its fourth byte as alpha: `source` as decoded owns the pixels,
+// `view` is the same memory declared 32-bit ARGB and is what gets drawn.
+struct SkinImage {
+    Gdiplus::GpBitmap* view;
+    Gdiplus::GpBitmap* source;
+    Gdiplus::BitmapData locked;
+    bool isLocked;
+};
+
+SkinImage* LoadSkinImage(HINSTANCE instance, uint16_t resourceId);
+void DestroySkinImage(SkinImage*& image);
+
+extern std::atomic<HANDLE> menuThread;
+extern std::atomic<HWND> menuWindow;
+extern LayeredSurface* menuSurface;
+extern SkinImage* ringImage;
+extern SkinImage* highlightImage;
+
+unsigned __stdcall MenuWindowThread(void* instance);
+int32_t StartMenuWindowThread(HINSTANCE instance);
+int32_t WaitForMenuWindow();
+void StopMenuWindowThread();

@@ -1,0 +1,141 @@
+#include <windows.h>
+
+#include <cstring>
+
+#include "menu/MenuDrawing.h"
+#include "menu/MenuWindow.h"
+#include "menu/RingGeometry.h"
+#include "menu/RingMenu.h"
+#include "settings/Pages.h"
+#include "tooltip/LabelWindow.h"
+
+// The slot under the cursor (0..7) or -1; DrawRingMenu highlights it. Worker thread only.
+int32_t selectedSlot = -1;
+// The top-level window under the press point of the last opening; the chosen item acts on it.
+WindowHandle targetWindow;
+// The cursor in the menu window's client coordinates at the last tracking step that redrew; the
+// worker sets it to (-1, -1) after a page change so that the next step redraws.
+TrackedPoint lastTrackedPos = {0, 0};
+
+namespace {
+
+constexpr int32_t kHalfMenu = kMenuSize / 2;
+
+// What running an item needs, copied while the tables' lock is held so that the action runs on
+// the copy after the lock has been released: an item the palette editor deletes meanwhile is
+// never touched, and the lock is never held across a launch or a window command.
+struct ItemSnapshot {
+    MenuItem item;
+    ShortcutInfo shortcut;
+};
+
+bool TakeItemSnapshot(int32_t slot, ItemSnapshot& snapshot) {
+    TablesLock lock;
+    const MenuItem* item = GetCurrentPageItem(slot);
+    if (item == nullptr || item->action == nullptr) {
+        return false;
+    }
+    snapshot.item = *item;
+    snapshot.item.icon = nullptr;  // owned by the list; the copy must not hand it on
+    snapshot.item.next = nullptr;
+    if (item->shortcut != nullptr) {
+        snapshot.shortcut = *item->shortcut;
+        snapshot.item.shortcut = &snapshot.shortcut;
+    }
+    return true;
+}
+
+// The text of the item in a slot of the current page; false when the slot has no item.
+bool CopyItemText(int32_t slot, char (&text)[kItemTextSize]) {
+    TablesLock lock;
+    const MenuItem* item = GetCurrentPageItem(slot);
+    if (item == nullptr) {
+        return false;
+    }
+    memcpy(text, item->text, sizeof text);
+    text[kItemTextSize - 1] = '\0';
+    return true;
+}
+
+}  // namespace
+
+// Shows the ring centred on the screen point (x, y) with the first page, from the current one
+// backwards, that shows an item. The target of the items is the top-level window under the point,
+// found while the menu is still hidden. The menu is placed where it is, never clamped to the
+// screen, and never takes the focus. 0 when it is shown, -1 when there is no menu window or no
+// page with an item.
+int32_t OpenRingMenu(int32_t x, int32_t y) {
+    if (WaitForMenuWindow() != 0) {
+        return -1;
+    }
+    HWND window = menuWindow.load();
+    if (ChoosePageToOpen() != 0) {
+        return -1;
+    }
+    const POINT press = {x, y};
+    targetWindow = GetAncestor(WindowFromPoint(press), GA_ROOTOWNER);
+    SetWindowPos(window, HWND_TOP, x - kHalfMenu, y - kHalfMenu, kMenuSize, kMenuSize,
+                 SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    DrawRingMenu();
+    PresentLayeredSurface(menuSurface, window);
+    return 0;
+}
+
+// One tracking step: when the cursor has moved, finds the slot under it, shows that item's name
+// 20 pixels below the cursor (or hides the label when there is none) and redraws the ring. A
+// cursor that has not moved costs three calls and changes nothing; a menu that did not open (its
+// window hidden) is not tracked, so no label appears for it.
+void TrackRingMenu() {
+    HWND window = menuWindow.load();
+    if (window == nullptr || !IsWindowVisible(window)) {
+        return;
+    }
+    POINT cursor;
+    GetCursorPos(&cursor);
+    ScreenToClient(window, &cursor);
+    if (cursor.x == lastTrackedPos.x && cursor.y == lastTrackedPos.y) {
+        return;
+    }
+    lastTrackedPos = {cursor.x, cursor.y};
+    selectedSlot = HitTestRing(cursor.x, cursor.y);
+    if (selectedSlot >= 0) {
+        char text[kItemTextSize];
+        if (CopyItemText(selectedSlot, text)) {
+            POINT screen;
+            GetCursorPos(&screen);
+            ShowLabel(text, screen.x, screen.y + kLabelCursorOffsetY);
+        } else {
+            selectedSlot = -1;
+        }
+    }
+    DrawRingMenu();
+    PresentLayeredSurface(menuSurface, window);
+    if (selectedSlot == -1) {
+        HideLabel();
+    }
+}
+
+// Closes the menu at the release point (x, y) on the screen: the item under that point, chosen
+// afresh, runs on the target window while the ring is still shown; then the label and the ring
+// are hidden. A release in the centre, outside the ring or over an empty slot runs nothing. 0, or
+// -1 when there is no menu window (nothing runs, the label is still hidden).
+int32_t SelectRingItem(int32_t x, int32_t y) {
+    const int32_t result = WaitForMenuWindow();
+    HWND window = result == 0 ? menuWindow.load() : nullptr;
+    if (window != nullptr) {
+        POINT release = {x, y};
+        ScreenToClient(window, &release);
+        selectedSlot = HitTestRing(release.x, release.y);
+        // A menu that did not open chose nothing, even if an item has appeared since the press.
+        ItemSnapshot snapshot;
+        if (selectedSlot >= 0 && IsWindowVisible(window) && TakeItemSnapshot(selectedSlot, snapshot)) {
+            snapshot.item.action(&snapshot.item, targetWindow, 0);
+        }
+    }
+    HideLabel();
+    if (window != nullptr) {
+        SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0,
+                     SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
+    }
+    return result;
+}
