@@ -49,6 +49,7 @@ done
 
 step "native build" build native && step "native tests" ctest --preset native -j "$jobs"
 step "native-asan build" build native-asan && step "native-asan tests" ctest --preset native-asan -j "$jobs"
+step "native-tsan build" build native-tsan && step "native-tsan tests" ctest --preset native-tsan -j "$jobs"
 step "windows build" build windows && step "windows tests (Wine)" ctest --preset windows -j "$jobs"
 
 if [ -x build/native/tests/bench/mouse_events_bench ]; then

@@ -7,7 +7,10 @@
 #include <gdiplus.h>
 
 #include "app/App.h"
+#include "input/MenuThreads.h"
 #include "input/MouseHook.h"
+#include "input/TriggerBindings.h"
+#include "tooltip/LabelWindow.h"
 
 HINSTANCE appInstance;
 HANDLE instanceMutex;
@@ -75,12 +78,26 @@ int RunPivotel(HINSTANCE instance) {
         if (CreateMainWindow(appInstance) == 0) {
             SetWindowPos(mainWindow, HWND_BOTTOM, 0, 0, 0, 0,
                          SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_HIDEWINDOW);
+            if (LoadTriggerBindings(ForwardWheel) != 0) {
+                ShowStartupError(kKeySettingsFailedText);
+            }
+            if (StartMenuThreads(appInstance) != 0) {
+                ShowStartupError(kThreadStartFailedText);
+            }
+            if (StartLabelThread() != 0) {
+                ShowStartupError(kThreadStartFailedText);
+            }
+            // Last, so that no mouse event is queued before its consumer runs.
             if (InstallMouseHook() != 0) {
                 ShowStartupError(kHookFailedText);
             }
             RunMessageLoop();
 
+            // The hook goes first: after it nothing posts into the event queue. The label thread
+            // ends before the menu worker, and the items are freed only after the worker has ended.
             RemoveMouseHook();
+            StopLabelThread();
+            StopMenuThreads();
         }
         ReleaseGraphics();
     }

@@ -1,5 +1,15 @@
 // The low-level mouse hook: every mouse message of the desktop passes through MouseHookProc on
 // the thread that installed it, is classified, and goes to the handlers of its event.
+//
+// The watchdog. Windows removes a low-level hook without telling anyone when one call of it
+// takes longer than the system's time-out (at most a second), for instance while the thread is
+// held up elsewhere; the program would then look alive and never open the menu again. So the
+// hook counts its calls, and a timer of the installing thread compares, once per
+// kHookWatchdogPeriodMs, the cursor position and that count with the previous check: a cursor
+// that has moved while the hook saw nothing at all means the hook is gone, and it is installed
+// again. Cost: one increment per hook call, and while the program idles one timer message a
+// second that reads the cursor position; no thread, no polling in between. A false alarm (a
+// program moving the cursor with SetCursorPos, which passes no hook) costs one reinstallation.
 
 #include <windows.h>
 
@@ -11,14 +21,26 @@
 
 HHOOK mouseHook;
 
+namespace {
+
+uint32_t hookCalls;  // counted by MouseHookProc; read by the watchdog on the same thread
+UINT_PTR watchdogTimer;
+uint32_t checkedCalls;
+POINT checkedCursor;
+
+}  // namespace
+
 static_assert(sizeof(MouseHookRecord) == sizeof(MSLLHOOKSTRUCT), "hook record layout");
 static_assert(offsetof(MouseHookRecord, pt) == offsetof(MSLLHOOKSTRUCT, pt), "hook record layout");
-static_assert(offsetof(MouseHookRecord, mouseData) == offsetof(MSLLHOOKSTRUCT, mouseData), "hook record layout");
-static_assert(offsetof(MouseHookRecord, dwExtraInfo) == offsetof(MSLLHOOKSTRUCT, dwExtraInfo), "hook record layout");
+static_assert(offsetof(MouseHookRecord, mouseData) == offsetof(MSLLHOOKSTRUCT, mouseData),
+              "hook record layout");
+static_assert(offsetof(MouseHookRecord, dwExtraInfo) == offsetof(MSLLHOOKSTRUCT, dwExtraInfo),
+              "hook record layout");
 
 // A message that a handler consumes is withheld from later hooks and from the window under the
 // pointer; everything else goes on unchanged.
 LRESULT CALLBACK MouseHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
+    ++hookCalls;
     if (nCode < 0) {
         return CallNextHookEx(mouseHook, nCode, wParam, lParam);
     }
@@ -30,16 +52,94 @@ LRESULT CALLBACK MouseHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(mouseHook, nCode, wParam, lParam);
 }
 
-// Installs the hook for the whole desktop on the calling thread, which must pump messages.
-int32_t InstallMouseHook() {
-    ResetMouseState(GetDoubleClickTime());
-    mouseHook = SetWindowsHookExA(WH_MOUSE_LL, MouseHookProc, GetModuleHandleA(nullptr), 0);
-    return mouseHook != nullptr ? 0 : -1;
+namespace {
+
+HHOOK SetHook() {
+    return SetWindowsHookExA(WH_MOUSE_LL, MouseHookProc, GetModuleHandleA(nullptr), 0);
 }
 
+void RememberCheck() {
+    checkedCalls = hookCalls;
+    if (!GetCursorPos(&checkedCursor)) {
+        checkedCursor = POINT{};
+    }
+}
+
+// The buttons that went up or down while no hook was watching: take them as they are now.
+void ResyncHeldButtons() {
+    struct ButtonKey {
+        int virtualKey;
+        uint16_t bit;
+    };
+    static const ButtonKey kButtons[] = {
+        {VK_LBUTTON, kHeldLeft}, {VK_MBUTTON, kHeldMiddle}, {VK_RBUTTON, kHeldRight},
+        {VK_XBUTTON1, kHeldX1},  {VK_XBUTTON2, kHeldX2},
+    };
+    uint16_t held = 0;
+    for (const ButtonKey& button : kButtons) {
+        if (GetAsyncKeyState(button.virtualKey) & 0x8000) {
+            held |= button.bit;
+        }
+    }
+    heldButtons = held;
+}
+
+VOID CALLBACK WatchdogTick(HWND, UINT, UINT_PTR, DWORD) {
+    CheckMouseHook();
+}
+
+}  // namespace
+
+// Installs the hook for the whole desktop on the calling thread, which must pump messages, and
+// starts the watchdog on the same thread. -1 when the hook cannot be set.
+int32_t InstallMouseHook() {
+    ResetMouseState(GetDoubleClickTime());
+    mouseHook = SetHook();
+    if (mouseHook == nullptr) {
+        return -1;
+    }
+    RememberCheck();
+    if (watchdogTimer == 0) {
+        watchdogTimer = SetTimer(nullptr, 0, kHookWatchdogPeriodMs, WatchdogTick);
+    }
+    return 0;
+}
+
+// Removes the hook and stops the watchdog; on the thread that installed them.
 void RemoveMouseHook() {
+    if (watchdogTimer != 0) {
+        KillTimer(nullptr, watchdogTimer);
+        watchdogTimer = 0;
+    }
     if (mouseHook != nullptr) {
         UnhookWindowsHookEx(mouseHook);
         mouseHook = nullptr;
     }
+}
+
+// One look of the watchdog: when the cursor has moved since the last look and the hook has not
+// been called since, the system has dropped the hook, and it is set again. The new hook is set
+// before the old handle is released (which fails harmlessly when the system has already done
+// so); no message is served in between, so none is handled twice. When setting fails, the next
+// look tries again. The event table and the double-press clock stay as they are; the held
+// buttons are read afresh. Returns 1 when the hook was set again, else 0.
+int32_t CheckMouseHook() {
+    if (mouseHook == nullptr) {
+        return 0;
+    }
+    const uint32_t previousCalls = checkedCalls;
+    const POINT previousCursor = checkedCursor;
+    RememberCheck();
+    const bool cursorMoved = checkedCursor.x != previousCursor.x || checkedCursor.y != previousCursor.y;
+    if (!cursorMoved || checkedCalls != previousCalls) {
+        return 0;
+    }
+    HHOOK fresh = SetHook();
+    if (fresh == nullptr) {
+        return 0;
+    }
+    UnhookWindowsHookEx(mouseHook);
+    mouseHook = fresh;
+    ResyncHeldButtons();
+    return 1;
 }

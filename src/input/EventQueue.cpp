@@ -1,0 +1,151 @@
+// The event queue between the mouse hook and the menu worker.
+//
+// Layout: each message is [payload length n][type][n payload bytes], stored back to back. After
+// a message the position advances by n + 2 and goes back to 0 once it reaches kQueueWrapLimit,
+// so messages start at 0..239 and never wrap around the end. The unread messages are the chain
+// from readPos forward to writePos.
+//
+// Consistency after an overflow. With positions alone the ring cannot tell "empty" from "full"
+// when writePos has wrapped round onto readPos, and a semaphore count is not lowered for the
+// messages that an overflow drops, so a reader trusting the count alone could take a slot that
+// holds no unread message, or one being overwritten. Here:
+//   - `unread`, the number of whole messages in the chain, is kept under the lock together with
+//     both positions. readPos == writePos means empty when it is 0 and full when it is not.
+//   - Before writing, the writer drops the oldest unread messages (advancing readPos) for as
+//     long as the new message's bytes would touch one: when readPos lies ahead of writePos
+//     within the new message's length, and when the ring is full (readPos == writePos with
+//     messages unread, the case where writePos wrapped onto readPos). A message is therefore
+//     only ever dropped whole, before any of its bytes are overwritten.
+//   - The whole post (drop, write, advance, count) and the whole take happen under the lock, so
+//     the reader never sees a half-written message. The lock is held for at most one copy of 18
+//     bytes on either side; the hook never waits for the worker's work.
+//   - The semaphore is raised once per posted message, as before; a count whose message was
+//     dropped is stale, and the reader, finding no unread message behind it, waits again for the
+//     rest of its time-out. Every unread message has a count: the ring holds at most 120 messages
+//     (2 bytes each), fewer than the semaphore's maximum of 128, so a release refused at the
+//     maximum still leaves at least as many counts as messages.
+//   - A payload longer than the reader's limit could never be delivered whole; it is refused at
+//     once instead of taking space in the ring and displacing messages that could be.
+
+#include "input/EventQueue.h"
+
+#include <cstring>
+
+EventQueue eventQueue;
+
+namespace {
+
+uint16_t Advance(uint16_t position, uint8_t length) {
+    const int next = position + length + kQueueHeaderSize;
+    return static_cast<uint16_t>(next >= kQueueWrapLimit ? 0 : next);
+}
+
+// True while writing `size` bytes at writePos would touch the oldest unread message.
+bool NewMessageMeetsUnread(const EventQueue& queue, int size) {
+    if (queue.unread == 0) {
+        return false;
+    }
+    if (queue.readPos == queue.writePos) {
+        return true;  // full
+    }
+    return queue.readPos > queue.writePos && queue.readPos < queue.writePos + size;
+}
+
+void ResetPositions(EventQueue& queue) {
+    queue.writePos = 0;
+    queue.readPos = 0;
+    queue.unread = 0;
+}
+
+}  // namespace
+
+// Makes the semaphore (count 0, maximum 128) and the lock, and empties the ring. -1 when either
+// cannot be made; nothing is kept then.
+int32_t CreateEventQueue(EventQueue& queue) {
+    ResetPositions(queue);
+    queue.semaphore = PlatformCreateSemaphore(0, kQueueSemaphoreMax);
+    if (queue.semaphore == nullptr) {
+        return -1;
+    }
+    queue.lock = PlatformCreateLock();
+    if (queue.lock == nullptr) {
+        PlatformDestroySemaphore(queue.semaphore);
+        queue.semaphore = nullptr;
+        return -1;
+    }
+    return 0;
+}
+
+// Releases the semaphore and the lock. Nobody may post or take any more.
+void DestroyEventQueue(EventQueue& queue) {
+    if (queue.semaphore != nullptr) {
+        PlatformDestroySemaphore(queue.semaphore);
+        queue.semaphore = nullptr;
+    }
+    if (queue.lock != nullptr) {
+        PlatformDestroyLock(queue.lock);
+        queue.lock = nullptr;
+    }
+    ResetPositions(queue);
+}
+
+// Appends one message, dropping the oldest unread ones when the ring has no room for it. Never
+// waits for the reader beyond the lock. -1, and nothing posted, when the queue does not exist or
+// the payload is longer than kQueueMaxPayload.
+int32_t PostQueueMessage(EventQueue& queue, uint8_t length, uint8_t type, const void* payload) {
+    if (queue.lock == nullptr || queue.semaphore == nullptr || length > kQueueMaxPayload ||
+        (length != 0 && payload == nullptr)) {
+        return -1;
+    }
+    const int size = length + kQueueHeaderSize;
+    PlatformAcquireLock(queue.lock);
+    while (NewMessageMeetsUnread(queue, size)) {
+        queue.readPos = Advance(queue.readPos, queue.storage[queue.readPos]);
+        --queue.unread;
+    }
+    uint8_t* slot = queue.storage + queue.writePos;
+    slot[0] = length;
+    slot[1] = type;
+    if (length != 0) {
+        memcpy(slot + kQueueHeaderSize, payload, length);
+    }
+    queue.writePos = Advance(queue.writePos, length);
+    ++queue.unread;
+    PlatformReleaseLock(queue.lock);
+    PlatformReleaseSemaphore(queue.semaphore);
+    return 0;
+}
+
+// Waits up to timeoutMs (kWaitForever: without end) for a message and copies it, header
+// included, into `message`. 0 when a message was copied, kQueueTimedOut when none came in time,
+// -1 when the wait failed. A count left by a dropped message is passed over.
+int32_t TakeQueueMessage(EventQueue& queue, uint32_t timeoutMs, uint8_t message[kQueueMessageSize]) {
+    const uint32_t start = PlatformClockMs();
+    uint32_t remaining = timeoutMs;
+    for (;;) {
+        const int32_t waited = PlatformWaitSemaphore(queue.semaphore, remaining);
+        if (waited == kWaitTimedOut) {
+            return kQueueTimedOut;
+        }
+        if (waited != kWaitAcquired) {
+            return -1;
+        }
+        PlatformAcquireLock(queue.lock);
+        if (queue.unread != 0) {
+            const uint8_t* slot = queue.storage + queue.readPos;
+            memcpy(message, slot, static_cast<size_t>(slot[0]) + kQueueHeaderSize);
+            queue.readPos = Advance(queue.readPos, slot[0]);
+            --queue.unread;
+            PlatformReleaseLock(queue.lock);
+            return 0;
+        }
+        PlatformReleaseLock(queue.lock);
+        if (timeoutMs != kWaitForever) {
+            const uint32_t elapsed = PlatformClockMs() - start;
+            if (elapsed >= timeoutMs) {
+                return kQueueTimedOut;
+            }
+            remaining = timeoutMs - elapsed;
+        }
+    }
+}

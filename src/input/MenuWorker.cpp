@@ -1,0 +1,83 @@
+#include "input/MenuWorker.h"
+
+#include <cstring>
+
+namespace {
+
+QueuePoint PointOf(const uint8_t* message) {
+    QueuePoint point;
+    memcpy(&point, message + kQueueHeaderSize, sizeof point);
+    return point;
+}
+
+}  // namespace
+
+// Acts on one message taken off the queue. Returns 1 for the quit message (the worker ends at
+// once, leaving an open menu as it is), else 0. An open while the menu is open, and a release or
+// a wheel turn while it is closed, are dropped; a message too short for its type is ignored.
+int32_t HandleMenuMessage(MenuWorker& worker, const uint8_t* message) {
+    const uint8_t length = message[0];
+    const RingMenuOps& ops = *worker.ops;
+    switch (message[1]) {
+        case MsgQuit:
+            return 1;
+        case MsgOpen:
+            if (worker.menuOpen == 0 && length >= sizeof(QueuePoint)) {
+                const QueuePoint point = PointOf(message);
+                ops.openRingMenu(point.x, point.y);
+                worker.menuOpen = 1;  // even when nothing could be shown: the release still closes
+            }
+            return 0;
+        case MsgRelease:
+            if (worker.menuOpen == 1 && length >= sizeof(QueuePoint)) {
+                const QueuePoint point = PointOf(message);
+                ops.selectRingItem(point.x, point.y);
+                worker.menuOpen = 0;
+            }
+            return 0;
+        case MsgWheel:
+            if (worker.menuOpen == 1 && length >= sizeof(QueueWheel)) {
+                QueueWheel wheel;
+                memcpy(&wheel, message + kQueueHeaderSize, sizeof wheel);
+                if (wheel.delta < 0) {
+                    ops.nextPage();
+                } else {
+                    ops.previousPage();
+                }
+                ops.forgetTrackedPos();
+                ops.trackRingMenu();
+            }
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+// The worker's loop: sleeps without end while the menu is closed; while it is open, takes a
+// tracking step whenever 16 ms pass without a message. Returns 0 after the quit message.
+int32_t RunMenuWorker(MenuWorker& worker) {
+    uint8_t message[kQueueMessageSize];
+    for (;;) {
+        const uint32_t timeout = worker.menuOpen == 1 ? kTrackingIntervalMs : kWaitForever;
+        const int32_t taken = TakeQueueMessage(*worker.queue, timeout, message);
+        if (taken == kQueueTimedOut && worker.menuOpen == 1) {
+            worker.ops->trackRingMenu();
+            continue;
+        }
+        if (taken == -1) {
+            PlatformSleepMs(kTrackingIntervalMs);  // a broken wait must not spin
+            continue;
+        }
+        if (taken != 0) {
+            continue;
+        }
+        if (HandleMenuMessage(worker, message) != 0) {
+            return 0;
+        }
+    }
+}
+
+// Thread procedure: the argument is the MenuWorker record. Exit code 0.
+uint32_t MenuWorkerThread(void* worker) {
+    return static_cast<uint32_t>(RunMenuWorker(*static_cast<MenuWorker*>(worker)));
+}

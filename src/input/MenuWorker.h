@@ -1,0 +1,30 @@
+#pragma once
+// The menu worker: the one thread that takes the trigger's messages off the event queue and
+// drives the ring menu. While the menu is open it also wakes every 16 ms to follow the pointer.
+// The ring menu's operations are reached through RingMenuOps, so the state machine runs the same
+// against the real menu (filled in at start-up) and against recording functions in the tests.
+
+#include <cstdint>
+
+#include "input/EventQueue.h"
+
+constexpr uint32_t kTrackingIntervalMs = 16;
+
+struct RingMenuOps {
+    int32_t (*openRingMenu)(int32_t x, int32_t y);
+    int32_t (*selectRingItem)(int32_t x, int32_t y);
+    void (*trackRingMenu)();
+    int32_t (*nextPage)();
+    int32_t (*previousPage)();
+    void (*forgetTrackedPos)();  // makes the next tracking step redraw
+};
+
+struct MenuWorker {
+    EventQueue* queue;
+    const RingMenuOps* ops;
+    int32_t menuOpen;  // 1 from an accepted open to the next accepted release
+};
+
+int32_t HandleMenuMessage(MenuWorker& worker, const uint8_t* message);
+int32_t RunMenuWorker(MenuWorker& worker);
+uint32_t MenuWorkerThread(void* worker);

@@ -1,0 +1,81 @@
+#include "input/TriggerBindings.h"
+
+#include "input/EventQueue.h"
+#include "settings/SettingsFile.h"
+
+namespace {
+
+constexpr uint32_t kTriggerX2 = 1;
+constexpr uint32_t kTriggerMiddle = 2;
+constexpr uint32_t kSendWheelOn = 1;
+
+QueuePoint PointOf(const MouseHookRecord& event) {
+    return QueuePoint{event.pt.x, event.pt.y};
+}
+
+}  // namespace
+
+// The row of the trigger table for a TRIGGER value: 1 side button 2, 2 the middle button, and
+// side button 1 for every other value.
+TriggerChoice TriggerForSetting(uint32_t trigger) {
+    switch (trigger) {
+        case kTriggerX2:
+            return TriggerChoice{X2Down, X2Double, X2Up, kHeldX2};
+        case kTriggerMiddle:
+            return TriggerChoice{MiddleDown, MiddleDouble, MiddleUp, kHeldMiddle};
+        default:
+            return TriggerChoice{X1Down, X1Double, X1Up, kHeldX1};
+    }
+}
+
+// Binds the trigger's presses, its release and the wheel while it is held to the ring menu, and,
+// when SENDWHEEL is exactly 1, forwardWheel behind them for every other wheel turn. Both presses
+// open the menu, so a quick second press is never mistaken for anything else. A missing or
+// unreadable key takes its default (side button 1, no forwarding). -1 when the settings path
+// cannot be made; nothing is bound then. Refusals of a full row are ignored.
+int32_t LoadTriggerBindings(EventHandler forwardWheel) {
+    char path[kMaxPath];
+    if (GetSettingsPath(path) != 0) {
+        return -1;
+    }
+    uint32_t trigger = 0;
+    if (ReadSettingUInt("CONFIG", "TRIGGER", &trigger, path) != 0) {
+        trigger = 0;
+    }
+    const TriggerChoice choice = TriggerForSetting(trigger);
+    RegisterEventHandler(choice.firstPress, OnTriggerDown, 0);
+    RegisterEventHandler(choice.secondPress, OnTriggerDown, 0);
+    RegisterEventHandler(choice.release, OnTriggerUp, 0);
+    RegisterEventHandler(Wheel, OnTriggerWheel, choice.heldBit);
+
+    uint32_t sendWheel = 0;
+    if (ReadSettingUInt("CONFIG", "SENDWHEEL", &sendWheel, path) == 0 && sendWheel == kSendWheelOn &&
+        forwardWheel != nullptr) {
+        RegisterEventHandler(Wheel, forwardWheel, 0);
+    }
+    return 0;
+}
+
+// The trigger went down: the menu opens at the press point. Consumes the press.
+int32_t OnTriggerDown(const MouseHookRecord& event) {
+    const QueuePoint point = PointOf(event);
+    PostQueueMessage(eventQueue, sizeof point, MsgOpen, &point);
+    return 0;
+}
+
+// The trigger came up: the item under the release point runs. Consumes the release.
+int32_t OnTriggerUp(const MouseHookRecord& event) {
+    const QueuePoint point = PointOf(event);
+    PostQueueMessage(eventQueue, sizeof point, MsgRelease, &point);
+    return 0;
+}
+
+// The wheel turned while the trigger is held: the menu changes page. Consumes the turn.
+int32_t OnTriggerWheel(const MouseHookRecord& event) {
+    QueueWheel wheel = {};
+    wheel.x = event.pt.x;
+    wheel.y = event.pt.y;
+    wheel.delta = static_cast<int16_t>(event.mouseData >> 16);
+    PostQueueMessage(eventQueue, sizeof wheel, MsgWheel, &wheel);
+    return 0;
+}

@@ -1,0 +1,25 @@
+#pragma once
+// Which button opens the ring menu and whether wheel turns go to the window under the pointer:
+// read once at start-up from CONFIG/TRIGGER and CONFIG/SENDWHEEL of "setting.ini" and made into
+// entries of the event table. The trigger handlers only post into the event queue.
+
+#include <cstdint>
+
+#include "input/MouseEvents.h"
+
+struct TriggerChoice {
+    uint8_t firstPress;
+    uint8_t secondPress;
+    uint8_t release;
+    uint16_t heldBit;  // required for a wheel turn to go to the ring menu
+};
+
+TriggerChoice TriggerForSetting(uint32_t trigger);
+int32_t LoadTriggerBindings(EventHandler forwardWheel);
+
+int32_t OnTriggerDown(const MouseHookRecord& event);
+int32_t OnTriggerUp(const MouseHookRecord& event);
+int32_t OnTriggerWheel(const MouseHookRecord& event);
+
+// Sends the wheel turn to the window under the pointer (Win32 only, WheelForward_win.cpp).
+int32_t ForwardWheel(const MouseHookRecord& event);

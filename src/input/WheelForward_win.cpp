@@ -1,0 +1,63 @@
+// Wheel forwarding: a wheel turn without the trigger goes to the window under the pointer rather
+// than to the window with the keyboard focus.
+
+#include <windows.h>
+
+#include "input/TriggerBindings.h"
+
+namespace {
+
+struct KeyBit {
+    int virtualKey;
+    WPARAM bit;
+};
+
+// Queried in this order.
+constexpr KeyBit kKeyBits[] = {
+    {VK_CONTROL, MK_CONTROL},   {VK_LBUTTON, MK_LBUTTON}, {VK_MBUTTON, MK_MBUTTON},
+    {VK_RBUTTON, MK_RBUTTON},   {VK_SHIFT, MK_SHIFT},     {VK_XBUTTON1, MK_XBUTTON1},
+    {VK_XBUTTON2, MK_XBUTTON2},
+};
+
+}  // namespace
+
+// Sends WM_MOUSEWHEEL to the innermost window under the pointer, with the wheel delta and the
+// key and button state in wParam and the screen position in lParam, and consumes the turn (the
+// focused window does not get it as well).
+//
+// This runs inside the low-level hook, which holds up the pointer of the whole desktop while it
+// runs, and which the system removes silently when it stalls past its time-out. So it must not
+// wait for the target:
+//   - a window of another thread (any other program, or another thread of ours) gets the message
+//     with SendNotifyMessageA: it arrives as a sent message, like a synchronous send, but the
+//     call returns as soon as it is queued. A hung window only collects the turns until it
+//     answers again. SendMessageTimeoutA was not chosen: it would still hold the whole desktop's
+//     pointer for its full bound on every turn at a window that has just stopped answering
+//     (SMTO_ABORTIFHUNG only recognises a window that has been hung for seconds), and needs a
+//     bound small enough to be harmless yet large enough for a slow but healthy window.
+//   - a window of the hook's own thread (the tray menu, the settings dialog) would be called
+//     directly by any kind of send, running its window procedure inside the hook; it gets the
+//     message posted instead and handles it from the thread's message loop once the hook has
+//     returned.
+// WindowFromPoint finding nothing sends nothing; the turn is consumed all the same.
+int32_t ForwardWheel(const MouseHookRecord& event) {
+    const POINT point = {event.pt.x, event.pt.y};
+    HWND target = WindowFromPoint(point);
+    WPARAM keys = 0;
+    for (const KeyBit& key : kKeyBits) {
+        if (GetKeyState(key.virtualKey) & 0x8000) {
+            keys |= key.bit;
+        }
+    }
+    const WPARAM wParam = (static_cast<WPARAM>(event.mouseData >> 16) << 16) | keys;
+    const LPARAM lParam = static_cast<LPARAM>((static_cast<uint32_t>(event.pt.y & 0xFFFF) << 16) |
+                                              static_cast<uint32_t>(event.pt.x & 0xFFFF));
+    if (target != nullptr) {
+        if (GetWindowThreadProcessId(target, nullptr) == GetCurrentThreadId()) {
+            PostMessageA(target, WM_MOUSEWHEEL, wParam, lParam);
+        } else {
+            SendNotifyMessageA(target, WM_MOUSEWHEEL, wParam, lParam);
+        }
+    }
+    return 0;
+}

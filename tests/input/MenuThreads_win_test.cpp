@@ -1,0 +1,127 @@
+// Under Wine, in-process: the menu threads started from a real "setting.ini" and driven through
+// the real hook and trigger bindings; the ring opens and closes under the trigger, and stopping
+// while it is open ends both threads and frees the queue and the items.
+
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <gtest/gtest.h>
+
+#include "SettingsTestSupport.h"
+#include "input/EventQueue.h"
+#include "input/MenuThreads.h"
+#include "input/MouseEvents.h"
+#include "input/MouseHook.h"
+#include "input/TriggerBindings.h"
+#include "menu/MenuWindow.h"
+#include "settings/MenuItems.h"
+
+namespace {
+
+void Pump(DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    do {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        Sleep(5);
+    } while (GetTickCount() - start < milliseconds);
+}
+
+template <typename Done>
+bool PumpUntil(DWORD milliseconds, Done done) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= milliseconds) {
+            return false;
+        }
+        Pump(10);
+    }
+    return true;
+}
+
+void SendXButton1(DWORD flags) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    input.mi.mouseData = XBUTTON1;
+    SendInput(1, &input, sizeof input);
+}
+
+bool RingVisible() {
+    HWND window = menuWindow.load();
+    return window != nullptr && IsWindowVisible(window);
+}
+
+// One window command on page 0, slot 0, with an icon file beside the executable (an item needs
+// one to load). A release in the ring's centre runs nothing.
+const char kSettings[] =
+    "[ITEM0]\r\nID=1\r\nICON=item.ico\r\nTEXT=close\r\nTYPE=1\r\nEVENT=1\r\n"
+    "[ITEMS]\r\nNUM=1\r\n"
+    "[PAGE0]\r\nITEM0=1\r\n";
+
+TEST(MenuThreadsTest, StoppingWhatNeverStartedDoesNothing) {
+    StopMenuThreads();
+    EXPECT_EQ(workerThread, nullptr);
+    EXPECT_EQ(menuThread.load(), nullptr);
+}
+
+TEST(MenuThreadsTest, TriggerOpensAndClosesTheRingAndStopEndsEverything) {
+    ULONG_PTR gdiplus = 0;
+    Gdiplus::GdiplusStartupInput gdiplusInput;
+    ASSERT_EQ(Gdiplus::GdiplusStartup(&gdiplus, &gdiplusInput, nullptr), Gdiplus::Ok);
+    SettingsFileSession session;
+    ASSERT_TRUE(WriteFileBytes(session.path, kSettings));
+    ASSERT_TRUE(WriteIconFile(ExecutableDir() + "item.ico"));
+    ClearEventTable();
+    ASSERT_EQ(LoadTriggerBindings(ForwardWheel), 0);
+
+    ASSERT_EQ(StartMenuThreads(GetModuleHandleA(nullptr)), 0);
+    EXPECT_NE(itemListHead, nullptr);
+    ASSERT_EQ(WaitForMenuWindow(), 0);
+    const HWND ring = menuWindow.load();
+    ASSERT_EQ(InstallMouseHook(), 0);
+    SetCursorPos(500, 400);
+    Pump(100);
+
+    SendXButton1(MOUSEEVENTF_XDOWN);
+    ASSERT_TRUE(PumpUntil(3000, RingVisible));
+    RECT rect;
+    GetWindowRect(ring, &rect);
+    EXPECT_EQ(rect.left, 372);
+    EXPECT_EQ(rect.top, 272);
+    EXPECT_EQ(rect.right - rect.left, 256);
+    EXPECT_EQ(rect.bottom - rect.top, 256);
+
+    SendXButton1(MOUSEEVENTF_XUP);
+    EXPECT_TRUE(PumpUntil(3000, [] { return !RingVisible(); }));
+
+    // Open again and stop while it is open, in the shutdown's order.
+    SendXButton1(MOUSEEVENTF_XDOWN);
+    ASSERT_TRUE(PumpUntil(3000, RingVisible));
+    RemoveMouseHook();
+    const DWORD start = GetTickCount();
+    StopMenuThreads();
+    EXPECT_LT(GetTickCount() - start, 3000u);
+    EXPECT_EQ(workerThread, nullptr);
+    EXPECT_EQ(menuThread.load(), nullptr);
+    EXPECT_EQ(menuWindow.load(), nullptr);
+    EXPECT_FALSE(IsWindow(ring));
+    EXPECT_EQ(eventQueue.lock, nullptr);
+    EXPECT_EQ(eventQueue.semaphore, nullptr);
+    EXPECT_EQ(itemListHead, nullptr);
+    // With the queue gone the bindings still answer, and nothing is queued.
+    MouseHookRecord press = {};
+    EXPECT_EQ(OnTriggerDown(press), 0);
+
+    ClearEventTable();
+    SendXButton1(MOUSEEVENTF_XUP);
+    Pump(50);
+    RemoveFile(ExecutableDir() + "item.ico");
+    Gdiplus::GdiplusShutdown(gdiplus);
+}
+
+}  // namespace
