@@ -1,12 +1,237 @@
-// Placeholder until the window commands are written.
-#include "actions/WindowCommands.h"
+// The nine window commands on Win32. The target is a top-level window that usually belongs to
+// another program. The commands run on the menu worker thread, which must never wait for that
+// program: a hung window is often exactly the one the user wants to minimize or push away. So
+// the show and z-order requests are handed to the window's own thread (ShowWindowAsync,
+// SWP_ASYNCWINDOWPOS), and the style change of the translucency toggle, which the system delivers
+// as a message that is waited for, is refused for a window that has stopped answering.
 
-int32_t CmdClose(MenuItem*, WindowHandle, int32_t) { return -1; }
-int32_t CmdSendToBottom(MenuItem*, WindowHandle, int32_t) { return -1; }
-int32_t CmdToggleMaximize(MenuItem*, WindowHandle, int32_t) { return -1; }
-int32_t CmdToggleMinimize(MenuItem*, WindowHandle, int32_t) { return -1; }
-int32_t CmdCopyTitle(MenuItem*, WindowHandle, int32_t) { return -1; }
-int32_t CmdCopyExePath(MenuItem*, WindowHandle, int32_t) { return -1; }
-int32_t CmdOpenExeFolder(MenuItem*, WindowHandle, int32_t) { return -1; }
-int32_t CmdToggleTranslucent(MenuItem*, WindowHandle, int32_t) { return -1; }
-int32_t CmdToggleTopmost(MenuItem*, WindowHandle, int32_t) { return -1; }
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "actions/WindowCommands.h"
+#include "platform/Platform.h"
+#include "settings/SettingsFile.h"
+
+namespace {
+
+constexpr int kTitleBufferSize = 512;        // the longest title copied is 511 bytes
+constexpr DWORD kExePathBufferSize = 32768;  // the longest path the system hands out
+constexpr int kClipboardAttempts = 5;        // another program may hold the clipboard for a moment
+constexpr DWORD kClipboardRetryMs = 20;
+
+// The target as a window handle, or null when it is null or names no window.
+HWND ExistingWindow(WindowHandle target) {
+    HWND window = static_cast<HWND>(target);
+    return window != nullptr && IsWindow(window) ? window : nullptr;
+}
+
+// The number of bytes of text that make whole characters: a lead byte of a two-byte character
+// left alone at the end, as a cut title can have, is dropped.
+size_t WholeCharacterLength(const char* text, size_t length) {
+    size_t i = 0;
+    while (i < length) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(text[i]))) {
+            if (i + 1 >= length) {
+                return i;
+            }
+            i += 2;
+        } else {
+            ++i;
+        }
+    }
+    return length;
+}
+
+// Puts length bytes of text, zero-terminated, on the clipboard as CF_TEXT. The clipboard is
+// opened for a message-only window of this thread: opened without an owner, EmptyClipboard
+// leaves the clipboard ownerless and SetClipboardData is then allowed to fail. The data stays
+// on the clipboard after that window is gone. The memory belongs to the clipboard once
+// SetClipboardData accepts it and is freed on every other way out.
+int32_t CopyTextToClipboard(const char* text, size_t length) {
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, length + 1);
+    if (memory == nullptr) {
+        return -1;
+    }
+    char* bytes = static_cast<char*>(GlobalLock(memory));
+    if (bytes == nullptr) {
+        GlobalFree(memory);
+        return -1;
+    }
+    memcpy(bytes, text, length);
+    bytes[length] = 0;
+    GlobalUnlock(memory);
+
+    HWND owner =
+        CreateWindowExA(0, "STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    if (owner == nullptr) {
+        GlobalFree(memory);
+        return -1;
+    }
+    bool opened = false;
+    for (int attempt = 0; attempt < kClipboardAttempts && !opened; ++attempt) {
+        if (attempt > 0) {
+            Sleep(kClipboardRetryMs);
+        }
+        opened = OpenClipboard(owner) != FALSE;
+    }
+    int32_t result = -1;
+    if (opened) {
+        if (EmptyClipboard() && SetClipboardData(CF_TEXT, memory) != nullptr) {
+            result = 0;
+        }
+        CloseClipboard();
+    }
+    DestroyWindow(owner);
+    if (result != 0) {
+        GlobalFree(memory);
+    }
+    return result;
+}
+
+// The full path of the program file of the process that owns the window. The process is asked
+// for its own image name rather than for its first module: that needs only the right to query
+// limited information (so windows of elevated programs work too), does not depend on the order
+// in which the modules are listed, and is never cut at 260 bytes.
+int32_t WindowExePath(HWND window, std::string* path) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId == 0) {
+        return -1;
+    }
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (process == nullptr) {
+        return -1;
+    }
+    std::string buffer(kExePathBufferSize, '\0');
+    DWORD size = kExePathBufferSize;
+    const BOOL found = QueryFullProcessImageNameA(process, 0, &buffer[0], &size);
+    CloseHandle(process);
+    if (!found || size == 0) {
+        return -1;
+    }
+    buffer.resize(size);
+    *path = buffer;
+    return 0;
+}
+
+}  // namespace
+
+// Asks the window to close by posting WM_CLOSE; its program decides what closing means.
+int32_t CmdClose(MenuItem*, WindowHandle target, int32_t) {
+    HWND window = ExistingWindow(target);
+    if (window == nullptr) {
+        return -1;
+    }
+    return PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : -1;
+}
+
+// Moves the window to the bottom of the z-order without activating it.
+int32_t CmdSendToBottom(MenuItem*, WindowHandle target, int32_t) {
+    HWND window = ExistingWindow(target);
+    if (window == nullptr) {
+        return -1;
+    }
+    const UINT flags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS;
+    return SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, flags) ? 0 : -1;
+}
+
+// Restores a maximized window and maximizes any other, a minimized one included.
+int32_t CmdToggleMaximize(MenuItem*, WindowHandle target, int32_t) {
+    HWND window = ExistingWindow(target);
+    if (window == nullptr) {
+        return -1;
+    }
+    // The result of ShowWindowAsync says whether the window was visible, not whether the request
+    // was taken, so it is not looked at.
+    ShowWindowAsync(window, IsZoomed(window) ? SW_RESTORE : SW_MAXIMIZE);
+    return 0;
+}
+
+// Restores a minimized window and minimizes any other, a maximized one included.
+int32_t CmdToggleMinimize(MenuItem*, WindowHandle target, int32_t) {
+    HWND window = ExistingWindow(target);
+    if (window == nullptr) {
+        return -1;
+    }
+    ShowWindowAsync(window, IsIconic(window) ? SW_RESTORE : SW_MINIMIZE);
+    return 0;
+}
+
+// Copies the window's title, at most 511 bytes of it and never half a character, to the
+// clipboard as text. A window without a title leaves the clipboard as it was.
+int32_t CmdCopyTitle(MenuItem*, WindowHandle target, int32_t) {
+    HWND window = ExistingWindow(target);
+    if (window == nullptr) {
+        return -1;
+    }
+    char title[kTitleBufferSize] = {};
+    const int copied = GetWindowTextA(window, title, kTitleBufferSize);
+    if (copied <= 0) {
+        return -1;
+    }
+    const size_t length = WholeCharacterLength(title, static_cast<size_t>(copied));
+    if (length == 0) {
+        return -1;
+    }
+    return CopyTextToClipboard(title, length);
+}
+
+// Copies the full path of the window's program file to the clipboard as text.
+int32_t CmdCopyExePath(MenuItem*, WindowHandle target, int32_t) {
+    HWND window = ExistingWindow(target);
+    std::string path;
+    if (window == nullptr || WindowExePath(window, &path) != 0) {
+        return -1;
+    }
+    return CopyTextToClipboard(path.data(), path.size());
+}
+
+// Opens the folder that holds the window's program file in the shell (D:\ for D:\run.exe),
+// without error dialogs.
+int32_t CmdOpenExeFolder(MenuItem*, WindowHandle target, int32_t) {
+    HWND window = ExistingWindow(target);
+    std::string path;
+    if (window == nullptr || WindowExePath(window, &path) != 0) {
+        return -1;
+    }
+    char folder[kMaxPath] = {};
+    if (GetPathFolder(folder, path.c_str()) != 0 || folder[0] == 0) {
+        return -1;
+    }
+    return PlatformShellOpen(folder, nullptr, nullptr, SW_SHOW) ? 0 : -1;
+}
+
+// Makes the window translucent with the opacity translucencyAlpha holds at this moment, or
+// opaque again when it is layered, whoever made it so.
+int32_t CmdToggleTranslucent(MenuItem*, WindowHandle target, int32_t) {
+    HWND window = ExistingWindow(target);
+    if (window == nullptr || IsHungAppWindow(window)) {
+        return -1;
+    }
+    const LONG style = GetWindowLongA(window, GWL_EXSTYLE);
+    if (style & WS_EX_LAYERED) {
+        SetWindowLongA(window, GWL_EXSTYLE, style & ~WS_EX_LAYERED);
+        return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYERED) == 0 ? 0 : -1;
+    }
+    SetWindowLongA(window, GWL_EXSTYLE, style | WS_EX_LAYERED);
+    if (!SetLayeredWindowAttributes(window, 0, translucencyAlpha.load(), LWA_ALPHA)) {
+        // A layered window without attributes is not drawn at all: take the style back.
+        SetWindowLongA(window, GWL_EXSTYLE, style);
+        return -1;
+    }
+    return 0;
+}
+
+// Makes the window always-on-top, or puts it back among the normal windows when it is. The
+// topmost band is changed through the z-order alone; the WS_EX_TOPMOST style follows it.
+int32_t CmdToggleTopmost(MenuItem*, WindowHandle target, int32_t) {
+    HWND window = ExistingWindow(target);
+    if (window == nullptr) {
+        return -1;
+    }
+    const bool topmost = (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    const UINT flags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOOWNERZORDER | SWP_ASYNCWINDOWPOS;
+    return SetWindowPos(window, topmost ? HWND_NOTOPMOST : HWND_TOPMOST, 0, 0, 0, 0, flags) ? 0 : -1;
+}

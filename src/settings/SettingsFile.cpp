@@ -39,19 +39,29 @@ int DirectoryPartLength(const char* path) {
 // whenever there is a directory. Returns its length, or -1.
 int ExecutableDirectory(char* out) {
     char module[kMaxPath + 1] = {};
-    if (PlatformModuleFileName(module, sizeof module) == 0) {
+    if (PlatformModuleFileName(module, sizeof module) == 0 || GetPathFolder(out, module) != 0) {
         return -1;
     }
-    int length = DirectoryPartLength(module);
-    if (length < 0 || length >= kMaxPath) {
-        return -1;
-    }
-    memcpy(out, module, static_cast<size_t>(length));
-    out[length] = 0;
-    return length;
+    return static_cast<int>(strlen(out));
 }
 
 }  // namespace
+
+// The drive and directory of a path, everything up to and including its last separator (D:\ for
+// D:\run.exe), into a kMaxPath buffer; just the drive when there is no separator, empty when
+// there is neither. A backslash that is the second byte of a two-byte character is no separator.
+int32_t GetPathFolder(char* folder, const char* path) {
+    if (folder == nullptr || path == nullptr) {
+        return -1;
+    }
+    int length = DirectoryPartLength(path);
+    if (length < 0 || length >= kMaxPath) {
+        return -1;
+    }
+    memcpy(folder, path, static_cast<size_t>(length));
+    folder[length] = 0;
+    return 0;
+}
 
 // Full path of "setting.ini" in the executable's directory, into a kMaxPath buffer.
 int32_t GetSettingsPath(char* path) {

@@ -1,0 +1,168 @@
+// Program launching under Wine: launch_probe.exe is started through the shell by LaunchProgram and
+// writes down what it received (command line, arguments, current directory, show command). It
+// sits beside this test program and, as a copy, in its "probes" folder, so relative paths and
+// directories have something to find.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "ActionTestSupport.h"
+#include "actions/Launch.h"
+#include "settings/SettingsFile.h"
+
+namespace {
+
+const char kProbeName[] = "launch_probe.exe";
+
+std::string WithoutTrailingSeparator(std::string path) {
+    if (path.size() > 3 && path.back() == '\\') {
+        path.pop_back();
+    }
+    return path;
+}
+
+std::string CurrentDirectory() {
+    char path[MAX_PATH] = {};
+    GetCurrentDirectoryA(sizeof path, path);
+    return path;
+}
+
+class LaunchTest : public ::testing::Test {
+protected:
+    std::string folder = TestProgramFolder();
+    std::string temp;
+    std::string output;
+    std::string previousDirectory = CurrentDirectory();
+    ShortcutInfo shortcut = {};
+    MenuItem item = {};
+
+    void SetUp() override {
+        char base[MAX_PATH] = {};
+        GetTempPathA(sizeof base, base);
+        temp = std::string(base) + "pivotel_launch_" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(temp.c_str(), nullptr);
+        output = temp + "\\probe.txt";
+        DeleteFileA(output.c_str());
+        SetEnvironmentVariableA("PIVOTEL_PROBE_OUTPUT", output.c_str());
+        item.kind = KindLaunch;
+        item.action = LaunchProgram;
+        item.shortcut = &shortcut;
+        shortcut.show = 5;
+    }
+
+    void TearDown() override {
+        EndChildProcesses({kProbeName});
+        SetEnvironmentVariableA("PIVOTEL_PROBE_OUTPUT", nullptr);
+        SetCurrentDirectoryA(previousDirectory.c_str());
+        DeleteFileA(output.c_str());
+        DeleteFileA((output + ".part").c_str());
+        RemoveDirectoryA(temp.c_str());
+    }
+
+    void Describe(const char* path, const char* args, const char* dir, int32_t show) {
+        SetShortcutPath(&shortcut, path);
+        SetShortcutArgs(&shortcut, args);
+        SetShortcutDir(&shortcut, dir);
+        shortcut.show = show;
+    }
+
+    // What the probe wrote, key by key; empty when it wrote nothing within ten seconds.
+    std::map<std::string, std::string> Report() {
+        std::map<std::string, std::string> values;
+        if (!WaitFor([&] { return GetFileAttributesA(output.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000)) {
+            return values;
+        }
+        std::ifstream file(output, std::ios::binary);
+        std::string line;
+        while (std::getline(file, line)) {
+            const size_t equals = line.find('=');
+            if (equals != std::string::npos) {
+                values[line.substr(0, equals)] = line.substr(equals + 1);
+            }
+        }
+        return values;
+    }
+};
+
+TEST_F(LaunchTest, AbsolutePathWithArgumentsStartsInTheCurrentDirectory) {
+    ASSERT_TRUE(SetCurrentDirectoryA(temp.c_str()));
+    Describe((folder + kProbeName).c_str(), "one \"two words\" 表", "", 5);
+    ASSERT_EQ(LaunchProgram(&item, nullptr, 0), 0);
+    auto report = Report();
+    ASSERT_FALSE(report.empty()) << "the probe did not run";
+    EXPECT_EQ(report["argc"], "4");
+    EXPECT_EQ(report["arg1"], "one");
+    EXPECT_EQ(report["arg2"], "two words");
+    EXPECT_EQ(report["arg3"], "表");
+    EXPECT_EQ(report["cwd"], temp);
+    EXPECT_EQ(report["show"], "5");
+    EXPECT_NE(report["cmdline"].find(folder + kProbeName), std::string::npos) << report["cmdline"];
+}
+
+TEST_F(LaunchTest, RelativePathBelowTheProgramWithAbsoluteDirectory) {
+    Describe("probes\\launch_probe.exe", "", temp.c_str(), SW_SHOWMINNOACTIVE);
+    ASSERT_EQ(LaunchProgram(&item, nullptr, 0), 0);
+    auto report = Report();
+    ASSERT_FALSE(report.empty()) << "the probe did not run";
+    EXPECT_NE(report["cmdline"].find(folder + "probes\\launch_probe.exe"), std::string::npos)
+        << report["cmdline"];
+    EXPECT_EQ(report["argc"], "1");
+    EXPECT_EQ(report["cwd"], temp);
+    EXPECT_EQ(report["show"], "7");
+}
+
+TEST_F(LaunchTest, RelativeDirectoryIsTakenFromTheProgramsFolder) {
+    ASSERT_TRUE(SetCurrentDirectoryA(temp.c_str()));
+    Describe(kProbeName, "x", "probes", SW_SHOW);
+    ASSERT_EQ(LaunchProgram(&item, nullptr, 0), 0);
+    auto report = Report();
+    ASSERT_FALSE(report.empty()) << "the probe did not run";
+    EXPECT_NE(report["cmdline"].find(folder + kProbeName), std::string::npos) << report["cmdline"];
+    EXPECT_EQ(report["arg1"], "x");
+    EXPECT_EQ(report["cwd"], folder + "probes");
+    EXPECT_EQ(report["show"], "5");
+}
+
+// Resolving a relative path makes the program's folder the current directory, and a launch
+// without a directory starts there. The show value goes to the shell unchecked, 0 included.
+TEST_F(LaunchTest, RelativePathWithoutDirectoryStartsInTheProgramsFolder) {
+    ASSERT_TRUE(SetCurrentDirectoryA(temp.c_str()));
+    Describe(kProbeName, "", "", SW_HIDE);
+    ASSERT_EQ(LaunchProgram(&item, nullptr, 0), 0);
+    auto report = Report();
+    ASSERT_FALSE(report.empty()) << "the probe did not run";
+    EXPECT_EQ(report["cwd"], WithoutTrailingSeparator(folder));
+    EXPECT_EQ(report["show"], "0");
+}
+
+TEST_F(LaunchTest, IncompleteOrRefusedItemsStartNothing) {
+    Describe((folder + kProbeName).c_str(), "", "", 5);
+    EXPECT_EQ(LaunchProgram(nullptr, nullptr, 0), -1);
+
+    MenuItem command = item;  // a window command whose action was wrongly set to launching
+    command.kind = KindWindowCommand;
+    EXPECT_EQ(LaunchProgram(&command, nullptr, 0), -1);
+
+    MenuItem noRecord = item;
+    noRecord.shortcut = nullptr;
+    EXPECT_EQ(LaunchProgram(&noRecord, nullptr, 0), -1);
+
+    Describe("", "", "", 5);
+    EXPECT_EQ(LaunchProgram(&item, nullptr, 0), -1);
+
+    Describe((folder + "no_such_program.exe").c_str(), "", "", 5);
+    EXPECT_EQ(LaunchProgram(&item, nullptr, 0), -1);
+
+    Sleep(1000);
+    EXPECT_EQ(GetFileAttributesA(output.c_str()), INVALID_FILE_ATTRIBUTES) << "a probe was started";
+    EXPECT_EQ(CountChildProcesses(kProbeName), 0);
+}
+
+}  // namespace

@@ -1,0 +1,454 @@
+// The nine window commands under Wine, applied to real top-level windows that another process
+// (window_owner.exe, started by the test in the same desktop) owns, as the ring menu's target
+// always is. Every effect is checked from outside, the way the user would see it: messages the
+// owner received, window state and z-order, the clipboard, the shell starting a folder window.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ActionTestSupport.h"
+#include "WindowOwner.h"
+#include "actions/WindowCommands.h"
+#include "settings/SettingsFile.h"
+
+namespace {
+
+const char kOwnerName[] = "window_owner.exe";
+
+std::string Hex(const std::string& bytes) {
+    std::string hex;
+    char pair[3];
+    for (unsigned char c : bytes) {
+        snprintf(pair, sizeof pair, "%02x", c);
+        hex += pair;
+    }
+    return hex;
+}
+
+// A running window_owner.exe and the windows it made. Ending it closes its standard input, which
+// makes it quit; one that does not is terminated.
+struct OwnerProcess {
+    PROCESS_INFORMATION info = {};
+    HANDLE input = nullptr;
+    std::vector<HWND> windows;
+
+    OwnerProcess() = default;
+    OwnerProcess(const OwnerProcess&) = delete;
+    OwnerProcess& operator=(const OwnerProcess&) = delete;
+    ~OwnerProcess() { Stop(); }
+
+    void Stop() {
+        if (input != nullptr) {
+            CloseHandle(input);
+            input = nullptr;
+        }
+        if (info.hProcess != nullptr) {
+            if (WaitForSingleObject(info.hProcess, 3000) != WAIT_OBJECT_0) {
+                TerminateProcess(info.hProcess, 1);
+                WaitForSingleObject(info.hProcess, 5000);
+            }
+            CloseHandle(info.hProcess);
+            CloseHandle(info.hThread);
+            info = {};
+        }
+    }
+};
+
+// Starts program with one window per title and reads the windows' handles from its output.
+bool StartOwner(OwnerProcess* owner, const std::string& program, const std::vector<std::string>& titles) {
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    HANDLE inputRead = nullptr;
+    HANDLE outputRead = nullptr;
+    HANDLE outputWrite = nullptr;
+    if (!CreatePipe(&inputRead, &owner->input, &inheritable, 0)) {
+        return false;
+    }
+    if (!CreatePipe(&outputRead, &outputWrite, &inheritable, 0)) {
+        CloseHandle(inputRead);
+        return false;
+    }
+    SetHandleInformation(owner->input, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(outputRead, HANDLE_FLAG_INHERIT, 0);
+
+    std::string commandLine = "\"" + program + "\"";
+    for (const std::string& title : titles) {
+        commandLine += " t:" + Hex(title);
+    }
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = inputRead;
+    startup.hStdOutput = outputWrite;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    const bool started = CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &startup, &owner->info) != FALSE;
+    CloseHandle(inputRead);
+    CloseHandle(outputWrite);
+    std::string text;
+    auto allHandlesRead = [&] {
+        DWORD available = 0;
+        if (PeekNamedPipe(outputRead, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+            std::string chunk(available, '\0');
+            DWORD read = 0;
+            ReadFile(outputRead, &chunk[0], available, &read, nullptr);
+            text.append(chunk, 0, read);
+        }
+        size_t lines = 0;
+        for (char c : text) {
+            lines += c == '\n';
+        }
+        return lines >= titles.size() || WaitForSingleObject(owner->info.hProcess, 0) == WAIT_OBJECT_0;
+    };
+    const bool complete = started && WaitFor(allHandlesRead, 10000);
+    CloseHandle(outputRead);
+    size_t position = 0;
+    while (complete && position < text.size()) {
+        size_t end = text.find('\n', position);
+        owner->windows.push_back(reinterpret_cast<HWND>(_strtoui64(text.c_str() + position, nullptr, 10)));
+        position = end == std::string::npos ? text.size() : end + 1;
+    }
+    return complete && owner->windows.size() == titles.size();
+}
+
+int32_t RunCommand(int event, HWND window) {
+    return FindWindowCommand(static_cast<uint32_t>(event))(nullptr, window, 0);
+}
+
+LONG ExStyle(HWND window) {
+    return GetWindowLongA(window, GWL_EXSTYLE);
+}
+
+// True when upper comes before lower in the z-order of the top-level windows.
+bool IsAbove(HWND upper, HWND lower) {
+    for (HWND window = GetWindow(lower, GW_HWNDPREV); window != nullptr;
+         window = GetWindow(window, GW_HWNDPREV)) {
+        if (window == upper) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IsNormal(HWND window) {
+    return !IsZoomed(window) && !IsIconic(window);
+}
+
+bool IsChildProcess(DWORD processId) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    bool found = false;
+    for (BOOL more = Process32First(snapshot, &entry); more && !found;
+         more = Process32Next(snapshot, &entry)) {
+        found = entry.th32ProcessID == processId && entry.th32ParentProcessID == GetCurrentProcessId();
+    }
+    CloseHandle(snapshot);
+    return found;
+}
+
+// The titles of the folder windows of Wine's file manager that the shell opened for this test.
+std::vector<std::string> FolderWindowTitles() {
+    std::vector<std::string> titles;
+    for (HWND window = GetTopWindow(nullptr); window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
+        char name[64] = {};
+        char text[MAX_PATH] = {};
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        if (GetClassNameA(window, name, sizeof name) && strcmp(name, "ExplorerWClass") == 0 &&
+            IsChildProcess(processId)) {
+            GetWindowTextA(window, text, sizeof text);
+            titles.push_back(text);
+        }
+    }
+    return titles;
+}
+
+// The title of the folder window that the shell opened for this test. Wine's file manager first
+// shows its own name, then names the window after the folder ("actions" for ...\actions\,
+// " (C:)" for C:\): the title is watched for up to ten seconds until it is the expected one, and
+// the last title seen is returned ("<none>" without such a window). The window's process is
+// ended afterwards.
+std::string OpenedFolderTitle(const std::string& expected) {
+    std::string title = "<none>";
+    WaitFor(
+        [&] {
+            std::vector<std::string> titles = FolderWindowTitles();
+            if (!titles.empty()) {
+                title = titles[0];
+            }
+            return title == expected;
+        },
+        10000);
+    EndChildProcesses({"explorer.exe", "winefile.exe"});
+    return title;
+}
+
+// A copy of window_owner.exe under another path, removed again at the end.
+struct OwnerCopy {
+    std::string path;
+    std::string folder;  // created for the copy and removed with it; empty for none
+    ~OwnerCopy() {
+        if (!path.empty()) {
+            WaitFor([&] { return DeleteFileA(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND; },
+                    5000);
+        }
+        if (!folder.empty()) {
+            RemoveDirectoryA(folder.c_str());
+        }
+    }
+};
+
+class WindowCommandsTest : public ::testing::Test {
+protected:
+    OwnerProcess owner;
+    std::string ownerPath = TestProgramFolder() + kOwnerName;
+
+    void Start(const std::vector<std::string>& titles) {
+        ASSERT_TRUE(StartOwner(&owner, ownerPath, titles)) << "could not start " << ownerPath;
+        for (HWND window : owner.windows) {
+            ASSERT_TRUE(IsWindow(window));
+        }
+    }
+
+    void TearDown() override {
+        owner.Stop();
+        translucencyAlpha = kDefaultTranslucencyAlpha;
+        EndChildProcesses({kOwnerName, "explorer.exe", "winefile.exe"});
+    }
+};
+
+TEST_F(WindowCommandsTest, EveryCommandFailsWithoutAWindow) {
+    Start({"soon gone"});
+    const HWND gone = owner.windows[0];
+    owner.Stop();
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(gone); }));
+    ASSERT_TRUE(PutClipboardText("before"));
+    for (const WindowCommandEntry& entry : WindowCommandTable) {
+        EXPECT_EQ(entry.action(nullptr, nullptr, 0), -1) << "command " << entry.event << " on null";
+        EXPECT_EQ(entry.action(nullptr, gone, 0), -1) << "command " << entry.event << " on a closed window";
+    }
+    EXPECT_EQ(ClipboardText(), "before");
+    EXPECT_TRUE(FolderWindowTitles().empty());
+}
+
+TEST_F(WindowCommandsTest, CloseAsksTheWindowsProgram) {
+    Start({"close me"});
+    const HWND window = owner.windows[0];
+    EXPECT_EQ(RunCommand(1, window), 0);
+    EXPECT_TRUE(WaitFor([&] { return SendMessageA(window, kOwnerCloseCount, 0, 0) == 1; }));
+    // The program decided not to close: the window is still there.
+    EXPECT_TRUE(IsWindow(window));
+}
+
+TEST_F(WindowCommandsTest, SendToBottomPutsTheWindowBelowTheOthers) {
+    Start({"target", "other"});
+    const HWND target = owner.windows[0];
+    const HWND other = owner.windows[1];
+    SetWindowPos(target, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ASSERT_TRUE(WaitFor([&] { return IsAbove(target, other); }));
+
+    EXPECT_EQ(RunCommand(2, target), 0);
+    EXPECT_TRUE(WaitFor([&] { return IsAbove(other, target); }));
+    EXPECT_EQ(GetWindow(target, GW_HWNDLAST), target);
+    EXPECT_TRUE(IsWindowVisible(target));
+}
+
+TEST_F(WindowCommandsTest, MaximizeToggles) {
+    Start({"maximize"});
+    const HWND window = owner.windows[0];
+    EXPECT_EQ(RunCommand(3, window), 0);
+    EXPECT_TRUE(WaitFor([&] { return IsZoomed(window) != FALSE; }));
+    EXPECT_EQ(RunCommand(3, window), 0);
+    EXPECT_TRUE(WaitFor([&] { return IsNormal(window); }));
+
+    // A minimized window that was not maximized is maximized, not restored.
+    ShowWindow(window, SW_MINIMIZE);
+    ASSERT_TRUE(WaitFor([&] { return IsIconic(window) != FALSE; }));
+    EXPECT_EQ(RunCommand(3, window), 0);
+    EXPECT_TRUE(WaitFor([&] { return IsZoomed(window) && !IsIconic(window); }));
+}
+
+TEST_F(WindowCommandsTest, MinimizeToggles) {
+    Start({"minimize"});
+    const HWND window = owner.windows[0];
+    EXPECT_EQ(RunCommand(4, window), 0);
+    EXPECT_TRUE(WaitFor([&] { return IsIconic(window) != FALSE; }));
+    EXPECT_EQ(RunCommand(4, window), 0);
+    EXPECT_TRUE(WaitFor([&] { return IsNormal(window); }));
+
+    // A maximized window is minimized.
+    ShowWindow(window, SW_MAXIMIZE);
+    ASSERT_TRUE(WaitFor([&] { return IsZoomed(window) != FALSE; }));
+    EXPECT_EQ(RunCommand(4, window), 0);
+    EXPECT_TRUE(WaitFor([&] { return IsIconic(window) != FALSE; }));
+}
+
+// The menu must not freeze on a program that has stopped answering: the requests wait in the
+// window's queue and are carried out once its program answers again. (Where the window sent to
+// the bottom ends up afterwards depends on which window the desktop activates meanwhile, so only
+// the lasting effects are checked.)
+TEST_F(WindowCommandsTest, CommandsDoNotWaitForAHungWindow) {
+    Start({"maximize", "minimize", "bottom", "topmost"});
+    const HWND maximize = owner.windows[0];
+    const HWND minimize = owner.windows[1];
+    const HWND topmost = owner.windows[3];
+    ASSERT_TRUE(PostMessageA(maximize, kOwnerHang, 2000, 0));
+    Sleep(200);  // the helper is asleep now
+
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(RunCommand(3, maximize), 0);
+    EXPECT_EQ(RunCommand(4, minimize), 0);
+    EXPECT_EQ(RunCommand(2, owner.windows[2]), 0);
+    EXPECT_EQ(RunCommand(9, topmost), 0);
+    EXPECT_EQ(RunCommand(1, maximize), 0);
+    EXPECT_LT(GetTickCount() - start, 1000u);
+
+    EXPECT_TRUE(WaitFor(
+        [&] { return IsZoomed(maximize) && IsIconic(minimize) && (ExStyle(topmost) & WS_EX_TOPMOST) != 0; }));
+    EXPECT_TRUE(WaitFor([&] { return SendMessageA(maximize, kOwnerCloseCount, 0, 0) == 1; }));
+}
+
+TEST_F(WindowCommandsTest, CopyTitlePutsTheTitleOnTheClipboard) {
+    // "表" is 95 5C and "ぁ" 82 9F in code page 932: a backslash and a lead-byte value as trail bytes.
+    const std::string japanese = "ピボテル 表示テスト";
+    const std::string exactly511 = std::string(509, 'a') + "ぁ";
+    const std::string long600(600, 'x');
+    const std::string splitAt511 = std::string(510, 'b') + "表";
+    ASSERT_EQ(exactly511.size(), 511u);
+    ASSERT_EQ(splitAt511.size(), 512u);
+    Start({japanese, exactly511, long600, splitAt511, ""});
+
+    ASSERT_TRUE(PutClipboardText("before"));
+    EXPECT_EQ(RunCommand(5, owner.windows[0]), 0);
+    EXPECT_EQ(ClipboardText(), japanese);
+    EXPECT_EQ(RunCommand(5, owner.windows[1]), 0);
+    EXPECT_EQ(ClipboardText(), exactly511);
+    EXPECT_EQ(RunCommand(5, owner.windows[2]), 0);
+    EXPECT_EQ(ClipboardText(), std::string(511, 'x'));
+    // Cut at 511 bytes the last character would be half of "表": it is left out whole.
+    EXPECT_EQ(RunCommand(5, owner.windows[3]), 0);
+    EXPECT_EQ(ClipboardText(), std::string(510, 'b'));
+
+    ASSERT_TRUE(PutClipboardText("before"));
+    EXPECT_EQ(RunCommand(5, owner.windows[4]), -1);
+    EXPECT_EQ(ClipboardText(), "before");
+}
+
+TEST_F(WindowCommandsTest, CopyFailsWhileAnotherProgramHoldsTheClipboard) {
+    Start({"title"});
+    const HWND window = owner.windows[0];
+    ASSERT_TRUE(PutClipboardText("before"));
+    ASSERT_EQ(SendMessageA(window, kOwnerHoldClipboard, 1, 0), 1);
+    EXPECT_EQ(RunCommand(5, window), -1);
+    EXPECT_EQ(RunCommand(6, window), -1);
+    ASSERT_EQ(SendMessageA(window, kOwnerHoldClipboard, 0, 0), 1);
+    EXPECT_EQ(ClipboardText(), "before");
+
+    EXPECT_EQ(RunCommand(5, window), 0);
+    EXPECT_EQ(ClipboardText(), "title");
+}
+
+TEST_F(WindowCommandsTest, CopyExePathGivesTheOwnersProgramFile) {
+    Start({"path"});
+    ASSERT_TRUE(PutClipboardText("before"));
+    EXPECT_EQ(RunCommand(6, owner.windows[0]), 0);
+    EXPECT_EQ(ClipboardText(), ownerPath);
+}
+
+// The folder is opened by the shell: under Wine it starts a file manager window as a child of
+// this process, which the test ends.
+TEST_F(WindowCommandsTest, OpenExeFolderOpensTheFolderOfTheProgramFile) {
+    Start({"folder"});
+    EXPECT_EQ(RunCommand(7, owner.windows[0]), 0);
+    EXPECT_EQ(OpenedFolderTitle("actions"), "actions");
+}
+
+TEST_F(WindowCommandsTest, ProgramInADriveRootAndUnderAJapaneseName) {
+    // In the root of drive C:.
+    OwnerCopy root;
+    root.path = "C:\\pivotel_owner_" + std::to_string(GetCurrentProcessId()) + ".exe";
+    ASSERT_TRUE(CopyFileA(ownerPath.c_str(), root.path.c_str(), FALSE));
+    OwnerProcess rootOwner;
+    ASSERT_TRUE(StartOwner(&rootOwner, root.path, {"root"}));
+    EXPECT_EQ(RunCommand(6, rootOwner.windows[0]), 0);
+    EXPECT_EQ(ClipboardText(), root.path);
+    char folder[kMaxPath] = {};
+    ASSERT_EQ(GetPathFolder(folder, ClipboardText().c_str()), 0);
+    EXPECT_STREQ(folder, "C:\\");
+    EXPECT_EQ(RunCommand(7, rootOwner.windows[0]), 0);
+    EXPECT_EQ(OpenedFolderTitle(" (C:)"), " (C:)");
+    rootOwner.Stop();
+
+    // A program file named "ソx.exe" (83 5C 78): taking the trail byte for a separator would
+    // make the folder "...\表示\<83 5C>", which names nothing, so the shell would refuse it.
+    char temp[MAX_PATH] = {};
+    GetTempPathA(sizeof temp, temp);
+    OwnerCopy japanese;
+    const std::string japaneseFolder = std::string(temp) + "表示" + std::to_string(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryA(japaneseFolder.c_str(), nullptr));
+    japanese.folder = japaneseFolder;
+    japanese.path = japaneseFolder + "\\ソx.exe";
+    ASSERT_TRUE(CopyFileA(ownerPath.c_str(), japanese.path.c_str(), FALSE));
+    OwnerProcess japaneseOwner;
+    ASSERT_TRUE(StartOwner(&japaneseOwner, japanese.path, {"ソ"}));
+    EXPECT_EQ(RunCommand(6, japaneseOwner.windows[0]), 0);
+    EXPECT_EQ(ClipboardText(), japanese.path);
+    EXPECT_EQ(RunCommand(7, japaneseOwner.windows[0]), 0);
+    const std::string folderName = "表示" + std::to_string(GetCurrentProcessId());
+    EXPECT_EQ(OpenedFolderTitle(folderName), folderName);
+    japaneseOwner.Stop();
+}
+
+TEST_F(WindowCommandsTest, TranslucencyUsesTheCurrentAlphaAndTogglesBack) {
+    Start({"translucent", "layered by its program"});
+    const HWND window = owner.windows[0];
+    BYTE alpha = 0;
+    DWORD flags = 0;
+
+    translucencyAlpha = 128;
+    EXPECT_EQ(RunCommand(8, window), 0);
+    EXPECT_TRUE(ExStyle(window) & WS_EX_LAYERED);
+    ASSERT_TRUE(GetLayeredWindowAttributes(window, nullptr, &alpha, &flags));
+    EXPECT_EQ(alpha, 128);
+    EXPECT_EQ(flags & LWA_ALPHA, static_cast<DWORD>(LWA_ALPHA));
+
+    EXPECT_EQ(RunCommand(8, window), 0);
+    EXPECT_FALSE(ExStyle(window) & WS_EX_LAYERED);
+
+    translucencyAlpha = 60;
+    EXPECT_EQ(RunCommand(8, window), 0);
+    ASSERT_TRUE(GetLayeredWindowAttributes(window, nullptr, &alpha, &flags));
+    EXPECT_EQ(alpha, 60);
+
+    // Layering that the window's own program set up is taken away as well.
+    const HWND layered = owner.windows[1];
+    ASSERT_EQ(SendMessageA(layered, kOwnerMakeLayered, 0, 100), 1);
+    ASSERT_TRUE(ExStyle(layered) & WS_EX_LAYERED);
+    EXPECT_EQ(RunCommand(8, layered), 0);
+    EXPECT_FALSE(ExStyle(layered) & WS_EX_LAYERED);
+}
+
+TEST_F(WindowCommandsTest, AlwaysOnTopToggles) {
+    Start({"topmost", "normal"});
+    const HWND window = owner.windows[0];
+    const HWND normal = owner.windows[1];
+    EXPECT_EQ(RunCommand(9, window), 0);
+    EXPECT_TRUE(WaitFor([&] { return (ExStyle(window) & WS_EX_TOPMOST) != 0; }));
+    EXPECT_TRUE(IsAbove(window, normal));
+    // A normal window brought to the top stays below a topmost one.
+    SetWindowPos(normal, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    EXPECT_TRUE(IsAbove(window, normal));
+
+    EXPECT_EQ(RunCommand(9, window), 0);
+    EXPECT_TRUE(WaitFor([&] { return (ExStyle(window) & WS_EX_TOPMOST) == 0; }));
+    SetWindowPos(normal, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    EXPECT_TRUE(WaitFor([&] { return IsAbove(normal, window); }));
+}
+
+}  // namespace
