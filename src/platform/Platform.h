@@ -9,8 +9,9 @@
 // Milliseconds of elapsed real time since the process started (wraps after 49 days).
 uint32_t PlatformClockMs();
 
-// Full path of the running executable, zero-terminated, like GetModuleFileNameA: the number of
-// bytes stored without the terminator, 0 on failure. A path that does not fit is cut.
+// Full path of the running executable, zero-terminated: the number of bytes stored without the
+// terminator, or 0 on failure. A path that does not fit whole is a failure, never cut: a cut path
+// would name another directory.
 uint32_t PlatformModuleFileName(char* buffer, uint32_t size);
 
 // Profile (INI) access with the semantics of GetPrivateProfileStringA / WritePrivateProfileStringA

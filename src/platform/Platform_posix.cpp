@@ -26,11 +26,13 @@ uint32_t PlatformModuleFileName(char* buffer, uint32_t size) {
     if (buffer == nullptr || size == 0) {
         return 0;
     }
-    ssize_t length = readlink("/proc/self/exe", buffer, size - 1);
-    if (length <= 0) {
+    char path[4096];
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof path || static_cast<uint32_t>(length) >= size) {
         buffer[0] = 0;
         return 0;
     }
+    memcpy(buffer, path, static_cast<size_t>(length));
     buffer[length] = 0;
     return static_cast<uint32_t>(length);
 }

@@ -14,7 +14,17 @@
 // The C run time's clock counts milliseconds of elapsed real time since the process started.
 uint32_t PlatformClockMs() { return static_cast<uint32_t>(clock()); }
 
-uint32_t PlatformModuleFileName(char* buffer, uint32_t size) { return GetModuleFileNameA(nullptr, buffer, size); }
+// GetModuleFileNameA answers the buffer's size when it had to cut the path.
+uint32_t PlatformModuleFileName(char* buffer, uint32_t size) {
+    DWORD length = GetModuleFileNameA(nullptr, buffer, size);
+    if (length == 0 || length >= size) {
+        if (size > 0) {
+            buffer[0] = 0;
+        }
+        return 0;
+    }
+    return length;
+}
 
 uint32_t PlatformReadProfileString(const char* section, const char* key, const char* defaultValue,
                                    char* buffer, uint32_t size, const char* path) {

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -282,6 +283,33 @@ TEST(GetSettingsPath, IsSettingIniBesideTheExecutable) {
     EXPECT_EQ(GetSettingsPath(nullptr), -1);
     EXPECT_EQ(GetExecutableDirectory(nullptr), -1);
 }
+
+#ifndef _WIN32
+// An executable whose path is too long for a path buffer has no settings path: a cut path would
+// name a setting.ini in some ancestor directory. The test runs a copy of itself from such a place.
+TEST(GetSettingsPath, FailsForAnExecutableWhosePathIsTooLong) {
+    if (getenv("PIVOTEL_DEEP_COPY") != nullptr) {
+        char path[kMaxPath];
+        EXPECT_EQ(GetSettingsPath(path), -1);
+        EXPECT_EQ(GetExecutableDirectory(path), -1);
+        return;
+    }
+    fs::path deep = fs::temp_directory_path() / ("pivotel-deep-" + std::to_string(getpid()));
+    const fs::path root = deep;
+    while (deep.string().size() < 300) {
+        deep /= std::string(40, 'd');
+    }
+    fs::create_directories(deep);
+    const fs::path copy = deep / "settings_file_test";
+    fs::copy_file(ModulePath(), copy);
+    const std::string command = "PIVOTEL_DEEP_COPY=1 '" + copy.string() +
+                                "' --gtest_filter=GetSettingsPath.FailsForAnExecutableWhosePathIsTooLong"
+                                " >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    fs::remove_all(root);
+    EXPECT_EQ(status, 0);
+}
+#endif
 
 // The current directory is the process's, so every case puts it back.
 struct CurrentDirectoryGuard {
