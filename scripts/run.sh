@@ -2,7 +2,8 @@
 # The run command: installs what is missing, builds pivotel.exe, lays out a ready folder
 # (build/pivotel: pivotel.exe, setting.ini, icons\) and starts Pivotel under Wine in a virtual
 # desktop. With a display it runs there until you exit it; with none it runs on a private Xvfb
-# for a few seconds, leaves a screenshot in build/screenshot.png, and stops.
+# for a few seconds, leaves a screenshot (with the ring menu open) in build/screenshot.png, and
+# stops.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -32,23 +33,19 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     exec wine "${desktop[@]}"
 fi
 
-display=
-for n in $(seq 50 69); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    display=":$n"
-    break
-done
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
+source scripts/xvfb.sh
+start_private_xvfb 50 69
 trap 'timeout 20 wineserver -k 2>/dev/null; kill $xvfb_pid 2>/dev/null' EXIT
-export DISPLAY=$display
 for _ in $(seq 50); do
     xdpyinfo >/dev/null 2>&1 && break
     sleep 0.1
 done
 echo "No display: running Pivotel headless on $DISPLAY."
 wine "${desktop[@]}" >/dev/null 2>&1 &
-# Give it time to start and draw its desktop, then take the picture and stop.
+# Give it time to start, then hold side button 1 over the desktop so the picture shows the ring
+# menu of the shipped settings, take the picture, let go (over the centre: nothing runs) and stop.
 sleep 8
+xdotool mousemove 640 512 sleep 0.3 mousedown 8 sleep 0.3 mousemove 640 430 sleep 1
 import -window root build/screenshot.png
+xdotool mousemove 640 512 sleep 0.3 mouseup 8 sleep 0.5
 echo "Screenshot of the desktop: $root/build/screenshot.png"

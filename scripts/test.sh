@@ -35,17 +35,8 @@ cleanup() {
     fi
 }
 trap cleanup EXIT
-for n in $(seq 70 89); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 50); do
-        [ -e "/tmp/.X11-unix/X$n" ] && break
-        sleep 0.1
-    done
-    export DISPLAY=":$n"
-    break
-done
+source scripts/xvfb.sh
+start_private_xvfb 70 89
 
 step "native build" build native && step "native tests" ctest --preset native -j "$jobs"
 step "native-asan build" build native-asan && step "native-asan tests" ctest --preset native-asan -j "$jobs"
@@ -55,8 +46,9 @@ step "windows build" build windows && step "windows tests (Wine)" ctest --preset
 if [ -x build/native/tests/bench/mouse_events_bench ]; then
     echo
     echo "==== benchmarks (figures only, never pass or fail)"
-    build/native/tests/bench/mouse_events_bench --benchmark_min_time=0.2 || true
+    build/native/tests/bench/mouse_events_bench --benchmark_min_time=0.2 --benchmark_color=false || true
 fi
+[ -x build/windows/tests/e2e/ring_step_bench.exe ] && { python3 tests/e2e/bench_ring.py || true; }
 
 echo
 if [ ${#failed[@]} -gt 0 ]; then
