@@ -17,6 +17,7 @@ fi
 allowed=" kernel32.dll user32.dll gdi32.dll gdiplus.dll shell32.dll shlwapi.dll comdlg32.dll comctl32.dll
           psapi.dll ole32.dll oleaut32.dll advapi32.dll version.dll uxtheme.dll dwmapi.dll imm32.dll
           winmm.dll msvcrt.dll ucrtbase.dll "
+allowed=" $(echo $allowed) "  # one space between names, also where the list breaks its lines
 
 status=0
 fail() {
