@@ -2,6 +2,7 @@
 // The application shell: process-wide handles, start-up, the main window and shutdown.
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdint>
 
@@ -24,3 +25,13 @@ void ReleaseGraphics();
 int32_t CreateMainWindow(HINSTANCE instance);
 void RunMessageLoop();
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The tray icon: its record, the callback message it sends the main window, and the message the
+// shell broadcasts when its taskbar is (re)created.
+extern NOTIFYICONDATAA trayIcon;
+extern UINT taskbarCreatedMessage;
+constexpr UINT kTrayCallbackMessage = WM_USER + 1;
+
+void AddTrayIcon(HWND window);
+void RemoveTrayIcon();
+void ShowTrayMenu(HWND window, LPARAM mouseMessage);

@@ -2,24 +2,71 @@
 
 #include "app/App.h"
 
+#include "dialogs/AdvancedSettingsDialog.h"
+#include "palette/PaletteWindow.h"
+#include "res/resource.h"
+
 HWND mainWindow;
 
 namespace {
 const char kMainWindowClass[] = "ピボテル";
 const char kMainWindowTitle[] = "ピボテル";
 const DWORD kMainWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+// Opens the advanced settings dialog unless it is open already. The flag is cleared here too,
+// since a dialog that the modal loop ends on WM_QUIT never reaches its own close handling.
+void OpenAdvancedSettings(HWND window) {
+    if (advancedDialogOpen == 1) {
+        return;
+    }
+    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_ADVANCED), window, AdvancedSettingsDlgProc, 0);
+    advancedDialogOpen = 0;
+}
+
+void MainWindowCommand(HWND window, WPARAM wParam) {
+    switch (LOWORD(wParam)) {
+        case IDC_TRAY_PALETTE:
+            StartPaletteThread();
+            break;
+        case IDC_TRAY_EXIT:
+            PostMessageA(window, WM_QUIT, 0, 0);
+            RemoveTrayIcon();
+            break;
+        case IDC_TRAY_ADVANCED:
+            OpenAdvancedSettings(window);
+            break;
+        default:
+            break;
+    }
+}
 }  // namespace
 
+// The main window's procedure: the tray icon's life and callback, and the tray menu's commands.
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_CREATE:
+            AddTrayIcon(window);
+            break;
         case WM_DESTROY:
             // Nothing else destroys this window, so its end is the program's end: leave the
             // message loop and take everything down in order.
+            RemoveTrayIcon();
             PostQuitMessage(0);
             return 0;
+        case WM_COMMAND:
+            MainWindowCommand(window, wParam);
+            break;
+        case kTrayCallbackMessage:
+            ShowTrayMenu(window, lParam);
+            break;
         default:
-            return DefWindowProcA(window, message, wParam, lParam);
+            // A restarted shell starts with an empty notification area: put the icon back.
+            if (taskbarCreatedMessage != 0 && message == taskbarCreatedMessage) {
+                AddTrayIcon(window);
+            }
+            break;
     }
+    return DefWindowProcA(window, message, wParam, lParam);
 }
 
 // Registers the main window's class and creates the window, sized for a 320 x 240 client area
@@ -32,6 +79,7 @@ int32_t CreateMainWindow(HINSTANCE instance) {
     windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kMainWindowClass;
+    taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
     if (RegisterClassA(&windowClass) == 0) {
         return -1;
     }

@@ -3,6 +3,7 @@
 #include <clocale>
 
 #include <windows.h>
+#include <commctrl.h>
 #include <objidl.h>
 #include <gdiplus.h>
 
@@ -10,6 +11,7 @@
 #include "input/MenuThreads.h"
 #include "input/MouseHook.h"
 #include "input/TriggerBindings.h"
+#include "palette/PaletteWindow.h"
 #include "tooltip/LabelWindow.h"
 
 HINSTANCE appInstance;
@@ -75,6 +77,9 @@ int RunPivotel(HINSTANCE instance) {
 
     if (!otherInstance) {
         InitGraphics();
+        // The settings dialog's trackbar and up-down.
+        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_UPDOWN_CLASS};
+        InitCommonControlsEx(&controls);
         if (CreateMainWindow(appInstance) == 0) {
             SetWindowPos(mainWindow, HWND_BOTTOM, 0, 0, 0, 0,
                          SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_HIDEWINDOW);
@@ -93,10 +98,14 @@ int RunPivotel(HINSTANCE instance) {
             }
             RunMessageLoop();
 
-            // The hook goes first: after it nothing posts into the event queue. The label thread
-            // ends before the menu worker, and the items are freed only after the worker has ended.
+            // The tray icon goes first, then the hook: after it nothing posts into the event queue.
+            // The label thread ends before the menu worker. An open palette editor is closed
+            // without saving and waited for, and the items are freed only after it and the worker
+            // have ended, so nothing draws or edits through freed items.
+            RemoveTrayIcon();
             RemoveMouseHook();
             StopLabelThread();
+            ClosePaletteWithoutSaving();
             StopMenuThreads();
         }
         ReleaseGraphics();

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Draws Pivotel's artwork and writes the generated files into src/res/: the program icon, the
-ring menu's two skins (ring.bmp, highlight.bmp), the icons of the nine window commands (icons/)
-and the setting.ini that ships beside the program.
+ring menu's two skins (ring.bmp, highlight.bmp), the palette editor's picture (palette.bmp), the
+icons of the nine window commands (icons/) and the setting.ini that ships beside the program.
 
     artgen.py             regenerate the files in src/res/
     artgen.py --out DIR   write them into DIR instead
@@ -866,6 +866,210 @@ def make_highlight_bmp():
 
 
 # ---------------------------------------------------------------------------------------------
+# The palette editor's background picture and sprites
+# ---------------------------------------------------------------------------------------------
+
+# Bitmap 104: 613 x 304 pixels, 8 bits per pixel. Rows 0..289 are the editor's whole client area;
+# rows 290..303 hold four sprites that the editor copies over it. Everything is drawn on whole
+# pixels in a few flat colours, at the coordinates the editor's layout (src/palette/PaletteLayout)
+# tests presses and draws icons at.
+PALETTE_W, PALETTE_H = 613, 304
+PALETTE_PICTURE_H = 290
+P_FACE = (212, 208, 200)
+P_LIGHT = (255, 255, 255)
+P_SHADOW = (128, 128, 128)
+P_DARK = (64, 64, 64)
+P_INK = (0, 0, 0)
+P_PANEL = (59, 110, 165)
+P_RING = (211, 207, 199)
+P_RING_EDGE = (150, 146, 140)
+P_GRID = (204, 204, 204)
+P_WHITE = (255, 255, 255)
+
+P_TAB_LEFT, P_TAB_WIDTH, P_TAB_TOP, P_TAB_BOTTOM = 2, 33, 5, 25
+P_RING_CX, P_RING_CY = 135, 156
+P_RING_INNER, P_RING_OUTER = 50, 120
+P_SLOT_OFFSETS = [(0, -90), (63, -63), (90, 0), (63, 63), (0, 90), (-63, 63), (-90, 0), (-63, -63)]
+P_CELLS_X0, P_CELLS_Y0, P_CELL = 273, 6, 40
+P_CELLS_X1, P_CELLS_Y1 = 593, 288  # the white ground, right and bottom edges excluded
+P_BAR_X0, P_BAR_X1 = 593, 611      # the scroll bar, x 593..610
+P_BUTTON_W, P_BUTTON_H = 16, 14
+P_UP_Y, P_DOWN_Y = 7, 273
+
+# Digits 1 to 8, three pixels wide and five high, drawn twice as large on the tabs.
+P_DIGITS = {
+    "1": ["010", "110", "010", "010", "111"],
+    "2": ["111", "001", "111", "100", "111"],
+    "3": ["111", "001", "011", "001", "111"],
+    "4": ["101", "101", "111", "001", "001"],
+    "5": ["111", "100", "111", "001", "111"],
+    "6": ["111", "100", "111", "101", "111"],
+    "7": ["111", "001", "010", "010", "010"],
+    "8": ["111", "101", "111", "101", "111"],
+}
+
+
+def p_fill(img, x0, y0, x1, y1, colour):
+    """Fills x in [x0, x1), y in [y0, y1)."""
+    for y in range(max(0, y0), min(PALETTE_H, y1)):
+        row = img[y]
+        for x in range(max(0, x0), min(PALETTE_W, x1)):
+            row[x] = colour
+
+
+def p_edges(img, x0, y0, x1, y1, top_left, bottom_right):
+    """A one-pixel outline of the box [x0, x1) x [y0, y1): its top and left edges in one colour,
+    its bottom and right edges in the other."""
+    p_fill(img, x0, y0, x1, y0 + 1, top_left)
+    p_fill(img, x0, y0, x0 + 1, y1, top_left)
+    p_fill(img, x0, y1 - 1, x1, y1, bottom_right)
+    p_fill(img, x1 - 1, y0, x1, y1, bottom_right)
+
+
+def p_sunken(img, x0, y0, x1, y1):
+    """A two-pixel sunken border just inside the box."""
+    p_edges(img, x0, y0, x1, y1, P_SHADOW, P_LIGHT)
+    p_edges(img, x0 + 1, y0 + 1, x1 - 1, y1 - 1, P_DARK, P_FACE)
+
+
+def p_raised(img, x0, y0, x1, y1):
+    """A button face with a two-pixel raised border."""
+    p_fill(img, x0, y0, x1, y1, P_FACE)
+    p_edges(img, x0, y0, x1, y1, P_LIGHT, P_DARK)
+    p_edges(img, x0 + 1, y0 + 1, x1 - 1, y1 - 1, P_FACE, P_SHADOW)
+
+
+def p_arrow(img, x0, y0, up, shift=0):
+    """A black triangle, 7 pixels wide and 4 high, centred in a 16 x 14 button at (x0, y0)."""
+    cx = x0 + 7 + shift
+    top = y0 + 5 + shift
+    for i in range(4):
+        half = i if up else 3 - i
+        p_fill(img, cx - half, top + i, cx + half + 1, top + i + 1, P_INK)
+
+
+def p_button(img, x0, y0, up, pressed):
+    if pressed:
+        p_fill(img, x0, y0, x0 + P_BUTTON_W, y0 + P_BUTTON_H, P_FACE)
+        p_edges(img, x0, y0, x0 + P_BUTTON_W, y0 + P_BUTTON_H, P_SHADOW, P_SHADOW)
+        p_arrow(img, x0, y0, up, shift=1)
+    else:
+        p_raised(img, x0, y0, x0 + P_BUTTON_W, y0 + P_BUTTON_H)
+        p_arrow(img, x0, y0, up)
+
+
+def p_tab_edges(img, x0, y0, y1):
+    """The left light edge and the right dark edges of a tab whose left column is x0."""
+    p_fill(img, x0, y0, x0 + 1, y1, P_LIGHT)
+    p_fill(img, x0 + P_TAB_WIDTH - 2, y0, x0 + P_TAB_WIDTH - 1, y1, P_SHADOW)
+    p_fill(img, x0 + P_TAB_WIDTH - 1, y0, x0 + P_TAB_WIDTH, y1, P_DARK)
+
+
+def p_tab(img, n):
+    x0 = P_TAB_LEFT + P_TAB_WIDTH * n
+    p_fill(img, x0 + 2, P_TAB_TOP, x0 + P_TAB_WIDTH - 2, P_TAB_TOP + 1, P_LIGHT)
+    p_fill(img, x0 + 1, P_TAB_TOP + 1, x0 + 2, P_TAB_TOP + 2, P_LIGHT)
+    p_tab_edges(img, x0, P_TAB_TOP + 2, P_TAB_BOTTOM + 1)
+    p_fill(img, x0 + P_TAB_WIDTH - 2, P_TAB_TOP + 1, x0 + P_TAB_WIDTH - 1, P_TAB_TOP + 2, P_DARK)
+    glyph = P_DIGITS[str(n + 1)]
+    gx, gy = x0 + P_TAB_WIDTH // 2 - 3, P_TAB_TOP + 5
+    for row, bits in enumerate(glyph):
+        for col, bit in enumerate(bits):
+            if bit == "1":
+                p_fill(img, gx + 2 * col, gy + 2 * row, gx + 2 * col + 2, gy + 2 * row + 2, P_INK)
+
+
+def p_ring(img):
+    """The grey band from radius 50 to 120 (the distance truncated to whole pixels, as the editor
+    measures it), a darker rim on both edges, and the sector lines 22.5 degrees either side of
+    each slot's direction."""
+    lines = [direction(22.5 + 45.0 * k) for k in range(8)]
+    for y in range(P_RING_CY - P_RING_OUTER - 1, P_RING_CY + P_RING_OUTER + 2):
+        for x in range(P_RING_CX - P_RING_OUTER - 1, P_RING_CX + P_RING_OUTER + 2):
+            dx, dy = x - P_RING_CX, y - P_RING_CY
+            r = int(math.sqrt(dx * dx + dy * dy))
+            if r < P_RING_INNER or r > P_RING_OUTER:
+                continue
+            colour = P_RING_EDGE if r in (P_RING_INNER, P_RING_OUTER) else P_RING
+            for ux, uy in lines:
+                along = dx * ux + dy * uy
+                across = abs(dx * uy - dy * ux)
+                if along > 0 and across < 0.5:
+                    colour = P_RING_EDGE
+            img[y][x] = colour
+
+
+def p_slot_frame(img, i):
+    """A sunken 38 x 38 frame one pixel inside slot i's 40 x 40 box, ring grey inside."""
+    dx, dy = P_SLOT_OFFSETS[i]
+    x0, y0 = P_RING_CX + dx - 20 + 1, P_RING_CY + dy - 20 + 1
+    p_fill(img, x0, y0, x0 + 38, y0 + 38, P_RING)
+    p_sunken(img, x0, y0, x0 + 38, y0 + 38)
+
+
+def draw_palette_picture():
+    """The editor's picture and sprite strip as rows of (r, g, b)."""
+    img = [[P_FACE] * PALETTE_W for _ in range(PALETTE_H)]
+    # The page tabs, then the raised frame they stand on, whose top edge runs under them; the tab
+    # joint sprite erases that edge under the current tab.
+    for n in range(8):
+        p_tab(img, n)
+    frame_x1 = P_TAB_LEFT + P_TAB_WIDTH * 8  # 266
+    p_edges(img, P_TAB_LEFT, P_TAB_BOTTOM, frame_x1, PALETTE_PICTURE_H - 1, P_LIGHT, P_DARK)
+    p_edges(img, P_TAB_LEFT + 1, P_TAB_BOTTOM + 1, frame_x1 - 1, PALETTE_PICTURE_H - 2, P_FACE, P_SHADOW)
+    # The blue panel with its ring and slot frames.
+    p_fill(img, 8, 29, 262, 283, P_PANEL)
+    p_sunken(img, 6, 27, 264, 285)
+    p_ring(img)
+    for i in range(8):
+        p_slot_frame(img, i)
+    # The palette: white cells with grey grid lines, and the scroll bar, under one sunken border.
+    p_fill(img, P_CELLS_X0, P_CELLS_Y0, P_CELLS_X1, P_CELLS_Y1, P_WHITE)
+    for k in range(1, 8):
+        p_fill(img, P_CELLS_X0 + P_CELL * k, P_CELLS_Y0, P_CELLS_X0 + P_CELL * k + 1, P_CELLS_Y1, P_GRID)
+    for k in range(1, 7):
+        p_fill(img, P_CELLS_X0, P_CELLS_Y0 + P_CELL * k, P_CELLS_X1, P_CELLS_Y0 + P_CELL * k + 1, P_GRID)
+    for y in range(P_CELLS_Y0, P_CELLS_Y1):
+        for x in range(P_BAR_X0, P_BAR_X1):
+            img[y][x] = P_LIGHT if (x + y) % 2 == 0 else P_FACE
+    p_button(img, P_BAR_X0, P_UP_Y, up=True, pressed=False)
+    p_button(img, P_BAR_X0, P_DOWN_Y, up=False, pressed=False)
+    p_sunken(img, P_CELLS_X0 - 2, P_CELLS_Y0 - 2, P_BAR_X1 + 2, P_CELLS_Y1 + 2)
+    # The sprite strip: the tab joint, the thumb, the pressed arrows.
+    strip = PALETTE_PICTURE_H
+    p_fill(img, 0, strip, PALETTE_W, PALETTE_H, P_FACE)
+    p_tab_edges(img, 0, strip, strip + 6)
+    p_raised(img, 33, strip, 49, strip + 12)
+    p_button(img, 49, strip, up=True, pressed=True)
+    p_button(img, 65, strip, up=False, pressed=True)
+    return img
+
+
+def bmp8(rows, width, height):
+    """A .bmp file of 8 bits per pixel with a 256-colour table, bottom row first, from rows of
+    (r, g, b); the colours are numbered in sorted order and the unused entries are black."""
+    colours = sorted({c for row in rows for c in row})
+    if len(colours) > 256:
+        raise ValueError("more than 256 colours")
+    index = {c: i for i, c in enumerate(colours)}
+    table = b"".join(bytes((b, g, r, 0)) for r, g, b in colours) + b"\0" * (4 * (256 - len(colours)))
+    stride = (width + 3) // 4 * 4
+    pixels = bytearray()
+    for y in range(height - 1, -1, -1):
+        line = bytearray(stride)
+        for x, c in enumerate(rows[y]):
+            line[x] = index[c]
+        pixels += line
+    header = _bitmap_info_header(width, height, 8, len(pixels), 256)
+    offset = 14 + len(header) + len(table)
+    return b"BM" + struct.pack("<IHHI", offset + len(pixels), 0, 0, offset) + header + table + bytes(pixels)
+
+
+def make_palette_bmp():
+    return bmp8(draw_palette_picture(), PALETTE_W, PALETTE_H)
+
+
+# ---------------------------------------------------------------------------------------------
 # The settings file that ships with the program
 # ---------------------------------------------------------------------------------------------
 
@@ -921,6 +1125,7 @@ ARTWORK = [
     ("pivotel.ico", make_pivotel_ico),
     ("ring.bmp", make_ring_bmp),
     ("highlight.bmp", make_highlight_bmp),
+    ("palette.bmp", make_palette_bmp),
 ] + [("icons/%s.ico" % name, command_icon(draw)) for name, draw, _ in COMMANDS] + [
     ("setting.ini", make_setting_ini),
 ]

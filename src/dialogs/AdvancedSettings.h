@@ -1,0 +1,25 @@
+#pragma once
+// The advanced settings dialog's values (section CONFIG of "setting.ini": TRIGGER, SENDWHEEL,
+// ALPHA) as its controls show them, read from and written back to the file.
+
+#include <cstdint>
+
+constexpr int kTriggerChoiceCount = 3;  // side button 1, side button 2, middle button
+constexpr uint32_t kMaxOpacity = 255;
+constexpr uint32_t kDefaultOpacity = 191;
+constexpr int kOpacityTextLength = 3;  // characters the opacity edit takes
+
+// What the dialog's controls show: the combo entry, the opacity and the check box.
+struct AdvancedSettingsState {
+    int32_t triggerIndex;
+    uint32_t opacity;
+    bool sendWheel;
+};
+
+int32_t TriggerIndexFromSetting(int32_t readStatus, uint32_t value);
+uint32_t OpacityFromSetting(int32_t readStatus, uint32_t value);
+bool SendWheelFromSetting(int32_t readStatus, uint32_t value);
+int32_t ParseOpacityText(const char* text, uint32_t* opacity);
+void ReadAdvancedSettings(const char* path, AdvancedSettingsState* state);
+int32_t WriteAdvancedSettings(const char* path, int32_t triggerIndex, const char* opacityText, bool sendWheel,
+                              uint32_t* acceptedOpacity);

@@ -1,0 +1,138 @@
+// The advanced settings dialog: the trigger button, wheel forwarding and the opacity that the
+// translucency command uses. It reads "setting.ini" afresh each time it opens and writes it when
+// confirmed; the opacity also takes effect at once.
+
+#include "dialogs/AdvancedSettingsDialog.h"
+
+#include <commctrl.h>
+
+#include <cstdlib>
+
+#include "actions/WindowCommands.h"
+#include "dialogs/AdvancedSettings.h"
+#include "res/resource.h"
+#include "settings/SettingsFile.h"
+
+int32_t advancedDialogOpen;
+
+namespace {
+// The combo box's entries; an entry's index is the TRIGGER value it stands for.
+const char* const kTriggerNames[kTriggerChoiceCount] = {"サイドボタン１", "サイドボタン２", "ミドルボタン"};
+constexpr int kOpacityTextSize = 8;  // room for the edit's at most three digits
+
+LRESULT SendItem(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam) {
+    return SendDlgItemMessageA(dialog, id, message, wParam, lParam);
+}
+
+// Fills the controls from the file. Without a settings path the controls stay empty.
+void InitAdvancedDialog(HWND dialog) {
+    advancedDialogOpen = 1;
+    char path[kMaxPath] = {};
+    if (GetSettingsPath(path) != 0) {
+        return;
+    }
+    for (const char* name : kTriggerNames) {
+        SendItem(dialog, IDC_ADV_TRIGGER, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    }
+    SendItem(dialog, IDC_ADV_ALPHA_SPIN, UDM_SETRANGE, 0, MAKELPARAM(kMaxOpacity, 0));
+    SendItem(dialog, IDC_ADV_ALPHA_EDIT, EM_LIMITTEXT, kOpacityTextLength, 0);
+    SendItem(dialog, IDC_ADV_ALPHA_SLIDER, TBM_SETRANGE, TRUE, MAKELPARAM(0, kMaxOpacity));
+
+    AdvancedSettingsState state = {};
+    ReadAdvancedSettings(path, &state);
+    SendItem(dialog, IDC_ADV_TRIGGER, CB_SETCURSEL, static_cast<WPARAM>(state.triggerIndex), 0);
+    // The up-down writes the number into its buddy edit, whose change moves the trackbar too.
+    SendItem(dialog, IDC_ADV_ALPHA_SPIN, UDM_SETPOS, 0, MAKELPARAM(state.opacity & 0xffffu, 0));
+    SendItem(dialog, IDC_ADV_ALPHA_SLIDER, TBM_SETPOS, TRUE, static_cast<LPARAM>(state.opacity));
+    SendItem(dialog, IDC_ADV_SENDWHEEL, BM_SETCHECK, state.sendWheel ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void CloseAdvancedDialog(HWND dialog) {
+    EndDialog(dialog, 1);
+    advancedDialogOpen = 0;
+}
+
+// OK: writes TRIGGER, ALPHA and SENDWHEEL and applies an accepted opacity at once. An opacity
+// the edit does not hold as 0..255 (empty, or typed as 300) changes neither the file nor the
+// value in use; the other two keys are still written.
+void ConfirmAdvancedDialog(HWND dialog) {
+    char path[kMaxPath] = {};
+    if (GetSettingsPath(path) == 0) {
+        const LRESULT selection = SendItem(dialog, IDC_ADV_TRIGGER, CB_GETCURSEL, 0, 0);
+        char opacityText[kOpacityTextSize] = {};
+        GetDlgItemTextA(dialog, IDC_ADV_ALPHA_EDIT, opacityText, kOpacityTextSize);
+        const bool sendWheel = SendItem(dialog, IDC_ADV_SENDWHEEL, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        uint32_t opacity = kMaxOpacity + 1;  // stays above 255 when the text is refused
+        WriteAdvancedSettings(path, static_cast<int32_t>(selection), opacityText, sendWheel, &opacity);
+        if (opacity <= kMaxOpacity) {
+            translucencyAlpha.store(static_cast<uint8_t>(opacity));
+        }
+    }
+    CloseAdvancedDialog(dialog);
+}
+
+// Keeps the trackbar on the edit's number; an empty edit leaves it where it is.
+void OpacityTextChanged(HWND dialog) {
+    char text[kOpacityTextSize] = {};
+    GetDlgItemTextA(dialog, IDC_ADV_ALPHA_EDIT, text, kOpacityTextSize);
+    if (text[0] != '\0') {
+        SendItem(dialog, IDC_ADV_ALPHA_SLIDER, TBM_SETPOS, TRUE, atoi(text));
+    }
+}
+
+// An edit left empty becomes 0, in all three controls.
+void OpacityEditLeft(HWND dialog) {
+    if (GetWindowTextLengthA(GetDlgItem(dialog, IDC_ADV_ALPHA_EDIT)) == 0) {
+        SendItem(dialog, IDC_ADV_ALPHA_SPIN, UDM_SETPOS, 0, 0);
+        SetDlgItemTextA(dialog, IDC_ADV_ALPHA_EDIT, "0");
+    }
+}
+
+INT_PTR AdvancedDialogCommand(HWND dialog, WPARAM wParam) {
+    const int id = LOWORD(wParam);
+    const int notification = HIWORD(wParam);
+    switch (id) {
+        case IDOK:
+            ConfirmAdvancedDialog(dialog);
+            return 1;
+        case IDCANCEL:
+            CloseAdvancedDialog(dialog);
+            return 1;
+        case IDC_ADV_ALPHA_EDIT:
+            if (notification == EN_CHANGE) {
+                OpacityTextChanged(dialog);
+                return 1;
+            }
+            if (notification == EN_KILLFOCUS) {
+                OpacityEditLeft(dialog);
+                return 1;
+            }
+            return 0;
+        default:
+            return 0;
+    }
+}
+}  // namespace
+
+// The dialog procedure. Every way out (OK, Cancel, the close box) ends the dialog with 1.
+INT_PTR CALLBACK AdvancedSettingsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            InitAdvancedDialog(dialog);
+            return 0;
+        case WM_COMMAND:
+            return AdvancedDialogCommand(dialog, wParam);
+        case WM_HSCROLL:
+            // The trackbar moved: the up-down follows, and it rewrites the edit.
+            if (reinterpret_cast<HWND>(lParam) == GetDlgItem(dialog, IDC_ADV_ALPHA_SLIDER)) {
+                const LRESULT position = SendItem(dialog, IDC_ADV_ALPHA_SLIDER, TBM_GETPOS, 0, 0);
+                SendItem(dialog, IDC_ADV_ALPHA_SPIN, UDM_SETPOS, 0, MAKELPARAM(position & 0xffff, 0));
+            }
+            return 0;
+        case WM_CLOSE:
+            CloseAdvancedDialog(dialog);
+            return 1;
+        default:
+            return 0;
+    }
+}

@@ -1,0 +1,172 @@
+#include "palette/PaletteLayout.h"
+
+#include "menu/RingGeometry.h"
+#include "settings/Pages.h"
+
+namespace {
+
+constexpr int32_t kTabLeft = 2;
+constexpr int32_t kTabWidth = 33;
+constexpr int32_t kTabTop = 5;
+constexpr int32_t kTabBottom = 25;
+constexpr int32_t kTabJointY = 20;
+
+constexpr int32_t kSlotHalf = 20;   // a slot box is 40 x 40 around the slot's centre
+constexpr int32_t kIconInset = 4;   // an icon at rest sits 4 pixels inside its box
+constexpr int32_t kHoverShift = 2;  // and 2 pixels further right and down under the cursor
+
+constexpr int32_t kCellsLeft = 273;
+constexpr int32_t kCellsTop = 6;
+constexpr int32_t kCellSize = 40;
+
+constexpr int32_t kScrollBarLeft = 593;  // the column is 593..609, both included
+constexpr int32_t kScrollBarRight = 609;
+constexpr int32_t kUpArrowTop = 7;  // 7..21 included
+constexpr int32_t kUpArrowBottom = 21;
+constexpr int32_t kDownArrowTop = 274;  // 274..287 included for presses and releases
+constexpr int32_t kDownArrowBottom = 287;
+constexpr int32_t kDownSpriteTop = 273;  // the pressed sprite shows from y 273
+constexpr int32_t kTrackTop = 20;        // the thumb's top at row 0
+constexpr int32_t kTrackSpan = 251;      // the thumb's top runs 20..271 over 23 steps
+constexpr int32_t kScrollSteps = kPaletteMaxScrollRow + 1;
+constexpr int32_t kThumbHeight = 12;
+
+bool InBox(const PaletteBox& box, int32_t x, int32_t y) {
+    return x >= box.left && x < box.right && y >= box.top && y < box.bottom;
+}
+
+}  // namespace
+
+// Tab n spans x [2 + 33n, 35 + 33n); a press takes it between y 5 and 24.
+PaletteBox PageTabBox(int32_t page) {
+    return {kTabLeft + kTabWidth * page, kTabTop, kTabLeft + kTabWidth * (page + 1), kTabBottom};
+}
+
+// The tab under a point, or -1.
+int32_t PageTabAt(int32_t x, int32_t y) {
+    for (int32_t page = 0; page < kPaletteTabCount; ++page) {
+        if (InBox(PageTabBox(page), x, y)) {
+            return page;
+        }
+    }
+    return -1;
+}
+
+// The tab joint sprite covers the lower edge of the current tab, joining it to the panel.
+PalettePoint TabJointOrigin(int32_t page) {
+    return {kTabLeft + kTabWidth * page, kTabJointY};
+}
+
+// The 40 x 40 box of ring slot i around the ring's centre moved by the slot's ring offset.
+PaletteBox SlotBox(int32_t slot) {
+    const SlotOffset& offset = RingSlotOffsets[slot & 7];
+    const int32_t cx = kEditorRingCentreX + offset.dx;
+    const int32_t cy = kEditorRingCentreY + offset.dy;
+    return {cx - kSlotHalf, cy - kSlotHalf, cx + kSlotHalf, cy + kSlotHalf};
+}
+
+// Top-left corner of a slot's 32 x 32 icon: 4 pixels inside its box, 2 more while hovered.
+PalettePoint SlotIconCorner(int32_t slot, bool hovered) {
+    const PaletteBox box = SlotBox(slot);
+    const int32_t inset = kIconInset + (hovered ? kHoverShift : 0);
+    return {box.left + inset, box.top + inset};
+}
+
+// The first slot (0 to 7) whose box holds the point, or -1.
+int32_t SlotAt(int32_t x, int32_t y) {
+    for (int32_t slot = 0; slot < kSlotsPerPage; ++slot) {
+        if (InBox(SlotBox(slot), x, y)) {
+            return slot;
+        }
+    }
+    return -1;
+}
+
+// Visible cell (row, column) of the palette: a 40 x 40 square from (273, 6).
+PaletteBox CellBox(int32_t row, int32_t column) {
+    const int32_t left = kCellsLeft + kCellSize * column;
+    const int32_t top = kCellsTop + kCellSize * row;
+    return {left, top, left + kCellSize, top + kCellSize};
+}
+
+PalettePoint CellIconCorner(int32_t row, int32_t column, bool hovered) {
+    const PaletteBox box = CellBox(row, column);
+    const int32_t inset = kIconInset + (hovered ? kHoverShift : 0);
+    return {box.left + inset, box.top + inset};
+}
+
+// The visible cell under a point, searched row by row: 0 with its row and column, else -1.
+int32_t CellAt(int32_t x, int32_t y, int32_t* row, int32_t* column) {
+    for (int32_t r = 0; r < kPaletteVisibleRows; ++r) {
+        for (int32_t c = 0; c < kPaletteVisibleColumns; ++c) {
+            if (InBox(CellBox(r, c), x, y)) {
+                *row = r;
+                *column = c;
+                return 0;
+            }
+        }
+    }
+    return -1;
+}
+
+// The palette grid row that visible row r shows at a scroll position, or -1 past the grid's end.
+int32_t GridRowOfVisibleRow(int32_t scrollRow, int32_t visibleRow) {
+    const int32_t row = scrollRow + visibleRow;
+    return row >= 0 && row < kPaletteRows ? row : -1;
+}
+
+bool InScrollBarColumn(int32_t x) {
+    return x >= kScrollBarLeft && x <= kScrollBarRight;
+}
+
+bool InUpArrow(int32_t x, int32_t y) {
+    return InScrollBarColumn(x) && y >= kUpArrowTop && y <= kUpArrowBottom;
+}
+
+// Where a press or release counts for the down arrow.
+bool InDownArrow(int32_t x, int32_t y) {
+    return InScrollBarColumn(x) && y >= kDownArrowTop && y <= kDownArrowBottom;
+}
+
+// Where the held down arrow is drawn pressed: one pixel higher than its press zone.
+bool InDownArrowPressedArea(int32_t x, int32_t y) {
+    return InScrollBarColumn(x) && y >= kDownSpriteTop && y <= kDownArrowBottom;
+}
+
+// Top of the thumb for a scroll position 0..22: 20, 30, 41, ... 249, 260.
+int32_t ThumbTop(int32_t scrollRow) {
+    return kTrackTop + scrollRow * kTrackSpan / kScrollSteps;
+}
+
+bool InThumb(int32_t x, int32_t y, int32_t scrollRow) {
+    const int32_t top = ThumbTop(scrollRow);
+    return InScrollBarColumn(x) && y >= top && y < top + kThumbHeight;
+}
+
+// The part of the scroll bar a press at the point takes. The thumb is tested first, so where it
+// overlaps the up arrow (y 20 and 21 at row 0) the thumb wins; the track beside it is nothing.
+ScrollBarPart ScrollBarPartAt(int32_t x, int32_t y, int32_t scrollRow) {
+    if (InThumb(x, y, scrollRow)) {
+        return ScrollThumb;
+    }
+    if (InUpArrow(x, y)) {
+        return ScrollUpArrow;
+    }
+    if (InDownArrow(x, y)) {
+        return ScrollDownArrow;
+    }
+    return ScrollNone;
+}
+
+// The scroll position the held thumb follows for a cursor y: the track's offset v = y - 20 maps
+// to floor(v * 23 / 251), 0 at or above the track's top and 22 from its end on.
+int32_t ScrollRowForCursorY(int32_t y) {
+    const int32_t v = y - kTrackTop;
+    if (v <= 0) {
+        return 0;
+    }
+    if (v >= kTrackSpan) {
+        return kPaletteMaxScrollRow;
+    }
+    return v * kScrollSteps / kTrackSpan;
+}

@@ -1,0 +1,176 @@
+// The advanced settings dialog's values: what the controls show for each file content, which
+// opacity texts are taken, and what confirming writes, in which order, against a real file.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "dialogs/AdvancedSettings.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A settings file of its own per test, in the temporary folder, removed afterwards.
+class AdvancedSettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder = fs::temp_directory_path() / ("pivotel-advanced-" + std::string(info->name()));
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        path = (folder / "setting.ini").string();
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+    }
+    void Write(const std::string& text) {
+        std::ofstream out(path, std::ios::binary);
+        out << text;
+    }
+    std::string Read() {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    AdvancedSettingsState Load() {
+        AdvancedSettingsState state = {-5, 9999, true};
+        ReadAdvancedSettings(path.c_str(), &state);
+        return state;
+    }
+
+    fs::path folder;
+    std::string path;
+};
+
+TEST(AdvancedSettingsMapping, TriggerEntryOnlyForTheTwoOtherButtons) {
+    EXPECT_EQ(TriggerIndexFromSetting(0, 0), 0);
+    EXPECT_EQ(TriggerIndexFromSetting(0, 1), 1);
+    EXPECT_EQ(TriggerIndexFromSetting(0, 2), 2);
+    EXPECT_EQ(TriggerIndexFromSetting(0, 3), 0);
+    EXPECT_EQ(TriggerIndexFromSetting(0, 7), 0);
+    EXPECT_EQ(TriggerIndexFromSetting(0, 0xffffffffu), 0);
+    EXPECT_EQ(TriggerIndexFromSetting(-1, 1), 0);  // unreadable key: its value means nothing
+}
+
+TEST(AdvancedSettingsMapping, OpacityInRangeOrDefault) {
+    EXPECT_EQ(OpacityFromSetting(0, 0), 0u);
+    EXPECT_EQ(OpacityFromSetting(0, 128), 128u);
+    EXPECT_EQ(OpacityFromSetting(0, 255), 255u);
+    EXPECT_EQ(OpacityFromSetting(0, 256), 191u);
+    EXPECT_EQ(OpacityFromSetting(0, 65536 + 20), 191u);  // not cut to its low 16 bits
+    EXPECT_EQ(OpacityFromSetting(-1, 20), 191u);
+}
+
+TEST(AdvancedSettingsMapping, SendWheelCheckedForAnyNonzeroValue) {
+    EXPECT_FALSE(SendWheelFromSetting(0, 0));
+    EXPECT_TRUE(SendWheelFromSetting(0, 1));
+    EXPECT_TRUE(SendWheelFromSetting(0, 2));
+    EXPECT_FALSE(SendWheelFromSetting(-1, 1));
+}
+
+TEST(AdvancedSettingsMapping, OpacityTextTakesZeroTo255Only) {
+    struct Case {
+        const char* text;
+        int32_t status;
+        uint32_t value;
+    };
+    const Case cases[] = {
+        {"0", 0, 0},    {"7", 0, 7},    {"007", 0, 7}, {"191", 0, 191}, {"255", 0, 255}, {"256", -1, 0},
+        {"300", -1, 0}, {"999", -1, 0}, {"", -1, 0},   {"1000", -1, 0}, {"-1", -1, 0},   {"+5", -1, 0},
+        {" 5", -1, 0},  {"5 ", -1, 0},  {"1a", -1, 0}, {"0x1", -1, 0},
+    };
+    for (const Case& c : cases) {
+        uint32_t value = 4242;
+        EXPECT_EQ(ParseOpacityText(c.text, &value), c.status) << '"' << c.text << '"';
+        EXPECT_EQ(value, c.status == 0 ? c.value : 4242u) << '"' << c.text << '"';
+    }
+    uint32_t value = 4242;
+    EXPECT_EQ(ParseOpacityText(nullptr, &value), -1);
+    EXPECT_EQ(value, 4242u);
+}
+
+TEST_F(AdvancedSettingsFile, NoFileShowsTheDefaults) {
+    AdvancedSettingsState state = Load();
+    EXPECT_EQ(state.triggerIndex, 0);
+    EXPECT_EQ(state.opacity, 191u);
+    EXPECT_FALSE(state.sendWheel);
+}
+
+TEST_F(AdvancedSettingsFile, FileValuesShownAsTheControlsMapThem) {
+    Write("[CONFIG]\r\nTRIGGER=2\r\nALPHA=40\r\nSENDWHEEL=2\r\n");
+    AdvancedSettingsState state = Load();
+    EXPECT_EQ(state.triggerIndex, 2);
+    EXPECT_EQ(state.opacity, 40u);
+    EXPECT_TRUE(state.sendWheel);
+
+    Write("[CONFIG]\r\nTRIGGER=7\r\nALPHA=300\r\nSENDWHEEL=0\r\n");
+    state = Load();
+    EXPECT_EQ(state.triggerIndex, 0);
+    EXPECT_EQ(state.opacity, 191u);
+    EXPECT_FALSE(state.sendWheel);
+
+    // Keys of another section and text that is no number count as missing.
+    Write("[OTHER]\r\nTRIGGER=1\r\n[CONFIG]\r\nALPHA=abc\r\nSENDWHEEL=x\r\n");
+    state = Load();
+    EXPECT_EQ(state.triggerIndex, 0);
+    EXPECT_EQ(state.opacity, 191u);
+    EXPECT_FALSE(state.sendWheel);
+}
+
+TEST_F(AdvancedSettingsFile, ConfirmWritesTheThreeKeysInOrder) {
+    uint32_t accepted = 999;
+    EXPECT_EQ(WriteAdvancedSettings(path.c_str(), 1, "64", true, &accepted), 0);
+    EXPECT_EQ(accepted, 64u);
+    const std::string text = Read();
+    const size_t trigger = text.find("TRIGGER=1");
+    const size_t alpha = text.find("ALPHA=64");
+    const size_t wheel = text.find("SENDWHEEL=1");
+    ASSERT_NE(trigger, std::string::npos) << text;
+    ASSERT_NE(alpha, std::string::npos) << text;
+    ASSERT_NE(wheel, std::string::npos) << text;
+    EXPECT_LT(trigger, alpha);
+    EXPECT_LT(alpha, wheel);
+    EXPECT_EQ(text.find("[CONFIG]"), 0u) << text;
+
+    AdvancedSettingsState state = Load();
+    EXPECT_EQ(state.triggerIndex, 1);
+    EXPECT_EQ(state.opacity, 64u);
+    EXPECT_TRUE(state.sendWheel);
+}
+
+TEST_F(AdvancedSettingsFile, RefusedOpacityKeepsFileAndValueButWritesTheRest) {
+    Write("[CONFIG]\r\nTRIGGER=7\r\nALPHA=100\r\nSENDWHEEL=2\r\n");
+    for (const char* text : {"300", ""}) {
+        uint32_t accepted = 999;
+        EXPECT_EQ(WriteAdvancedSettings(path.c_str(), 0, text, true, &accepted), 0);
+        EXPECT_EQ(accepted, 999u) << '"' << text << '"';
+        AdvancedSettingsState state = Load();
+        EXPECT_EQ(state.opacity, 100u) << '"' << text << '"';
+    }
+    const std::string text = Read();
+    EXPECT_NE(text.find("TRIGGER=0"), std::string::npos) << text;
+    EXPECT_NE(text.find("SENDWHEEL=1"), std::string::npos) << text;
+    EXPECT_EQ(text.find("TRIGGER=7"), std::string::npos) << text;
+}
+
+TEST_F(AdvancedSettingsFile, NoSelectionWritesNoTrigger) {
+    Write("[CONFIG]\r\nTRIGGER=2\r\n");
+    uint32_t accepted = 999;
+    EXPECT_EQ(WriteAdvancedSettings(path.c_str(), -1, "0", false, &accepted), 0);
+    EXPECT_EQ(accepted, 0u);
+    EXPECT_EQ(WriteAdvancedSettings(path.c_str(), 3, "0", false, &accepted), 0);
+    AdvancedSettingsState state = Load();
+    EXPECT_EQ(state.triggerIndex, 2);
+    EXPECT_EQ(state.opacity, 0u);
+    EXPECT_FALSE(state.sendWheel);
+    EXPECT_NE(Read().find("SENDWHEEL=0"), std::string::npos);
+}
+
+}  // namespace
