@@ -582,23 +582,25 @@ class Session:
         popen = self.spawn(["wine", self.driver_exe] + args, stdout=subprocess.PIPE)
         return BackgroundDriver(self, args, popen)
 
-    def find_windows(self, class_name="-", title="-"):
-        """The top-level windows of the desktop with that class and title ("-": any)."""
-        return self.driver("find-window", class_name, title).windows
+    def find_windows(self, class_name="-", title="-", visible=False):
+        """The top-level windows of the desktop with that class and title ("-": any); with
+        `visible`, only the visible ones."""
+        return self.driver("find-window", class_name, title, *(["--visible"] if visible else [])).windows
 
-    def wait_window(self, class_name, title="-", timeout=10):
+    def wait_window(self, class_name, title="-", timeout=10, visible=False):
         result = self.driver("wait-window", class_name, title, "--timeout", int(timeout * 1000),
-                             timeout=timeout + DRIVER_TIMEOUT)
+                             *(["--visible"] if visible else []), timeout=timeout + DRIVER_TIMEOUT)
         if not result.ok:
-            raise HarnessError("no window of class %r title %r after %.1f s" % (class_name, title, timeout))
+            raise HarnessError("no %swindow of class %r title %r after %.1f s"
+                               % ("visible " if visible else "", class_name, title, timeout))
         return result.windows
 
-    def wait_no_window(self, class_name, title="-", timeout=10):
+    def wait_no_window(self, class_name, title="-", timeout=10, visible=False):
         result = self.driver("wait-no-window", class_name, title, "--timeout", int(timeout * 1000),
-                             timeout=timeout + DRIVER_TIMEOUT)
+                             *(["--visible"] if visible else []), timeout=timeout + DRIVER_TIMEOUT)
         if not result.ok:
-            raise HarnessError("windows of class %r title %r still there after %.1f s: %r"
-                               % (class_name, title, timeout, result.windows))
+            raise HarnessError("%swindows of class %r title %r still there after %.1f s: %r"
+                               % ("visible " if visible else "", class_name, title, timeout, result.windows))
 
     def message_boxes(self, caption=ERROR_CAPTION):
         """The message boxes (dialogs of class #32770) with that caption, with their texts."""
@@ -659,14 +661,22 @@ class Session:
         os.makedirs(folder)
         return folder
 
-    def start_pivotel(self, setting_ini=None, folder=None, name="pivotel"):
+    def start_pivotel(self, setting_ini=None, folder=None, name="pivotel", files=None):
         """Starts pivotel.exe on the desktop. Without `folder`, the exe is copied into a fresh folder
         together with setting.ini: `setting_ini` as text (written in code page 932, CRLF line
-        ends), as bytes (written as they are), or None for no file. With `folder`, the exe that is
+        ends), as bytes (written as they are), or None for no file; and with `files` ({name:
+        bytes, or the path of a file to copy}), placed beside it. With `folder`, the exe that is
         already there is started again."""
         if folder is None:
             folder = self.new_folder(name)
             shutil.copy2(self.pivotel_exe, os.path.join(folder, "pivotel.exe"))
+            for file_name, content in (files or {}).items():
+                target = os.path.join(folder, file_name)
+                if isinstance(content, bytes):
+                    with open(target, "wb") as f:
+                        f.write(content)
+                else:
+                    shutil.copy2(content, target)
             if setting_ini is not None:
                 if isinstance(setting_ini, str):
                     data = setting_ini.replace("\r\n", "\n").replace("\n", "\r\n").encode("cp932")
@@ -729,8 +739,8 @@ class E2ETestCase(unittest.TestCase):
         self._pivotels = []
         self._test_windows = []
 
-    def start_pivotel(self, setting_ini=None, folder=None):
-        pivotel = self.session.start_pivotel(setting_ini, folder, name=self._testMethodName)
+    def start_pivotel(self, setting_ini=None, folder=None, files=None):
+        pivotel = self.session.start_pivotel(setting_ini, folder, name=self._testMethodName, files=files)
         self._pivotels.append(pivotel)
         return pivotel
 
@@ -855,6 +865,34 @@ def main(argv=None, module="__main__"):
         summary += ", %d skipped" % len(result.skipped)
     print(summary, flush=True)
     return 0 if failed == 0 else 1
+
+
+def run_session(body, argv=None, deadline=270.0):
+    """Runs body(session) in a session of its own, for scripts that are no unittest scenarios (the
+    benchmarks): the same options as main (without --prepare and -k; the paths default to the
+    Windows build's), the same deadline, signal handling and teardown. Returns body's exit code,
+    or 1 when it raised a HarnessError."""
+    global _options
+    here = os.path.dirname(os.path.abspath(__file__))
+    build = os.path.normpath(os.path.join(here, "..", "..", "build", "windows"))
+    _options = _parse(["--deadline", str(deadline)] + (sys.argv[1:] if argv is None else argv))
+    _options.pivotel = _options.pivotel or os.path.join(build, "pivotel.exe")
+    _options.driver = _options.driver or os.path.join(build, "tests", "e2e", "pvdriver.exe")
+    for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        signal.signal(number, _on_signal)
+    _watchdog(_options.deadline)
+    for path, what in ((_options.pivotel, "--pivotel"), (_options.driver, "--driver")):
+        if not os.path.isfile(path):
+            print("missing %s (%r)" % (what, path), flush=True)
+            return 1
+    try:
+        return body(session())
+    except HarnessError as error:
+        print("failed: %s" % error, flush=True)
+        return 1
+    finally:
+        if _session is not None:
+            _session.stop()
 
 
 if __name__ == "__main__":

@@ -14,32 +14,60 @@
 //   find-window CLASS [TITLE]                    every top-level window that matches, then a count
 //   wait-window CLASS [TITLE] [--timeout MS]     until at least one matches
 //   wait-no-window CLASS [TITLE] [--timeout MS]  until none matches
+//                                                (--visible with any of the three: only visible
+//                                                windows match)
 //   window-info HWND
 //   find-msgbox [CAPTION]                        dialogs of class #32770 ("ERROR" when omitted)
 //   wait-msgbox [CAPTION] [--timeout MS]
 //   close-window HWND                            posts WM_CLOSE
 //   post-message HWND MSG [WPARAM [LPARAM]]
 //   send-message HWND MSG [WPARAM [LPARAM]] [--timeout MS]
-//   input STEP...   STEP: move:X,Y  down:B  up:B  click:B  wheel:D  hwheel:D  sleep:MS  extra:N
-//                   (B: left right middle x1 x2; extra sets dwExtraInfo for the steps after it)
+//   input STEP...   STEP: move:X,Y  down:B  up:B  click:B  wheel:D  hwheel:D  keydown:K  keyup:K
+//                   sleep:MS  extra:N  (B: left right middle x1 x2; K: ctrl shift alt or a virtual
+//                   key number; extra sets dwExtraInfo for the steps after it)
 //   cursor                                       the cursor position
 //   test-window X Y W H [--class C] [--title T] [--color RRGGBB] [--timeout MS] [--log FILE]
-//               [--topmost] [--skip-moves]      a visible window that logs the mouse messages it gets
+//               [--topmost] [--skip-moves] [--hang MS]
+//                                                a visible window that logs the mouse messages it gets
+//                                                (--hang: takes no message for MS after "ready")
 //   pixel X Y [X Y...]                           screen colours as rrggbb
 //   clipboard-get / clipboard-set TEXT
 //   run [--timeout MS] [--cwd DIR] -- PROGRAM [ARGS...]   start, wait, report the exit code
 //   wait-exit PID [--timeout MS] / kill PID
 //   hook-probe HWND                              how long one mouse input waits while the thread
 //                                                that owns HWND is suspended (see CommandHookProbe)
-//   idle [--timeout MS]                          a hidden window (class PvDriverIdle) that keeps the
+//   idle [--timeout MS] [--tick MS]              a hidden window (class PvDriverIdle) that keeps the
 //                                                desktop alive until WM_CLOSE or the time-out
+//                                                (--tick: reads the cursor position every MS)
+//   empty-hook [--timeout MS]                    the same (class PvDriverEmptyHook), holding a
+//                                                low-level mouse hook that does nothing
+// Dialogs (the tray scenarios):
+//   dialog-controls HWND                         the dialog's child controls: id, class, text and,
+//                                                by class, check state, selection or position
+//   set-text HWND TEXT                           WM_SETTEXT to a window of another process
+//   foreground                                   the foreground window
+//   layered HWND                                 the window's layered style and its opacity
+//   tray-delete HWND [UID]                       removes that window's notification-area icon, as a
+//                                                restarting shell loses it
+//   taskbar-created HWND                         posts the shell's "TaskbarCreated" message to HWND
+// Measurements for the benchmarks (figures in microseconds):
+//   move-bench [--count N]                       SendInput's duration per relative pointer move
+//   press-latency --probe X,Y [--count N] [--button B] [--self]
+//                                                press-to-pixels latency (see CommandPressLatency)
+//   ring-cycles --at X,Y --slot X,Y [--count N] [--button B]   open-track-close rounds
+//   process-info PID                             processor time, handles, GDI/USER objects, windows,
+//                                                memory (see CommandProcessInfo)
 
 #include <windows.h>
 #include <shellapi.h>
+#include <winternl.h>
+
+#include <psapi.h>
 
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -48,6 +76,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -66,7 +95,7 @@ struct Args {
 };
 
 // Options that take no value.
-const std::set<std::wstring> kFlags = {L"--topmost", L"--skip-moves"};
+const std::set<std::wstring> kFlags = {L"--topmost", L"--skip-moves", L"--visible", L"--self"};
 
 // Where the lines of the test window go besides stdout (null: stdout only).
 FILE* logFile = nullptr;
@@ -309,6 +338,7 @@ std::string DescribeWindow(HWND window) {
 struct WindowQuery {
     std::wstring className;  // "-": any
     std::wstring title;      // "-": any
+    bool visibleOnly;
     std::vector<HWND> found;
 };
 
@@ -320,12 +350,16 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
     if (query->title != L"-" && WindowTextW(window) != query->title) {
         return TRUE;
     }
+    if (query->visibleOnly && !IsWindowVisible(window)) {
+        return TRUE;
+    }
     query->found.push_back(window);
     return TRUE;
 }
 
-std::vector<HWND> FindWindows(const std::wstring& className, const std::wstring& title) {
-    WindowQuery query{className, title, {}};
+std::vector<HWND> FindWindows(const std::wstring& className, const std::wstring& title,
+                              bool visibleOnly = false) {
+    WindowQuery query{className, title, visibleOnly, {}};
     EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&query));
     return query.found;
 }
@@ -347,7 +381,7 @@ int CommandWindows(const Args& args, bool wait, bool wantPresent) {
     DWORD timeout = static_cast<DWORD>(OptionNumber(args, L"--timeout", kDefaultTimeoutMs));
     DWORD start = GetTickCount();
     for (;;) {
-        std::vector<HWND> windows = FindWindows(args.positional[0], title);
+        std::vector<HWND> windows = FindWindows(args.positional[0], title, HasOption(args, L"--visible"));
         bool met = wantPresent ? !windows.empty() : windows.empty();
         if (met || !wait || GetTickCount() - start >= timeout) {
             EmitWindows(windows);
@@ -496,8 +530,31 @@ LONG NormalizeCoordinate(LONG pixel, int size) {
     return static_cast<LONG>((static_cast<long long>(pixel) * 65536 + size - 1) / size);
 }
 
-// Sends one mouse input and returns how long SendInput took, in milliseconds; -1 on failure.
-long long SendMouse(DWORD flags, LONG dx, LONG dy, DWORD data, ULONG_PTR extra) {
+// Microseconds on a monotonic clock.
+long long NowMicroseconds() {
+    static LARGE_INTEGER frequency = {};
+    if (frequency.QuadPart == 0) {
+        QueryPerformanceFrequency(&frequency);
+    }
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart / frequency.QuadPart * 1000000 +
+           now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart;
+}
+
+// Sends one input record and returns how long SendInput took, in microseconds; -1 on failure.
+// SendInput returns once every low-level hook of the desktop has answered (or timed out), so
+// this is the time the hooks held the input up.
+long long SendOneInput(INPUT& input) {
+    long long start = NowMicroseconds();
+    if (SendInput(1, &input, sizeof input) != 1) {
+        return -1;
+    }
+    return NowMicroseconds() - start;
+}
+
+// Sends one mouse input; microseconds as SendOneInput.
+long long SendMouseMicroseconds(DWORD flags, LONG dx, LONG dy, DWORD data, ULONG_PTR extra) {
     INPUT input = {};
     input.type = INPUT_MOUSE;
     input.mi.dx = dx;
@@ -505,11 +562,42 @@ long long SendMouse(DWORD flags, LONG dx, LONG dy, DWORD data, ULONG_PTR extra) 
     input.mi.mouseData = data;
     input.mi.dwFlags = flags;
     input.mi.dwExtraInfo = extra;
-    DWORD start = GetTickCount();
-    if (SendInput(1, &input, sizeof input) != 1) {
-        return -1;
+    return SendOneInput(input);
+}
+
+// Sends one mouse input and returns how long SendInput took, in milliseconds; -1 on failure.
+long long SendMouse(DWORD flags, LONG dx, LONG dy, DWORD data, ULONG_PTR extra) {
+    long long elapsed = SendMouseMicroseconds(flags, dx, dy, data, extra);
+    return elapsed < 0 ? -1 : elapsed / 1000;
+}
+
+// Sends one key press or release of a virtual key; microseconds as SendOneInput.
+long long SendKey(WORD virtualKey, bool up, ULONG_PTR extra) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    input.ki.dwExtraInfo = extra;
+    return SendOneInput(input);
+}
+
+// The virtual key of a key name (ctrl, shift, alt) or number; 0 for an unknown name.
+WORD KeyCode(const std::wstring& name) {
+    if (name == L"ctrl") {
+        return VK_CONTROL;
     }
-    return static_cast<long long>(GetTickCount() - start);
+    if (name == L"shift") {
+        return VK_SHIFT;
+    }
+    if (name == L"alt") {
+        return VK_MENU;
+    }
+    long long code = 0;
+    if (ParseNumber(name, &code) != 0 || code <= 0 || code > 0xFE) {
+        return 0;
+    }
+    return static_cast<WORD>(code);
 }
 
 // The down and up flags and the mouseData of a button name; -1 for an unknown name.
@@ -534,30 +622,62 @@ int32_t ButtonFlags(const std::wstring& name, DWORD* down, DWORD* up, DWORD* dat
     return 0;
 }
 
-// Moves the cursor to (x, y) with an absolute SendInput move. Should the system round the
-// normalized position onto a neighbouring pixel, SetCursorPos puts it right (reported).
+// Moves the cursor to (x, y) with an absolute SendInput move, which the hooks see.
+//
+// Under Wine two positions must agree: Wine's own cursor position, which SendInput moves and
+// which button input reports, and the X server's pointer, which SendInput leaves where it was and
+// which GetCursorPos reads once the cursor has been still for 100 ms. So the X pointer is warped
+// first with SetCursorPos (twice, since it warps only when Wine's position changes). The warp
+// takes an X pointer grab, and the desktop process may answer the grab's crossing events late by
+// moving Wine's position back to where the X pointer was before; so the SendInput move goes out
+// after a short pause, and once the cursor has rested both positions are read back: the X
+// pointer's by GetCursorPos after the rest, Wine's by GetCursorPos right after a zero move. Until
+// both are at (x, y) the round is repeated (a few times at most); a repeated move is reported as
+// corrected. `elapsed` receives the duration of the first SendInput, in microseconds.
 int32_t MoveCursor(LONG x, LONG y, ULONG_PTR extra, long long* elapsed, bool* corrected) {
+    constexpr DWORD kWarpSettleMs = 30;
+    constexpr DWORD kRestMs = 120;
+    constexpr int kRounds = 5;
     int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
     int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
     LONG left = GetSystemMetrics(SM_XVIRTUALSCREEN);
     LONG top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    *elapsed =
-        SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK,
-                  NormalizeCoordinate(x - left, width), NormalizeCoordinate(y - top, height), 0, extra);
-    if (*elapsed < 0) {
-        return -1;
-    }
-    POINT where = {};
-    GetCursorPos(&where);
+    const LONG dx = NormalizeCoordinate(x - left, width);
+    const LONG dy = NormalizeCoordinate(y - top, height);
     *corrected = false;
-    if (where.x != x || where.y != y) {
-        *corrected = true;
+    *elapsed = -1;
+    for (int round = 0; round < kRounds; ++round) {
+        SetCursorPos(x ^ 1, y);
         SetCursorPos(x, y);
+        Sleep(kWarpSettleMs);
+        long long took = SendMouseMicroseconds(
+            MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK, dx, dy, 0, extra);
+        if (took < 0) {
+            return -1;
+        }
+        if (*elapsed < 0) {
+            *elapsed = took;
+        }
+        Sleep(kRestMs);
+        POINT pointer = {};
+        GetCursorPos(&pointer);
+        if (SendMouse(MOUSEEVENTF_MOVE, 0, 0, 0, extra) < 0) {
+            return -1;
+        }
+        POINT position = {};
+        GetCursorPos(&position);
+        if (pointer.x == x && pointer.y == y && position.x == x && position.y == y) {
+            return 0;
+        }
+        *corrected = true;
     }
+    SetCursorPos(x, y);  // the last resort, should the normalized position keep missing the pixel
     return 0;
 }
 
-// input STEP...: mouse input through SendInput, one INPUT per call, with one result line per step.
+// input STEP...: mouse and key input through SendInput, one INPUT per call, with one result line
+// per step: how long the SendInput calls of the step took, in milliseconds ("ms", rounded down)
+// and microseconds ("us").
 int CommandInput(const Args& args) {
     if (args.positional.empty()) {
         return kExitUsage;
@@ -595,19 +715,25 @@ int CommandInput(const Args& args) {
                 return kExitUsage;
             }
             if (verb != L"up") {
-                elapsed = SendMouse(down, 0, 0, data, extra);
+                elapsed = SendMouseMicroseconds(down, 0, 0, data, extra);
             }
             if (elapsed >= 0 && verb != L"down") {
-                long long more = SendMouse(up, 0, 0, data, extra);
+                long long more = SendMouseMicroseconds(up, 0, 0, data, extra);
                 elapsed = more < 0 ? -1 : elapsed + more;
             }
+        } else if (verb == L"keydown" || verb == L"keyup") {
+            WORD key = KeyCode(value);
+            if (key == 0) {
+                return kExitUsage;
+            }
+            elapsed = SendKey(key, verb == L"keyup", extra);
         } else if (verb == L"wheel" || verb == L"hwheel") {
             long long delta = 0;
             if (ParseNumber(value, &delta) != 0) {
                 return kExitUsage;
             }
-            elapsed = SendMouse(verb == L"wheel" ? MOUSEEVENTF_WHEEL : MOUSEEVENTF_HWHEEL, 0, 0,
-                                static_cast<DWORD>(static_cast<int32_t>(delta)), extra);
+            elapsed = SendMouseMicroseconds(verb == L"wheel" ? MOUSEEVENTF_WHEEL : MOUSEEVENTF_HWHEEL, 0, 0,
+                                            static_cast<DWORD>(static_cast<int32_t>(delta)), extra);
         } else if (verb == L"sleep") {
             long long ms = 0;
             if (ParseNumber(value, &ms) != 0 || ms < 0) {
@@ -626,7 +752,8 @@ int CommandInput(const Args& args) {
             Fail("SendInput");
             return kExitSystem;
         }
-        EmitLine("{\"step\":" + JsonString(step) + ",\"ms\":" + JsonNumber(elapsed) + detail + "}");
+        EmitLine("{\"step\":" + JsonString(step) + ",\"ms\":" + JsonNumber(elapsed / 1000) +
+                 ",\"us\":" + JsonNumber(elapsed) + detail + "}");
     }
     POINT where = {};
     GetCursorPos(&where);
@@ -685,7 +812,8 @@ const char* MouseMessageName(UINT message) {
 // Logs every mouse message as one line: name, number, the signed x and y of lParam as the message
 // carries them (client coordinates; screen coordinates for WM_MOUSEWHEEL and the non-client
 // messages), wParam, the message's extra information, whether another thread sent it (a
-// forwarded message) rather than it being posted input, and the milliseconds since start.
+// forwarded message, by SendMessage or SendNotifyMessage) rather than it being posted input,
+// InSendMessageEx's flags as they are, and the milliseconds since start.
 LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     const char* name = MouseMessageName(message);
     if (name != nullptr) {
@@ -698,7 +826,8 @@ LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
                      "\",\"id\":" + JsonNumber(message) + ",\"x\":" + JsonNumber(x) +
                      ",\"y\":" + JsonNumber(y) + ",\"wparam\":" + JsonNumber(static_cast<long long>(wParam)) +
                      ",\"extra\":" + JsonNumber(static_cast<long long>(GetMessageExtraInfo())) +
-                     ",\"sent\":" + JsonBool((inSend & ISMEX_SEND) != 0) +
+                     ",\"sent\":" + JsonBool((inSend & (ISMEX_SEND | ISMEX_NOTIFY)) != 0) +
+                     ",\"ismex\":" + JsonNumber(static_cast<long long>(inSend)) +
                      ",\"t\":" + JsonNumber(GetTickCount() - testWindowState.startTick) + "}");
         }
         if (message == WM_XBUTTONDOWN || message == WM_XBUTTONUP || message == WM_XBUTTONDBLCLK) {
@@ -782,6 +911,12 @@ int CommandTestWindow(const Args& args) {
     UpdateWindow(window);
     SetTimer(window, 1, timeout, nullptr);
     EmitLine("{\"event\":\"ready\",\"window\":" + DescribeWindow(window) + "}");
+    // A hung window: its thread takes no message for that long, so whatever is sent to it waits.
+    DWORD hang = static_cast<DWORD>(OptionNumber(args, L"--hang", 0));
+    if (hang > 0) {
+        Sleep(hang);
+        EmitLine("{\"event\":\"hang-over\"}");
+    }
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -1048,7 +1183,16 @@ int CommandHookProbe(const Args& args) {
     return kExitOk;
 }
 
+// The timers of the hidden windows: the time-out, and the optional tick.
+constexpr UINT_PTR kTimeoutTimer = 1;
+constexpr UINT_PTR kTickTimer = 2;
+
 LRESULT CALLBACK IdleWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TIMER && wParam == kTickTimer) {
+        POINT cursor;
+        GetCursorPos(&cursor);
+        return 0;
+    }
     if (message == WM_TIMER) {
         DestroyWindow(window);
         return 0;
@@ -1060,28 +1204,30 @@ LRESULT CALLBACK IdleWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// idle: keeps one process attached to the desktop, so the desktop stays up between the programs
-// of a test, until its hidden window is closed or the time-out (default 10 minutes) ends.
-int CommandIdle(const Args& args) {
-    if (!args.positional.empty()) {
-        return kExitUsage;
-    }
+// Runs a hidden window of that class, reported in a "ready" line, until it is closed or the
+// time-out (--timeout, default 10 minutes) ends. With --tick MS its thread also wakes every MS to
+// read the cursor position: the least that a watchdog looking at the pointer costs.
+int RunHiddenWindow(const Args& args, const wchar_t* className, const wchar_t* title) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = IdleWindowProc;
     windowClass.hInstance = instance;
-    windowClass.lpszClassName = L"PvDriverIdle";
+    windowClass.lpszClassName = className;
     if (RegisterClassW(&windowClass) == 0) {
         Fail("RegisterClass");
         return kExitSystem;
     }
-    HWND window = CreateWindowExW(0, L"PvDriverIdle", L"pvdriver idle", WS_POPUP, 0, 0, 1, 1, nullptr,
-                                  nullptr, instance, nullptr);
+    HWND window =
+        CreateWindowExW(0, className, title, WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, instance, nullptr);
     if (window == nullptr) {
         Fail("CreateWindowEx");
         return kExitSystem;
     }
-    SetTimer(window, 1, static_cast<UINT>(OptionNumber(args, L"--timeout", 600000)), nullptr);
+    SetTimer(window, kTimeoutTimer, static_cast<UINT>(OptionNumber(args, L"--timeout", 600000)), nullptr);
+    const long long tick = OptionNumber(args, L"--tick", 0);
+    if (tick > 0) {
+        SetTimer(window, kTickTimer, static_cast<UINT>(tick), nullptr);
+    }
     EmitLine("{\"event\":\"ready\",\"window\":" + DescribeWindow(window) + "}");
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -1089,6 +1235,452 @@ int CommandIdle(const Args& args) {
     }
     return kExitOk;
 }
+
+// idle: keeps one process attached to the desktop, so the desktop stays up between the programs
+// of a test, until its hidden window is closed or the time-out (default 10 minutes) ends.
+int CommandIdle(const Args& args) {
+    if (!args.positional.empty()) {
+        return kExitUsage;
+    }
+    return RunHiddenWindow(args, L"PvDriverIdle", L"pvdriver idle");
+}
+
+LRESULT CALLBACK EmptyMouseHook(int code, WPARAM wParam, LPARAM lParam) {
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// empty-hook: a low-level mouse hook that does nothing but pass every message on, held by a
+// hidden window's thread (class PvDriverEmptyHook) until it is closed: the baseline against
+// which a real hook's cost is measured.
+int CommandEmptyHook(const Args& args) {
+    if (!args.positional.empty()) {
+        return kExitUsage;
+    }
+    HHOOK hook = SetWindowsHookExW(WH_MOUSE_LL, EmptyMouseHook, GetModuleHandleW(nullptr), 0);
+    if (hook == nullptr) {
+        Fail("SetWindowsHookEx");
+        return kExitSystem;
+    }
+    int status = RunHiddenWindow(args, L"PvDriverEmptyHook", L"pvdriver empty hook");
+    UnhookWindowsHookEx(hook);
+    return status;
+}
+
+// ---- measurements for the benchmarks ---------------------------------------------------------
+
+// One line of order statistics of a sample, in microseconds, under `name`.
+void EmitStats(const std::string& name, std::vector<long long> sample, const std::string& extra = "") {
+    std::string line =
+        "{\"stats\":\"" + name + "\",\"count\":" + JsonNumber(static_cast<long long>(sample.size()));
+    if (!sample.empty()) {
+        std::sort(sample.begin(), sample.end());
+        long long sum = 0;
+        for (long long value : sample) {
+            sum += value;
+        }
+        auto at = [&sample](double share) {
+            size_t index = static_cast<size_t>(share * static_cast<double>(sample.size() - 1) + 0.5);
+            return sample[index];
+        };
+        line += ",\"min_us\":" + JsonNumber(sample.front()) + ",\"p50_us\":" + JsonNumber(at(0.5)) +
+                ",\"p90_us\":" + JsonNumber(at(0.9)) + ",\"p99_us\":" + JsonNumber(at(0.99)) +
+                ",\"max_us\":" + JsonNumber(sample.back()) +
+                ",\"mean_us\":" + JsonNumber(sum / static_cast<long long>(sample.size()));
+    }
+    EmitLine(line + extra + "}");
+}
+
+// move-bench [--count N]: N relative one-pixel moves, alternately right and left, each timed
+// from SendInput's call to its return, which comes after every low-level hook has answered.
+int CommandMoveBench(const Args& args) {
+    if (!args.positional.empty()) {
+        return kExitUsage;
+    }
+    long long count = OptionNumber(args, L"--count", 2000);
+    if (count <= 0) {
+        return kExitUsage;
+    }
+    for (int i = 0; i < 50; ++i) {  // warm-up: the hooks' first calls pay for paging and caches
+        SendMouseMicroseconds(MOUSEEVENTF_MOVE, (i % 2) ? -1 : 1, 0, 0, 0);
+    }
+    std::vector<long long> sample;
+    sample.reserve(static_cast<size_t>(count));
+    for (long long i = 0; i < count; ++i) {
+        long long elapsed = SendMouseMicroseconds(MOUSEEVENTF_MOVE, (i % 2) ? -1 : 1, 0, 0, 0);
+        if (elapsed < 0) {
+            Fail("SendInput");
+            return kExitSystem;
+        }
+        sample.push_back(elapsed);
+    }
+    EmitStats("move", sample);
+    return kExitOk;
+}
+
+// A layered 256 x 256 window of the driver's own, for the baseline of press-latency: showing it
+// and pushing an opaque image to it is what any program must do at least to put a ring on the
+// screen, without a hook, a queue or a worker in between.
+struct OwnLayeredWindow {
+    HWND window = nullptr;
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ previous = nullptr;
+    ~OwnLayeredWindow() {
+        if (dc != nullptr) {
+            SelectObject(dc, previous);
+            DeleteDC(dc);
+        }
+        if (bitmap != nullptr) {
+            DeleteObject(bitmap);
+        }
+        if (window != nullptr) {
+            DestroyWindow(window);
+        }
+    }
+};
+
+int32_t CreateOwnLayeredWindow(OwnLayeredWindow& own) {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = L"PvDriverLayered";
+    RegisterClassW(&windowClass);
+    own.window = CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST, L"PvDriverLayered", L"",
+                                 WS_POPUP, 0, 0, 256, 256, nullptr, nullptr, instance, nullptr);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = 256;
+    info.bmiHeader.biHeight = 256;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    own.bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    own.dc = CreateCompatibleDC(nullptr);
+    if (own.window == nullptr || own.bitmap == nullptr || own.dc == nullptr) {
+        return -1;
+    }
+    own.previous = SelectObject(own.dc, own.bitmap);
+    uint32_t* pixels = static_cast<uint32_t*>(bits);
+    for (int i = 0; i < 256 * 256; ++i) {
+        pixels[i] = 0xFF808080u;  // opaque grey, premultiplied
+    }
+    return 0;
+}
+
+// Shows the driver's own layered window centred on (x, y) with its image, as a ring is shown.
+void ShowOwnLayeredWindow(OwnLayeredWindow& own, LONG x, LONG y) {
+    SetWindowPos(own.window, HWND_TOP, x - 128, y - 128, 256, 256, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    HDC screen = GetDC(nullptr);
+    POINT destination = {x - 128, y - 128};
+    SIZE size = {256, 256};
+    POINT source = {0, 0};
+    BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    UpdateLayeredWindow(own.window, screen, &destination, &size, own.dc, &source, 0, &blend, ULW_ALPHA);
+    ReleaseDC(nullptr, screen);
+}
+
+// Polls one screen pixel until `changed` says so or `timeoutUs` passes; the time it took in
+// microseconds from `start`, or -1 on time-out.
+template <typename Changed>
+long long WaitForPixel(HDC screen, int x, int y, long long start, long long timeoutUs, Changed changed) {
+    for (;;) {
+        COLORREF color = GetPixel(screen, x, y);
+        long long now = NowMicroseconds();
+        if (changed(color)) {
+            return now - start;
+        }
+        if (now - start > timeoutUs) {
+            return -1;
+        }
+    }
+}
+
+// press-latency --probe X Y [--count N] [--button B] [--self]: how long a press takes to put the
+// ring's pixels on the screen. Each round reads the screen pixel (X, Y), presses the button with
+// SendInput and polls that pixel until its colour changes, then releases the button and waits
+// until the pixel is back. The press must be at the cursor's place, the probe a pixel of the
+// ring there that differs from what lies under it. With --self the driver shows and hides its
+// own layered window there instead of pressing: the same measurement without the program under
+// test, as a baseline. Rounds that see no change within a second are counted as missed.
+int CommandPressLatency(const Args& args) {
+    long long probe[2] = {};
+    if (args.positional.size() != 0 || !HasOption(args, L"--probe")) {
+        return kExitUsage;
+    }
+    std::wstring probeText = OptionText(args, L"--probe", L"");
+    size_t comma = probeText.find(L',');
+    if (comma == std::wstring::npos || ParseNumber(probeText.substr(0, comma), &probe[0]) != 0 ||
+        ParseNumber(probeText.substr(comma + 1), &probe[1]) != 0) {
+        return kExitUsage;
+    }
+    long long count = OptionNumber(args, L"--count", 60);
+    DWORD down = 0;
+    DWORD up = 0;
+    DWORD data = 0;
+    if (count <= 0 || ButtonFlags(OptionText(args, L"--button", L"x1"), &down, &up, &data) != 0) {
+        return kExitUsage;
+    }
+    const bool self = HasOption(args, L"--self");
+    OwnLayeredWindow own;
+    if (self && CreateOwnLayeredWindow(own) != 0) {
+        Fail("layered window");
+        return kExitSystem;
+    }
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    HDC screen = GetDC(nullptr);
+    const int x = static_cast<int>(probe[0]);
+    const int y = static_cast<int>(probe[1]);
+    constexpr long long kTimeoutUs = 1000000;
+    std::vector<long long> shown;
+    std::vector<long long> hidden;
+    long long missed = 0;
+    for (long long round = 0; round < count; ++round) {
+        const COLORREF before = GetPixel(screen, x, y);
+        long long start = NowMicroseconds();
+        if (self) {
+            ShowOwnLayeredWindow(own, cursor.x, cursor.y);
+        } else if (SendMouseMicroseconds(down, 0, 0, data, 0) < 0) {
+            Fail("SendInput");
+            return kExitSystem;
+        }
+        long long took =
+            WaitForPixel(screen, x, y, start, kTimeoutUs, [before](COLORREF c) { return c != before; });
+        start = NowMicroseconds();
+        if (self) {
+            ShowWindow(own.window, SW_HIDE);
+        } else {
+            SendMouseMicroseconds(up, 0, 0, data, 0);
+        }
+        long long back =
+            WaitForPixel(screen, x, y, start, kTimeoutUs, [before](COLORREF c) { return c == before; });
+        if (took < 0 || back < 0) {
+            ++missed;
+        } else {
+            shown.push_back(took);
+            hidden.push_back(back);
+        }
+        Sleep(30);
+    }
+    ReleaseDC(nullptr, screen);
+    EmitStats("press-to-visible", shown, ",\"missed\":" + JsonNumber(missed));
+    EmitStats("release-to-hidden", hidden);
+    return missed == count ? kExitNotMet : kExitOk;
+}
+
+// ring-cycles --count N --at X,Y --slot X,Y [--button B]: N rounds of press at (X, Y), a move onto
+// the slot point, a pause longer than a tracking tick (16 ms), a move back to the press point, a
+// pause, and the release there (in the ring's dead centre, so that no item runs). All moves are
+// plain SendInput moves. Reports the time the rounds took.
+int CommandRingCycles(const Args& args) {
+    long long at[2] = {};
+    long long slot[2] = {};
+    for (auto [name, target] : {std::pair<const wchar_t*, long long*>{L"--at", at}, {L"--slot", slot}}) {
+        std::wstring text = OptionText(args, name, L"");
+        size_t comma = text.find(L',');
+        if (comma == std::wstring::npos || ParseNumber(text.substr(0, comma), &target[0]) != 0 ||
+            ParseNumber(text.substr(comma + 1), &target[1]) != 0) {
+            return kExitUsage;
+        }
+    }
+    long long count = OptionNumber(args, L"--count", 1000);
+    DWORD down = 0;
+    DWORD up = 0;
+    DWORD data = 0;
+    if (!args.positional.empty() || count <= 0 ||
+        ButtonFlags(OptionText(args, L"--button", L"x1"), &down, &up, &data) != 0) {
+        return kExitUsage;
+    }
+    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    const DWORD absolute = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
+    auto moveTo = [&](const long long* point) {
+        return SendMouseMicroseconds(absolute, NormalizeCoordinate(static_cast<LONG>(point[0]), width),
+                                     NormalizeCoordinate(static_cast<LONG>(point[1]), height), 0, 0) >= 0;
+    };
+    long long start = NowMicroseconds();
+    for (long long round = 0; round < count; ++round) {
+        if (!moveTo(at) || SendMouseMicroseconds(down, 0, 0, data, 0) < 0) {
+            Fail("SendInput");
+            return kExitSystem;
+        }
+        Sleep(5);
+        moveTo(slot);
+        Sleep(25);
+        moveTo(at);
+        Sleep(25);
+        SendMouseMicroseconds(up, 0, 0, data, 0);
+        Sleep(10);
+    }
+    EmitLine("{\"cycles\":" + JsonNumber(count) +
+             ",\"ms\":" + JsonNumber((NowMicroseconds() - start) / 1000) + "}");
+    return kExitOk;
+}
+
+// The number of GDI objects of another process, counted in its GDI handle table: the table that
+// the process's environment block points to (PEB field GdiSharedHandleTable, offset 0xF8 in a
+// 64-bit process) holds one 24-byte entry per handle, whose type byte (offset 14) is 0 while the
+// entry is free. Under Wine, where GetGuiResources answers nothing, this is the count that tells
+// whether a program leaks GDI objects. -1 when the table cannot be read.
+long long CountGdiObjects(HANDLE process) {
+    constexpr size_t kPebGdiTableOffset = 0xF8;
+    constexpr size_t kEntrySize = 24;
+    constexpr size_t kEntryTypeOffset = 14;
+    constexpr size_t kEntries = 0x10000;
+    PROCESS_BASIC_INFORMATION basic = {};
+    ULONG length = 0;
+    if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, &length) != 0 ||
+        basic.PebBaseAddress == nullptr) {
+        return -1;
+    }
+    ULONG_PTR table = 0;
+    SIZE_T read = 0;
+    if (!ReadProcessMemory(process, reinterpret_cast<const BYTE*>(basic.PebBaseAddress) + kPebGdiTableOffset,
+                           &table, sizeof table, &read) ||
+        table == 0) {
+        return -1;
+    }
+    std::vector<BYTE> entries(kEntries * kEntrySize);
+    if (!ReadProcessMemory(process, reinterpret_cast<const void*>(table), entries.data(), entries.size(),
+                           &read) ||
+        read != entries.size()) {
+        return -1;
+    }
+    long long count = 0;
+    for (size_t i = 0; i < kEntries; ++i) {
+        if (entries[i * kEntrySize + kEntryTypeOffset] != 0) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+// The number of kernel handles a process holds, from the system's list of every open handle
+// (NtQuerySystemInformation, SystemHandleInformation); GetProcessHandleCount answers 0 for other
+// processes under Wine. -1 when the list cannot be had.
+long long CountHandles(DWORD pid) {
+    constexpr SYSTEM_INFORMATION_CLASS kSystemHandleInformation = static_cast<SYSTEM_INFORMATION_CLASS>(16);
+    constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+    // SYSTEM_HANDLE_INFORMATION: a count, then entries that begin with the owner's process id.
+    struct Entry {
+        ULONG ownerPid;
+        BYTE objectType;
+        BYTE flags;
+        USHORT handle;
+        void* object;
+        ULONG access;
+    };
+    struct Header {
+        ULONG count;
+        Entry first[1];
+    };
+    std::vector<BYTE> buffer(1 << 16);
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        ULONG needed = 0;
+        LONG status = NtQuerySystemInformation(kSystemHandleInformation, buffer.data(),
+                                               static_cast<ULONG>(buffer.size()), &needed);
+        if (status == kInfoLengthMismatch) {
+            buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 4096));
+            continue;
+        }
+        if (status != 0) {
+            return -1;
+        }
+        const Header* header = reinterpret_cast<const Header*>(buffer.data());
+        long long count = 0;
+        for (ULONG i = 0; i < header->count; ++i) {
+            if (header->first[i].ownerPid == pid) {
+                ++count;
+            }
+        }
+        return count;
+    }
+    return -1;
+}
+
+// The windows of a process: its top-level windows and all their descendants.
+BOOL CALLBACK CountChildWindow(HWND, LPARAM param) {
+    ++*reinterpret_cast<long long*>(param);
+    return TRUE;
+}
+
+struct WindowCount {
+    DWORD pid;
+    long long count;
+};
+
+BOOL CALLBACK CountProcessWindow(HWND window, LPARAM param) {
+    WindowCount* windows = reinterpret_cast<WindowCount*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == windows->pid) {
+        ++windows->count;
+        EnumChildWindows(window, CountChildWindow, reinterpret_cast<LPARAM>(&windows->count));
+    }
+    return TRUE;
+}
+
+// process-info PID: what a process uses: processor time (user and kernel, microseconds; Wine
+// counts it in 10 ms steps), its handles (GetProcessHandleCount, and counted in the system's
+// handle list), its GDI and USER objects as GetGuiResources gives them (with the error code when it
+// gives nothing), its GDI objects counted in its handle table, its windows, and its memory
+// (private bytes, working set).
+int CommandProcessInfo(const Args& args) {
+    long long pid = 0;
+    if (args.positional.size() != 1 || ParseNumber(args.positional[0], &pid) != 0) {
+        return kExitUsage;
+    }
+    HandleHolder process(
+        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, static_cast<DWORD>(pid)));
+    if (process.handle == nullptr) {
+        EmitLine("{\"pid\":" + JsonNumber(pid) + ",\"exists\":false}");
+        return kExitNotMet;
+    }
+    FILETIME created = {};
+    FILETIME exited = {};
+    FILETIME kernel = {};
+    FILETIME user = {};
+    if (!GetProcessTimes(process.handle, &created, &exited, &kernel, &user)) {
+        Fail("GetProcessTimes");
+        return kExitSystem;
+    }
+    auto microseconds = [](const FILETIME& time) {
+        return static_cast<long long>(
+            (static_cast<unsigned long long>(time.dwHighDateTime) << 32 | time.dwLowDateTime) / 10);
+    };
+    DWORD handles = 0;
+    const bool haveHandles = GetProcessHandleCount(process.handle, &handles) != FALSE;
+    SetLastError(0);
+    DWORD gdi = GetGuiResources(process.handle, GR_GDIOBJECTS);
+    DWORD gdiError = GetLastError();
+    SetLastError(0);
+    DWORD userObjects = GetGuiResources(process.handle, GR_USEROBJECTS);
+    DWORD userError = GetLastError();
+    PROCESS_MEMORY_COUNTERS_EX memory = {};
+    memory.cb = sizeof memory;
+    const bool haveMemory =
+        K32GetProcessMemoryInfo(process.handle, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                                sizeof memory) != FALSE;
+    WindowCount windows = {static_cast<DWORD>(pid), 0};
+    EnumWindows(CountProcessWindow, reinterpret_cast<LPARAM>(&windows));
+    EmitLine("{\"pid\":" + JsonNumber(pid) + ",\"user_us\":" + JsonNumber(microseconds(user)) +
+             ",\"kernel_us\":" + JsonNumber(microseconds(kernel)) +
+             ",\"handles\":" + (haveHandles ? JsonNumber(handles) : "null") +
+             ",\"handles_listed\":" + JsonNumber(CountHandles(static_cast<DWORD>(pid))) +
+             ",\"gdi\":" + JsonNumber(gdi) + ",\"gdi_error\":" + JsonNumber(gdiError) +
+             ",\"user\":" + JsonNumber(userObjects) + ",\"user_error\":" + JsonNumber(userError) +
+             ",\"gdi_table\":" + JsonNumber(CountGdiObjects(process.handle)) +
+             ",\"windows\":" + JsonNumber(windows.count) + ",\"private_bytes\":" +
+             (haveMemory ? JsonNumber(static_cast<long long>(memory.PrivateUsage)) : "null") +
+             ",\"working_set\":" +
+             (haveMemory ? JsonNumber(static_cast<long long>(memory.WorkingSetSize)) : "null") + "}");
+    return kExitOk;
+}
+
+// The dialog subcommands, defined at the end of the file; kExitUsage for any other command.
+int DispatchDialogCommands(const std::wstring& command, const Args& args);
 
 int Dispatch(const std::wstring& command, const Args& args) {
     if (command == L"find-window") {
@@ -1151,7 +1743,22 @@ int Dispatch(const std::wstring& command, const Args& args) {
     if (command == L"idle") {
         return CommandIdle(args);
     }
-    return kExitUsage;
+    if (command == L"empty-hook") {
+        return CommandEmptyHook(args);
+    }
+    if (command == L"move-bench") {
+        return CommandMoveBench(args);
+    }
+    if (command == L"press-latency") {
+        return CommandPressLatency(args);
+    }
+    if (command == L"ring-cycles") {
+        return CommandRingCycles(args);
+    }
+    if (command == L"process-info") {
+        return CommandProcessInfo(args);
+    }
+    return DispatchDialogCommands(command, args);
 }
 
 }  // namespace
@@ -1175,3 +1782,184 @@ int main() {
     LocalFree(argv);
     return status;
 }
+
+// ---- Dialogs: the controls of another process's dialog, for the tray scenarios ----------------
+
+#include <commctrl.h>
+
+namespace {
+
+// The window that has the keyboard focus in the thread owning `window` (null when none).
+HWND FocusOfThread(HWND window) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) {
+        return nullptr;
+    }
+    return info.hwndFocus;
+}
+
+// A control's text through WM_GETTEXT, which reaches the control's own procedure also across
+// processes (GetWindowText of another process's window reads only the caption the system keeps,
+// which is empty for an edit or a combo box). Both the UTF-16 text and the A API's bytes.
+std::wstring ControlTextW(HWND control) {
+    wchar_t buffer[1024] = {};
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000,
+                        &copied);
+    return buffer;
+}
+
+std::string ControlTextA(HWND control) {
+    char buffer[2048] = {};
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(control, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
+                        SMTO_ABORTIFHUNG, 5000, &copied);
+    return buffer;
+}
+
+// One child control as a JSON object: id, class, hwnd, text (also as A-API bytes) and, by class,
+// what it holds: a button's check state, a combo box's selection, a trackbar's or up-down's
+// position (the up-down's with its error flag, as UDM_GETPOS answers).
+BOOL CALLBACK DescribeDialogControl(HWND control, LPARAM) {
+    std::wstring className = WindowClass(control);
+    auto ask = [control](UINT message) {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(control, message, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
+        return static_cast<long long>(static_cast<LRESULT>(result));
+    };
+    auto is = [&className](const wchar_t* name) { return _wcsicmp(className.c_str(), name) == 0; };
+    std::string state;
+    if (is(L"Button")) {
+        state = ",\"check\":" + JsonNumber(ask(BM_GETCHECK));
+    } else if (is(L"ComboBox")) {
+        state = ",\"selection\":" + JsonNumber(ask(CB_GETCURSEL)) +
+                ",\"entries\":" + JsonNumber(ask(CB_GETCOUNT));
+    } else if (is(L"msctls_trackbar32")) {
+        state = ",\"position\":" + JsonNumber(ask(TBM_GETPOS)) +
+                ",\"max\":" + JsonNumber(ask(TBM_GETRANGEMAX));
+    } else if (is(L"msctls_updown32")) {
+        long long answer = ask(UDM_GETPOS) & 0xffffffffLL;
+        state = ",\"position\":" + JsonNumber(answer & 0xffff) +
+                ",\"error\":" + JsonBool((answer >> 16) != 0);
+    }
+    EmitLine("{\"id\":" + JsonNumber(GetDlgCtrlID(control)) +
+             ",\"hwnd\":" + JsonNumber(reinterpret_cast<intptr_t>(control)) +
+             ",\"class\":" + JsonString(className) + ",\"text\":" + JsonString(ControlTextW(control)) +
+             ",\"text_a\":" + JsonHex(ControlTextA(control)) +
+             ",\"visible\":" + JsonBool(IsWindowVisible(control) != FALSE) +
+             ",\"focus\":" + JsonBool(FocusOfThread(control) == control) + state + "}");
+    return TRUE;
+}
+
+int CommandDialogControls(const Args& args) {
+    if (args.positional.size() != 1) {
+        return kExitUsage;
+    }
+    HWND dialog = ParseWindow(args.positional[0]);
+    if (dialog == nullptr || !IsWindow(dialog)) {
+        EmitLine("{\"exists\":false}");
+        return kExitNotMet;
+    }
+    EnumChildWindows(dialog, DescribeDialogControl, 0);
+    return kExitOk;
+}
+
+int CommandSetText(const Args& args) {
+    if (args.positional.size() != 2) {
+        return kExitUsage;
+    }
+    HWND window = ParseWindow(args.positional[0]);
+    if (window == nullptr || !IsWindow(window)) {
+        EmitLine("{\"exists\":false}");
+        return kExitNotMet;
+    }
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(args.positional[1].c_str()),
+                            SMTO_ABORTIFHUNG, 5000, &result) == 0) {
+        Fail("SendMessageTimeout");
+        return kExitNotMet;
+    }
+    EmitLine("{\"result\":" + JsonNumber(static_cast<long long>(result)) + "}");
+    return kExitOk;
+}
+
+int CommandForeground() {
+    HWND window = GetForegroundWindow();
+    if (window == nullptr) {
+        EmitLine("{\"foreground\":null}");
+        return kExitNotMet;
+    }
+    EmitLine(DescribeWindow(window));
+    return kExitOk;
+}
+
+int CommandLayered(const Args& args) {
+    if (args.positional.size() != 1) {
+        return kExitUsage;
+    }
+    HWND window = ParseWindow(args.positional[0]);
+    if (window == nullptr || !IsWindow(window)) {
+        EmitLine("{\"exists\":false}");
+        return kExitNotMet;
+    }
+    const bool layered = (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_LAYERED) != 0;
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    const bool read = layered && GetLayeredWindowAttributes(window, nullptr, &alpha, &flags) != FALSE;
+    EmitLine("{\"layered\":" + JsonBool(layered) + ",\"alpha\":" + (read ? JsonNumber(alpha) : "null") +
+             ",\"flags\":" + JsonNumber(flags) + "}");
+    return kExitOk;
+}
+
+int CommandTrayDelete(const Args& args) {
+    long long id = 0;
+    if (args.positional.empty() || args.positional.size() > 2 ||
+        (args.positional.size() == 2 && ParseNumber(args.positional[1], &id) != 0)) {
+        return kExitUsage;
+    }
+    NOTIFYICONDATAW icon = {};
+    icon.cbSize = sizeof icon;
+    icon.hWnd = ParseWindow(args.positional[0]);
+    icon.uID = static_cast<UINT>(id);
+    const bool deleted = Shell_NotifyIconW(NIM_DELETE, &icon) != FALSE;
+    EmitLine("{\"deleted\":" + JsonBool(deleted) + "}");
+    return deleted ? kExitOk : kExitNotMet;
+}
+
+int CommandTaskbarCreated(const Args& args) {
+    if (args.positional.size() != 1) {
+        return kExitUsage;
+    }
+    const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
+    if (message == 0 || !PostMessageW(ParseWindow(args.positional[0]), message, 0, 0)) {
+        Fail("PostMessage");
+        return kExitSystem;
+    }
+    EmitLine("{\"posted\":true,\"message\":" + JsonNumber(message) + "}");
+    return kExitOk;
+}
+
+int DispatchDialogCommands(const std::wstring& command, const Args& args) {
+    if (command == L"tray-delete") {
+        return CommandTrayDelete(args);
+    }
+    if (command == L"taskbar-created") {
+        return CommandTaskbarCreated(args);
+    }
+    if (command == L"layered") {
+        return CommandLayered(args);
+    }
+    if (command == L"foreground") {
+        return CommandForeground();
+    }
+    if (command == L"dialog-controls") {
+        return CommandDialogControls(args);
+    }
+    if (command == L"set-text") {
+        return CommandSetText(args);
+    }
+    return kExitUsage;
+}
+
+}  // namespace

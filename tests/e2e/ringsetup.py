@@ -1,0 +1,105 @@
+"""What the ring-menu scenarios and benchmarks hand to Pivotel: a setting.ini of their own (code
+page 932) and the files it names: solid-colour icons made here, and ring_probe.exe, the program
+that their launch items start (it appends a line to a file of Pivotel's folder per start)."""
+
+import math
+import os
+import struct
+
+import harness
+
+MENU_CLASS = "Pivotel"
+LABEL_CLASS = "Pivotel Tool Tip"
+LABEL_OFFSET_Y = 20
+
+# Where the scenarios press the trigger, the menu window's rectangle that this gives, and the
+# distance from the centre at which they point at a slot (the middle of the ring band).
+PRESS = (500, 400)
+RING_RECT = [PRESS[0] - 128, PRESS[1] - 128, PRESS[0] + 128, PRESS[1] + 128]
+SLOT_DISTANCE = 85
+
+RED, GREEN, BLUE = (220, 30, 30), (30, 200, 60), (40, 60, 230)
+
+# The items of the scenarios' menu. Page 0: slot 0 starts the probe writing "launch-a.txt", slot 2
+# copies the target window's title. Page 1: slot 0 starts the probe writing "launch-b.txt". The
+# other pages are empty, so the wheel flips between pages 0 and 1.
+LAUNCH_A, COPY_TITLE, LAUNCH_B = 1, 2, 3
+ITEMS = [
+    {"id": LAUNCH_A, "icon": "red.ico", "text": "プローブ起動Ａ", "type": 2, "path": "ring_probe.exe",
+     "args": "launch-a.txt page-0"},
+    {"id": COPY_TITLE, "icon": "green.ico", "text": "タイトルをコピー", "type": 1, "event": 5},
+    {"id": LAUNCH_B, "icon": "blue.ico", "text": "プローブ起動Ｂ", "type": 2, "path": "ring_probe.exe",
+     "args": "launch-b.txt page-1"},
+]
+PAGES = {0: {0: LAUNCH_A, 2: COPY_TITLE}, 1: {0: LAUNCH_B}}
+ICON_COLOURS = {"red.ico": RED, "green.ico": GREEN, "blue.ico": BLUE}
+
+
+def slot_point(slot, centre=PRESS, distance=SLOT_DISTANCE):
+    """The screen point `distance` pixels from the ring's centre in the middle of a slot's sector
+    (slot 0 straight up, clockwise)."""
+    angle = math.radians(45 * slot)
+    return (centre[0] + round(distance * math.sin(angle)), centre[1] - round(distance * math.cos(angle)))
+
+
+def icon_bytes(rgb, size=32):
+    """An .ico file with one opaque square icon of that colour (32 bits per pixel with alpha)."""
+    red, green, blue = rgb
+    pixels = bytes([blue, green, red, 255]) * (size * size)
+    mask = bytes(((size + 31) // 32) * 4 * size)
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(pixels) + len(mask), 0, 0, 0, 0)
+    image = header + pixels + mask
+    directory = struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32,
+                                                           len(image), 22)
+    return directory + image
+
+
+def setting_ini(items=ITEMS, pages=PAGES, **config):
+    """The text of a setting.ini with these items, pages ({page: {slot: id}}) and CONFIG keys."""
+    lines = []
+    for index, item in enumerate(items):
+        lines += ["[ITEM%d]" % index, "ID=%d" % item["id"], "ICON=%s" % item["icon"],
+                  "TEXT=%s" % item["text"], "TYPE=%d" % item["type"]]
+        if item["type"] == 1:
+            lines.append("EVENT=%d" % item["event"])
+        else:
+            lines += ["SCPATH=%s" % item["path"], "SCARG=%s" % item.get("args", ""), "SCDIR=",
+                      "SCSHOW=%d" % item.get("show", 7)]
+    lines += ["[ITEMS]", "NUM=%d" % len(items)]
+    for page in range(8):
+        lines.append("[PAGE%d]" % page)
+        lines += ["ITEM%d=%d" % (slot, pages.get(page, {}).get(slot, 0)) for slot in range(8)]
+    if config:
+        lines.append("[CONFIG]")
+        lines += ["%s=%s" % (key, value) for key, value in config.items()]
+    return "\n".join(lines) + "\n"
+
+
+def menu_files(session):
+    """The icons and the probe program that the scenarios' setting.ini names."""
+    files = {name: icon_bytes(rgb) for name, rgb in ICON_COLOURS.items()}
+    files["ring_probe.exe"] = os.path.join(os.path.dirname(session.driver_exe), "ring_probe.exe")
+    return files
+
+
+def probe_starts(folder, name):
+    """The lines the probe has left in that file of Pivotel's folder (one per start)."""
+    try:
+        with open(os.path.join(folder, name), "rb") as f:
+            return [line for line in f.read().decode("ascii", errors="replace").splitlines() if line]
+    except FileNotFoundError:
+        return []
+
+
+def wait_probe_starts(folder, name, count, timeout=15):
+    """Waits until the probe has left `count` lines in that file; returns them."""
+    return harness.wait_for(lambda: len(probe_starts(folder, name)) >= count and probe_starts(folder, name),
+                            timeout, "%d start(s) of the probe writing %s" % (count, name))
+
+
+def start_pivotel(test, **setting):
+    """Starts Pivotel for a scenario with the scenarios' menu files and a setting.ini made by
+    setting_ini(**setting); returns it once started."""
+    pivotel = test.start_pivotel(setting_ini(**setting), files=menu_files(test.session))
+    pivotel.wait_started()
+    return pivotel
