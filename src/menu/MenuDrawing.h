@@ -7,6 +7,7 @@
 #include <cstdint>
 
 void DrawRingMenu();
+void ForgetRingFrames();
 int32_t DrawRingBackground(const RECT* rect);
 int32_t DrawSectorHighlight(double angleDegrees);
 int32_t DrawSlotIcon(const RECT* rect, HICON icon);

@@ -2,6 +2,9 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "menu/MenuDrawing.h"
@@ -173,11 +176,16 @@ int32_t DrawSlotIcon(const RECT* rect, HICON icon) {
     return 1;
 }
 
-// One whole frame from a cleared surface: the ring, the highlight of selectedSlot over it and the
-// icons of the current page's slots on top (none when the current page is not a page). The
-// tables' lock is held while the icons are drawn, so an item the palette editor deletes meanwhile
-// is never touched; drawing waits on nothing else.
-void DrawRingMenu() {
+namespace {
+
+// The ring with each possible highlight (none, or slot 0..7) drawn once and kept, so that a frame
+// starts from a copy of its background instead of a clear, the ring and a rotated highlight:
+// under a software renderer those three take most of a tracking step. The skins never change
+// while the menu window lives; its teardown forgets the frames.
+constexpr int kRingFrames = 1 + kSlotsPerPage;
+std::unique_ptr<uint32_t[]> ringFrames[kRingFrames];
+
+void PaintRingBackground(int32_t highlightSlot) {
     if (menuSurface != nullptr) {
         ClearLayeredSurface(menuSurface);
     }
@@ -185,12 +193,52 @@ void DrawRingMenu() {
     DrawRingBackground(&whole);
     int32_t slot = 0;
     for (int32_t angle = 0; angle < 360; angle += 45, ++slot) {
-        if (slot == selectedSlot) {
+        if (slot == highlightSlot) {
             DrawSectorHighlight(angle);
         }
     }
+}
+
+// Puts the background for highlightSlot (-1 for none) into the surface, from the kept copy when
+// there is one, drawing and keeping it otherwise.
+void PutRingBackground(int32_t highlightSlot) {
+    const int index = highlightSlot >= 0 && highlightSlot < kSlotsPerPage ? highlightSlot + 1 : 0;
+    const bool surfaceReady = menuSurface != nullptr && menuSurface->bits != nullptr &&
+                              menuSurface->width == kMenuSize && menuSurface->height == kMenuSize;
+    const size_t pixels = static_cast<size_t>(kMenuSize) * kMenuSize;
+    if (!surfaceReady) {
+        PaintRingBackground(highlightSlot);
+        return;
+    }
+    GdiFlush();  // GDI+ may still be writing into the section
+    if (ringFrames[index] != nullptr) {
+        memcpy(menuSurface->bits, ringFrames[index].get(), pixels * sizeof(uint32_t));
+        return;
+    }
+    PaintRingBackground(highlightSlot);
+    GdiFlush();
+    ringFrames[index].reset(new (std::nothrow) uint32_t[pixels]);
+    if (ringFrames[index] != nullptr) {
+        memcpy(ringFrames[index].get(), menuSurface->bits, pixels * sizeof(uint32_t));
+    }
+}
+
+}  // namespace
+
+void ForgetRingFrames() {
+    for (auto& frame : ringFrames) {
+        frame.reset();
+    }
+}
+
+// One whole frame: the ring, the highlight of selectedSlot over it and the icons of the current
+// page's slots on top (none when the current page is not a page). The tables' lock is held while
+// the icons are drawn, so an item the palette editor deletes meanwhile is never touched; drawing
+// waits on nothing else.
+void DrawRingMenu() {
+    PutRingBackground(selectedSlot);
     TablesLock lock;
-    for (slot = 0; slot < kSlotsPerPage; ++slot) {
+    for (int32_t slot = 0; slot < kSlotsPerPage; ++slot) {
         const MenuItem* item = GetCurrentPageItem(slot);
         if (item == nullptr || item->icon == nullptr) {
             continue;

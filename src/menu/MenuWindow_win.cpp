@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "menu/MenuDrawing.h"
 #include "menu/MenuWindow.h"
 #include "res/resource.h"
 
@@ -144,6 +145,7 @@ unsigned __stdcall MenuWindowThread(void* argument) {
     }
 
     menuWindow.store(nullptr);
+    ForgetRingFrames();
     DestroySkinImage(ringImage);
     DestroySkinImage(highlightImage);
     DestroyLayeredSurface(menuSurface);
