@@ -137,26 +137,26 @@ int32_t CmdSendToBottom(MenuItem*, WindowHandle target, int32_t) {
     return SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, flags) ? 0 : -1;
 }
 
-// Restores a maximized window and maximizes any other, a minimized one included.
-int32_t CmdToggleMaximize(MenuItem*, WindowHandle target, int32_t) {
+// Restores the window when isInState says it is in that state, else puts it there. The result of
+// ShowWindowAsync says whether the window was visible, not whether the request was taken, so it
+// is not looked at.
+static int32_t ToggleShowState(WindowHandle target, BOOL(WINAPI* isInState)(HWND), int enterState) {
     HWND window = ExistingWindow(target);
     if (window == nullptr) {
         return -1;
     }
-    // The result of ShowWindowAsync says whether the window was visible, not whether the request
-    // was taken, so it is not looked at.
-    ShowWindowAsync(window, IsZoomed(window) ? SW_RESTORE : SW_MAXIMIZE);
+    ShowWindowAsync(window, isInState(window) ? SW_RESTORE : enterState);
     return 0;
+}
+
+// Restores a maximized window and maximizes any other, a minimized one included.
+int32_t CmdToggleMaximize(MenuItem*, WindowHandle target, int32_t) {
+    return ToggleShowState(target, IsZoomed, SW_MAXIMIZE);
 }
 
 // Restores a minimized window and minimizes any other, a maximized one included.
 int32_t CmdToggleMinimize(MenuItem*, WindowHandle target, int32_t) {
-    HWND window = ExistingWindow(target);
-    if (window == nullptr) {
-        return -1;
-    }
-    ShowWindowAsync(window, IsIconic(window) ? SW_RESTORE : SW_MINIMIZE);
-    return 0;
+    return ToggleShowState(target, IsIconic, SW_MINIMIZE);
 }
 
 // Copies the window's title, at most 511 bytes of it and never half a character, to the
