@@ -644,8 +644,11 @@ class Session:
         if not self.driver("clipboard-set", text).ok:
             raise HarnessError("could not set the clipboard")
 
-    def open_test_window(self, x, y, width, height, *options, timeout=20):
-        """Shows a logging test window at that screen rectangle (see pvdriver test-window)."""
+    def open_test_window(self, x, y, width, height, *options, timeout=60):
+        """Shows a logging test window at that screen rectangle (see pvdriver test-window).
+
+        Wine on a loaded two-core machine has once taken over 20 s to start the driver and show
+        its window, so the wait for it is generous; a window that never appears still fails."""
         args = ["test-window", x, y, width, height, "--timeout", int(self.deadline * 1000)] + list(options)
         args = [driver_argument(a) for a in args]
         popen = self.spawn(["wine", self.driver_exe] + args, stdout=subprocess.PIPE)
