@@ -4,6 +4,7 @@
 
 #include "menu/MenuDrawing.h"
 #include "menu/MenuWindow.h"
+#include "menu/RingItems.h"
 #include "menu/RingGeometry.h"
 #include "menu/RingMenu.h"
 #include "settings/Pages.h"
@@ -20,42 +21,6 @@ TrackedPoint lastTrackedPos = {0, 0};
 namespace {
 
 constexpr int32_t kHalfMenu = kMenuSize / 2;
-
-// What running an item needs, copied while the tables' lock is held so that the action runs on
-// the copy after the lock has been released: an item the palette editor deletes meanwhile is
-// never touched, and the lock is never held across a launch or a window command.
-struct ItemSnapshot {
-    MenuItem item;
-    ShortcutInfo shortcut;
-};
-
-bool TakeItemSnapshot(int32_t slot, ItemSnapshot& snapshot) {
-    TablesLock lock;
-    const MenuItem* item = GetCurrentPageItem(slot);
-    if (item == nullptr || item->action == nullptr) {
-        return false;
-    }
-    snapshot.item = *item;
-    snapshot.item.icon = nullptr;  // owned by the list; the copy must not hand it on
-    snapshot.item.next = nullptr;
-    if (item->shortcut != nullptr) {
-        snapshot.shortcut = *item->shortcut;
-        snapshot.item.shortcut = &snapshot.shortcut;
-    }
-    return true;
-}
-
-// The text of the item in a slot of the current page; false when the slot has no item.
-bool CopyItemText(int32_t slot, char (&text)[kItemTextSize]) {
-    TablesLock lock;
-    const MenuItem* item = GetCurrentPageItem(slot);
-    if (item == nullptr) {
-        return false;
-    }
-    memcpy(text, item->text, sizeof text);
-    text[kItemTextSize - 1] = '\0';
-    return true;
-}
 
 }  // namespace
 

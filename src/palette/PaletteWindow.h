@@ -10,6 +10,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "palette/PaletteEditing.h"
+
 // A screen-compatible memory device context with the bitmap selected into it.
 struct MemorySurface {
     HDC dc;
@@ -35,8 +37,6 @@ extern HMENU contextMenus;
 extern HMENU itemMenu;
 extern HMENU emptyCellMenu;
 extern HMENU slotMenu;
-extern int32_t scrollRow;
-extern int32_t editorPage;
 
 // How many times the editor has written the settings file on closing, since the process started.
 extern std::atomic<uint32_t> paletteSaveCount;
@@ -53,3 +53,4 @@ unsigned __stdcall PaletteWindowThread(void* argument);
 int32_t WaitForPaletteWindow();
 LRESULT CALLBACK PaletteWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void RepaintPalette(HWND window);
+int32_t ShowPaletteContextMenu(int32_t kind);

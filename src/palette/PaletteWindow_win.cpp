@@ -3,12 +3,16 @@
 #include "palette/PaletteWindow.h"
 
 #include <process.h>
+#include <shellapi.h>
 
 #include <cstdlib>
 
+#include "dialogs/ItemEdit.h"
+#include "dialogs/ItemEditDialog.h"
 #include "palette/PaletteLayout.h"
 #include "res/resource.h"
 #include "settings/SettingsFormat.h"
+#include "tooltip/LabelWindow.h"
 
 const char kPaletteClassName[] = "メニューパレット";
 
@@ -19,8 +23,6 @@ HMENU contextMenus;
 HMENU itemMenu;
 HMENU emptyCellMenu;
 HMENU slotMenu;
-int32_t scrollRow;
-int32_t editorPage;
 std::atomic<uint32_t> paletteSaveCount{0};
 
 namespace {
@@ -217,22 +219,142 @@ int32_t FillSurfaceRect(MemorySurface* surface, int32_t x, int32_t y, int32_t wi
     return result;
 }
 
-// Composes the frame in the back buffer (the fill colour, the background picture, the tab joint
-// under the current page's tab and the scroll thumb) and copies it to the window.
+namespace {
+
+// Copies one sprite of the strip below the picture to a point of the back buffer.
+void PutSprite(const PaletteBox& sprite, int32_t x, int32_t y) {
+    CopySurfaceRect(backBuffer, backgroundImage, x, y, sprite.right - sprite.left, sprite.bottom - sprite.top,
+                    sprite.left, sprite.top);
+}
+
+// The cursor in the editor's client coordinates; false when there is no window to measure by.
+bool ClientCursor(HWND window, POINT* cursor) {
+    return window != nullptr && GetCursorPos(cursor) && ScreenToClient(window, cursor);
+}
+
+// Asks for a WM_MOUSELEAVE when the cursor leaves the window, so the label goes with it.
+void WatchMouseLeave(HWND window) {
+    TRACKMOUSEEVENT track = {};
+    track.cbSize = sizeof track;
+    track.dwFlags = TME_LEAVE;
+    track.hwndTrack = window;
+    TrackMouseEvent(&track);
+}
+
+// Opens the item edit dialog, modal on this thread, for the inputs just set.
+void RunItemEditDialog() {
+    HideLabel();
+    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ITEM_EDIT), paletteWindow, ItemEditDlgProc,
+                    0);
+}
+
+// The context menu commands; the context cell or slot was named by the right release.
+void RunPaletteCommand(WORD command) {
+    switch (command) {
+        case IDC_PALETTE_EDIT: {
+            const int32_t prepared = PrepareEditItem();
+            if (prepared == 1) {
+                RunItemEditDialog();
+            }
+            if (prepared >= 0) {
+                ForgetContextCell();
+            }
+            break;
+        }
+        case IDC_PALETTE_DELETE:
+            DeleteContextItem();
+            break;
+        case IDC_PALETTE_NEW:
+            if (PrepareNewItem() == 1) {
+                RunItemEditDialog();
+            }
+            ForgetContextCell();
+            break;
+        case IDC_PALETTE_REMOVE:
+            RemoveSlotMenuTarget();
+            break;
+        default:
+            break;
+    }
+}
+
+// A right release: the context menu of the cell or slot under the cursor, whose command runs
+// before the menu call returns; then any drag ends.
+void HandleRightRelease(HWND window) {
+    HideLabel();
+    POINT cursor;
+    if (WaitForPaletteWindow() != 0 || !ClientCursor(window, &cursor)) {
+        ResetPaletteDrag();
+        return;
+    }
+    const PaletteMenuRequest request = PaletteRightRelease(cursor.x, cursor.y);
+    if (request.kind == PaletteMenuItem) {
+        EnableMenuItem(itemMenu, IDC_PALETTE_DELETE,
+                       MF_BYCOMMAND | (request.deleteEnabled ? MF_ENABLED : MF_GRAYED));
+    }
+    const bool chosen = request.kind != PaletteMenuNone && ShowPaletteContextMenu(request.kind) == 0;
+    PaletteContextMenuEnded(request.kind, chosen);
+}
+
+// A dropped file: its first path becomes a new launch item through the dialog; the other files of
+// the drop are ignored. The drop's memory is released as soon as the path has been taken.
+void HandleDroppedFiles(HDROP drop) {
+    HideLabel();
+    char path[MAX_PATH] = {};
+    const UINT length = DragQueryFileA(drop, 0, path, sizeof path);
+    DragFinish(drop);
+    if (length == 0) {
+        return;
+    }
+    if (PrepareDroppedFile(path) == 1) {
+        RunItemEditDialog();
+    }
+}
+
+}  // namespace
+
+// Composes the whole frame in the back buffer (the fill colour, the background picture, the
+// scroll thumb, a held arrow while the cursor is over it, the icons of the visible cells, the tab
+// joint under the editor page's tab, the page's slot icons and a dragged icon on the cursor),
+// copies it to the window, and shows the hovered or dragged item's name in the label just below
+// the cursor, or hides the label when there is none.
 void RepaintPalette(HWND window) {
+    POINT cursor = {-1000, -1000};
+    if (WaitForPaletteWindow() != 0 || !ClientCursor(window, &cursor)) {
+        cursor = POINT{-1000, -1000};
+    }
+    const bool leftHeld = GetAsyncKeyState(VK_LBUTTON) != 0;
+    PaletteFrame frame;
+    ComposePaletteFrame(cursor.x, cursor.y, leftHeld, &frame);
+
     FillSurfaceRect(backBuffer, 0, 0, kPaletteBufferWidth, kPaletteBufferHeight, kFillColour, kFillColour);
     CopySurfaceRect(backBuffer, backgroundImage, 0, 0, kPaletteClientWidth, kPaletteClientHeight, 0, 0);
-    const int32_t page = editorPage >= 0 && editorPage < kPaletteTabCount ? editorPage : 0;
-    const PalettePoint joint = TabJointOrigin(page);
-    CopySurfaceRect(backBuffer, backgroundImage, joint.x, joint.y,
-                    kTabJointSprite.right - kTabJointSprite.left,
-                    kTabJointSprite.bottom - kTabJointSprite.top, kTabJointSprite.left, kTabJointSprite.top);
-    if (scrollRow < 0 || scrollRow > kPaletteMaxScrollRow) {
-        scrollRow = scrollRow < 0 ? 0 : kPaletteMaxScrollRow;
+    PutSprite(kThumbSprite, kScrollBarX, frame.thumbTop);
+    if (frame.upArrowPressed) {
+        PutSprite(kUpPressedSprite, kUpPressedOrigin.x, kUpPressedOrigin.y);
     }
-    CopySurfaceRect(backBuffer, backgroundImage, kScrollBarX, ThumbTop(scrollRow),
-                    kThumbSprite.right - kThumbSprite.left, kThumbSprite.bottom - kThumbSprite.top,
-                    kThumbSprite.left, kThumbSprite.top);
+    if (frame.downArrowPressed) {
+        PutSprite(kDownPressedSprite, kDownPressedOrigin.x, kDownPressedOrigin.y);
+    }
+    if (frame.tabJointPage >= 0) {
+        const PalettePoint joint = TabJointOrigin(frame.tabJointPage);
+        PutSprite(kTabJointSprite, joint.x, joint.y);
+    }
+    if (backBuffer != nullptr && backBuffer->dc != nullptr) {
+        for (int32_t i = 0; i < frame.iconCount; ++i) {
+            const PaletteIconPlacement& icon = frame.icons[i];
+            DrawIconEx(backBuffer->dc, icon.x, icon.y, static_cast<HICON>(icon.icon), kPaletteIconSize,
+                       kPaletteIconSize, 0, nullptr, DI_NORMAL);
+        }
+    }
+
+    POINT screen;
+    if (frame.labelShown && GetCursorPos(&screen)) {
+        ShowLabel(frame.labelText, screen.x, screen.y + kLabelCursorOffsetY);
+    } else {
+        HideLabel();
+    }
+
     if (backBuffer == nullptr || backBuffer->dc == nullptr) {
         return;
     }
@@ -243,14 +365,42 @@ void RepaintPalette(HWND window) {
     }
 }
 
+// Shows one of the editor's context menus at the cursor and, when a command is chosen, runs it at
+// once through WM_COMMAND while the context cell or slot still names its target. 0 when a command
+// ran, 2 when none was chosen or the kind is unknown, -1 when there is no editor window.
+int32_t ShowPaletteContextMenu(int32_t kind) {
+    if (WaitForPaletteWindow() != 0) {
+        return -1;
+    }
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    HMENU popup = kind == PaletteMenuItem        ? itemMenu
+                  : kind == PaletteMenuEmptyCell ? emptyCellMenu
+                  : kind == PaletteMenuSlot      ? slotMenu
+                                                 : nullptr;
+    if (popup == nullptr) {
+        return 2;
+    }
+    const UINT command = static_cast<UINT>(
+        TrackPopupMenu(popup, TPM_RETURNCMD, cursor.x, cursor.y, 0, paletteWindow, nullptr));
+    if (command == 0) {
+        return 2;
+    }
+    SendMessageA(paletteWindow, WM_COMMAND, LOWORD(command), 0);
+    return 0;
+}
+
 // The editor window's procedure. The frame always covers the whole client area, so the
-// background is never erased, and a paint request draws the frame between BeginPaint and EndPaint.
+// background is never erased; a paint request draws the frame between BeginPaint and EndPaint,
+// and every gesture is followed by a fresh frame.
 LRESULT CALLBACK PaletteWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    POINT cursor;
     switch (message) {
         case WM_CREATE:
             DragAcceptFiles(window, TRUE);
             break;
         case WM_DESTROY:
+            HideLabel();
             PostQuitMessage(0);
             break;
         case WM_ERASEBKGND:
@@ -264,8 +414,46 @@ LRESULT CALLBACK PaletteWindowProc(HWND window, UINT message, WPARAM wParam, LPA
             return 0;
         }
         case WM_MOUSEMOVE:
+            WatchMouseLeave(window);
             RepaintPalette(window);
             break;
+        case WM_MOUSELEAVE:
+            HideLabel();
+            break;
+        case WM_LBUTTONDOWN:
+            if (WaitForPaletteWindow() == 0 && ClientCursor(window, &cursor) &&
+                PaletteLeftPress(cursor.x, cursor.y)) {
+                SetCapture(window);
+            }
+            RepaintPalette(window);
+            break;
+        case WM_LBUTTONUP:
+            if (WaitForPaletteWindow() == 0 && ClientCursor(window, &cursor)) {
+                if (PaletteLeftRelease(cursor.x, cursor.y)) {
+                    ReleaseCapture();
+                }
+            } else {
+                ReleaseCapture();
+                scrollPress = ScrollPressNone;
+                ResetPaletteDrag();
+            }
+            RepaintPalette(window);
+            break;
+        case WM_RBUTTONUP:
+            HandleRightRelease(window);
+            RepaintPalette(window);
+            break;
+        case WM_MOUSEWHEEL:
+            PaletteWheel(static_cast<int16_t>(HIWORD(wParam)));
+            RepaintPalette(window);
+            break;
+        case WM_COMMAND:
+            RunPaletteCommand(LOWORD(wParam));
+            RepaintPalette(window);
+            break;
+        case WM_DROPFILES:
+            HandleDroppedFiles(reinterpret_cast<HDROP>(wParam));
+            return 0;
         default:
             break;
     }
@@ -292,7 +480,7 @@ unsigned __stdcall PaletteWindowThread(void*) {
     windowClass.lpszClassName = kPaletteClassName;
     const bool registered = RegisterClassExA(&windowClass) != 0;
 
-    scrollRow = 0;
+    ResetPaletteEditor();
     if (!registered) {
         result = -1;
     } else if ((backBuffer = CreateMemorySurface(kPaletteBufferWidth, kPaletteBufferHeight)) == nullptr) {

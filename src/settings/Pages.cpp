@@ -110,7 +110,9 @@ MenuItem* GetPaletteItem(int32_t row, int32_t column) {
 }
 
 // Puts a new item into the palette: into the right-clicked cell when there is one (and fails,
-// keeping that cell, when it is occupied), else into the first empty cell, row by row. A
+// keeping that cell, when it holds an item), else into the first empty cell, row by row. A
+// right-clicked cell whose id names no item looks empty in the editor, which offers to make a new
+// item there, so it takes the new item in place of the stale id. A
 // right-clicked cell outside the grid is forgotten and the item goes to the first empty cell:
 // reporting success with the item in no cell would leave an item the palette never shows.
 int32_t PlaceInPalette(MenuItem* item) {
@@ -123,7 +125,7 @@ int32_t PlaceInPalette(MenuItem* item) {
         const bool inGrid = IsCell(context.row, context.column);
         if (inGrid) {
             PaletteCell& cell = paletteGrid.cells[context.row * kPaletteColumns + context.column];
-            if (cell.id != 0) {
+            if (cell.id != 0 && FindItem(cell.id) != nullptr) {
                 return -1;
             }
             cell = PaletteCell{item->id, item};

@@ -1,16 +1,23 @@
 // The palette editor's thread and window under Wine: opening it (once), what its window shows,
 // writing the settings file when it closes, the state kept between openings, closing it without
-// saving at shutdown, and a thread that fails at once.
+// saving at shutdown, a thread that fails at once, the icons it draws, the label leaving with the
+// cursor, and a file dropped on it becoming a launch item through the edit dialog.
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "../settings/SettingsTestSupport.h"
+#include "dialogs/ItemEdit.h"
 #include "palette/PaletteLayout.h"
 #include "palette/PaletteWindow.h"
+#include "res/resource.h"
+#include "tooltip/LabelWindow_win.h"
 #include "settings/MenuItems.h"
 #include "settings/Pages.h"
 #include "settings/SettingsFile.h"
@@ -215,6 +222,222 @@ TEST(PaletteWindow, AThreadThatFailsAtOnceDoesNotKeepTheEditorFromOpening) {
     ASSERT_EQ(WaitForPaletteWindow(), 0);
     CloseEditor();
     EXPECT_EQ(paletteSaveCount.load(), savesBefore + 1);  // the failed starts saved nothing
+}
+
+// The colour of the test icons (WriteIconFile), which DrawIconEx stretches to 32 x 32.
+constexpr COLORREF kIconColour = RGB(0x20, 0x80, 0xC0);
+
+// An item with a real icon, in the list.
+MenuItem* IconItem(uint32_t id, const char* text, const std::string& iconPath) {
+    MenuItem* item = CreateItem(id);
+    if (item != nullptr) {
+        SetItemIcon(item, iconPath.c_str());
+        SetItemText(item, text);
+        SetItemKind(item, KindWindowCommand, nullptr);
+    }
+    return item;
+}
+
+// Moves the editor so that the cursor (which the test does not control) is not over it, and
+// brings it to the top.
+void ShowEditorAwayFromCursor() {
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    RECT frame = {};
+    GetWindowRect(paletteWindow, &frame);
+    const int32_t width = frame.right - frame.left;
+    const int32_t height = frame.bottom - frame.top;
+    const int32_t x = cursor.x < GetSystemMetrics(SM_CXSCREEN) / 2 ? cursor.x + 40 : cursor.x - 40 - width;
+    const int32_t y = cursor.y < GetSystemMetrics(SM_CYSCREEN) / 2 ? cursor.y + 40 : cursor.y - 40 - height;
+    SetWindowPos(paletteWindow, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    ShowEditorOnTop();
+}
+
+void ResetAllTables() {
+    ClearPages();
+    ClearPalette();
+    FreeAllItems();
+}
+
+TEST(PaletteWindow, DrawsTheIconsOfTheVisibleRowsAndOfTheEditorsPage) {
+    SettingsFileGuard settings;
+    const std::string iconPath = ExecutableDir() + UniqueName("palette_icon") + ".ico";
+    ASSERT_TRUE(WriteIconFile(iconPath));
+    MenuItem* top = IconItem(1, "top", iconPath);
+    MenuItem* deep = IconItem(2, "deep", iconPath);
+    ASSERT_TRUE(top != nullptr && deep != nullptr);
+    SetPaletteCell(0, 0, top);
+    SetPaletteCell(8, 2, deep);
+    SetPageSlot(0, 3, deep);
+    SetPageSlot(5, 1, top);
+    editorPage = 0;
+
+    ASSERT_EQ(StartPaletteThread(), 0);
+    ASSERT_EQ(WaitForPaletteWindow(), 0);
+    ShowEditorAwayFromCursor();
+    const PalettePoint atRest = CellIconCorner(0, 0, false);
+    EXPECT_EQ(ScreenPixel(atRest.x + 1, atRest.y + 1), kIconColour);
+    EXPECT_EQ(ScreenPixel(atRest.x + 31, atRest.y + 31), kIconColour);
+    EXPECT_EQ(ScreenPixel(atRest.x + 32, atRest.y + 32), RGB(255, 255, 255)) << "no hover shift";
+    const PalettePoint hidden = CellIconCorner(0, 2, false);
+    EXPECT_EQ(ScreenPixel(hidden.x + 5, hidden.y + 5), RGB(255, 255, 255));
+    const PalettePoint slot = SlotIconCorner(3, false);
+    EXPECT_EQ(ScreenPixel(slot.x + 5, slot.y + 5), kIconColour);
+    const PalettePoint otherSlot = SlotIconCorner(1, false);
+    EXPECT_NE(ScreenPixel(otherSlot.x + 5, otherSlot.y + 5), kIconColour);
+
+    // Eight notches down: grid row 8 is the first one shown. A tab press shows page 5's ring.
+    for (int i = 0; i < 8; ++i) {
+        SendMessageA(paletteWindow, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), 0);
+    }
+    EXPECT_EQ(scrollRow, 8);
+    EXPECT_EQ(ScreenPixel(hidden.x + 5, hidden.y + 5), kIconColour);
+    EXPECT_EQ(ScreenPixel(atRest.x + 5, atRest.y + 5), RGB(255, 255, 255));
+    editorPage = 5;
+    ShowEditorOnTop();
+    EXPECT_EQ(ScreenPixel(otherSlot.x + 5, otherSlot.y + 5), kIconColour);
+    EXPECT_NE(ScreenPixel(slot.x + 5, slot.y + 5), kIconColour);
+
+    CloseEditor();
+    editorPage = 0;
+    ResetAllTables();
+    DeleteFileA(iconPath.c_str());
+}
+
+// Ends an editor a failed check left open, so the next test can open its own.
+struct EditorGuard {
+    ~EditorGuard() { ClosePaletteWithoutSaving(); }
+};
+
+TEST(PaletteWindow, TheLabelLeavesWithTheCursor) {
+    SettingsFileGuard settings;
+    EditorGuard editor;
+    ASSERT_EQ(StartLabelThread(), 0);
+    ASSERT_EQ(WaitForLabelWindow(), 0);
+    ASSERT_EQ(StartPaletteThread(), 0);
+    ASSERT_EQ(WaitForPaletteWindow(), 0);
+    ShowEditorAwayFromCursor();  // and let its first frames (which find no item) settle
+    Sleep(200);
+    ASSERT_EQ(ShowLabel("name", 10, 10), 1);
+    EXPECT_TRUE(IsWindowVisible(labelWindow));
+    SendMessageA(paletteWindow, WM_MOUSELEAVE, 0, 0);
+    EXPECT_FALSE(IsWindowVisible(labelWindow));
+    CloseEditor();
+    StopLabelThread();
+}
+
+// A drop of files, packed as the shell packs them: a DROPFILES header and the paths one after
+// another, each zero-terminated, with one more zero at the end. The block has an odd size no
+// other allocation of the process shares, so that its handle, once freed, is seen to be gone even
+// when the handle itself is reused meanwhile.
+constexpr SIZE_T kDropSize = 7777;
+
+HGLOBAL MakeDrop(const char* const* paths, int32_t count) {
+    std::string packed;
+    for (int32_t i = 0; i < count; ++i) {
+        packed += paths[i];
+        packed += '\0';
+    }
+    packed += '\0';
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kDropSize);
+    if (memory == nullptr) {
+        return nullptr;
+    }
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = FALSE;
+    memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), packed.data(), packed.size());
+    GlobalUnlock(memory);
+    return memory;
+}
+
+HWND WaitForEditDialog() {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < kEndTimeoutMs) {
+        HWND dialog = FindWindowA("#32770", "\x95\xD2\x8F\x57");  // "編集"
+        if (dialog != nullptr && IsWindowVisible(dialog)) {
+            return dialog;
+        }
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+std::string ControlText(HWND dialog, int id) {
+    char text[MAX_PATH + 1] = {};
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+TEST(PaletteWindow, ADroppedFileBecomesALaunchItemThroughTheEditDialog) {
+    SettingsFileGuard settings;
+    EditorGuard editor;
+    // C:\Tools\app.exe: a real program file, so its icon loads.
+    char self[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameA(nullptr, self, sizeof self), 0u);
+    CreateDirectoryA("C:\\Tools", nullptr);
+    ASSERT_TRUE(CopyFileA(self, "C:\\Tools\\app.exe", FALSE));
+    const std::string iconPath = ExecutableDir() + UniqueName("drop_icon") + ".ico";
+    ASSERT_TRUE(WriteIconFile(iconPath));
+    MenuItem* first = IconItem(1, "first", iconPath);
+    ASSERT_NE(first, nullptr);
+    SetPaletteCell(0, 0, first);
+    SetPaletteCell(0, 2, first);
+
+    ASSERT_EQ(StartPaletteThread(), 0);
+    ASSERT_EQ(WaitForPaletteWindow(), 0);
+    const char* const paths[] = {"C:\\Tools\\app.exe", "C:\\Tools\\other.exe", "C:\\Tools\\third.txt"};
+    HGLOBAL drop = MakeDrop(paths, 3);
+    ASSERT_NE(drop, nullptr);
+    ASSERT_TRUE(PostMessageA(paletteWindow, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0));
+
+    HWND dialog = WaitForEditDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(editDialogOpen, 1);
+    EXPECT_NE(GlobalSize(drop), kDropSize) << "the drop's memory is released once the path is taken";
+    EXPECT_EQ(ControlText(dialog, IDC_ITEM_NAME), "app");
+    EXPECT_EQ(ControlText(dialog, IDC_ITEM_ICON), "C:\\Tools\\app.exe");
+    EXPECT_EQ(ControlText(dialog, IDC_ITEM_PATH), "C:\\Tools\\app.exe");
+    EXPECT_EQ(ControlText(dialog, IDC_ITEM_ARGS), "");
+    EXPECT_EQ(ControlText(dialog, IDC_ITEM_DIR), "");
+    EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_ITEM_SHOW, CB_GETCURSEL, 0, 0), 0);
+
+    // A second drop while the dialog is open is refused, and its memory released all the same.
+    HGLOBAL second = MakeDrop(paths + 1, 1);
+    SendMessageA(paletteWindow, WM_DROPFILES, reinterpret_cast<WPARAM>(second), 0);
+    EXPECT_NE(GlobalSize(second), kDropSize);
+    EXPECT_EQ(WaitForEditDialog(), dialog);
+
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    const DWORD start = GetTickCount();
+    while (IsWindow(dialog) && GetTickCount() - start < kEndTimeoutMs) {
+        Sleep(20);
+    }
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(editDialogOpen, 0);
+    {
+        TablesLock lock;
+        MenuItem* made = GetPaletteItem(0, 1);
+        ASSERT_NE(made, nullptr) << "the first empty cell takes the new item";
+        EXPECT_EQ(made->kind, KindLaunch);
+        EXPECT_STREQ(made->text, "app");
+        EXPECT_NE(made->icon, nullptr);
+        ASSERT_NE(made->shortcut, nullptr);
+        EXPECT_STREQ(made->shortcut->path, "C:\\Tools\\app.exe");
+        EXPECT_EQ(made->shortcut->show, 5);
+        EXPECT_EQ(GetPaletteItem(0, 3), nullptr);
+        int32_t items = 0;
+        for (MenuItem* item = itemListHead; item != nullptr; item = item->next) {
+            ++items;
+        }
+        EXPECT_EQ(items, 2) << "only the first file of the drop became an item";
+    }
+    CloseEditor();
+    EXPECT_EQ(GetPrivateProfileIntA("ITEMS", "NUM", -1, settings.path), 2);
+    ResetAllTables();
+    DeleteFileA("C:\\Tools\\app.exe");
+    RemoveDirectoryA("C:\\Tools");
+    DeleteFileA(iconPath.c_str());
 }
 
 }  // namespace

@@ -158,11 +158,22 @@ TEST_F(TablesTest, RightClickedCellTakesTheItemOnlyWhenEmpty) {
     MenuItem* item = CreateItem(1);
     ASSERT_NE(item, nullptr);
     // Occupied: refused, and the cell stays chosen so the dialog can stay open.
+    MenuItem* holder = CreateItem(9);
+    ASSERT_NE(holder, nullptr);
     StorePaletteCellId(3 * kPaletteColumns + 4, 9);
     paletteGrid.contextCell = {3, 4};
     const TablesImage occupied;
     EXPECT_EQ(PlaceInPalette(item), -1);
     EXPECT_TRUE(occupied.Unchanged());
+
+    // A stale id (no such item) shows as an empty cell, so the new item replaces it there.
+    StorePaletteCellId(4 * kPaletteColumns + 1, 77);
+    paletteGrid.contextCell = {4, 1};
+    MenuItem* fresh = CreateItem(3);
+    ASSERT_NE(fresh, nullptr);
+    ASSERT_EQ(PlaceInPalette(fresh), 0);
+    EXPECT_EQ(paletteGrid.cells[4 * kPaletteColumns + 1].id, 3u);
+    EXPECT_EQ(GetPaletteItem(4, 1), fresh);
 
     // Empty: exactly that cell, though earlier cells are free, and the choice is used up.
     paletteGrid.contextCell = {5, 6};

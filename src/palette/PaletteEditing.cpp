@@ -1,0 +1,401 @@
+#include "palette/PaletteEditing.h"
+
+#include <cstring>
+
+#include "dialogs/ItemEdit.h"
+#include "settings/TextField.h"
+#include "menu/RingGeometry.h"
+#include "palette/PaletteLayout.h"
+
+int32_t scrollRow;
+int32_t editorPage;
+uint8_t scrollPress;
+MenuItem* dragItem;
+uint8_t dragSource;
+CellPosition dragCell = {-1, -1};
+SlotPosition dragSlot = {-1, -1};
+SlotPosition slotMenuTarget = {-1, -1};
+
+namespace {
+
+bool IsEditorPage(int32_t page) {
+    return page >= 0 && page < kPageCount;
+}
+
+bool IsGridCell(const CellPosition& cell) {
+    return cell.row >= 0 && cell.row < kPaletteRows && cell.column >= 0 && cell.column < kPaletteColumns;
+}
+
+// The grid cell under the cursor: true with its grid row and column when the cursor is over a
+// visible cell that stands for a row of the grid.
+bool GridCellAt(int32_t x, int32_t y, CellPosition* cell) {
+    int32_t r = 0;
+    int32_t c = 0;
+    if (CellAt(x, y, &r, &c) != 0) {
+        return false;
+    }
+    const int32_t row = GridRowOfVisibleRow(scrollRow, r);
+    if (row < 0) {
+        return false;
+    }
+    *cell = CellPosition{row, c};
+    return true;
+}
+
+void AddIcon(PaletteFrame* frame, IconHandle icon, PalettePoint corner) {
+    if (frame->iconCount < kPaletteFrameMaxIcons) {
+        frame->icons[frame->iconCount++] = PaletteIconPlacement{icon, corner.x, corner.y};
+    }
+}
+
+// Cell icons of the visible rows; the item under the cursor is drawn shifted and returned.
+const MenuItem* ComposeCells(int32_t x, int32_t y, PaletteFrame* frame) {
+    const MenuItem* hovered = nullptr;
+    for (int32_t r = 0; r < kPaletteVisibleRows; ++r) {
+        const int32_t row = GridRowOfVisibleRow(scrollRow, r);
+        if (row < 0) {
+            continue;
+        }
+        for (int32_t c = 0; c < kPaletteVisibleColumns; ++c) {
+            const MenuItem* item = GetPaletteItem(row, c);
+            if (item == nullptr || item->icon == nullptr) {
+                continue;
+            }
+            const PaletteBox box = CellBox(r, c);
+            const bool over = x >= box.left && x < box.right && y >= box.top && y < box.bottom;
+            AddIcon(frame, item->icon, CellIconCorner(r, c, over));
+            if (over) {
+                hovered = item;
+            }
+        }
+    }
+    return hovered;
+}
+
+// Slot icons of the editor's page; the item under the cursor is drawn shifted and returned.
+const MenuItem* ComposeSlots(int32_t x, int32_t y, PaletteFrame* frame) {
+    if (!IsEditorPage(editorPage)) {
+        return nullptr;
+    }
+    const MenuItem* hovered = nullptr;
+    for (int32_t slot = 0; slot < kSlotsPerPage; ++slot) {
+        const MenuItem* item = GetPageItem(editorPage, slot);
+        if (item == nullptr || item->icon == nullptr) {
+            continue;
+        }
+        const PaletteBox box = SlotBox(slot);
+        const bool over = x >= box.left && x < box.right && y >= box.top && y < box.bottom;
+        AddIcon(frame, item->icon, SlotIconCorner(slot, over));
+        if (over) {
+            hovered = item;
+        }
+    }
+    return hovered;
+}
+
+// The dragged item's icon, centred on the cursor. A drag whose release the window never saw (the
+// button went up outside it) ends here, at the first frame that finds the button up.
+const MenuItem* ComposeDrag(int32_t x, int32_t y, bool leftButtonHeld, PaletteFrame* frame) {
+    if (!leftButtonHeld) {
+        ResetPaletteDrag();
+        return nullptr;
+    }
+    if (dragItem == nullptr || dragItem->icon == nullptr) {
+        return nullptr;
+    }
+    AddIcon(frame, dragItem->icon, PalettePoint{x - kPaletteIconSize / 2, y - kPaletteIconSize / 2});
+    return dragItem;
+}
+
+// Empties every slot and cell that holds the item, by id or by cached pointer, so that nothing
+// refers to it once it is freed. Caller holds the tables' lock.
+void ForgetItemEverywhere(const MenuItem* item) {
+    for (int32_t page = 0; page < kPageCount; ++page) {
+        for (int32_t slot = 0; slot < kSlotsPerPage; ++slot) {
+            const Page& p = pageTable.pages[page];
+            if ((p.ids[slot] != 0 && p.ids[slot] == item->id) || p.items[slot] == item) {
+                SetPageSlot(page, slot, nullptr);
+            }
+        }
+    }
+    for (PaletteCell& cell : paletteGrid.cells) {
+        if ((cell.id != 0 && cell.id == item->id) || cell.item == item) {
+            cell = PaletteCell{0, nullptr};
+        }
+    }
+}
+
+}  // namespace
+
+// Ends any drag: no item, no source, no cell or slot.
+void ResetPaletteDrag() {
+    dragItem = nullptr;
+    dragSource = DragNone;
+    dragCell = CellPosition{-1, -1};
+    dragSlot = SlotPosition{-1, -1};
+}
+
+// The state a newly opened editor starts from; the page shown is kept from the last time.
+void ResetPaletteEditor() {
+    scrollRow = 0;
+    scrollPress = ScrollPressNone;
+    ResetPaletteDrag();
+    slotMenuTarget = SlotPosition{-1, -1};
+    if (!IsEditorPage(editorPage)) {
+        editorPage = 0;
+    }
+}
+
+// Composes everything a frame shows for the cursor at (x, y). While the thumb is held the palette
+// scrolls with the cursor first. The label names the dragged item, else the hovered slot's item,
+// else the hovered cell's item; items without an icon are neither drawn nor named. The icon
+// handles stay valid until this thread next changes an item.
+void ComposePaletteFrame(int32_t x, int32_t y, bool leftButtonHeld, PaletteFrame* frame) {
+    *frame = PaletteFrame{};
+    if (scrollPress == ScrollPressThumb) {
+        scrollRow = ScrollRowForCursorY(y);
+    }
+    if (scrollRow < 0 || scrollRow > kPaletteMaxScrollRow) {
+        scrollRow = scrollRow < 0 ? 0 : kPaletteMaxScrollRow;
+    }
+    frame->thumbTop = ThumbTop(scrollRow);
+    frame->upArrowPressed = scrollPress == ScrollPressUpArrow && InUpArrow(x, y);
+    frame->downArrowPressed = scrollPress == ScrollPressDownArrow && InDownArrowPressedArea(x, y);
+    frame->tabJointPage = IsEditorPage(editorPage) ? editorPage : -1;
+
+    TablesLock lock;
+    const MenuItem* labelled = ComposeCells(x, y, frame);
+    if (const MenuItem* slotItem = ComposeSlots(x, y, frame)) {
+        labelled = slotItem;
+    }
+    if (const MenuItem* dragged = ComposeDrag(x, y, leftButtonHeld, frame)) {
+        labelled = dragged;
+    }
+    if (labelled != nullptr) {
+        frame->labelShown = true;
+        memcpy(frame->labelText, labelled->text, sizeof frame->labelText);
+        frame->labelText[kItemTextSize - 1] = '\0';
+    }
+}
+
+// A left press: on the scroll bar it holds the thumb or an arrow; on an occupied visible cell or
+// an occupied slot of the editor's page it starts a drag (nothing is moved yet); on a tab it makes
+// that page the editor's. True when the thumb was taken, so the caller captures the mouse.
+bool PaletteLeftPress(int32_t x, int32_t y) {
+    switch (ScrollBarPartAt(x, y, scrollRow)) {
+        case ScrollThumb:
+            scrollPress = ScrollPressThumb;
+            return true;
+        case ScrollUpArrow:
+            scrollPress = ScrollPressUpArrow;
+            return false;
+        case ScrollDownArrow:
+            scrollPress = ScrollPressDownArrow;
+            return false;
+        case ScrollNone:
+            break;
+    }
+    scrollPress = ScrollPressNone;
+
+    TablesLock lock;
+    CellPosition cell;
+    if (GridCellAt(x, y, &cell)) {
+        if (MenuItem* item = GetPaletteItem(cell.row, cell.column)) {
+            ResetPaletteDrag();
+            dragCell = cell;
+            dragItem = item;
+            dragSource = DragFromCell;
+            return false;
+        }
+    } else if (InScrollBarColumn(x)) {
+        return false;  // the track beside the thumb
+    }
+    const int32_t slot = SlotAt(x, y);
+    if (slot >= 0) {
+        MenuItem* item = IsEditorPage(editorPage) ? GetPageItem(editorPage, slot) : nullptr;
+        if (item != nullptr) {
+            ResetPaletteDrag();
+            dragSlot = SlotPosition{editorPage, slot};
+            dragItem = item;
+            dragSource = DragFromSlot;
+            return false;
+        }
+    }
+    const int32_t tab = PageTabAt(x, y);
+    if (tab >= 0) {
+        editorPage = tab;
+    }
+    return false;
+}
+
+// A left release: a held arrow released over itself scrolls one row; otherwise a drag is dropped.
+// A palette item dropped on a visible cell swaps with that cell (moving into an empty one); one
+// dropped on a slot is referred to from it (the palette keeps it); a slot's item dropped on a slot
+// swaps the two slots. Anything else is dropped on nothing and changes nothing. True when the
+// caller should release the mouse capture (every release but an arrow's scroll).
+bool PaletteLeftRelease(int32_t x, int32_t y) {
+    bool releaseCapture = false;
+    bool done = false;
+    if (scrollPress == ScrollPressUpArrow && InUpArrow(x, y)) {
+        if (scrollRow > 0) {
+            --scrollRow;
+        }
+        scrollPress = ScrollPressNone;
+        done = true;
+    } else if (scrollPress == ScrollPressDownArrow && InDownArrow(x, y)) {
+        if (scrollRow < kPaletteMaxScrollRow) {
+            ++scrollRow;
+        }
+        scrollPress = ScrollPressNone;
+        done = true;
+    } else {
+        releaseCapture = true;
+        scrollPress = ScrollPressNone;
+    }
+
+    TablesLock lock;
+    CellPosition target;
+    if (!done && dragSource == DragFromCell && dragItem != nullptr && GridCellAt(x, y, &target)) {
+        if (IsGridCell(dragCell)) {
+            MenuItem* former = GetPaletteItem(target.row, target.column);
+            SetPaletteCell(target.row, target.column, dragItem);
+            SetPaletteCell(dragCell.row, dragCell.column, former);
+        }
+        done = true;
+    }
+    if (!done && dragSource != DragNone && dragItem != nullptr && IsEditorPage(editorPage)) {
+        const int32_t slot = SlotAt(x, y);
+        if (slot >= 0 && dragSource == DragFromCell) {
+            SetPageSlot(editorPage, slot, dragItem);
+        } else if (slot >= 0 && dragSource == DragFromSlot) {
+            MenuItem* old = GetPageItem(editorPage, slot);
+            SetPageSlot(editorPage, slot, dragItem);
+            SetPageSlot(dragSlot.page, dragSlot.slot, old);
+        }
+    }
+    ResetPaletteDrag();
+    return releaseCapture;
+}
+
+// A right release: over a visible cell it names that cell as the context cell and asks for the
+// cell's menu (the item menu, whose delete entry only launch items enable, or the empty cell's
+// menu; a cell whose id names no item counts as empty); over an occupied slot of the editor's page
+// it names the slot and asks for the slot menu.
+PaletteMenuRequest PaletteRightRelease(int32_t x, int32_t y) {
+    TablesLock lock;
+    CellPosition cell;
+    if (GridCellAt(x, y, &cell)) {
+        paletteGrid.contextCell = cell;
+        const MenuItem* item = GetPaletteItem(cell.row, cell.column);
+        if (item != nullptr) {
+            return PaletteMenuRequest{PaletteMenuItem, item->kind == KindLaunch};
+        }
+        return PaletteMenuRequest{PaletteMenuEmptyCell, false};
+    }
+    const int32_t slot = SlotAt(x, y);
+    if (slot >= 0 && IsEditorPage(editorPage) && GetPageItem(editorPage, slot) != nullptr) {
+        slotMenuTarget = SlotPosition{editorPage, slot};
+        return PaletteMenuRequest{PaletteMenuSlot, false};
+    }
+    return PaletteMenuRequest{PaletteMenuNone, false};
+}
+
+// After a context menu has closed (its command, if any, has run): a cell menu dismissed without a
+// command forgets the context cell, and any drag ends.
+void PaletteContextMenuEnded(int32_t kind, bool commandChosen) {
+    if ((kind == PaletteMenuItem || kind == PaletteMenuEmptyCell) && !commandChosen) {
+        ForgetContextCell();
+    }
+    ResetPaletteDrag();
+}
+
+// One row per wheel message, whatever its size: towards the user (negative) scrolls down.
+void PaletteWheel(int32_t delta) {
+    if (delta < 0) {
+        if (scrollRow < kPaletteMaxScrollRow) {
+            ++scrollRow;
+        }
+    } else if (scrollRow > 0) {
+        --scrollRow;
+    }
+}
+
+// The edit command: 1 when the dialog is to be opened now for the context cell's item (its inputs
+// are set), 0 when a dialog is open already, -1 when there is no context cell with an item (the
+// context cell is then kept, as nothing ran).
+int32_t PrepareEditItem() {
+    TablesLock lock;
+    const CellPosition cell = paletteGrid.contextCell;
+    MenuItem* item = IsGridCell(cell) ? GetPaletteItem(cell.row, cell.column) : nullptr;
+    if (item == nullptr) {
+        return -1;
+    }
+    if (editDialogOpen == 1) {
+        return 0;
+    }
+    editItem = item;
+    editFromDrop = 0;
+    return 1;
+}
+
+// The new-item command: 1 when the dialog is to be opened now, 0 when one is open already. The
+// context cell stays named while the dialog runs, so the new item goes into that cell.
+int32_t PrepareNewItem() {
+    if (editDialogOpen == 1) {
+        return 0;
+    }
+    editItem = nullptr;
+    editFromDrop = 0;
+    return 1;
+}
+
+// A file dropped on the editor: 1 when the dialog is to be opened for it now, 0 when one is open
+// already or there is no path. The path is cut, never split inside a double-byte character, to
+// what the dialog's fields hold.
+int32_t PrepareDroppedFile(const char* path) {
+    if (editDialogOpen == 1 || path == nullptr || path[0] == '\0') {
+        return 0;
+    }
+    editItem = nullptr;
+    editFromDrop = 1;
+    CopyTextField(droppedPath, sizeof droppedPath, path);
+    return 1;
+}
+
+void ForgetContextCell() {
+    TablesLock lock;
+    paletteGrid.contextCell = CellPosition{-1, -1};
+}
+
+// The delete command: the context cell's item leaves every slot and cell that holds it and is
+// freed, all under the tables' lock, so the ring menu never meets it half removed. A drag of that
+// very item ends too. 0 when deleted, -1 when the context cell names no item (it is then kept).
+int32_t DeleteContextItem() {
+    TablesLock lock;
+    const CellPosition cell = paletteGrid.contextCell;
+    MenuItem* item = IsGridCell(cell) ? GetPaletteItem(cell.row, cell.column) : nullptr;
+    if (item == nullptr) {
+        return -1;
+    }
+    ForgetItemEverywhere(item);
+    if (dragItem == item) {
+        ResetPaletteDrag();
+    }
+    if (editItem == item) {
+        editItem = nullptr;
+    }
+    RemoveItem(item);
+    paletteGrid.contextCell = CellPosition{-1, -1};
+    return 0;
+}
+
+// The remove-from-page command: empties the slot whose menu was shown; the item stays in the
+// palette and in its other slots. 0 when a slot was named, -1 otherwise.
+int32_t RemoveSlotMenuTarget() {
+    const SlotPosition target = slotMenuTarget;
+    slotMenuTarget = SlotPosition{-1, -1};
+    if (!IsEditorPage(target.page) || target.slot < 0 || target.slot >= kSlotsPerPage) {
+        return -1;
+    }
+    return SetPageSlot(target.page, target.slot, nullptr);
+}
