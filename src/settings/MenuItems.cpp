@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "settings/Pages.h"
 #include "settings/SettingsFile.h"
 #include "settings/TextField.h"
 
@@ -100,8 +101,10 @@ MenuItem* FindItem(uint32_t id) {
     return nullptr;
 }
 
-// The smallest id in 1..65535 that no item carries, 0 when all are taken. Ids above 65535 (which
-// only a hand-edited file can hold) do not count. One walk of the list marks the taken ids.
+// The smallest id in 1..65535 that no item carries and no page slot or palette cell names, 0 when
+// all are taken. A slot or cell can name an id no item carries (a hand-edited file, an item that
+// failed to load); a new item given that id would appear there unasked, so such ids are not
+// handed out. Ids above 65535 (which only a hand-edited file can hold) do not count.
 uint32_t LowestFreeItemId() {
     static constexpr size_t kWords = (kMaxAllocatedItemId + 1 + 63) / 64;
     uint64_t* taken = static_cast<uint64_t*>(calloc(kWords, sizeof(uint64_t)));
@@ -110,10 +113,21 @@ uint32_t LowestFreeItemId() {
     }
     {
         TablesLock lock;
-        for (MenuItem* item = itemListHead; item != nullptr; item = item->next) {
-            if (item->id <= kMaxAllocatedItemId) {
-                taken[item->id / 64] |= uint64_t{1} << (item->id % 64);
+        auto take = [taken](uint32_t id) {
+            if (id <= kMaxAllocatedItemId) {
+                taken[id / 64] |= uint64_t{1} << (id % 64);
             }
+        };
+        for (MenuItem* item = itemListHead; item != nullptr; item = item->next) {
+            take(item->id);
+        }
+        for (const Page& page : pageTable.pages) {
+            for (uint32_t id : page.ids) {
+                take(id);
+            }
+        }
+        for (const PaletteCell& cell : paletteGrid.cells) {
+            take(cell.id);
         }
     }
     uint32_t free_id = 0;

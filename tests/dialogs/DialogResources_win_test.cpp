@@ -1,6 +1,6 @@
-// The tray menu and the advanced settings dialog as linked into pivotel.exe, read from the built
-// program loaded as a data file: the menu's entries and commands, and the dialog template's
-// frame, font and every control's id, class, text, style and position.
+// The tray menu, the advanced settings dialog and the item edit dialog as linked into pivotel.exe,
+// read from the built program loaded as a data file: the menu's entries and commands, and the
+// dialog templates' frame, font and every control's id, class, text, style and position.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -209,6 +209,71 @@ TEST_F(DialogResources, AdvancedSettingsTemplateHasEveryControlInPlace) {
     // The up-down takes the control just before it as its buddy: that must be the edit.
     EXPECT_EQ(dialog.items[6].id, 1005);
     EXPECT_EQ(dialog.items[5].id, 40015);
+}
+
+TEST_F(DialogResources, ItemEditTemplateHasEveryControlInPlace) {
+    HRSRC found =
+        FindResourceA(exe.module, MAKEINTRESOURCEA(IDD_ITEM_EDIT), MAKEINTRESOURCEA(5));  // RT_DIALOG
+    ASSERT_NE(found, nullptr);
+    const void* data = LockResource(LoadResource(exe.module, found));
+    ASSERT_NE(data, nullptr);
+    DialogTemplate dialog = {};
+    ASSERT_TRUE(ParseDialog(data, &dialog));
+
+    EXPECT_EQ(dialog.cx, 234);
+    EXPECT_EQ(dialog.cy, 267);
+    EXPECT_EQ(dialog.caption, L"編集");
+    EXPECT_EQ(dialog.pointSize, 9);
+    EXPECT_EQ(dialog.face, L"Ms Shell Dlg");
+    const DWORD frame = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    EXPECT_EQ(dialog.style & frame, frame);
+    EXPECT_EQ(dialog.style & WS_VISIBLE, 0u);
+
+    // Every edit is a bordered single line that scrolls sideways.
+    const DWORD edit = ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
+    const DWORD editMask = ES_AUTOHSCROLL | ES_MULTILINE | WS_BORDER;
+    const struct {
+        WORD id;
+        const wchar_t* className;
+        const wchar_t* text;
+        DWORD style;  // the bits that must be set, besides WS_CHILD | WS_VISIBLE
+        DWORD typeMask;
+        short x, y, cx, cy;
+    } expected[] = {
+        {0xFFFF, L"Static", L"名前", SS_LEFT, 0x1F, 7, 7, 15, 8},
+        {1005, L"Edit", L"", edit, editMask, 7, 17, 125, 14},
+        {0xFFFF, L"Static", L"アイコンファイルパス", SS_LEFT, 0x1F, 7, 42, 51, 8},
+        {1006, L"Edit", L"", edit, editMask, 7, 52, 195, 14},
+        {40012, L"Button", L"選択...", BS_PUSHBUTTON | WS_TABSTOP, 0xF, 202, 52, 22, 14},
+        {0xFFFF, L"Static", L"実行ファイルパス", SS_LEFT, 0x1F, 7, 77, 45, 8},
+        {40008, L"Edit", L"", edit, editMask, 7, 87, 195, 14},
+        {40013, L"Button", L"選択...", BS_PUSHBUTTON | WS_TABSTOP, 0xF, 202, 87, 22, 14},
+        {0xFFFF, L"Static", L"パラメータ", SS_LEFT, 0x1F, 7, 112, 26, 8},
+        {40009, L"Edit", L"", edit, editMask, 7, 122, 218, 14},
+        {0xFFFF, L"Static", L"作業ディレクトリ", SS_LEFT, 0x1F, 7, 147, 43, 8},
+        {40010, L"Edit", L"", edit, editMask, 7, 157, 195, 14},
+        {40015, L"Button", L"選択...", BS_PUSHBUTTON | WS_TABSTOP, 0xF, 202, 157, 22, 14},
+        {0xFFFF, L"Static", L"ウィンドウの表示方法", SS_LEFT, 0x1F, 7, 182, 59, 8},
+        {40011, L"ComboBox", L"", CBS_DROPDOWNLIST | WS_TABSTOP, 0x3, 7, 192, 100, 64},
+        {1, L"Button", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 0xF, 122, 242, 50, 17},
+        {2, L"Button", L"キャンセル", BS_PUSHBUTTON | WS_TABSTOP, 0xF, 177, 242, 50, 17},
+    };
+    ASSERT_EQ(dialog.items.size(), sizeof expected / sizeof expected[0]);
+    for (size_t i = 0; i < dialog.items.size(); ++i) {
+        const TemplateItem& item = dialog.items[i];
+        SCOPED_TRACE(testing::Message() << "control " << i << " id " << expected[i].id);
+        EXPECT_EQ(item.id, expected[i].id);
+        EXPECT_EQ(_wcsicmp(item.className.c_str(), expected[i].className), 0) << item.className.c_str();
+        EXPECT_EQ(item.text, std::wstring(expected[i].text));
+        EXPECT_EQ(item.style & expected[i].style, expected[i].style);
+        EXPECT_EQ(item.style & expected[i].typeMask, expected[i].style & expected[i].typeMask);
+        EXPECT_EQ(item.style & (WS_CHILD | WS_VISIBLE | WS_DISABLED),
+                  static_cast<DWORD>(WS_CHILD | WS_VISIBLE));
+        EXPECT_EQ(item.x, expected[i].x);
+        EXPECT_EQ(item.y, expected[i].y);
+        EXPECT_EQ(item.cx, expected[i].cx);
+        EXPECT_EQ(item.cy, expected[i].cy);
+    }
 }
 
 }  // namespace

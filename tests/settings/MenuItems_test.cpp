@@ -10,6 +10,7 @@
 
 #include "SettingsTestSupport.h"
 #include "settings/MenuItems.h"
+#include "settings/Pages.h"
 #include "settings/SettingsFile.h"
 
 namespace {
@@ -42,6 +43,12 @@ TEST_F(ItemListTest, LowestFreeIdIsTheFirstHole) {
     ASSERT_NE(CreateItem(65536), nullptr);  // only a file can give such ids; they take no place
     ASSERT_NE(CreateItem(4294967295u), nullptr);
     EXPECT_EQ(LowestFreeItemId(), 5u);
+
+    // Ids that a slot or cell still names, with no item behind them, are not handed out: a new
+    // item with such an id would turn up in that slot or cell.
+    ASSERT_EQ(StorePageSlotId(6, 2, 5), 0);
+    ASSERT_EQ(StorePaletteCellId(239, 6), 0);
+    EXPECT_EQ(LowestFreeItemId(), 7u);
 }
 
 // 65535 items linked by hand: CreateItem checks each new id against the whole list, which would

@@ -1,0 +1,288 @@
+#include "dialogs/ItemEdit.h"
+
+#include <cstring>
+
+#include "actions/Launch.h"
+#include "settings/Pages.h"
+#include "settings/TextField.h"
+
+MenuItem* editItem;
+int32_t editFromDrop;
+char droppedPath[kItemPathSize];
+int32_t editDialogOpen;
+
+namespace {
+
+// The platform's show commands behind the window-state list's entries: show normally,
+// maximized, minimized.
+constexpr int32_t kShowValues[kShowChoiceCount] = {5, 3, 2};
+
+// True while item is one of the item list's records. The caller holds the tables' lock.
+bool IsListedItem(const MenuItem* item) {
+    for (const MenuItem* it = itemListHead; it != nullptr; it = it->next) {
+        if (it == item) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The drive and directory of a split path, one after the other.
+void JoinFolder(const PathParts& parts, char* folder) {
+    const size_t drive = strlen(parts.drive);
+    const size_t dir = strnlen(parts.dir, kItemPathSize - 1 - drive);
+    memcpy(folder, parts.drive, drive);
+    memcpy(folder + drive, parts.dir, dir);
+    folder[drive + dir] = 0;
+}
+
+// The dialog's texts in an item's field sizes, and the launch record they describe when the
+// item launches something. -1 for an empty name or icon path, and for a launch item also an
+// empty launch path or no window state chosen.
+int32_t ReadConfirmedFields(const ItemEditFields& fields, bool launch, char* name, char* iconPath,
+                            ShortcutInfo* record) {
+    CopyTextField(name, kItemTextSize, fields.name);
+    CopyTextField(iconPath, kItemPathSize, fields.iconPath);
+    if (name[0] == 0 || iconPath[0] == 0) {
+        return -1;
+    }
+    if (!launch) {
+        return 0;
+    }
+    CopyTextField(record->path, sizeof record->path, fields.launchPath);
+    CopyTextField(record->args, sizeof record->args, fields.args);
+    CopyTextField(record->dir, sizeof record->dir, fields.dir);
+    record->show = ShowValueFromIndex(fields.showIndex);
+    return record->path[0] != 0 && record->show >= 0 ? 0 : -1;
+}
+
+// Gives an existing item the confirmed name, the already loaded icon and, for a launch item, the
+// launch data, all while the tables are locked so that no other thread sees a half-changed item.
+// A launch item that has no launch record (a settings file can leave it so) gets one made from
+// the fields. Changes nothing and releases the icon when it fails.
+int32_t ApplyToItem(MenuItem* item, const char* name, const MenuItem& staged, const ShortcutInfo* launch) {
+    TablesLock lock;
+    const bool valid = IsListedItem(item) && (item->kind == KindLaunch) == (launch != nullptr);
+    if (valid && launch != nullptr && item->shortcut == nullptr) {
+        item->shortcut = CreateShortcutInfo();
+    }
+    if (!valid || (launch != nullptr && item->shortcut == nullptr)) {
+        PlatformDestroyIcon(staged.icon);
+        return -1;
+    }
+    if (item->icon != nullptr) {
+        PlatformDestroyIcon(item->icon);
+    }
+    item->icon = staged.icon;
+    memcpy(item->iconPath, staged.iconPath, sizeof item->iconPath);
+    SetItemText(item, name);
+    if (launch != nullptr) {
+        *item->shortcut = *launch;
+    }
+    return 0;
+}
+
+// Makes a new launch item from the confirmed fields and the already loaded icon and puts it into
+// the palette. The item is assembled outside the list and enters it complete, under the tables'
+// lock together with its placing; when it cannot get an id or a cell it is removed again before
+// the lock is released, so the list and the palette end as they were.
+int32_t CreateLaunchItem(const char* name, MenuItem& staged, const ShortcutInfo& launch) {
+    ShortcutInfo* record = CreateShortcutInfo();
+    if (record == nullptr) {
+        PlatformDestroyIcon(staged.icon);
+        return -1;
+    }
+    *record = launch;
+    SetItemText(&staged, name);
+    staged.action = LaunchProgram;
+    SetItemKind(&staged, KindLaunch, record);
+
+    TablesLock lock;
+    const uint32_t id = LowestFreeItemId();
+    MenuItem* item = id != 0 ? CreateItem(id) : nullptr;
+    if (item == nullptr) {
+        PlatformDestroyIcon(staged.icon);
+        FreeShortcutInfo(record);
+        return -1;
+    }
+    staged.id = id;
+    staged.next = nullptr;  // the new item is the list's tail
+    *item = staged;
+    if (PlaceInPalette(item) != 0) {
+        RemoveItem(item);  // frees the icon and the launch record with it
+        return -1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+// The show command of a window-state entry, -1 for an index outside the list.
+int32_t ShowValueFromIndex(int32_t index) {
+    return index >= 0 && index < kShowChoiceCount ? kShowValues[index] : -1;
+}
+
+// The window-state entry of a show command, -1 for a command the list does not offer.
+int32_t ShowIndexFromValue(int32_t show) {
+    for (int32_t i = 0; i < kShowChoiceCount; ++i) {
+        if (kShowValues[i] == show) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+// Takes a path apart into its drive ("C:"), its directory up to and including the last separator
+// and the file name without its extension (what follows the name's last dot). Code page 932
+// aware: the second byte of a two-byte character is never taken for a separator or a dot. At most
+// kItemPathSize - 1 bytes of path are read.
+int32_t SplitItemPath(const char* path, PathParts* parts) {
+    if (path == nullptr || parts == nullptr) {
+        return -1;
+    }
+    *parts = PathParts{};
+    const size_t length = strnlen(path, kItemPathSize - 1);
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(path);
+    const size_t drive = length >= 2 && p[1] == ':' && !PlatformIsLeadByte(p[0]) ? 2 : 0;
+    size_t nameStart = drive;  // one past the last separator
+    size_t nameEnd = length;   // the last dot of the file name, else its end
+    for (size_t i = drive; i < length; ++i) {
+        if (PlatformIsLeadByte(p[i]) && i + 1 < length) {
+            ++i;
+        } else if (p[i] == '\\' || p[i] == '/') {
+            nameStart = i + 1;
+            nameEnd = length;
+        } else if (p[i] == '.') {
+            nameEnd = i;
+        }
+    }
+    memcpy(parts->drive, path, drive);
+    memcpy(parts->dir, path + drive, nameStart - drive);
+    memcpy(parts->baseName, path + nameStart, nameEnd - nameStart);
+    return 0;
+}
+
+// The file name of a path without its extension, into a kItemPathSize buffer ("app" for
+// C:\Tools\app.exe; empty for a path that ends in a separator).
+int32_t BaseNameOf(const char* path, char* baseName) {
+    PathParts parts;
+    if (baseName == nullptr || SplitItemPath(path, &parts) != 0) {
+        return -1;
+    }
+    memcpy(baseName, parts.baseName, sizeof parts.baseName);
+    return 0;
+}
+
+// Where a picker starts for a field's text: its drive and directory, into a kItemPathSize buffer.
+// Empty (the picker's own default) when the text names no folder.
+int32_t PickerStartFolder(const char* fieldText, char* folder) {
+    PathParts parts;
+    if (folder == nullptr || SplitItemPath(fieldText, &parts) != 0) {
+        return -1;
+    }
+    JoinFolder(parts, folder);
+    return 0;
+}
+
+// The dialog's mode, fixed when it opens. An item to edit always means editing, whatever the drop
+// flag says, so that what the dialog shows is what confirming changes.
+ItemEditMode ItemEditModeOf(const MenuItem* item, int32_t fromDrop) {
+    if (item != nullptr) {
+        return ItemEditExisting;
+    }
+    return fromDrop == 1 ? ItemEditDrop : ItemEditNew;
+}
+
+// What the dialog's fields show when it opens, and whether its launch controls are usable:
+// - a dropped file: its name without extension (or, for a path ending in a separator, its drive
+//   and directory) as the name, and its path as icon and launch path;
+// - a new item: nothing;
+// - an existing item: its name and icon path, and for a launch item its launch data with the
+//   entry of its show command (the first entry for a command the list does not offer); a window
+//   command has no launch data and its launch controls are disabled.
+// The window-state list shows its first entry unless the item says otherwise. -1 (fields empty)
+// for an item that is not in the item list.
+int32_t FillItemEditFields(MenuItem* item, int32_t fromDrop, const char* dropped, ItemEditFields* fields,
+                           bool* launchEnabled) {
+    if (fields == nullptr || launchEnabled == nullptr) {
+        return -1;
+    }
+    *fields = ItemEditFields{};
+    fields->showIndex = 0;
+    *launchEnabled = true;
+    const ItemEditMode mode = ItemEditModeOf(item, fromDrop);
+    if (mode == ItemEditNew) {
+        return 0;
+    }
+    if (mode == ItemEditDrop) {
+        if (dropped == nullptr) {
+            return -1;
+        }
+        CopyTextField(fields->launchPath, sizeof fields->launchPath, dropped);
+        memcpy(fields->iconPath, fields->launchPath, sizeof fields->iconPath);
+        PathParts parts;
+        SplitItemPath(fields->launchPath, &parts);
+        if (parts.baseName[0] != 0) {
+            memcpy(fields->name, parts.baseName, sizeof fields->name);
+        } else {
+            JoinFolder(parts, fields->name);
+        }
+        return 0;
+    }
+    TablesLock lock;
+    if (!IsListedItem(item)) {
+        return -1;
+    }
+    CopyTextField(fields->name, sizeof fields->name, item->text);
+    CopyTextField(fields->iconPath, sizeof fields->iconPath, item->iconPath);
+    if (item->kind != KindLaunch) {
+        *launchEnabled = false;
+        return 0;
+    }
+    if (item->shortcut != nullptr) {
+        CopyTextField(fields->launchPath, sizeof fields->launchPath, item->shortcut->path);
+        CopyTextField(fields->args, sizeof fields->args, item->shortcut->args);
+        CopyTextField(fields->dir, sizeof fields->dir, item->shortcut->dir);
+        const int32_t index = ShowIndexFromValue(item->shortcut->show);
+        fields->showIndex = index >= 0 ? index : 0;
+    }
+    return 0;
+}
+
+// Confirms the dialog: edits item in place (null: creates a new launch item in the palette).
+// Every input is checked, and the new icon loaded, before anything changes, so a refused
+// confirmation (-1) leaves the item list, the item and the palette exactly as they were:
+// - the name (kept as its first 63 bytes, never half a character) and the icon path must not be
+//   empty, and the icon must load;
+// - a launch item (and every new item) needs a launch path and a window state;
+// - a new item needs a free id and a place in the palette: the right-clicked cell if one is set
+//   (it must be free), else the first free cell.
+// A window command keeps its kind, action and command; only its name and icon change. The icon
+// is loaded while the tables are free; the change itself happens under their lock.
+int32_t ConfirmItemEdit(MenuItem* item, const ItemEditFields* fields) {
+    if (fields == nullptr) {
+        return -1;
+    }
+    bool launch = true;
+    if (item != nullptr) {
+        TablesLock lock;
+        if (!IsListedItem(item)) {
+            return -1;
+        }
+        launch = item->kind == KindLaunch;
+    }
+    char name[kItemTextSize];
+    char iconPath[kItemPathSize];
+    ShortcutInfo record = {};
+    if (ReadConfirmedFields(*fields, launch, name, iconPath, &record) != 0) {
+        return -1;
+    }
+    MenuItem staged = {};
+    if (SetItemIcon(&staged, iconPath) != 0) {
+        return -1;
+    }
+    if (item != nullptr) {
+        return ApplyToItem(item, name, staged, launch ? &record : nullptr);
+    }
+    return CreateLaunchItem(name, staged, record);
+}

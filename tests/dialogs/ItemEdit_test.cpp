@@ -1,0 +1,498 @@
+// The item edit dialog's logic without its window: taking a dropped path apart (code page 932
+// included), the fields each mode shows, the window-state list, and what confirming does to the
+// item list and the palette, above all that a refused confirmation changes nothing. Icons are
+// loaded from real files in a temporary folder. Code page 932 text is written as bytes: 83 5C is
+// "ソ", 95 5C is "表"; their second byte is a backslash.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "actions/Launch.h"
+#include "dialogs/ItemEdit.h"
+#include "settings/MenuItems.h"
+#include "settings/Pages.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+PathParts Split(const char* path) {
+    PathParts parts;
+    std::memset(&parts, 0x7F, sizeof parts);
+    EXPECT_EQ(SplitItemPath(path, &parts), 0) << path;
+    return parts;
+}
+
+std::string StartFolder(const char* text) {
+    char folder[kItemPathSize];
+    std::memset(folder, 0x7F, sizeof folder);
+    EXPECT_EQ(PickerStartFolder(text, folder), 0);
+    return folder;
+}
+
+TEST(ItemPathSplit, DriveDirectoryAndNameWithoutExtension) {
+    const struct {
+        const char* path;
+        const char* drive;
+        const char* dir;
+        const char* baseName;
+    } cases[] = {
+        {"C:\\Tools\\app.exe", "C:", "\\Tools\\", "app"},
+        {"C:\\Tools\\", "C:", "\\Tools\\", ""},
+        {"C:\\", "C:", "\\", ""},
+        {"C:", "C:", "", ""},
+        {"C:app.exe", "C:", "", "app"},
+        {"app.tar.gz", "", "", "app.tar"},
+        {"C:\\v1.2\\readme", "C:", "\\v1.2\\", "readme"},  // a dot in a folder is no extension
+        {"D:/apps/run.exe", "D:", "/apps/", "run"},
+        {"\\\\server\\share\\doc.txt", "", "\\\\server\\share\\", "doc"},
+        {"C:\\dir\\.profile", "C:", "\\dir\\", ""},
+        // C:\ソフト\表.exe: the trail byte 5C of both characters is no separator.
+        {"C:\\\x83\x5C\x83\x74\x83\x67\\\x95\x5C.exe", "C:", "\\\x83\x5C\x83\x74\x83\x67\\", "\x95\x5C"},
+        {"C:\\dir\\\x83\x5C", "C:", "\\dir\\", "\x83\x5C"},  // a name ending in ソ
+        {"C:\\\x95\x5C\\", "C:", "\\\x95\x5C\\", ""},        // folder 表 with its own separator
+        {"\x95\x5C:\\x.exe", "", "\x95\x5C:\\", "x"},        // a lead byte is no drive letter
+    };
+    for (const auto& c : cases) {
+        const PathParts parts = Split(c.path);
+        EXPECT_STREQ(parts.drive, c.drive) << c.path;
+        EXPECT_STREQ(parts.dir, c.dir) << c.path;
+        EXPECT_STREQ(parts.baseName, c.baseName) << c.path;
+    }
+}
+
+TEST(ItemPathSplit, ReadsNoMoreThanAPathFieldAndRefusesNull) {
+    std::vector<char> unterminated(kItemPathSize + 40, 'a');  // no terminator within the field
+    unterminated[3] = '\\';
+    const PathParts parts = Split(unterminated.data());
+    EXPECT_EQ(std::strlen(parts.baseName), static_cast<size_t>(kItemPathSize - 1 - 4));
+    PathParts out;
+    EXPECT_EQ(SplitItemPath(nullptr, &out), -1);
+    EXPECT_EQ(SplitItemPath("C:\\a", nullptr), -1);
+    char baseName[kItemPathSize];
+    ASSERT_EQ(BaseNameOf("C:\\Tools\\app.exe", baseName), 0);
+    EXPECT_STREQ(baseName, "app");
+    EXPECT_EQ(BaseNameOf("C:\\a.exe", nullptr), -1);
+}
+
+TEST(ItemPathSplit, PickersStartInTheFieldsFolder) {
+    EXPECT_EQ(StartFolder("C:\\Tools\\app.exe"), "C:\\Tools\\");
+    EXPECT_EQ(StartFolder("C:\\Tools\\"), "C:\\Tools\\");
+    EXPECT_EQ(StartFolder("C:app.exe"), "C:");
+    EXPECT_EQ(StartFolder("app.exe"), "");  // no folder: the picker's own default
+    EXPECT_EQ(StartFolder(""), "");
+    EXPECT_EQ(StartFolder("C:\\\x95\x5C\\\x83\x5C.exe"), "C:\\\x95\x5C\\");
+    char folder[kItemPathSize];
+    EXPECT_EQ(PickerStartFolder(nullptr, folder), -1);
+}
+
+TEST(ShowChoices, MapEntriesToShowCommandsAndBack) {
+    EXPECT_EQ(ShowValueFromIndex(0), 5);
+    EXPECT_EQ(ShowValueFromIndex(1), 3);
+    EXPECT_EQ(ShowValueFromIndex(2), 2);
+    EXPECT_EQ(ShowValueFromIndex(-1), -1);  // no entry selected
+    EXPECT_EQ(ShowValueFromIndex(3), -1);
+    for (int32_t index = 0; index < kShowChoiceCount; ++index) {
+        EXPECT_EQ(ShowIndexFromValue(ShowValueFromIndex(index)), index);
+    }
+    for (int32_t show : {-5, 0, 1, 4, 6, 10}) {
+        EXPECT_EQ(ShowIndexFromValue(show), -1) << show;
+    }
+}
+
+// A clean item list, pages and palette per test, with real files for icons in a folder of its
+// own; everything is cleared again afterwards.
+class ItemEditTables : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FreeAllItems();
+        ClearPages();
+        ClearPalette();
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder = fs::temp_directory_path() / ("pivotel-itemedit-" + std::string(info->name()));
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        app = MakeFile("app.exe");
+        other = MakeFile("other.txt");
+        missing = (folder / "missing.exe").string();
+    }
+    void TearDown() override {
+        FreeAllItems();
+        ClearPages();
+        ClearPalette();
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+    }
+    std::string MakeFile(const char* name) {
+        const fs::path path = folder / name;
+        std::ofstream(path, std::ios::binary) << "pivotel test file";
+        return path.string();
+    }
+
+    // A launch item with an icon, in the list (not placed anywhere).
+    MenuItem* MakeLaunchItem(uint32_t id, const char* text, int32_t show) {
+        MenuItem* item = CreateItem(id);
+        EXPECT_NE(item, nullptr);
+        ShortcutInfo* launch = CreateShortcutInfo();
+        SetShortcutPath(launch, "C:\\old\\old.exe");
+        SetShortcutArgs(launch, "-old");
+        SetShortcutDir(launch, "C:\\old");
+        launch->show = show;
+        SetItemText(item, text);
+        EXPECT_EQ(SetItemIcon(item, app.c_str()), 0);
+        item->action = LaunchProgram;
+        SetItemKind(item, KindLaunch, launch);
+        return item;
+    }
+    MenuItem* MakeWindowCommand(uint32_t id) {
+        MenuItem* item = CreateItem(id);
+        EXPECT_NE(item, nullptr);
+        SetItemText(item, "maximize");
+        EXPECT_EQ(SetItemIcon(item, app.c_str()), 0);
+        item->action = WindowCommandStub;
+        SetItemKind(item, KindWindowCommand, nullptr);
+        return item;
+    }
+    static int32_t WindowCommandStub(MenuItem*, WindowHandle, int32_t) { return 0; }
+
+    ItemEditFields FieldsFor(const char* name, const std::string& icon, const char* launchPath,
+                             int32_t show) {
+        ItemEditFields fields = {};
+        std::snprintf(fields.name, sizeof fields.name, "%s", name);
+        std::snprintf(fields.iconPath, sizeof fields.iconPath, "%s", icon.c_str());
+        std::snprintf(fields.launchPath, sizeof fields.launchPath, "%s", launchPath);
+        std::snprintf(fields.args, sizeof fields.args, "%s", "--new");
+        std::snprintf(fields.dir, sizeof fields.dir, "%s", "C:\\work");
+        fields.showIndex = show;
+        return fields;
+    }
+
+    fs::path folder;
+    std::string app, other, missing;
+};
+
+// Everything about an item that confirming may change, and the list's shape, as text.
+std::string Describe(const MenuItem* item) {
+    std::string text = std::to_string(item->id) + "|" + item->text + "|" + item->iconPath + "|" +
+                       std::to_string(reinterpret_cast<uintptr_t>(item->icon)) + "|" +
+                       std::to_string(item->kind) + "|" + (item->action != nullptr ? "action" : "none");
+    if (item->shortcut != nullptr) {
+        text += std::string("|") + item->shortcut->path + "|" + item->shortcut->args + "|" +
+                item->shortcut->dir + "|" + std::to_string(item->shortcut->show);
+    }
+    return text;
+}
+
+std::string DescribeTables() {
+    std::string text;
+    for (const MenuItem* item = itemListHead; item != nullptr; item = item->next) {
+        text += Describe(item) + "\n";
+    }
+    text += itemListTail != nullptr ? "tail " + std::to_string(itemListTail->id) : "no tail";
+    for (int cell = 0; cell < kPaletteCells; ++cell) {
+        if (paletteGrid.cells[cell].id != 0) {
+            text += " cell" + std::to_string(cell) + "=" + std::to_string(paletteGrid.cells[cell].id);
+        }
+    }
+    text += " context " + std::to_string(paletteGrid.contextCell.row) + "/" +
+            std::to_string(paletteGrid.contextCell.column);
+    return text;
+}
+
+int CountItems() {
+    int count = 0;
+    for (const MenuItem* item = itemListHead; item != nullptr; item = item->next) {
+        ++count;
+    }
+    return count;
+}
+
+TEST_F(ItemEditTables, EachModeFillsItsFields) {
+    ItemEditFields fields;
+    bool launchEnabled = false;
+
+    // A dropped program.
+    ASSERT_EQ(FillItemEditFields(nullptr, 1, "C:\\Tools\\app.exe", &fields, &launchEnabled), 0);
+    EXPECT_STREQ(fields.name, "app");
+    EXPECT_STREQ(fields.iconPath, "C:\\Tools\\app.exe");
+    EXPECT_STREQ(fields.launchPath, "C:\\Tools\\app.exe");
+    EXPECT_STREQ(fields.args, "");
+    EXPECT_STREQ(fields.dir, "");
+    EXPECT_EQ(fields.showIndex, 0);
+    EXPECT_TRUE(launchEnabled);
+    // A dropped path without a file name: the folder, or the drive alone, becomes the name.
+    ASSERT_EQ(FillItemEditFields(nullptr, 1, "C:\\Tools\\", &fields, &launchEnabled), 0);
+    EXPECT_STREQ(fields.name, "C:\\Tools\\");
+    ASSERT_EQ(FillItemEditFields(nullptr, 1, "D:", &fields, &launchEnabled), 0);
+    EXPECT_STREQ(fields.name, "D:");
+    ASSERT_EQ(FillItemEditFields(nullptr, 1, "C:\\\x95\x5C\\\x83\x5C.exe", &fields, &launchEnabled), 0);
+    EXPECT_STREQ(fields.name, "\x83\x5C");
+
+    // A new item: nothing filled in, everything usable.
+    launchEnabled = false;
+    ASSERT_EQ(FillItemEditFields(nullptr, 0, "C:\\Tools\\app.exe", &fields, &launchEnabled), 0);
+    EXPECT_STREQ(fields.name, "");
+    EXPECT_STREQ(fields.iconPath, "");
+    EXPECT_STREQ(fields.launchPath, "");
+    EXPECT_EQ(fields.showIndex, 0);
+    EXPECT_TRUE(launchEnabled);
+
+    // A launch item, its show command's entry selected.
+    MenuItem* item = MakeLaunchItem(4, "editor", 3);
+    ASSERT_EQ(FillItemEditFields(item, 0, "", &fields, &launchEnabled), 0);
+    EXPECT_STREQ(fields.name, "editor");
+    EXPECT_EQ(fields.iconPath, app);
+    EXPECT_STREQ(fields.launchPath, "C:\\old\\old.exe");
+    EXPECT_STREQ(fields.args, "-old");
+    EXPECT_STREQ(fields.dir, "C:\\old");
+    EXPECT_EQ(fields.showIndex, 1);
+    EXPECT_TRUE(launchEnabled);
+    // The drop flag does not turn editing into creating: the fields are the item's.
+    ASSERT_EQ(FillItemEditFields(item, 1, "C:\\Tools\\app.exe", &fields, &launchEnabled), 0);
+    EXPECT_STREQ(fields.name, "editor");
+    EXPECT_EQ(ItemEditModeOf(item, 1), ItemEditExisting);
+    EXPECT_EQ(ItemEditModeOf(nullptr, 1), ItemEditDrop);
+    EXPECT_EQ(ItemEditModeOf(nullptr, 0), ItemEditNew);
+    // Show commands the list does not offer select its first entry.
+    for (int32_t show : {1, 0, -1, 7}) {
+        item->shortcut->show = show;
+        ASSERT_EQ(FillItemEditFields(item, 0, "", &fields, &launchEnabled), 0);
+        EXPECT_EQ(fields.showIndex, 0) << show;
+    }
+
+    // A launch item without its launch record: empty launch fields that can be filled.
+    MenuItem* bare = CreateItem(5);
+    SetItemText(bare, "bare");
+    SetItemKind(bare, KindLaunch, nullptr);
+    ASSERT_EQ(FillItemEditFields(bare, 0, "", &fields, &launchEnabled), 0);
+    EXPECT_STREQ(fields.name, "bare");
+    EXPECT_STREQ(fields.launchPath, "");
+    EXPECT_TRUE(launchEnabled);
+
+    // A window command: no launch data, its launch controls disabled.
+    MenuItem* command = MakeWindowCommand(6);
+    ASSERT_EQ(FillItemEditFields(command, 0, "", &fields, &launchEnabled), 0);
+    EXPECT_STREQ(fields.name, "maximize");
+    EXPECT_STREQ(fields.launchPath, "");
+    EXPECT_FALSE(launchEnabled);
+
+    // An item that is not in the list is never read.
+    MenuItem stray = {};
+    std::snprintf(stray.text, sizeof stray.text, "stray");
+    EXPECT_EQ(FillItemEditFields(&stray, 0, "", &fields, &launchEnabled), -1);
+    EXPECT_STREQ(fields.name, "");
+}
+
+TEST_F(ItemEditTables, DroppedFileBecomesALaunchItemInTheFirstEmptyCell) {
+    MakeLaunchItem(1, "one", 5);
+    MakeLaunchItem(2, "two", 5);
+    ASSERT_EQ(SetPaletteCell(0, 0, FindItem(1)), 0);
+    ASSERT_EQ(SetPaletteCell(0, 2, FindItem(2)), 0);
+
+    ItemEditFields fields;
+    bool launchEnabled = false;
+    ASSERT_EQ(FillItemEditFields(nullptr, 1, app.c_str(), &fields, &launchEnabled), 0);
+    ASSERT_EQ(ConfirmItemEdit(nullptr, &fields), 0);
+
+    ASSERT_EQ(CountItems(), 3);
+    MenuItem* created = itemListTail;
+    EXPECT_EQ(created->id, 3u);
+    EXPECT_STREQ(created->text, "app");
+    EXPECT_EQ(created->iconPath, app);
+    EXPECT_NE(created->icon, nullptr);
+    EXPECT_EQ(created->kind, KindLaunch);
+    EXPECT_EQ(created->action, &LaunchProgram);
+    EXPECT_TRUE(IsItemComplete(created));
+    ASSERT_NE(created->shortcut, nullptr);
+    EXPECT_EQ(created->shortcut->path, app);
+    EXPECT_STREQ(created->shortcut->args, "");
+    EXPECT_STREQ(created->shortcut->dir, "");
+    EXPECT_EQ(created->shortcut->show, 5);
+    EXPECT_EQ(GetPaletteItem(0, 1), created);
+    EXPECT_EQ(paletteGrid.cells[3].id, 0u);
+}
+
+TEST_F(ItemEditTables, NewItemGoesIntoTheRightClickedCellWithTheChosenWindowState) {
+    MakeLaunchItem(1, "one", 5);
+    paletteGrid.contextCell = CellPosition{5, 3};
+    ItemEditFields fields = FieldsFor("tool", other, "C:\\bin\\tool.exe", 2);
+    ASSERT_EQ(ConfirmItemEdit(nullptr, &fields), 0);
+    MenuItem* created = GetPaletteItem(5, 3);
+    ASSERT_NE(created, nullptr);
+    EXPECT_EQ(created->id, 2u);
+    EXPECT_STREQ(created->shortcut->path, "C:\\bin\\tool.exe");
+    EXPECT_STREQ(created->shortcut->args, "--new");
+    EXPECT_STREQ(created->shortcut->dir, "C:\\work");
+    EXPECT_EQ(created->shortcut->show, 2);
+    EXPECT_EQ(paletteGrid.cells[0].id, 0u);  // not also in the first empty cell
+
+    // An occupied right-clicked cell takes no new item, and the list stays as it was.
+    paletteGrid.contextCell = CellPosition{5, 3};
+    const std::string before = DescribeTables();
+    fields = FieldsFor("second", other, "C:\\bin\\second.exe", 0);
+    EXPECT_EQ(ConfirmItemEdit(nullptr, &fields), -1);
+    EXPECT_EQ(DescribeTables(), before);
+}
+
+TEST_F(ItemEditTables, FullPaletteRefusesANewItemAndLeavesTheListAlone) {
+    for (uint32_t id = 1; id <= kPaletteCells; ++id) {
+        MenuItem* item = CreateItem(id);
+        ASSERT_NE(item, nullptr);
+        ASSERT_EQ(StorePaletteCellId(static_cast<int32_t>(id - 1), id), 0);
+    }
+    const std::string before = DescribeTables();
+    ItemEditFields fields = FieldsFor("one too many", other, "C:\\x.exe", 0);
+    EXPECT_EQ(ConfirmItemEdit(nullptr, &fields), -1);
+    EXPECT_EQ(CountItems(), kPaletteCells);
+    EXPECT_EQ(itemListTail->id, static_cast<uint32_t>(kPaletteCells));
+    EXPECT_EQ(DescribeTables(), before);
+}
+
+TEST_F(ItemEditTables, RefusedInputChangesNothing) {
+    MenuItem* launch = MakeLaunchItem(1, "editor", 3);
+    MenuItem* command = MakeWindowCommand(2);
+    ASSERT_EQ(SetPaletteCell(0, 0, launch), 0);
+    const std::string before = DescribeTables();
+
+    struct Case {
+        const char* what;
+        ItemEditFields fields;
+    };
+    std::vector<Case> launchCases = {
+        {"empty name", FieldsFor("", other, "C:\\x.exe", 0)},
+        {"empty icon path", FieldsFor("name", "", "C:\\x.exe", 0)},
+        {"icon that does not load", FieldsFor("name", missing, "C:\\x.exe", 0)},
+        {"empty launch path", FieldsFor("name", other, "", 0)},
+        {"no window state", FieldsFor("name", other, "C:\\x.exe", -1)},
+        {"window state beyond the list", FieldsFor("name", other, "C:\\x.exe", 3)},
+    };
+    for (const Case& c : launchCases) {
+        EXPECT_EQ(ConfirmItemEdit(launch, &c.fields), -1) << "edit: " << c.what;
+        EXPECT_EQ(ConfirmItemEdit(nullptr, &c.fields), -1) << "new: " << c.what;
+        EXPECT_EQ(DescribeTables(), before) << c.what;
+    }
+    for (int i = 0; i < 3; ++i) {  // a window command needs its name and a loadable icon
+        EXPECT_EQ(ConfirmItemEdit(command, &launchCases[i].fields), -1) << launchCases[i].what;
+        EXPECT_EQ(DescribeTables(), before) << launchCases[i].what;
+    }
+    // An item that has left the list is never touched.
+    MenuItem stray = {};
+    ItemEditFields good = FieldsFor("name", other, "C:\\x.exe", 0);
+    EXPECT_EQ(ConfirmItemEdit(&stray, &good), -1);
+    EXPECT_STREQ(stray.text, "");
+    EXPECT_EQ(ConfirmItemEdit(launch, nullptr), -1);
+    EXPECT_EQ(DescribeTables(), before);
+}
+
+TEST_F(ItemEditTables, EditingALaunchItemChangesItsFieldsInPlace) {
+    MenuItem* launch = MakeLaunchItem(7, "editor", 1);  // show 1 is not in the list
+    ASSERT_EQ(SetPaletteCell(2, 4, launch), 0);
+    ASSERT_EQ(SetPageSlot(0, 3, launch), 0);
+    ItemEditFields fields;
+    bool launchEnabled = false;
+    ASSERT_EQ(FillItemEditFields(launch, 0, "", &fields, &launchEnabled), 0);
+    ASSERT_EQ(fields.showIndex, 0);
+    std::snprintf(fields.name, sizeof fields.name, "%s", "renamed");
+    std::snprintf(fields.iconPath, sizeof fields.iconPath, "%s", other.c_str());
+    std::snprintf(fields.args, sizeof fields.args, "%s", "--fresh");
+    ASSERT_EQ(ConfirmItemEdit(launch, &fields), 0);
+
+    EXPECT_EQ(FindItem(7), launch);
+    EXPECT_EQ(CountItems(), 1);
+    EXPECT_STREQ(launch->text, "renamed");
+    EXPECT_EQ(launch->iconPath, other);
+    EXPECT_NE(launch->icon, nullptr);
+    EXPECT_EQ(launch->kind, KindLaunch);
+    EXPECT_EQ(launch->action, &LaunchProgram);
+    EXPECT_STREQ(launch->shortcut->path, "C:\\old\\old.exe");
+    EXPECT_STREQ(launch->shortcut->args, "--fresh");
+    EXPECT_STREQ(launch->shortcut->dir, "C:\\old");
+    EXPECT_EQ(launch->shortcut->show, 5);  // the first entry, confirmed untouched
+    EXPECT_EQ(GetPaletteItem(2, 4), launch);
+    EXPECT_EQ(GetPageItem(0, 3), launch);
+}
+
+TEST_F(ItemEditTables, EditingAWindowCommandChangesOnlyNameAndIcon) {
+    MenuItem* command = MakeWindowCommand(3);
+    const ItemAction action = command->action;
+    // The launch fields are disabled in the dialog: whatever they hold is not looked at.
+    ItemEditFields fields = FieldsFor("bigger", other, "", -1);
+    ASSERT_EQ(ConfirmItemEdit(command, &fields), 0);
+    EXPECT_STREQ(command->text, "bigger");
+    EXPECT_EQ(command->iconPath, other);
+    EXPECT_EQ(command->kind, KindWindowCommand);
+    EXPECT_EQ(command->action, action);
+    EXPECT_EQ(command->shortcut, nullptr);
+}
+
+TEST_F(ItemEditTables, NameIsKeptAsItsFirst63BytesWithoutSplittingACharacter) {
+    MenuItem* command = MakeWindowCommand(3);
+    ItemEditFields fields = FieldsFor(std::string(64, 'n').c_str(), other, "", 0);
+    ASSERT_EQ(ConfirmItemEdit(command, &fields), 0);
+    EXPECT_EQ(std::string(command->text), std::string(63, 'n'));
+    // 62 single bytes and then 表: the character would need bytes 63 and 64, so it is left out.
+    const std::string name = std::string(62, 'n') + "\x95\x5C";
+    fields = FieldsFor(name.c_str(), other, "", 0);
+    ASSERT_EQ(ConfirmItemEdit(command, &fields), 0);
+    EXPECT_EQ(std::string(command->text), std::string(62, 'n'));
+}
+
+// Loading a settings file can leave a launch item without its launch record. Confirming used to
+// rename it and swap its icon and then fail, so the dialog could never be closed with OK; now the
+// item gets a launch record from the fields and can be repaired.
+TEST_F(ItemEditTables, LaunchItemWithoutLaunchRecordGetsOneFromTheFields) {
+    MenuItem* bare = CreateItem(9);
+    SetItemText(bare, "bare");
+    ASSERT_EQ(SetItemIcon(bare, app.c_str()), 0);
+    bare->action = LaunchProgram;
+    SetItemKind(bare, KindLaunch, nullptr);
+    ItemEditFields fields = FieldsFor("repaired", other, "C:\\bin\\tool.exe", 1);
+    ASSERT_EQ(ConfirmItemEdit(bare, &fields), 0);
+    EXPECT_STREQ(bare->text, "repaired");
+    ASSERT_NE(bare->shortcut, nullptr);
+    EXPECT_STREQ(bare->shortcut->path, "C:\\bin\\tool.exe");
+    EXPECT_STREQ(bare->shortcut->args, "--new");
+    EXPECT_STREQ(bare->shortcut->dir, "C:\\work");
+    EXPECT_EQ(bare->shortcut->show, 3);
+    EXPECT_TRUE(IsItemComplete(bare));
+
+    // Without a launch path it is still refused, and untouched.
+    MenuItem* other_bare = CreateItem(10);
+    SetItemText(other_bare, "other");
+    SetItemKind(other_bare, KindLaunch, nullptr);
+    fields = FieldsFor("renamed", other, "", 0);
+    EXPECT_EQ(ConfirmItemEdit(other_bare, &fields), -1);
+    EXPECT_STREQ(other_bare->text, "other");
+    EXPECT_EQ(other_bare->shortcut, nullptr);
+}
+
+// A confirmation whose icon does not load used to apply the new name first; now nothing changes.
+TEST_F(ItemEditTables, IconThatDoesNotLoadLeavesTheNameAlone) {
+    MenuItem* launch = MakeLaunchItem(1, "editor", 5);
+    const IconHandle icon = launch->icon;
+    ItemEditFields fields = FieldsFor("renamed", missing, "C:\\bin\\new.exe", 2);
+    EXPECT_EQ(ConfirmItemEdit(launch, &fields), -1);
+    EXPECT_STREQ(launch->text, "editor");
+    EXPECT_EQ(launch->icon, icon);
+    EXPECT_EQ(launch->iconPath, app);
+    EXPECT_STREQ(launch->shortcut->path, "C:\\old\\old.exe");
+    EXPECT_EQ(launch->shortcut->show, 5);
+}
+
+#ifndef PIVOTEL_TEST_WINE
+// The host's icon loader stands in for the system's: any existing file or folder gives an icon.
+TEST_F(ItemEditTables, NativeIconLoaderAcceptsAnyExistingFile) {
+    MenuItem staged = {};
+    EXPECT_EQ(SetItemIcon(&staged, other.c_str()), 0);
+    EXPECT_EQ(SetItemIcon(&staged, folder.string().c_str()), 0);
+    EXPECT_EQ(SetItemIcon(&staged, missing.c_str()), -1);
+    PlatformDestroyIcon(staged.icon);
+}
+#endif
+
+}  // namespace
