@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The run command: installs what is missing, builds pivotel.exe, lays out a ready folder
-# (build/pivotel: pivotel.exe, setting.ini, icons\) and starts Pivotel under Wine in a virtual
-# desktop. With a display it runs there until you exit it; with none it runs on a private Xvfb
-# for a few seconds, leaves a screenshot (with the ring menu open) in build/screenshot.png, and
-# stops.
+# (build/pivotel: pivotel.exe, setting.ini, icons\) and the same files as an archive for Windows
+# users (build/pivotel.zip), and starts Pivotel under Wine in a virtual desktop. With a display
+# it runs there until you exit it; with none it runs on a private Xvfb for a few seconds, leaves
+# a screenshot (with the ring menu open) in build/screenshot.png, and stops.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -18,7 +18,20 @@ mkdir -p "$ready"
 cp build/windows/pivotel.exe "$ready/"
 [ -f src/res/setting.ini ] && cp src/res/setting.ini "$ready/"
 [ -d src/res/icons ] && cp -r src/res/icons "$ready/"
+# The same folder as an archive for Windows users: unpacked, it gives pivotel\ with the three.
+rm -f build/pivotel.zip
+python3 - "$ready" build/pivotel.zip <<'EOF'
+import os, sys, zipfile
+folder, archive = sys.argv[1], sys.argv[2]
+with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as out:
+    for base, dirs, files in os.walk(folder):
+        dirs.sort()
+        for name in sorted(files):
+            path = os.path.join(base, name)
+            out.write(path, os.path.join("pivotel", os.path.relpath(path, folder)).replace(os.sep, "/"))
+EOF
 echo "Ready folder: $root/$ready"
+echo "Archive: $root/build/pivotel.zip"
 
 export WINEPREFIX=$root/build/wine/run-prefix
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

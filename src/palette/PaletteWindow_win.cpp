@@ -278,22 +278,28 @@ void RunPaletteCommand(WORD command) {
     }
 }
 
-// A right release: the context menu of the cell or slot under the cursor, whose command runs
-// before the menu call returns; then any drag ends.
-void HandleRightRelease(HWND window) {
+// A right release at a client point: the context menu of the cell or slot there, whose command
+// runs before the menu call returns; then any drag ends.
+void HandleRightRelease(POINT at) {
     HideLabel();
-    POINT cursor;
-    if (WaitForPaletteWindow() != 0 || !ClientCursor(window, &cursor)) {
+    if (WaitForPaletteWindow() != 0) {
         ResetPaletteDrag();
         return;
     }
-    const PaletteMenuRequest request = PaletteRightRelease(cursor.x, cursor.y);
+    const PaletteMenuRequest request = PaletteRightRelease(at.x, at.y);
     if (request.kind == PaletteMenuItem) {
         EnableMenuItem(itemMenu, IDC_PALETTE_DELETE,
                        MF_BYCOMMAND | (request.deleteEnabled ? MF_ENABLED : MF_GRAYED));
     }
     const bool chosen = request.kind != PaletteMenuNone && ShowPaletteContextMenu(request.kind) == 0;
     PaletteContextMenuEnded(request.kind, chosen);
+}
+
+// Where a button message happened, in client coordinates (negative left of or above the window
+// while the mouse is captured). Presses and releases are taken where they happened, not where
+// the cursor is by the time the message is handled: a quick drag must drop where it was let go.
+POINT MessagePoint(LPARAM lParam) {
+    return POINT{static_cast<int16_t>(LOWORD(lParam)), static_cast<int16_t>(HIWORD(lParam))};
 }
 
 // A dropped file: its first path becomes a new launch item through the dialog; the other files of
@@ -394,7 +400,6 @@ int32_t ShowPaletteContextMenu(int32_t kind) {
 // background is never erased; a paint request draws the frame between BeginPaint and EndPaint,
 // and every gesture is followed by a fresh frame.
 LRESULT CALLBACK PaletteWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    POINT cursor;
     switch (message) {
         case WM_CREATE:
             DragAcceptFiles(window, TRUE);
@@ -420,16 +425,18 @@ LRESULT CALLBACK PaletteWindowProc(HWND window, UINT message, WPARAM wParam, LPA
         case WM_MOUSELEAVE:
             HideLabel();
             break;
-        case WM_LBUTTONDOWN:
-            if (WaitForPaletteWindow() == 0 && ClientCursor(window, &cursor) &&
-                PaletteLeftPress(cursor.x, cursor.y)) {
+        case WM_LBUTTONDOWN: {
+            const POINT at = MessagePoint(lParam);
+            if (WaitForPaletteWindow() == 0 && PaletteLeftPress(at.x, at.y)) {
                 SetCapture(window);
             }
             RepaintPalette(window);
             break;
-        case WM_LBUTTONUP:
-            if (WaitForPaletteWindow() == 0 && ClientCursor(window, &cursor)) {
-                if (PaletteLeftRelease(cursor.x, cursor.y)) {
+        }
+        case WM_LBUTTONUP: {
+            const POINT at = MessagePoint(lParam);
+            if (WaitForPaletteWindow() == 0) {
+                if (PaletteLeftRelease(at.x, at.y)) {
                     ReleaseCapture();
                 }
             } else {
@@ -439,8 +446,9 @@ LRESULT CALLBACK PaletteWindowProc(HWND window, UINT message, WPARAM wParam, LPA
             }
             RepaintPalette(window);
             break;
+        }
         case WM_RBUTTONUP:
-            HandleRightRelease(window);
+            HandleRightRelease(MessagePoint(lParam));
             RepaintPalette(window);
             break;
         case WM_MOUSEWHEEL:

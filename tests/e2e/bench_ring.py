@@ -13,6 +13,8 @@ The paths default to the Windows build's. Measured:
     process (ring_step_bench.exe), against presenting the unchanged surface;
   - processor time of pivotel.exe over 30 idle seconds, against an idle pvdriver window and one
     that reads the cursor position once a second, as a pointer watchdog must;
+  - the palette editor's whole frame after a mouse move, in process (palette_frame_bench.exe),
+    against copying the finished frame to the window;
   - GDI and USER objects, handles, windows and memory of pivotel.exe before and after 1,000
     open-track-close rounds (where Wine's GetGuiResources and GetProcessHandleCount answer
     nothing, the GDI handle table, the window list and the system's handle list are counted).
@@ -237,6 +239,32 @@ def bench_steps(session, files):
     return True
 
 
+def bench_palette(session):
+    """The palette editor's frame, in process (palette_frame_bench.exe); False when it could not
+    be measured."""
+    folder = session.new_folder("bench-palette")
+    shutil.copy2(os.path.join(os.path.dirname(session.driver_exe), "palette_frame_bench.exe"), folder)
+    completed = session.run_wine(["wine", os.path.join(folder, "palette_frame_bench.exe"), str(STEP_ROUNDS)],
+                                 300, cwd=folder)
+    frames = harness.DriverResult(["palette_frame_bench"], completed.returncode,
+                                  completed.stdout.decode("ascii", "replace"),
+                                  completed.stderr.decode("utf-8", "replace"))
+    print("\n-- palette editor, in process (palette_frame_bench.exe, %d rounds each)" % STEP_ROUNDS)
+    if not frames.ok:
+        print("  failed: %r" % frames)
+        return False
+    for name, what in (("palette-copy-only", "copy the finished frame to the window"),
+                       ("palette-compose", "compose a frame from the tables"),
+                       ("palette-frame", "whole frame after a mouse move")):
+        print(stats_line(what, stats_of(frames, name)))
+    frame = stats_of(frames, "palette-frame")
+    base = stats_of(frames, "palette-copy-only")
+    print("  whole frame / copy only (p50): %.1f" % (frame["p50_us"] / max(1, base["p50_us"])))
+    print("  target: a frame (64 icons) inside one 60 Hz refresh (p99 within 16.7 ms): %s (p99 %s)"
+          % (verdict(frame["p99_us"] <= FRAME_MS * 1000), ms(frame["p99_us"])))
+    return True
+
+
 def main(session):
     print("==== ring menu benchmarks (Wine desktop; figures only)", flush=True)
     files = ringsetup.menu_files(session)
@@ -253,6 +281,8 @@ def main(session):
     session.wait_no_window(harness.MAIN_WINDOW_CLASS)
     if not bench_steps(session, files):
         unmeasured.append("in-process steps")
+    if not bench_palette(session):
+        unmeasured.append("palette frame")
     window.stop()
     print()
     if unmeasured:

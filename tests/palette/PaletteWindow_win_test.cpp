@@ -293,7 +293,17 @@ TEST(PaletteWindow, DrawsTheIconsOfTheVisibleRowsAndOfTheEditorsPage) {
     EXPECT_EQ(scrollRow, 8);
     EXPECT_EQ(ScreenPixel(hidden.x + 5, hidden.y + 5), kIconColour);
     EXPECT_EQ(ScreenPixel(atRest.x + 5, atRest.y + 5), RGB(255, 255, 255));
-    editorPage = 5;
+    // Presses and releases count where they happened, wherever the cursor is by now: a press on
+    // tab 5 shows page 5's ring, a click on the down arrow scrolls one more row.
+    const PaletteBox tab = PageTabBox(5);
+    const LPARAM onTab = MAKELPARAM((tab.left + tab.right) / 2, (tab.top + tab.bottom) / 2);
+    SendMessageA(paletteWindow, WM_LBUTTONDOWN, MK_LBUTTON, onTab);
+    SendMessageA(paletteWindow, WM_LBUTTONUP, 0, onTab);
+    EXPECT_EQ(editorPage, 5);
+    const LPARAM onDownArrow = MAKELPARAM(600, 280);
+    SendMessageA(paletteWindow, WM_LBUTTONDOWN, MK_LBUTTON, onDownArrow);
+    SendMessageA(paletteWindow, WM_LBUTTONUP, 0, onDownArrow);
+    EXPECT_EQ(scrollRow, 9);
     ShowEditorOnTop();
     EXPECT_EQ(ScreenPixel(otherSlot.x + 5, otherSlot.y + 5), kIconColour);
     EXPECT_NE(ScreenPixel(slot.x + 5, slot.y + 5), kIconColour);

@@ -42,14 +42,21 @@
 //   empty-hook [--timeout MS]                    the same (class PvDriverEmptyHook), holding a
 //                                                low-level mouse hook that does nothing
 // Dialogs (the tray scenarios):
-//   dialog-controls HWND                         the dialog's child controls: id, class, text and,
-//                                                by class, check state, selection or position
+//   dialog-controls HWND                         the dialog's child controls: id, class, text,
+//                                                whether enabled and, by class, check state,
+//                                                selection or position
 //   set-text HWND TEXT                           WM_SETTEXT to a window of another process
 //   foreground                                   the foreground window
 //   layered HWND                                 the window's layered style and its opacity
 //   tray-delete HWND [UID]                       removes that window's notification-area icon, as a
 //                                                restarting shell loses it
 //   taskbar-created HWND                         posts the shell's "TaskbarCreated" message to HWND
+// The palette editor scenarios:
+//   client-rect HWND                             the client area's screen origin and size
+//   capture X Y W H                              the screen's pixels in that rectangle, one line per
+//                                                row, each pixel as rrggbb
+//   drop-files HWND X Y PATH...                  posts WM_DROPFILES to HWND as a file drop at client
+//                                                point (X, Y) would (see CommandDropFiles)
 // Measurements for the benchmarks (figures in microseconds):
 //   move-bench [--count N]                       SendInput's duration per relative pointer move
 //   press-latency --probe X,Y [--count N] [--button B] [--self]
@@ -1786,6 +1793,7 @@ int main() {
 // ---- Dialogs: the controls of another process's dialog, for the tray scenarios ----------------
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 namespace {
 
@@ -1848,7 +1856,8 @@ BOOL CALLBACK DescribeDialogControl(HWND control, LPARAM) {
              ",\"class\":" + JsonString(className) + ",\"text\":" + JsonString(ControlTextW(control)) +
              ",\"text_a\":" + JsonHex(ControlTextA(control)) +
              ",\"visible\":" + JsonBool(IsWindowVisible(control) != FALSE) +
-             ",\"focus\":" + JsonBool(FocusOfThread(control) == control) + state + "}");
+             ",\"focus\":" + JsonBool(FocusOfThread(control) == control) +
+             ",\"enabled\":" + JsonBool(IsWindowEnabled(control) != FALSE) + state + "}");
     return TRUE;
 }
 
@@ -1940,7 +1949,170 @@ int CommandTaskbarCreated(const Args& args) {
     return kExitOk;
 }
 
+int CommandClientRect(const Args& args) {
+    if (args.positional.size() != 1) {
+        return kExitUsage;
+    }
+    HWND window = ParseWindow(args.positional[0]);
+    if (window == nullptr || !IsWindow(window)) {
+        EmitLine("{\"exists\":false}");
+        return kExitNotMet;
+    }
+    RECT client = {};
+    POINT origin = {0, 0};
+    if (!GetClientRect(window, &client) || !ClientToScreen(window, &origin)) {
+        Fail("GetClientRect");
+        return kExitSystem;
+    }
+    EmitLine("{\"origin\":[" + JsonNumber(origin.x) + "," + JsonNumber(origin.y) + "],\"size\":[" +
+             JsonNumber(client.right - client.left) + "," + JsonNumber(client.bottom - client.top) + "]}");
+    return kExitOk;
+}
+
+// capture X Y W H: copies that screen rectangle into a 32-bit bitmap of this process and prints
+// it row by row, top first ({"y":..,"rgb":"rrggbbrrggbb..."}).
+int CommandCapture(const Args& args) {
+    long long values[4] = {};
+    if (args.positional.size() != 4) {
+        return kExitUsage;
+    }
+    for (int i = 0; i < 4; ++i) {
+        if (ParseNumber(args.positional[i], &values[i]) != 0) {
+            return kExitUsage;
+        }
+    }
+    const int x = static_cast<int>(values[0]);
+    const int y = static_cast<int>(values[1]);
+    const int width = static_cast<int>(values[2]);
+    const int height = static_cast<int>(values[3]);
+    if (width <= 0 || height <= 0 || width > 4096 || height > 4096) {
+        return kExitUsage;
+    }
+    HDC screen = GetDC(nullptr);
+    if (screen == nullptr) {
+        Fail("GetDC");
+        return kExitSystem;
+    }
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    int status = kExitOk;
+    if (memory == nullptr || bitmap == nullptr || bits == nullptr) {
+        Fail("CreateDIBSection");
+        status = kExitSystem;
+    } else {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        if (!BitBlt(memory, 0, 0, width, height, screen, x, y, SRCCOPY)) {
+            Fail("BitBlt");
+            status = kExitSystem;
+        } else {
+            GdiFlush();
+            static const char digits[] = "0123456789abcdef";
+            const uint8_t* pixels = static_cast<const uint8_t*>(bits);
+            for (int row = 0; row < height; ++row) {
+                std::string line = "{\"y\":" + JsonNumber(y + row) + ",\"rgb\":\"";
+                for (int column = 0; column < width; ++column) {
+                    const uint8_t* pixel = pixels + (static_cast<size_t>(row) * width + column) * 4;
+                    for (int channel = 2; channel >= 0; --channel) {
+                        line += digits[pixel[channel] >> 4];
+                        line += digits[pixel[channel] & 15];
+                    }
+                }
+                EmitLine(line + "\"}");
+            }
+        }
+        SelectObject(memory, old);
+    }
+    if (bitmap != nullptr) {
+        DeleteObject(bitmap);
+    }
+    if (memory != nullptr) {
+        DeleteDC(memory);
+    }
+    ReleaseDC(nullptr, screen);
+    return status;
+}
+
+// drop-files HWND X Y PATH...: hands the window a file drop as the shell would. A drop handle is
+// global memory of the receiving process, so the DROPFILES record (ANSI paths, each zero-ended,
+// an empty one last) is written into memory allocated inside that process, and its address is
+// posted as the handle: a fixed global block is its own address, which DragQueryFile locks and
+// reads. The block is never freed by us (the receiver may release the handle itself).
+int CommandDropFiles(const Args& args) {
+    if (args.positional.size() < 4) {
+        return kExitUsage;
+    }
+    HWND window = ParseWindow(args.positional[0]);
+    long long x = 0;
+    long long y = 0;
+    if (window == nullptr || ParseNumber(args.positional[1], &x) != 0 ||
+        ParseNumber(args.positional[2], &y) != 0) {
+        return kExitUsage;
+    }
+    if (!IsWindow(window)) {
+        EmitLine("{\"exists\":false}");
+        return kExitNotMet;
+    }
+    std::string record(sizeof(DROPFILES), '\0');
+    DROPFILES header = {};
+    header.pFiles = sizeof(DROPFILES);
+    header.pt.x = static_cast<LONG>(x);
+    header.pt.y = static_cast<LONG>(y);
+    header.fNC = FALSE;
+    header.fWide = FALSE;
+    memcpy(&record[0], &header, sizeof header);
+    for (size_t i = 3; i < args.positional.size(); ++i) {
+        const std::wstring& path = args.positional[i];
+        int count = WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, nullptr, 0, nullptr, nullptr);
+        std::string bytes(static_cast<size_t>(count > 0 ? count : 1), '\0');
+        if (count > 0) {
+            WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, &bytes[0], count, nullptr, nullptr);
+        }
+        record += bytes;  // ends in its zero
+    }
+    record += '\0';
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HandleHolder process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid));
+    if (process.handle == nullptr) {
+        Fail("OpenProcess");
+        return kExitSystem;
+    }
+    void* remote = VirtualAllocEx(process.handle, nullptr, record.size(), MEM_COMMIT | MEM_RESERVE,
+                                  PAGE_READWRITE);
+    SIZE_T written = 0;
+    if (remote == nullptr ||
+        !WriteProcessMemory(process.handle, remote, record.data(), record.size(), &written) ||
+        written != record.size()) {
+        Fail("WriteProcessMemory");
+        return kExitSystem;
+    }
+    if (!PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0)) {
+        Fail("PostMessage");
+        return kExitSystem;
+    }
+    EmitLine("{\"posted\":true,\"files\":" + JsonNumber(static_cast<long long>(args.positional.size() - 3)) +
+             "}");
+    return kExitOk;
+}
+
 int DispatchDialogCommands(const std::wstring& command, const Args& args) {
+    if (command == L"client-rect") {
+        return CommandClientRect(args);
+    }
+    if (command == L"capture") {
+        return CommandCapture(args);
+    }
+    if (command == L"drop-files") {
+        return CommandDropFiles(args);
+    }
     if (command == L"tray-delete") {
         return CommandTrayDelete(args);
     }
