@@ -107,6 +107,13 @@ const MenuItem* ComposeDrag(int32_t x, int32_t y, bool leftButtonHeld, PaletteFr
     return dragItem;
 }
 
+// The item of the right-clicked cell, or null when no cell is named or it holds no item. Caller
+// holds the tables' lock.
+MenuItem* ContextCellItem() {
+    const CellPosition cell = paletteGrid.contextCell;
+    return IsGridCell(cell) ? GetPaletteItem(cell.row, cell.column) : nullptr;
+}
+
 // Empties every slot and cell that holds the item, by id or by cached pointer, so that nothing
 // refers to it once it is freed. Caller holds the tables' lock.
 void ForgetItemEverywhere(const MenuItem* item) {
@@ -325,8 +332,7 @@ void PaletteWheel(int32_t delta) {
 // context cell is then kept, as nothing ran).
 int32_t PrepareEditItem() {
     TablesLock lock;
-    const CellPosition cell = paletteGrid.contextCell;
-    MenuItem* item = IsGridCell(cell) ? GetPaletteItem(cell.row, cell.column) : nullptr;
+    MenuItem* item = ContextCellItem();
     if (item == nullptr) {
         return -1;
     }
@@ -372,8 +378,7 @@ void ForgetContextCell() {
 // very item ends too. 0 when deleted, -1 when the context cell names no item (it is then kept).
 int32_t DeleteContextItem() {
     TablesLock lock;
-    const CellPosition cell = paletteGrid.contextCell;
-    MenuItem* item = IsGridCell(cell) ? GetPaletteItem(cell.row, cell.column) : nullptr;
+    MenuItem* item = ContextCellItem();
     if (item == nullptr) {
         return -1;
     }

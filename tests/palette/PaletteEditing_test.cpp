@@ -32,19 +32,6 @@ PalettePoint TabCentre(int32_t page) {
     return Centre(PageTabBox(page));
 }
 
-// Byte images of the pages and the palette, to show that a gesture changed nothing at all.
-struct TablesImage {
-    PageTable pages;
-    PaletteGrid palette;
-    TablesImage() {
-        memcpy(&pages, &pageTable, sizeof pages);
-        memcpy(&palette, &paletteGrid, sizeof palette);
-    }
-    bool Unchanged() const {
-        return memcmp(&pages, &pageTable, sizeof pages) == 0 && memcmp(&palette, &paletteGrid, sizeof palette) == 0;
-    }
-};
-
 // A press at one point and a release at another, as a drag with the left button.
 void Drag(PalettePoint from, PalettePoint to) {
     PaletteLeftPress(from.x, from.y);

@@ -18,20 +18,6 @@ protected:
     void TearDown() override { ResetTables(); }
 };
 
-// Byte images of both tables, to show that a refused call changed nothing at all.
-struct TablesImage {
-    PageTable pages;
-    PaletteGrid palette;
-    TablesImage() {
-        memcpy(&pages, &pageTable, sizeof pages);
-        memcpy(&palette, &paletteGrid, sizeof palette);
-    }
-    bool Unchanged() const {
-        return memcmp(&pages, &pageTable, sizeof pages) == 0 &&
-               memcmp(&palette, &paletteGrid, sizeof palette) == 0;
-    }
-};
-
 TEST_F(TablesTest, SlotCountRisesOnlyForEmptySlotsAndFallsOnlyForOccupiedOnes) {
     MenuItem* a = CreateItem(1);
     MenuItem* b = CreateItem(2);

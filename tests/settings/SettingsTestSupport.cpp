@@ -213,3 +213,12 @@ SettingsFileSession::~SettingsFileSession() {
     }
 #endif
 }
+
+TablesImage::TablesImage() {
+    memcpy(pages, &pageTable, sizeof pages);
+    memcpy(palette, &paletteGrid, sizeof palette);
+}
+
+bool TablesImage::Unchanged() const {
+    return memcmp(pages, &pageTable, sizeof pages) == 0 && memcmp(palette, &paletteGrid, sizeof palette) == 0;
+}

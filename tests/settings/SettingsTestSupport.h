@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "settings/Pages.h"
+
 #ifdef _WIN32
 constexpr char kSep = '\\';
 #else
@@ -32,6 +34,15 @@ bool WriteIconFile(const std::string& path);
 
 // Empties the item list, the pages and the palette (context cell included).
 void ResetTables();
+
+// Byte images of the pages and the palette, to show that a refused call or a gesture that should
+// do nothing changed nothing at all.
+struct TablesImage {
+    TablesImage();
+    bool Unchanged() const;
+    unsigned char pages[sizeof(PageTable)];
+    unsigned char palette[sizeof(PaletteGrid)];
+};
 
 // Holds the settings file beside the executable for one test: other test processes that use the
 // same directory wait (natively ctest runs test cases in parallel), the file is removed before and

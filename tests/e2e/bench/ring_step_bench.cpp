@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchTiming.h"
 #include "app/App.h"
 #include "menu/MenuDrawing.h"
 #include "menu/MenuWindow.h"
@@ -28,51 +29,6 @@
 #include "settings/SettingsFormat.h"
 #include "tooltip/LabelWindow.h"
 #include "tooltip/LabelWindow_win.h"
-
-namespace {
-
-long long NowMicroseconds() {
-    static LARGE_INTEGER frequency = {};
-    if (frequency.QuadPart == 0) {
-        QueryPerformanceFrequency(&frequency);
-    }
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return now.QuadPart / frequency.QuadPart * 1000000 +
-           now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart;
-}
-
-void EmitStats(const char* name, std::vector<long long> sample) {
-    std::sort(sample.begin(), sample.end());
-    long long sum = 0;
-    for (long long value : sample) {
-        sum += value;
-    }
-    auto at = [&sample](double share) {
-        return sample[static_cast<size_t>(share * static_cast<double>(sample.size() - 1) + 0.5)];
-    };
-    printf(
-        "{\"stats\":\"%s\",\"count\":%zu,\"min_us\":%lld,\"p50_us\":%lld,\"p90_us\":%lld,\"p99_us\":%lld,"
-        "\"max_us\":%lld,\"mean_us\":%lld}\n",
-        name, sample.size(), sample.front(), at(0.5), at(0.9), at(0.99), sample.back(),
-        sum / static_cast<long long>(sample.size()));
-    fflush(stdout);
-}
-
-// Times `rounds` calls of `step` (given the round's number).
-template <typename Step>
-std::vector<long long> Measure(int rounds, Step step) {
-    std::vector<long long> sample;
-    sample.reserve(static_cast<size_t>(rounds));
-    for (int i = 0; i < rounds; ++i) {
-        const long long start = NowMicroseconds();
-        step(i);
-        sample.push_back(NowMicroseconds() - start);
-    }
-    return sample;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(10, atoi(argv[1])) : 500;

@@ -1,0 +1,50 @@
+#pragma once
+// Timing for the in-process benchmarks under Wine: a microsecond clock, a sample of timed rounds,
+// and one JSON line of order statistics per sample for bench_ring.py to read.
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+inline long long NowMicroseconds() {
+    static LARGE_INTEGER frequency = {};
+    if (frequency.QuadPart == 0) {
+        QueryPerformanceFrequency(&frequency);
+    }
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart / frequency.QuadPart * 1000000 +
+           now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart;
+}
+
+inline void EmitStats(const char* name, std::vector<long long> sample) {
+    std::sort(sample.begin(), sample.end());
+    long long sum = 0;
+    for (long long value : sample) {
+        sum += value;
+    }
+    auto at = [&sample](double share) {
+        return sample[static_cast<size_t>(share * static_cast<double>(sample.size() - 1) + 0.5)];
+    };
+    printf(
+        "{\"stats\":\"%s\",\"count\":%zu,\"min_us\":%lld,\"p50_us\":%lld,\"p90_us\":%lld,\"p99_us\":%lld,"
+        "\"max_us\":%lld,\"mean_us\":%lld}\n",
+        name, sample.size(), sample.front(), at(0.5), at(0.9), at(0.99), sample.back(),
+        sum / static_cast<long long>(sample.size()));
+    fflush(stdout);
+}
+
+// Times `rounds` calls of `step` (given the round's number).
+template <typename Step>
+std::vector<long long> Measure(int rounds, Step step) {
+    std::vector<long long> sample;
+    sample.reserve(static_cast<size_t>(rounds));
+    for (int i = 0; i < rounds; ++i) {
+        const long long start = NowMicroseconds();
+        step(i);
+        sample.push_back(NowMicroseconds() - start);
+    }
+    return sample;
+}
