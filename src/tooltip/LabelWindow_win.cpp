@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <vector>
 
 #include "app/App.h"
@@ -31,6 +32,32 @@ SRWLOCK labelLock = SRWLOCK_INIT;
 // window and surface. Callers seeing it give up without queueing for the lock, so that a caller
 // showing the label in a tight loop cannot keep the thread from ending.
 std::atomic<bool> labelWithdrawing{false};
+
+// What the shown label's image holds: the text and font it was drawn with. A label that follows
+// the cursor with the same text (every tracking step of the ring, every mouse move over one item
+// in the editor) is only moved, not drawn again. Valid only while the label is shown; guarded by
+// the label's lock.
+struct LabelImage {
+    bool valid;
+    HFONT font;
+    char text[kLabelTextUnits];
+};
+LabelImage labelImage;
+
+// True when the shown image is text drawn with the current font.
+bool LabelImageShows(const char* text) {
+    return labelImage.valid && text != nullptr && labelImage.font == labelFont &&
+           strncmp(labelImage.text, text, sizeof labelImage.text) == 0;
+}
+
+// Remembers what was just drawn; null (or a text too long to remember whole) forgets it.
+void RememberLabelImage(const char* text) {
+    labelImage.valid = text != nullptr && strlen(text) < sizeof labelImage.text;
+    if (labelImage.valid) {
+        labelImage.font = labelFont;
+        strcpy(labelImage.text, text);
+    }
+}
 
 struct LabelLockHolder {
     LabelLockHolder() { AcquireSRWLockExclusive(&labelLock); }
@@ -280,6 +307,7 @@ unsigned __stdcall LabelWindowThread(void* /*argument*/) {
         labelSurface = nullptr;
         labelVisible = 0;
         labelPos = {-1, -1};
+        labelImage.valid = false;
         ReleaseSRWLockExclusive(&labelLock);
     }
     DestroyLayeredSurface(surface);
@@ -344,7 +372,8 @@ int32_t ShowLabel(const char* text, int32_t x, int32_t y) {
     if (labelWindow == nullptr) {
         return -1;  // withdrawn since the wait
     }
-    if (labelVisible == 0) {
+    const bool wasShown = labelVisible != 0;
+    if (!wasShown) {
         SetWindowPos(labelWindow, HWND_TOP, x, y, kLabelWindowWidth, kLabelWindowHeight,
                      SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
         labelVisible = 1;
@@ -354,7 +383,12 @@ int32_t ShowLabel(const char* text, int32_t x, int32_t y) {
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         labelPos = {x, y};
     }
-    return RenderLabel(text);
+    if (wasShown && LabelImageShows(text)) {
+        return 1;  // the window already shows this very image
+    }
+    const int32_t result = RenderLabel(text);
+    RememberLabelImage(result == 1 ? text : nullptr);
+    return result;
 }
 
 // Hides the label if it is shown. The surface keeps its image; the next ShowLabel draws afresh.
@@ -371,6 +405,7 @@ void HideLabel() {
                  SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
     labelVisible = 0;
     labelPos = {-1, -1};
+    labelImage.valid = false;
 }
 
 // Asks the label thread to quit and waits for it without a time limit, then closes the handle.

@@ -228,7 +228,8 @@ def bench_steps(session, files):
                        ("part-icon", "  of it: one icon"),
                        ("tracking-step", "tracking step (label, draw, present)"),
                        ("label-present-only", "present the unchanged label"),
-                       ("show-label", "ShowLabel (move, render, present)")):
+                       ("show-label", "ShowLabel, same text moved"),
+                       ("show-label-new-text", "ShowLabel, new text (render, present)")):
         print(stats_line(what, stats_of(steps, name)))
     tracked = [r for r in steps.records if "tracked_slot" in r]
     if tracked and (tracked[0]["tracked_slot"] != 0 or not tracked[0]["label_visible"]):

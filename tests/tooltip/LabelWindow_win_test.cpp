@@ -310,6 +310,36 @@ TEST_F(LabelWindowTest, NoTextShowsAFullyTransparentImage) {
     EXPECT_EQ(CountOpaquePixels(), 0);
 }
 
+// A label that follows the cursor with the same text is only moved: its image is not drawn again
+// (the surface is wiped behind ShowLabel's back to see whether it was). A new text, a label shown
+// again after hiding, and a changed font are drawn afresh.
+TEST_F(LabelWindowTest, SameTextIsMovedNotRedrawnUntilTextFontOrVisibilityChange) {
+    ASSERT_EQ(ShowLabel("same", 100, 100), 1);
+    ASSERT_GT(CountOpaquePixels(), 0);
+    ClearLayeredSurface(labelSurface);
+    EXPECT_EQ(ShowLabel("same", 107, 103), 1);
+    ExpectShownAt(107, 103);
+    EXPECT_EQ(CountOpaquePixels(), 0);
+
+    EXPECT_EQ(ShowLabel("other", 107, 103), 1);
+    EXPECT_GT(CountOpaquePixels(), 0);
+
+    ClearLayeredSurface(labelSurface);
+    HideLabel();
+    EXPECT_EQ(ShowLabel("other", 107, 103), 1);
+    EXPECT_GT(CountOpaquePixels(), 0);
+
+    ClearLayeredSurface(labelSurface);
+    const HFONT saved = labelFont;
+    HFONT other = CreateFontA(20, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
+    labelFont = other;
+    EXPECT_EQ(ShowLabel("other", 107, 103), 1);
+    EXPECT_GT(CountOpaquePixels(), 0);
+    labelFont = saved;
+    HideLabel();
+    DeleteObject(other);
+}
+
 // Without the label font, or with a handle whose description cannot be read, the label is
 // still drawn, text included.
 TEST_F(LabelWindowTest, DrawsWithoutTheLabelFont) {

@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
     printf("{\"tracked_slot\":%d,\"label_visible\":%d}\n", trackedSlot, labelVisible);
 
     // The label: presenting its unchanged surface, then ShowLabel moving it by a pixel each time
-    // (a move, a render and a present, as while the cursor follows a slot).
+    // with the same text (only a move, as while the cursor follows a slot), then with a new text.
     char text[kItemTextSize] = "タイトルをコピー";
     {
         TablesLock lock;
@@ -114,6 +114,10 @@ int main(int argc, char** argv) {
               Measure(rounds, [&](int) { PresentLayeredSurface(labelSurface, labelWindow); }));
     Measure(warmUp, [&](int i) { ShowLabel(text, cx + (i % 2), cy + 20); });
     EmitStats("show-label", Measure(rounds, [&](int i) { ShowLabel(text, cx + (i % 2), cy + 20); }));
+    // A new text each time (as when the cursor passes to another slot): moved, drawn and presented.
+    const char* const texts[2] = {text, "Notepad"};
+    EmitStats("show-label-new-text",
+              Measure(rounds, [&](int i) { ShowLabel(texts[i % 2], cx + (i % 2), cy + 20); }));
 
     SelectRingItem(cx, cy);  // the dead centre: nothing runs, the ring and the label are hidden
     StopLabelThread();
