@@ -1787,6 +1787,10 @@ int main() {
         EmitLine("{\"error\":\"usage\",\"command\":" + JsonString(argv[1]) + "}");
     }
     LocalFree(argv);
+    // The exit code once more as the last line: Wine's loader can crash in the process's very
+    // last steps (a glibc assertion in dl_fini, exit code 127) after the command has done its
+    // work, and the harness then takes the code from here.
+    EmitLine("{\"exit\":" + std::to_string(status) + "}");
     return status;
 }
 
