@@ -201,22 +201,27 @@ def bench_rounds(session, pivotel, main_window):
     print("  target: no growth in object or handle counts: %s" % verdict(not any(growth)))
 
 
+def run_in_process(session, name, files):
+    """Runs one in-process bench program (NAME.exe, beside pvdriver) from a folder of its own with
+    these files ({name: bytes}; other values are skipped) and returns what it printed."""
+    folder = session.new_folder(name)
+    exe = name + ".exe"
+    shutil.copy2(os.path.join(os.path.dirname(session.driver_exe), exe), folder)
+    for file_name, content in files.items():
+        if isinstance(content, bytes):
+            with open(os.path.join(folder, file_name), "wb") as f:
+                f.write(content)
+    completed = session.run_wine(["wine", os.path.join(folder, exe), str(STEP_ROUNDS)], 300, cwd=folder)
+    return harness.DriverResult([name], completed.returncode, completed.stdout.decode("ascii", "replace"),
+                                completed.stderr.decode("utf-8", "replace"))
+
+
 def bench_steps(session, files):
     """The in-process timings of ring_step_bench.exe, run from a folder with the same setting.ini;
     False when they could not be had."""
-    folder = session.new_folder("bench-steps")
-    shutil.copy2(os.path.join(os.path.dirname(session.driver_exe), "ring_step_bench.exe"), folder)
-    for name, content in files.items():
-        if isinstance(content, bytes):
-            with open(os.path.join(folder, name), "wb") as f:
-                f.write(content)
-    with open(os.path.join(folder, "setting.ini"), "wb") as f:
-        f.write(ringsetup.setting_ini().replace("\n", "\r\n").encode("cp932"))
-    completed = session.run_wine(["wine", os.path.join(folder, "ring_step_bench.exe"), str(STEP_ROUNDS)], 300,
-                                 cwd=folder)
-    steps = harness.DriverResult(["ring_step_bench"], completed.returncode,
-                                 completed.stdout.decode("ascii", "replace"),
-                                 completed.stderr.decode("utf-8", "replace"))
+    files = dict(files)
+    files["setting.ini"] = ringsetup.setting_ini().replace("\n", "\r\n").encode("cp932")
+    steps = run_in_process(session, "ring_step_bench", files)
     print("\n-- in process (ring_step_bench.exe, %d rounds each)" % STEP_ROUNDS)
     if not steps.ok:
         print("  failed: %r" % steps)
@@ -243,13 +248,7 @@ def bench_steps(session, files):
 def bench_palette(session):
     """The palette editor's frame, in process (palette_frame_bench.exe); False when it could not
     be measured."""
-    folder = session.new_folder("bench-palette")
-    shutil.copy2(os.path.join(os.path.dirname(session.driver_exe), "palette_frame_bench.exe"), folder)
-    completed = session.run_wine(["wine", os.path.join(folder, "palette_frame_bench.exe"), str(STEP_ROUNDS)],
-                                 300, cwd=folder)
-    frames = harness.DriverResult(["palette_frame_bench"], completed.returncode,
-                                  completed.stdout.decode("ascii", "replace"),
-                                  completed.stderr.decode("utf-8", "replace"))
+    frames = run_in_process(session, "palette_frame_bench", {})
     print("\n-- palette editor, in process (palette_frame_bench.exe, %d rounds each)" % STEP_ROUNDS)
     if not frames.ok:
         print("  failed: %r" % frames)

@@ -54,8 +54,9 @@ def icon_bytes(rgb, size=32):
     return directory + image
 
 
-def setting_ini(items=ITEMS, pages=PAGES, **config):
-    """The text of a setting.ini with these items, pages ({page: {slot: id}}) and CONFIG keys."""
+def setting_ini(items=ITEMS, pages=PAGES, palette=None, **config):
+    """The text of a setting.ini with these items, pages ({page: {slot: id}}), palette cells
+    ({cell index: id}; when given, all 240 cell keys are written) and CONFIG keys."""
     lines = []
     for index, item in enumerate(items):
         lines += ["[ITEM%d]" % index, "ID=%d" % item["id"], "ICON=%s" % item["icon"],
@@ -69,6 +70,9 @@ def setting_ini(items=ITEMS, pages=PAGES, **config):
     for page in range(8):
         lines.append("[PAGE%d]" % page)
         lines += ["ITEM%d=%d" % (slot, pages.get(page, {}).get(slot, 0)) for slot in range(8)]
+    if palette is not None:
+        lines.append("[PALETTE]")
+        lines += ["ITEM%d=%d" % (cell, palette.get(cell, 0)) for cell in range(240)]
     if config:
         lines.append("[CONFIG]")
         lines += ["%s=%s" % (key, value) for key, value in config.items()]

@@ -76,28 +76,12 @@ def thumb_top(scroll_row):
 def setting_ini(items, pages=None, palette=None):
     """A setting.ini with these items (dicts: id, icon, text, type, event or path), pages
     ({page: {slot: id}}) and palette cells ({cell index: id}); every slot and cell key is written."""
-    pages, palette = pages or {}, palette or {}
-    lines = []
-    for index, item in enumerate(items):
-        lines += ["[ITEM%d]" % index, "ID=%d" % item["id"], "ICON=%s" % item["icon"],
-                  "TEXT=%s" % item["text"], "TYPE=%d" % item["type"]]
-        if item["type"] == 1:
-            lines.append("EVENT=%d" % item["event"])
-        else:
-            lines += ["SCPATH=%s" % item["path"], "SCARG=%s" % item.get("args", ""), "SCDIR=",
-                      "SCSHOW=%d" % item.get("show", 5)]
-    lines += ["[ITEMS]", "NUM=%d" % len(items)]
-    for page in range(8):
-        lines.append("[PAGE%d]" % page)
-        lines += ["ITEM%d=%d" % (slot, pages.get(page, {}).get(slot, 0)) for slot in range(8)]
-    lines.append("[PALETTE]")
-    lines += ["ITEM%d=%d" % (cell, palette.get(cell, 0)) for cell in range(240)]
-    return "\n".join(lines) + "\n"
+    return ringsetup.setting_ini(items, pages or {}, palette=palette or {})
 
 
 def launch_item(n, text=None, **extra):
     item = {"id": n, "icon": "i%d.ico" % n, "text": text or "起動%d" % n, "type": 2,
-            "path": "ring_probe.exe", "args": "launch-%d.txt" % n}
+            "path": "ring_probe.exe", "args": "launch-%d.txt" % n, "show": 5}
     item.update(extra)
     return item
 
