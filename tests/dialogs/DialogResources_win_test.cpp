@@ -120,6 +120,45 @@ bool ParseDialog(const void* data, DialogTemplate* out) {
     return true;
 }
 
+// One control as a template must hold it.
+struct ExpectedControl {
+    WORD id;
+    const wchar_t* className;
+    const wchar_t* text;
+    DWORD style;     // the bits that must be set, besides WS_CHILD | WS_VISIBLE
+    DWORD typeMask;  // the style's type field, which must equal style's (0: not checked)
+    short x, y, cx, cy;
+};
+
+// A dialog template of the module, parsed; false when it is missing or cannot be parsed.
+bool LoadDialogTemplate(HMODULE module, int id, DialogTemplate* dialog) {
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5));  // RT_DIALOG
+    const void* data = found != nullptr ? LockResource(LoadResource(module, found)) : nullptr;
+    return data != nullptr && ParseDialog(data, dialog);
+}
+
+// The template's controls are exactly these, in this order, each visible and enabled.
+void ExpectControls(const DialogTemplate& dialog, const ExpectedControl* expected, size_t count) {
+    ASSERT_EQ(dialog.items.size(), count);
+    for (size_t i = 0; i < count; ++i) {
+        const TemplateItem& item = dialog.items[i];
+        SCOPED_TRACE(testing::Message() << "control " << i << " id " << expected[i].id);
+        EXPECT_EQ(item.id, expected[i].id);
+        // Class names are case-insensitive; the resource compiler may store them in capitals.
+        EXPECT_EQ(_wcsicmp(item.className.c_str(), expected[i].className), 0) << item.className.c_str();
+        EXPECT_EQ(item.text, std::wstring(expected[i].text));
+        EXPECT_EQ(item.style & expected[i].style, expected[i].style);
+        if (expected[i].typeMask != 0) {
+            EXPECT_EQ(item.style & expected[i].typeMask, expected[i].style & expected[i].typeMask);
+        }
+        EXPECT_EQ(item.style & (WS_CHILD | WS_VISIBLE | WS_DISABLED), static_cast<DWORD>(WS_CHILD | WS_VISIBLE));
+        EXPECT_EQ(item.x, expected[i].x);
+        EXPECT_EQ(item.y, expected[i].y);
+        EXPECT_EQ(item.cx, expected[i].cx);
+        EXPECT_EQ(item.cy, expected[i].cy);
+    }
+}
+
 class DialogResources : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -151,13 +190,8 @@ TEST_F(DialogResources, TrayMenuHasItsThreeEntriesInOrder) {
 }
 
 TEST_F(DialogResources, AdvancedSettingsTemplateHasEveryControlInPlace) {
-    HRSRC found =
-        FindResourceA(exe.module, MAKEINTRESOURCEA(IDD_ADVANCED), MAKEINTRESOURCEA(5));  // RT_DIALOG
-    ASSERT_NE(found, nullptr);
-    const void* data = LockResource(LoadResource(exe.module, found));
-    ASSERT_NE(data, nullptr);
     DialogTemplate dialog = {};
-    ASSERT_TRUE(ParseDialog(data, &dialog));
+    ASSERT_TRUE(LoadDialogTemplate(exe.module, IDD_ADVANCED, &dialog));
 
     EXPECT_EQ(dialog.cx, 204);
     EXPECT_EQ(dialog.cy, 141);
@@ -168,14 +202,7 @@ TEST_F(DialogResources, AdvancedSettingsTemplateHasEveryControlInPlace) {
     EXPECT_EQ(dialog.style & frame, frame);
     EXPECT_EQ(dialog.style & WS_VISIBLE, 0u);
 
-    const struct {
-        WORD id;
-        const wchar_t* className;
-        const wchar_t* text;
-        DWORD style;  // the bits that must be set, besides WS_CHILD | WS_VISIBLE
-        DWORD typeMask;
-        short x, y, cx, cy;
-    } expected[] = {
+    const ExpectedControl expected[] = {
         {0xFFFF, L"Static", L"メニューを表示するキー(再起動後に有効)", SS_LEFT, 0x1F, 7, 7, 113, 8},
         {1008, L"ComboBox", L"", CBS_DROPDOWNLIST | CBS_HASSTRINGS, 0x3, 7, 17, 115, 64},
         {1004, L"Button", L"ホイール操作をマウス位置のウィンドウへ送る(再起動後に有効)",
@@ -188,37 +215,15 @@ TEST_F(DialogResources, AdvancedSettingsTemplateHasEveryControlInPlace) {
         {1, L"Button", L"OK", BS_DEFPUSHBUTTON, 0xF, 92, 117, 50, 17},
         {2, L"Button", L"キャンセル", BS_PUSHBUTTON, 0xF, 147, 117, 50, 17},
     };
-    ASSERT_EQ(dialog.items.size(), sizeof expected / sizeof expected[0]);
-    for (size_t i = 0; i < dialog.items.size(); ++i) {
-        const TemplateItem& item = dialog.items[i];
-        SCOPED_TRACE(testing::Message() << "control " << i << " id " << expected[i].id);
-        EXPECT_EQ(item.id, expected[i].id);
-        // Class names are case-insensitive; the resource compiler may store them in capitals.
-        EXPECT_EQ(_wcsicmp(item.className.c_str(), expected[i].className), 0) << item.className.c_str();
-        EXPECT_EQ(item.text, std::wstring(expected[i].text));
-        EXPECT_EQ(item.style & expected[i].style, expected[i].style);
-        if (expected[i].typeMask != 0) {
-            EXPECT_EQ(item.style & expected[i].typeMask, expected[i].style & expected[i].typeMask);
-        }
-        EXPECT_EQ(item.style & (WS_CHILD | WS_VISIBLE), static_cast<DWORD>(WS_CHILD | WS_VISIBLE));
-        EXPECT_EQ(item.x, expected[i].x);
-        EXPECT_EQ(item.y, expected[i].y);
-        EXPECT_EQ(item.cx, expected[i].cx);
-        EXPECT_EQ(item.cy, expected[i].cy);
-    }
+    ExpectControls(dialog, expected, sizeof expected / sizeof expected[0]);
     // The up-down takes the control just before it as its buddy: that must be the edit.
     EXPECT_EQ(dialog.items[6].id, 1005);
     EXPECT_EQ(dialog.items[5].id, 40015);
 }
 
 TEST_F(DialogResources, ItemEditTemplateHasEveryControlInPlace) {
-    HRSRC found =
-        FindResourceA(exe.module, MAKEINTRESOURCEA(IDD_ITEM_EDIT), MAKEINTRESOURCEA(5));  // RT_DIALOG
-    ASSERT_NE(found, nullptr);
-    const void* data = LockResource(LoadResource(exe.module, found));
-    ASSERT_NE(data, nullptr);
     DialogTemplate dialog = {};
-    ASSERT_TRUE(ParseDialog(data, &dialog));
+    ASSERT_TRUE(LoadDialogTemplate(exe.module, IDD_ITEM_EDIT, &dialog));
 
     EXPECT_EQ(dialog.cx, 234);
     EXPECT_EQ(dialog.cy, 267);
@@ -232,14 +237,7 @@ TEST_F(DialogResources, ItemEditTemplateHasEveryControlInPlace) {
     // Every edit is a bordered single line that scrolls sideways.
     const DWORD edit = ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
     const DWORD editMask = ES_AUTOHSCROLL | ES_MULTILINE | WS_BORDER;
-    const struct {
-        WORD id;
-        const wchar_t* className;
-        const wchar_t* text;
-        DWORD style;  // the bits that must be set, besides WS_CHILD | WS_VISIBLE
-        DWORD typeMask;
-        short x, y, cx, cy;
-    } expected[] = {
+    const ExpectedControl expected[] = {
         {0xFFFF, L"Static", L"名前", SS_LEFT, 0x1F, 7, 7, 15, 8},
         {1005, L"Edit", L"", edit, editMask, 7, 17, 125, 14},
         {0xFFFF, L"Static", L"アイコンファイルパス", SS_LEFT, 0x1F, 7, 42, 51, 8},
@@ -258,22 +256,7 @@ TEST_F(DialogResources, ItemEditTemplateHasEveryControlInPlace) {
         {1, L"Button", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 0xF, 122, 242, 50, 17},
         {2, L"Button", L"キャンセル", BS_PUSHBUTTON | WS_TABSTOP, 0xF, 177, 242, 50, 17},
     };
-    ASSERT_EQ(dialog.items.size(), sizeof expected / sizeof expected[0]);
-    for (size_t i = 0; i < dialog.items.size(); ++i) {
-        const TemplateItem& item = dialog.items[i];
-        SCOPED_TRACE(testing::Message() << "control " << i << " id " << expected[i].id);
-        EXPECT_EQ(item.id, expected[i].id);
-        EXPECT_EQ(_wcsicmp(item.className.c_str(), expected[i].className), 0) << item.className.c_str();
-        EXPECT_EQ(item.text, std::wstring(expected[i].text));
-        EXPECT_EQ(item.style & expected[i].style, expected[i].style);
-        EXPECT_EQ(item.style & expected[i].typeMask, expected[i].style & expected[i].typeMask);
-        EXPECT_EQ(item.style & (WS_CHILD | WS_VISIBLE | WS_DISABLED),
-                  static_cast<DWORD>(WS_CHILD | WS_VISIBLE));
-        EXPECT_EQ(item.x, expected[i].x);
-        EXPECT_EQ(item.y, expected[i].y);
-        EXPECT_EQ(item.cx, expected[i].cx);
-        EXPECT_EQ(item.cy, expected[i].cy);
-    }
+    ExpectControls(dialog, expected, sizeof expected / sizeof expected[0]);
 }
 
 }  // namespace
