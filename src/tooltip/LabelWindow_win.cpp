@@ -33,6 +33,11 @@ SRWLOCK labelLock = SRWLOCK_INIT;
 // showing the label in a tight loop cannot keep the thread from ending.
 std::atomic<bool> labelWithdrawing{false};
 
+// Set by StopLabelThread before anything else, so that ShowLabel and HideLabel give up from then
+// on. The label's lock is not fair: a caller showing the label in a tight loop takes it again and
+// again, and a stop that merely queued for it could wait for seconds.
+std::atomic<bool> labelStopping{false};
+
 // What the shown label's image holds: the text and font it was drawn with. A label that follows
 // the cursor with the same text (every tracking step of the ring, every mouse move over one item
 // in the editor) is only moved, not drawn again. Valid only while the label is shown; guarded by
@@ -327,6 +332,7 @@ int32_t StartLabelThread() {
     LabelLockHolder hold;
     if (labelThread == nullptr) {
         labelWithdrawing = false;
+        labelStopping = false;
         labelThread =
             reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, LabelWindowThread, nullptr, 0, nullptr));
     }
@@ -365,12 +371,12 @@ int32_t WaitForLabelWindow() {
 // window is placed before the new image is presented, and never clamped to the screen. -1 when
 // there is no label window, else 1 when the image reached the window and 0 when that failed.
 int32_t ShowLabel(const char* text, int32_t x, int32_t y) {
-    if (WaitForLabelWindow() != 0) {
+    if (labelStopping || WaitForLabelWindow() != 0) {
         return -1;
     }
     LabelLockHolder hold;
-    if (labelWindow == nullptr) {
-        return -1;  // withdrawn since the wait
+    if (labelWindow == nullptr || labelStopping) {
+        return -1;  // withdrawn, or being stopped, since the wait
     }
     const bool wasShown = labelVisible != 0;
     if (!wasShown) {
@@ -394,11 +400,11 @@ int32_t ShowLabel(const char* text, int32_t x, int32_t y) {
 // Hides the label if it is shown. The surface keeps its image; the next ShowLabel draws afresh.
 // The window stays topmost (SWP_NOZORDER).
 void HideLabel() {
-    if (WaitForLabelWindow() != 0) {
+    if (labelStopping || WaitForLabelWindow() != 0) {
         return;
     }
     LabelLockHolder hold;
-    if (labelWindow == nullptr || labelVisible == 0) {
+    if (labelWindow == nullptr || labelVisible == 0 || labelStopping) {
         return;
     }
     SetWindowPos(labelWindow, HWND_NOTOPMOST, 0, 0, 0, 0,
@@ -408,10 +414,12 @@ void HideLabel() {
     labelImage.valid = false;
 }
 
-// Asks the label thread to quit and waits for it without a time limit, then closes the handle.
+// Asks the label thread to quit (ShowLabel and HideLabel give up from the start of the stop) and
+// waits for it without a time limit, then closes the handle.
 // A thread that has ended already (its set-up failed) is only released; a thread that still has
 // no window after WaitForLabelWindow's bounded wait is left alone.
 void StopLabelThread() {
+    labelStopping = true;
     const bool running = WaitForLabelWindow() == 0;
     HWND window;
     HANDLE thread;
@@ -434,5 +442,7 @@ void StopLabelThread() {
         CloseHandle(labelThread);
         labelThread = nullptr;
         labelWindow = nullptr;
+    } else {
+        labelStopping = false;  // a thread that is still starting is left alone, and so are callers
     }
 }
