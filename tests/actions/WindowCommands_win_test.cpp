@@ -253,9 +253,18 @@ TEST_F(WindowCommandsTest, SendToBottomPutsTheWindowBelowTheOthers) {
     SetWindowPos(target, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ASSERT_TRUE(WaitFor([&] { return IsAbove(target, other); }));
 
-    EXPECT_EQ(RunCommand(2, target), 0);
-    EXPECT_TRUE(WaitFor([&] { return IsAbove(other, target); }));
-    EXPECT_EQ(GetWindow(target, GW_HWNDLAST), target);
+    // On a busy machine Wine has been seen to lose the first restack of windows shown a moment
+    // ago: the owner handled the move to the bottom, yet the z-order kept the window on top. The
+    // bottom is also shared with every program on the Wine server, so a test running beside this
+    // one may put a window of its own there. The command therefore gets three tries; one that does
+    // not send the window to the very bottom fails all three.
+    bool atBottom = false;
+    for (int32_t attempt = 0; attempt < 3 && !atBottom; ++attempt) {
+        EXPECT_EQ(RunCommand(2, target), 0);
+        atBottom =
+            WaitFor([&] { return IsAbove(other, target) && GetWindow(target, GW_HWNDLAST) == target; }, 2000);
+    }
+    EXPECT_TRUE(atBottom);
     EXPECT_TRUE(IsWindowVisible(target));
 }
 
