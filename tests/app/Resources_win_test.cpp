@@ -12,30 +12,10 @@
 #include <utility>
 #include <vector>
 
+#include "../res/BuiltProgram_win.h"
 #include "res/resource.h"
 
 namespace {
-
-// The built pivotel.exe, found from this test's own location (PIVOTEL_EXE_RELATIVE is set by the
-// build, relative to the folder of the test executable).
-std::string PivotelExePath() {
-    char self[MAX_PATH] = {};
-    DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string path(self, length);
-    path.erase(path.find_last_of("\\/") + 1);
-    path += PIVOTEL_EXE_RELATIVE;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
-
-// Frees a module loaded as a data file.
-struct ModuleHolder {
-    HMODULE module = nullptr;
-    ~ModuleHolder() {
-        if (module != nullptr)
-            FreeLibrary(module);
-    }
-};
 
 // Destroys an icon and the bitmaps that GetIconInfo hands out.
 struct IconHolder {
@@ -102,13 +82,10 @@ int Alpha32(const std::vector<uint8_t>& image, int size, int x, int y) {
 class ResourcesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        exePath = PivotelExePath();
-        exe.module = LoadLibraryExA(exePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        ASSERT_NE(exe.module, nullptr) << "cannot load " << exePath << ", error " << GetLastError();
+        ASSERT_NE(exe.module, nullptr) << "cannot load " << exe.path << ", error " << GetLastError();
     }
 
-    std::string exePath;
-    ModuleHolder exe;
+    BuiltProgram exe;
 };
 
 // Icon group 108 lists exactly the twelve images the program ships (five with 256 colours for old
@@ -229,10 +206,10 @@ TEST_F(ResourcesTest, ManifestRunsAsInvokerWithoutUiAccess) {
 // survives the UTF-8 resource script.
 TEST_F(ResourcesTest, VersionInformationNamesTheProduct) {
     DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeA(exePath.c_str(), &ignored);
+    DWORD size = GetFileVersionInfoSizeA(exe.path.c_str(), &ignored);
     ASSERT_GT(size, 0u) << "error " << GetLastError();
     std::vector<uint8_t> info(size);
-    ASSERT_TRUE(GetFileVersionInfoA(exePath.c_str(), 0, size, info.data()));
+    ASSERT_TRUE(GetFileVersionInfoA(exe.path.c_str(), 0, size, info.data()));
 
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT fixedSize = 0;

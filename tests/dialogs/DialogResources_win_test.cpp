@@ -13,30 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "../res/BuiltProgram_win.h"
 #include "res/resource.h"
 
 namespace {
-
-// The built pivotel.exe, found from this test's own location (PIVOTEL_EXE_RELATIVE is set by the
-// build, relative to the folder of the test executable).
-std::string PivotelExePath() {
-    char self[MAX_PATH] = {};
-    DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string path(self, length);
-    path.erase(path.find_last_of("\\/") + 1);
-    path += PIVOTEL_EXE_RELATIVE;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
-
-struct ModuleHolder {
-    HMODULE module = nullptr;
-    ~ModuleHolder() {
-        if (module != nullptr) {
-            FreeLibrary(module);
-        }
-    }
-};
 
 struct MenuHolder {
     HMENU menu = nullptr;
@@ -161,11 +141,8 @@ void ExpectControls(const DialogTemplate& dialog, const ExpectedControl* expecte
 
 class DialogResources : public ::testing::Test {
 protected:
-    void SetUp() override {
-        exe.module = LoadLibraryExA(PivotelExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        ASSERT_NE(exe.module, nullptr) << PivotelExePath();
-    }
-    ModuleHolder exe;
+    void SetUp() override { ASSERT_NE(exe.module, nullptr) << exe.path; }
+    BuiltProgram exe;
 };
 
 TEST_F(DialogResources, TrayMenuHasItsThreeEntriesInOrder) {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "PumpMessages_win.h"
 #include "SettingsTestSupport.h"
 #include "input/EventQueue.h"
 #include "input/MenuThreads.h"
@@ -18,30 +19,6 @@
 #include "settings/MenuItems.h"
 
 namespace {
-
-void Pump(DWORD milliseconds) {
-    const DWORD start = GetTickCount();
-    do {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        Sleep(5);
-    } while (GetTickCount() - start < milliseconds);
-}
-
-template <typename Done>
-bool PumpUntil(DWORD milliseconds, Done done) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start >= milliseconds) {
-            return false;
-        }
-        Pump(10);
-    }
-    return true;
-}
 
 void SendXButton1(DWORD flags) {
     INPUT input = {};

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "PumpMessages_win.h"
 #include "input/MouseEvents.h"
 #include "input/MouseHook.h"
 
@@ -25,18 +26,6 @@ LRESULT CALLBACK RecordingWndProc(HWND window, UINT message, WPARAM wParam, LPAR
 int32_t ConsumeX1(const MouseHookRecord& event) {
     handled.push_back(event);
     return 0;
-}
-
-void Pump(DWORD milliseconds) {
-    DWORD start = GetTickCount();
-    do {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        Sleep(5);
-    } while (GetTickCount() - start < milliseconds);
 }
 
 void SendButton(DWORD flags, DWORD data, ULONG_PTR extra = 0) {
@@ -61,8 +50,8 @@ protected:
         windowClass.hInstance = GetModuleHandleA(nullptr);
         windowClass.lpszClassName = "MouseHookTestWindow";
         RegisterClassA(&windowClass);
-        window = CreateWindowExA(WS_EX_TOPMOST, "MouseHookTestWindow", "hook test", WS_POPUP | WS_VISIBLE, 100,
-                                 100, 300, 300, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        window = CreateWindowExA(WS_EX_TOPMOST, "MouseHookTestWindow", "hook test", WS_POPUP | WS_VISIBLE,
+                                 100, 100, 300, 300, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(window, nullptr);
         SetForegroundWindow(window);
         SetCursorPos(250, 250);

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <vector>
 
+#include "PumpMessages_win.h"
 #include "input/MouseEvents.h"
 #include "input/MouseHook.h"
 #include "input/TriggerBindings.h"
@@ -58,31 +59,6 @@ HWND CreateReceiver(int x, int y) {
 void DestroyTestWindow(HWND window) {
     SetWindowLongA(window, GWL_STYLE, GetWindowLongA(window, GWL_STYLE) & ~WS_VISIBLE);
     DestroyWindow(window);
-}
-
-void Pump(DWORD milliseconds) {
-    const DWORD start = GetTickCount();
-    do {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        Sleep(5);
-    } while (GetTickCount() - start < milliseconds);
-}
-
-// Pumps until done() holds or the time is up; true when it held.
-template <typename Done>
-bool PumpUntil(DWORD milliseconds, Done done) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start >= milliseconds) {
-            return false;
-        }
-        Pump(10);
-    }
-    return true;
 }
 
 double NowMs() {

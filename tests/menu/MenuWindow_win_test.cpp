@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "../res/BuiltProgram_win.h"
 #include "menu/MenuDrawing.h"
 #include "menu/MenuWindow.h"
 #include "menu/RingGeometry.h"
@@ -486,19 +487,13 @@ std::string ResourceData(HMODULE module, WORD id) {
 
 // pivotel.exe carries the very skins tested here, as bitmaps 105 and 106.
 TEST(MenuSkinResourcesTest, TheProgramCarriesTheTestedSkins) {
-    char self[MAX_PATH] = {};
-    std::string path(self, GetModuleFileNameA(nullptr, self, MAX_PATH));
-    path.erase(path.find_last_of("\\/") + 1);
-    path += PIVOTEL_EXE_RELATIVE;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    HMODULE program = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(program, nullptr) << path;
+    const BuiltProgram program;
+    ASSERT_NE(program.module, nullptr) << program.path;
     for (WORD id : {WORD{IDB_RING}, WORD{IDB_HIGHLIGHT}}) {
         const std::string tested = ResourceData(GetModuleHandleA(nullptr), id);
         ASSERT_EQ(tested.size(), 40u + 256u * 256u * 4u) << id;  // header and 32-bit pixels
-        EXPECT_EQ(ResourceData(program, id), tested) << id;
+        EXPECT_EQ(ResourceData(program.module, id), tested) << id;
     }
-    FreeLibrary(program);
 }
 
 // Start and stop of the menu window thread, without the suite's thread.

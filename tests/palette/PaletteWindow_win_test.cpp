@@ -347,6 +347,8 @@ TEST(PaletteWindow, TheLabelLeavesWithTheCursor) {
     ASSERT_EQ(WaitForPaletteWindow(), 0);
     ShowEditorAwayFromCursor();  // and let its first frames (which find no item) settle
     Sleep(200);
+    UpdateWindow(paletteWindow);
+    SendMessageA(paletteWindow, WM_NULL, 0, 0);
     ASSERT_EQ(ShowLabel("name", 10, 10), 1);
     EXPECT_TRUE(IsWindowVisible(labelWindow));
     SendMessageA(paletteWindow, WM_MOUSELEAVE, 0, 0);

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "SettingsTestSupport.h"
 #include "platform/Platform.h"
 #include "settings/SettingsFile.h"
 
@@ -28,49 +29,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-#ifdef _WIN32
-const char kSeparator = '\\';
-#else
-const char kSeparator = '/';
-#endif
-
-// The running executable's own path, asked of the system directly.
-std::string ModulePath() {
-    char path[1024] = {};
-#ifdef _WIN32
-    GetModuleFileNameA(nullptr, path, sizeof path);
-#else
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    path[length > 0 ? length : 0] = 0;
-#endif
-    return path;
-}
-
-std::string ModuleDirectory() {
-    std::string path = ModulePath();
-    return path.substr(0, path.find_last_of(kSeparator) + 1);
-}
-
-std::string CurrentDirectory() {
-    char path[1024] = {};
-#ifdef _WIN32
-    GetCurrentDirectoryA(sizeof path, path);
-#else
-    if (getcwd(path, sizeof path) == nullptr) {
-        return "";
-    }
-#endif
-    return path;
-}
-
 void EnterDirectory(const std::string& path) {
-#ifdef _WIN32
-    SetCurrentDirectoryA(path.c_str());
-#else
-    if (chdir(path.c_str()) != 0) {
+    if (!EnterDir(path)) {
         ADD_FAILURE() << "cannot enter " << path;
     }
-#endif
 }
 
 // A fresh directory under the temporary folder, removed with its content at the end.
@@ -90,27 +52,11 @@ struct TempDir {
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-    std::string File(const std::string& name) const { return path + kSeparator + name; }
+    std::string File(const std::string& name) const { return path + kSep + name; }
 };
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
-    FILE* f = fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-}
-
-std::string ReadBytes(const std::string& path) {
-    std::string bytes;
-    if (FILE* f = fopen(path.c_str(), "rb")) {
-        char chunk[4096];
-        size_t got;
-        while ((got = fread(chunk, 1, sizeof chunk, f)) > 0) {
-            bytes.append(chunk, got);
-        }
-        fclose(f);
-    }
-    return bytes;
+    ASSERT_TRUE(WriteFileBytes(path, bytes)) << path;
 }
 
 constexpr uint32_t kUntouched = 0xA5A5A5A5u;
@@ -161,7 +107,7 @@ TEST(WriteSettingUInt, WritesPlainDecimalThatReadsBack) {
     std::string path = dir.File("setting.ini");
     EXPECT_EQ(WriteSettingUInt("CONFIG", "ALPHA", path.c_str(), 0), 0);
     EXPECT_EQ(WriteSettingUInt("CONFIG", "MAX", path.c_str(), 4294967295u), 0);
-    EXPECT_EQ(ReadBytes(path), "[CONFIG]\r\nALPHA=0\r\nMAX=4294967295\r\n");
+    EXPECT_EQ(ReadFileBytes(path), "[CONFIG]\r\nALPHA=0\r\nMAX=4294967295\r\n");
     uint32_t value = kUntouched;
     EXPECT_EQ(ReadSettingUInt("CONFIG", "ALPHA", &value, path.c_str()), 0);
     EXPECT_EQ(value, 0u);
@@ -169,9 +115,9 @@ TEST(WriteSettingUInt, WritesPlainDecimalThatReadsBack) {
     EXPECT_EQ(value, 4294967295u);
     // Overwriting keeps the key in its place.
     EXPECT_EQ(WriteSettingUInt("CONFIG", "ALPHA", path.c_str(), 191), 0);
-    EXPECT_EQ(ReadBytes(path), "[CONFIG]\r\nALPHA=191\r\nMAX=4294967295\r\n");
+    EXPECT_EQ(ReadFileBytes(path), "[CONFIG]\r\nALPHA=191\r\nMAX=4294967295\r\n");
     // A write that cannot happen is not reported, and creates nothing.
-    std::string nowhere = dir.File("missing") + kSeparator + "setting.ini";
+    std::string nowhere = dir.File("missing") + kSep + "setting.ini";
     EXPECT_EQ(WriteSettingUInt("CONFIG", "ALPHA", nowhere.c_str(), 1), 0);
     EXPECT_FALSE(fs::exists(nowhere));
 }
@@ -276,10 +222,10 @@ TEST(SettingsFile, GarbageEmptyAndHugeFilesReadStrictlyOrFail) {
 TEST(GetSettingsPath, IsSettingIniBesideTheExecutable) {
     char path[kMaxPath];
     ASSERT_EQ(GetSettingsPath(path), 0);
-    EXPECT_EQ(std::string(path), ModuleDirectory() + "setting.ini");
+    EXPECT_EQ(std::string(path), ExecutableDir() + "setting.ini");
     char directory[kMaxPath];
     ASSERT_EQ(GetExecutableDirectory(directory), 0);
-    EXPECT_EQ(std::string(directory), ModuleDirectory());
+    EXPECT_EQ(std::string(directory), ExecutableDir());
     EXPECT_EQ(GetSettingsPath(nullptr), -1);
     EXPECT_EQ(GetExecutableDirectory(nullptr), -1);
 }
@@ -301,7 +247,7 @@ TEST(GetSettingsPath, FailsForAnExecutableWhosePathIsTooLong) {
     }
     fs::create_directories(deep);
     const fs::path copy = deep / "settings_file_test";
-    fs::copy_file(ModulePath(), copy);
+    fs::copy_file(fs::read_symlink("/proc/self/exe"), copy);
     const std::string command = "PIVOTEL_DEEP_COPY=1 '" + copy.string() +
                                 "' --gtest_filter=GetSettingsPath.FailsForAnExecutableWhosePathIsTooLong"
                                 " >/dev/null 2>&1";
@@ -313,7 +259,7 @@ TEST(GetSettingsPath, FailsForAnExecutableWhosePathIsTooLong) {
 
 // The current directory is the process's, so every case puts it back.
 struct CurrentDirectoryGuard {
-    std::string saved = CurrentDirectory();
+    std::string saved = CurrentDir();
     ~CurrentDirectoryGuard() { EnterDirectory(saved); }
 };
 
@@ -321,7 +267,7 @@ TEST(ResolvePath, AbsolutePathComesBackUnchangedAndLeavesTheCurrentDirectory) {
     TempDir dir;
     CurrentDirectoryGuard guard;  // leaves the directory before it is removed
     EnterDirectory(dir.path);
-    const std::string before = CurrentDirectory();
+    const std::string before = CurrentDir();
 #ifdef _WIN32
     const char* paths[] = {"C:\\x\\y.exe", "\\\\srv\\share\\y.exe", "\\x\\y.exe"};
 #else
@@ -335,7 +281,7 @@ TEST(ResolvePath, AbsolutePathComesBackUnchangedAndLeavesTheCurrentDirectory) {
         // The rest of the buffer is cleared.
         EXPECT_EQ(std::string(resolved + strlen(p), sizeof resolved - strlen(p)),
                   std::string(sizeof resolved - strlen(p), '\0'));
-        EXPECT_EQ(CurrentDirectory(), before) << p;
+        EXPECT_EQ(CurrentDir(), before) << p;
     }
 }
 
@@ -343,7 +289,7 @@ TEST(ResolvePath, RelativePathIsAnchoredAtTheExecutableDirectory) {
     TempDir dir;
     CurrentDirectoryGuard guard;  // leaves the directory before it is removed
     EnterDirectory(dir.path);
-    ASSERT_NE(CurrentDirectory() + kSeparator, ModuleDirectory()) << "the change must be observable";
+    ASSERT_NE(CurrentDir() + kSep, ExecutableDir()) << "the change must be observable";
 #ifdef _WIN32
     const std::string relative = "tools\\y.exe";
 #else
@@ -351,9 +297,9 @@ TEST(ResolvePath, RelativePathIsAnchoredAtTheExecutableDirectory) {
 #endif
     char resolved[kMaxPath] = {};
     ASSERT_EQ(ResolvePath(resolved, relative.c_str()), 0);
-    EXPECT_EQ(std::string(resolved), ModuleDirectory() + relative);
+    EXPECT_EQ(std::string(resolved), ExecutableDir() + relative);
     // Lasting and process-wide: the executable's directory is now the current one.
-    EXPECT_EQ(CurrentDirectory() + kSeparator, ModuleDirectory());
+    EXPECT_EQ(CurrentDir() + kSep, ExecutableDir());
 }
 
 TEST(ResolvePath, NullArgumentsFail) {
@@ -361,7 +307,7 @@ TEST(ResolvePath, NullArgumentsFail) {
     char resolved[kMaxPath] = {};
     EXPECT_EQ(ResolvePath(resolved, nullptr), -1);
     EXPECT_EQ(ResolvePath(nullptr, "tools\\y.exe"), -1);
-    EXPECT_EQ(CurrentDirectory(), guard.saved);
+    EXPECT_EQ(CurrentDir(), guard.saved);
 }
 
 }  // namespace

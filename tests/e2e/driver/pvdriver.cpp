@@ -86,6 +86,8 @@
 #include <utility>
 #include <vector>
 
+#include "../bench/BenchTiming.h"  // NowMicroseconds, the monotonic clock of every figure
+
 namespace {
 
 constexpr int kExitOk = 0;
@@ -307,6 +309,22 @@ HWND ParseWindow(const std::wstring& text) {
     return reinterpret_cast<HWND>(static_cast<intptr_t>(value));
 }
 
+// The window that the first of exactly count arguments names. Null, with *exitCode set, when the
+// count is wrong (kExitUsage) or no such window exists (kExitNotMet, after {"exists":false}).
+HWND WindowArgument(const Args& args, size_t count, int* exitCode) {
+    if (args.positional.size() != count) {
+        *exitCode = kExitUsage;
+        return nullptr;
+    }
+    HWND window = ParseWindow(args.positional[0]);
+    if (window == nullptr || !IsWindow(window)) {
+        EmitLine("{\"exists\":false}");
+        *exitCode = kExitNotMet;
+        return nullptr;
+    }
+    return window;
+}
+
 std::wstring WindowClass(HWND window) {
     wchar_t buffer[256] = {};
     GetClassNameW(window, buffer, 256);
@@ -402,13 +420,10 @@ int CommandWindows(const Args& args, bool wait, bool wantPresent) {
 }
 
 int CommandWindowInfo(const Args& args) {
-    if (args.positional.size() != 1) {
-        return kExitUsage;
-    }
-    HWND window = ParseWindow(args.positional[0]);
-    if (window == nullptr || !IsWindow(window)) {
-        EmitLine("{\"exists\":false}");
-        return kExitNotMet;
+    int exitCode = kExitOk;
+    HWND window = WindowArgument(args, 1, &exitCode);
+    if (window == nullptr) {
+        return exitCode;
     }
     EmitLine(DescribeWindow(window));
     return kExitOk;
@@ -535,18 +550,6 @@ LONG NormalizeCoordinate(LONG pixel, int size) {
         return 0;
     }
     return static_cast<LONG>((static_cast<long long>(pixel) * 65536 + size - 1) / size);
-}
-
-// Microseconds on a monotonic clock.
-long long NowMicroseconds() {
-    static LARGE_INTEGER frequency = {};
-    if (frequency.QuadPart == 0) {
-        QueryPerformanceFrequency(&frequency);
-    }
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return now.QuadPart / frequency.QuadPart * 1000000 +
-           now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart;
 }
 
 // Sends one input record and returns how long SendInput took, in microseconds; -1 on failure.
@@ -1154,13 +1157,10 @@ int CommandKill(const Args& args) {
 // zero-distance mouse move therefore takes the whole hook time-out when the thread holds a hook,
 // and no time at all when it holds none. The thread is resumed in every case.
 int CommandHookProbe(const Args& args) {
-    if (args.positional.size() != 1) {
-        return kExitUsage;
-    }
-    HWND window = ParseWindow(args.positional[0]);
-    if (window == nullptr || !IsWindow(window)) {
-        EmitLine("{\"exists\":false}");
-        return kExitNotMet;
+    int exitCode = kExitOk;
+    HWND window = WindowArgument(args, 1, &exitCode);
+    if (window == nullptr) {
+        return exitCode;
     }
     DWORD pid = 0;
     DWORD tid = GetWindowThreadProcessId(window, &pid);
@@ -1866,26 +1866,20 @@ BOOL CALLBACK DescribeDialogControl(HWND control, LPARAM) {
 }
 
 int CommandDialogControls(const Args& args) {
-    if (args.positional.size() != 1) {
-        return kExitUsage;
-    }
-    HWND dialog = ParseWindow(args.positional[0]);
-    if (dialog == nullptr || !IsWindow(dialog)) {
-        EmitLine("{\"exists\":false}");
-        return kExitNotMet;
+    int exitCode = kExitOk;
+    HWND dialog = WindowArgument(args, 1, &exitCode);
+    if (dialog == nullptr) {
+        return exitCode;
     }
     EnumChildWindows(dialog, DescribeDialogControl, 0);
     return kExitOk;
 }
 
 int CommandSetText(const Args& args) {
-    if (args.positional.size() != 2) {
-        return kExitUsage;
-    }
-    HWND window = ParseWindow(args.positional[0]);
-    if (window == nullptr || !IsWindow(window)) {
-        EmitLine("{\"exists\":false}");
-        return kExitNotMet;
+    int exitCode = kExitOk;
+    HWND window = WindowArgument(args, 2, &exitCode);
+    if (window == nullptr) {
+        return exitCode;
     }
     DWORD_PTR result = 0;
     if (SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(args.positional[1].c_str()),
@@ -1908,13 +1902,10 @@ int CommandForeground() {
 }
 
 int CommandLayered(const Args& args) {
-    if (args.positional.size() != 1) {
-        return kExitUsage;
-    }
-    HWND window = ParseWindow(args.positional[0]);
-    if (window == nullptr || !IsWindow(window)) {
-        EmitLine("{\"exists\":false}");
-        return kExitNotMet;
+    int exitCode = kExitOk;
+    HWND window = WindowArgument(args, 1, &exitCode);
+    if (window == nullptr) {
+        return exitCode;
     }
     const bool layered = (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_LAYERED) != 0;
     BYTE alpha = 0;
@@ -1954,13 +1945,10 @@ int CommandTaskbarCreated(const Args& args) {
 }
 
 int CommandClientRect(const Args& args) {
-    if (args.positional.size() != 1) {
-        return kExitUsage;
-    }
-    HWND window = ParseWindow(args.positional[0]);
-    if (window == nullptr || !IsWindow(window)) {
-        EmitLine("{\"exists\":false}");
-        return kExitNotMet;
+    int exitCode = kExitOk;
+    HWND window = WindowArgument(args, 1, &exitCode);
+    if (window == nullptr) {
+        return exitCode;
     }
     RECT client = {};
     POINT origin = {0, 0};
