@@ -145,10 +145,14 @@ void BrowseForFile(HWND dialog, int fieldId) {
     }
 }
 
-// Selects the starting folder once the folder browser is ready; data is that folder's path.
+// Selects the starting folder once the folder browser is ready; data is that folder's path, which
+// lives until the browser returns. The selection is asked for again once the browser takes its
+// messages: on a busy machine the one made during its set-up was seen not to take (under Wine),
+// and the browser then opened at its root.
 int CALLBACK SelectStartFolder(HWND browser, UINT message, LPARAM, LPARAM data) {
     if (message == BFFM_INITIALIZED) {
         SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, data);
+        PostMessageA(browser, BFFM_SETSELECTIONA, TRUE, data);
     }
     return 0;
 }
