@@ -201,9 +201,10 @@ def bench_rounds(session, pivotel, main_window):
     print("  target: no growth in object or handle counts: %s" % verdict(not any(growth)))
 
 
-def run_in_process(session, name, files):
+def run_in_process(session, name, files, heading):
     """Runs one in-process bench program (NAME.exe, beside pvdriver) from a folder of its own with
-    these files ({name: bytes}; other values are skipped) and returns what it printed."""
+    these files ({name: bytes}; other values are skipped) and returns what it printed, after a
+    heading line; None, said in a line, when it failed."""
     folder = session.new_folder(name)
     exe = name + ".exe"
     shutil.copy2(os.path.join(os.path.dirname(session.driver_exe), exe), folder)
@@ -212,8 +213,13 @@ def run_in_process(session, name, files):
             with open(os.path.join(folder, file_name), "wb") as f:
                 f.write(content)
     completed = session.run_wine(["wine", os.path.join(folder, exe), str(STEP_ROUNDS)], 300, cwd=folder)
-    return harness.DriverResult([name], completed.returncode, completed.stdout.decode("ascii", "replace"),
-                                completed.stderr.decode("utf-8", "replace"))
+    result = harness.DriverResult([name], completed.returncode, completed.stdout.decode("ascii", "replace"),
+                                  completed.stderr.decode("utf-8", "replace"))
+    print("\n-- %s (%s, %d rounds each)" % (heading, exe, STEP_ROUNDS))
+    if not result.ok:
+        print("  failed: %r" % result)
+        return None
+    return result
 
 
 def bench_steps(session, files):
@@ -221,10 +227,8 @@ def bench_steps(session, files):
     False when they could not be had."""
     files = dict(files)
     files["setting.ini"] = ringsetup.setting_ini().replace("\n", "\r\n").encode("cp932")
-    steps = run_in_process(session, "ring_step_bench", files)
-    print("\n-- in process (ring_step_bench.exe, %d rounds each)" % STEP_ROUNDS)
-    if not steps.ok:
-        print("  failed: %r" % steps)
+    steps = run_in_process(session, "ring_step_bench", files, "in process")
+    if steps is None:
         return False
     for name, what in (("present-only", "present the unchanged ring"),
                        ("draw-present", "draw and present a frame"),
@@ -248,10 +252,8 @@ def bench_steps(session, files):
 def bench_palette(session):
     """The palette editor's frame, in process (palette_frame_bench.exe); False when it could not
     be measured."""
-    frames = run_in_process(session, "palette_frame_bench", {})
-    print("\n-- palette editor, in process (palette_frame_bench.exe, %d rounds each)" % STEP_ROUNDS)
-    if not frames.ok:
-        print("  failed: %r" % frames)
+    frames = run_in_process(session, "palette_frame_bench", {}, "palette editor, in process")
+    if frames is None:
         return False
     for name, what in (("palette-copy-only", "copy the finished frame to the window"),
                        ("palette-compose", "compose a frame from the tables"),

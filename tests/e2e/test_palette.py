@@ -282,6 +282,14 @@ class PaletteTestCase(harness.E2ETestCase):
         self.assertEqual(dialogs[0]["pid"], self.main["pid"])
         return dialogs[0]
 
+    def drop_files(self, editor, first, *others):
+        """Drops these files of Pivotel's folder on the editor in one drop and waits for the edit
+        dialog; returns the first file's Windows path, the dialog and its controls."""
+        paths = [harness.windows_path(os.path.join(self.pivotel.folder, name)) for name in (first,) + others]
+        self.assertTrue(self.session.driver("drop-files", editor["hwnd"], 300, 100, *paths).ok)
+        dialog = self.wait_dialog()
+        return paths[0], dialog, self.controls(dialog)
+
     def controls(self, dialog):
         result = self.session.driver("dialog-controls", dialog["hwnd"])
         self.assertTrue(result.ok, result)
@@ -545,12 +553,7 @@ class ContextMenus(PaletteTestCase):
         self.wait_view({(0, 0): 1, (0, 2): 2, (5, 3): 3, (6, 6): 4}, what="the new item in cell (6, 6)")
 
         # Three files dropped at once: one item, from the first, in the first empty cell.
-        app = harness.windows_path(os.path.join(self.pivotel.folder, "app.exe"))
-        others = [harness.windows_path(os.path.join(self.pivotel.folder, name))
-                  for name in ("new.ico", "w2.ico")]
-        self.assertTrue(self.session.driver("drop-files", editor["hwnd"], 300, 100, app, *others).ok)
-        dialog = self.wait_dialog()
-        controls = self.controls(dialog)
+        app, dialog, controls = self.drop_files(editor, "app.exe", "new.ico", "w2.ico")
         fields = [controls[i]["text"] for i in (ID_NAME, ID_ICON, ID_PATH, ID_ARGS, ID_DIR)]
         self.assertEqual(fields + [controls[ID_SHOW]["selection"]], ["app", app, app, "", "", 0])
         self.confirm(dialog)
@@ -600,12 +603,7 @@ class ContextMenus(PaletteTestCase):
         self.start(items, palette={c: c + 1 for c in range(240)},
                    extra_files={"app.exe": self.session.pivotel_exe})
         editor = self.open_editor()
-        app = harness.windows_path(os.path.join(self.pivotel.folder, "app.exe"))
-        others = [harness.windows_path(os.path.join(self.pivotel.folder, name))
-                  for name in ("i1.ico", "setting.ini")]
-        self.assertTrue(self.session.driver("drop-files", editor["hwnd"], 300, 100, app, *others).ok)
-        dialog = self.wait_dialog()
-        controls = self.controls(dialog)
+        app, dialog, controls = self.drop_files(editor, "app.exe", "i1.ico", "setting.ini")
         self.assertEqual((controls[ID_NAME]["text"], controls[ID_ICON]["text"], controls[ID_PATH]["text"]),
                          ("app", app, app), "the fields come from the first file")
         self.assertEqual(controls[ID_SHOW]["selection"], 0)
