@@ -65,7 +65,9 @@ protected:
         return item;
     }
 
-    uint32_t CellId(int32_t row, int32_t column) const { return paletteGrid.cells[row * kPaletteColumns + column].id; }
+    uint32_t CellId(int32_t row, int32_t column) const {
+        return paletteGrid.cells[row * kPaletteColumns + column].id;
+    }
 
     std::string iconPath;
 };
@@ -92,8 +94,16 @@ TEST_F(PaletteEditingTest, CellDragsMoveSwapOrChangeNothing) {
     EXPECT_EQ(CellId(12, 3), 1u);
     EXPECT_EQ(GetPaletteItem(12, 3), a);
 
-    // Onto its own cell, onto the tabs, or outside everything: nothing changes.
+    // Onto its own cell, onto the tabs, outside everything, or onto a cell or slot that names a
+    // held item (which looks empty but keeps its place): nothing changes.
+    ASSERT_NE(CreateHeldItem(50), nullptr);
+    StorePaletteCellId(10 * kPaletteColumns + 6, 50);
+    StorePageSlotId(0, 2, 50);
+    SetPageSlot(0, 1, b);
     const TablesImage before;
+    Drag(CellCentre(2, 3), CellCentre(0, 6));
+    Drag(CellCentre(2, 3), SlotCentre(2));
+    Drag(SlotCentre(1), SlotCentre(2));
     Drag(CellCentre(2, 3), CellCentre(2, 3));
     Drag(CellCentre(2, 3), TabCentre(4));
     Drag(CellCentre(2, 3), PalettePoint{600, 150});
