@@ -296,12 +296,16 @@ bool PaletteLeftRelease(int32_t x, int32_t y) {
 
 // A right release: over a visible cell it names that cell as the context cell and asks for the
 // cell's menu (the item menu, whose delete entry only launch items enable, or the empty cell's
-// menu; a cell whose id names no item counts as empty); over an occupied slot of the editor's page
-// it names the slot and asks for the slot menu.
+// menu; a cell whose id names no item counts as empty, but one that names a held item is not free
+// and asks for no menu); over an occupied slot of the editor's page it names the slot and asks for
+// the slot menu.
 PaletteMenuRequest PaletteRightRelease(int32_t x, int32_t y) {
     TablesLock lock;
     CellPosition cell;
     if (GridCellAt(x, y, &cell)) {
+        if (IsHeldItemId(paletteGrid.cells[cell.row * kPaletteColumns + cell.column].id)) {
+            return PaletteMenuRequest{PaletteMenuNone, false};
+        }
         paletteGrid.contextCell = cell;
         const MenuItem* item = GetPaletteItem(cell.row, cell.column);
         if (item != nullptr) {

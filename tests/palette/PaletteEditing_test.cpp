@@ -325,6 +325,11 @@ TEST_F(PaletteEditingTest, ContextMenusNameTheirTargetAndGreyDeleteForCommands) 
     EXPECT_EQ(PaletteRightRelease(CellCentre(0, 2).x, CellCentre(0, 2).y).kind, PaletteMenuEmptyCell);
     EXPECT_EQ(PaletteRightRelease(CellCentre(4, 4).x, CellCentre(4, 4).y).kind, PaletteMenuEmptyCell);
     EXPECT_EQ(paletteGrid.contextCell.row, 6);
+    // A cell that names a held item is not free: no menu, and the context cell stays as it was.
+    ASSERT_NE(CreateHeldItem(56), nullptr);
+    StorePaletteCellId(2 * kPaletteColumns + 3, 56);
+    EXPECT_EQ(PaletteRightRelease(CellCentre(0, 3).x, CellCentre(0, 3).y).kind, PaletteMenuNone);
+    EXPECT_EQ(paletteGrid.contextCell.row, 6);
     // Dismissed without a command: the cell is forgotten, and any drag ends.
     PaletteLeftPress(SlotCentre(7).x, SlotCentre(7).y);
     PaletteContextMenuEnded(PaletteMenuEmptyCell, false);
