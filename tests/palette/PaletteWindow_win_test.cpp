@@ -404,6 +404,7 @@ std::string ControlText(HWND dialog, int id) {
 
 TEST(PaletteWindow, ADroppedFileBecomesALaunchItemThroughTheEditDialog) {
     SettingsFileGuard settings;
+    ASSERT_EQ(LoadSettings(), 0);
     EditorGuard editor;
     // C:\Tools\app.exe: a real program file, so its icon loads.
     char self[MAX_PATH] = {};
