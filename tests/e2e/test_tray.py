@@ -297,8 +297,7 @@ class AdvancedSettings(TrayTestCase):
         self.assertEqual(read_config(pivotel.folder),
                          [("ALPHA", "100"), ("TRIGGER", "0"), ("SENDWHEEL", "0")])
 
-        # ALPHA above 255: each control keeps to its own range. Then Enter in the emptied edit,
-        # which confirms before the edit loses the focus: ALPHA is what the up-down answers.
+        # ALPHA 300: each control keeps to its range. Enter in the emptied edit takes the up-down's 0.
         with open(os.path.join(pivotel.folder, "setting.ini"), "wb") as f:
             f.write(b"[CONFIG]\r\nALPHA=300\r\n")
         dialog = self.open_dialog(main)
