@@ -54,10 +54,10 @@ void CloseAdvancedDialog(HWND dialog) {
 }
 
 // OK: writes TRIGGER, ALPHA and SENDWHEEL and applies an accepted opacity at once. The opacity is
-// what the up-down answers, which reads its edit's text: the same whether OK is clicked (the edit
-// has lost the focus, so an emptied edit already reads 0) or Enter is pressed in the edit. An
-// answer the up-down flags as an error (300 typed) changes neither the file nor the value in use;
-// the other two keys are still written.
+// what the up-down answers from its edit's text, so an emptied edit gives 0 whether OK is clicked
+// (the edit has lost the focus and shows 0) or Enter is pressed in it (the up-down reads empty
+// text as 0). An answer the up-down flags as an error (300 typed) changes neither the file nor the
+// value in use; the other two keys are still written.
 void ConfirmAdvancedDialog(HWND dialog) {
     char path[kMaxPath] = {};
     if (GetSettingsPath(path) == 0) {
