@@ -18,6 +18,8 @@
 #include "menu/MenuWindow.h"
 #include "settings/MenuItems.h"
 
+extern HHOOK mouseHook;
+
 namespace {
 
 void SendXButton1(DWORD flags) {
@@ -26,6 +28,27 @@ void SendXButton1(DWORD flags) {
     input.mi.dwFlags = flags;
     input.mi.mouseData = XBUTTON1;
     SendInput(1, &input, sizeof input);
+}
+
+// Drops the hook as the system does, sends `meanwhile` (side button 1 going down or up; 0 for
+// nothing) while no hook watches, and moves the pointer until the watchdog has set the hook again.
+bool DropHookAndWaitForItBack(DWORD meanwhile) {
+    const HHOOK dropped = mouseHook;
+    if (!UnhookWindowsHookEx(dropped)) {
+        return false;
+    }
+    if (meanwhile != 0) {
+        SendXButton1(meanwhile);
+    }
+    int moves = 0;
+    return PumpUntil(4000, [&] {
+        INPUT input = {};
+        input.type = INPUT_MOUSE;
+        input.mi.dwFlags = MOUSEEVENTF_MOVE;
+        input.mi.dx = ++moves % 2 ? 9 : -8;  // drifting slowly, so no two looks see one place
+        SendInput(1, &input, sizeof input);
+        return mouseHook != dropped;
+    });
 }
 
 bool RingVisible() {
@@ -75,6 +98,33 @@ TEST(MenuThreadsTest, TriggerOpensAndClosesTheRingAndStopEndsEverything) {
 
     SendXButton1(MOUSEEVENTF_XUP);
     EXPECT_TRUE(PumpUntil(3000, [] { return !RingVisible(); }));
+
+    // The system drops the hook in the middle of a gesture and the release is lost: once the
+    // hook is back the ring is closed, running nothing, and the next press opens it afresh where
+    // it happens.
+    SendXButton1(MOUSEEVENTF_XDOWN);
+    ASSERT_TRUE(PumpUntil(3000, RingVisible));
+    ASSERT_TRUE(DropHookAndWaitForItBack(MOUSEEVENTF_XUP));
+    EXPECT_TRUE(PumpUntil(3000, [] { return !RingVisible(); }));
+    SetCursorPos(600, 450);
+    EXPECT_TRUE(PumpUntil(1000, [] {
+        POINT cursor;
+        return GetCursorPos(&cursor) && cursor.x == 600 && cursor.y == 450;
+    }));
+    Pump(50);
+    SendXButton1(MOUSEEVENTF_XDOWN);
+    ASSERT_TRUE(PumpUntil(3000, RingVisible));
+    GetWindowRect(ring, &rect);
+    EXPECT_EQ(rect.left, 472);
+    EXPECT_EQ(rect.top, 322);
+    SendXButton1(MOUSEEVENTF_XUP);
+    EXPECT_TRUE(PumpUntil(3000, [] { return !RingVisible(); }));
+    // A trigger pressed while no hook watched is known as held once it is back: the wheel goes
+    // to the menu until the release.
+    ASSERT_TRUE(DropHookAndWaitForItBack(MOUSEEVENTF_XDOWN));
+    EXPECT_EQ(heldButtons, kHeldX1);
+    SendXButton1(MOUSEEVENTF_XUP);
+    EXPECT_TRUE(PumpUntil(1000, [] { return heldButtons == 0; }));
 
     // Open again and stop while it is open, in the shutdown's order.
     SendXButton1(MOUSEEVENTF_XDOWN);
