@@ -53,9 +53,7 @@ int32_t ClassifyPressAt(int button, uint32_t now) {
     return limit < now ? kFirstPress : kSecondPress;
 }
 
-int32_t ClassifyPress(int button) {
-    return ClassifyPressAt(button, PlatformClockMs());
-}
+int32_t ClassifyPress(int button) { return ClassifyPressAt(button, PlatformClockMs()); }
 
 static uint8_t PressCode(int button, uint8_t secondCode, uint8_t firstCode) {
     return ClassifyPress(button) == kSecondPress ? secondCode : firstCode;

@@ -37,14 +37,7 @@ constexpr uint16_t kHeldX1 = 0x08;
 constexpr uint16_t kHeldX2 = 0x10;
 
 // Button indexes of lastPressTime and ClassifyPress.
-enum PressButton {
-    kPressLeft = 0,
-    kPressRight = 1,
-    kPressMiddle = 2,
-    kPressX1 = 3,
-    kPressX2 = 4,
-    kPressButtons = 5
-};
+enum PressButton { kPressLeft = 0, kPressRight = 1, kPressMiddle = 2, kPressX1 = 3, kPressX2 = 4, kPressButtons = 5 };
 
 // ClassifyPress results.
 constexpr int32_t kSecondPress = 3;

@@ -91,8 +91,7 @@ TEST_F(MenuWorkerTest, MessagesThatDoNotFitTheStateAreTakenAndDropped) {
     Open(30, 40);  // already open
     Release(50, 60);
     Release(70, 80);  // closed again
-    // A release lost while no hook watched: the cancel closes without selecting anything, and
-    // the next press opens afresh.
+    // A release lost while no hook watched: closed, selecting nothing; the next press opens.
     Open(1, 2);
     Cancel();
     Open(3, 4);

@@ -229,8 +229,7 @@ TEST_F(WheelForwardTest, HungWindowDoesNotHoldUpTheHook) {
 
 // Through the real hook: a wheel turn with Ctrl and the middle button held, over a window of
 // another thread, reaches that window only as the forwarded message, with their key bits, the
-// delta and the position. (Wine keeps one key state for all threads, so this cannot tell a key
-// state read at the moment of the turn from one of the hook's thread.)
+// delta and the position. (Wine shares one key state between threads.)
 TEST_F(WheelForwardTest, ForwardedTurnCarriesTheKeyStateAndPosition) {
     ReceiverThread receiver;
     ASSERT_TRUE(receiver.Start(300, 300));
