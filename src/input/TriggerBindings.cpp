@@ -65,9 +65,9 @@ int32_t LoadTriggerBindings(EventHandler forwardWheel) {
 // The system never saw a press that the hook consumed, so a trigger held all through the gap
 // reads up too: that gesture ends early, rather than a ring staying on the screen with the wheel
 // going to it.
-void ResyncTrigger(uint16_t physicallyHeld) {
-    heldButtons = physicallyHeld;
-    if (triggerHeldBit != 0 && (physicallyHeld & triggerHeldBit) == 0) {
+void ResyncTrigger(uint16_t systemHeld) {
+    heldButtons = systemHeld;
+    if (triggerHeldBit != 0 && (systemHeld & triggerHeldBit) == 0) {
         PostQueueMessage(eventQueue, 0, MsgCancel, nullptr);
     }
 }

@@ -140,7 +140,6 @@ TEST(PaletteLayout, ScaledClientPixelsHitThePicturePixelDrawnOverThem) {
             }
         }
     }
-    EXPECT_EQ(ScaleToDpi(kPaletteClientWidth, 192), 2 * kPaletteClientWidth);
     EXPECT_EQ(ScaleToDpi(kPaletteClientHeight, 144), 435);
 }
 

@@ -344,16 +344,14 @@ std::string WindowTextA(HWND window) {
     return buffer;
 }
 
-// The window's DPI awareness as the system keeps it for the thread that made it (0 unaware, 1
-// system, 2 per monitor) and its DPI; -1 where the system has no such functions.
+// The window's DPI awareness (0 unaware, 1 system, 2 per monitor) and its DPI; -1 where the
+// system has no such functions.
 std::pair<int, int> WindowDpi(HWND window) {
     HMODULE user32 = GetModuleHandleA("user32.dll");
-    auto context = reinterpret_cast<HANDLE(WINAPI*)(HWND)>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "GetWindowDpiAwarenessContext")));
-    auto awareness = reinterpret_cast<int(WINAPI*)(HANDLE)>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
-    auto dpi = reinterpret_cast<UINT(WINAPI*)(HWND)>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
+    auto find = [user32](const char* name) { return reinterpret_cast<void*>(GetProcAddress(user32, name)); };
+    auto context = reinterpret_cast<HANDLE(WINAPI*)(HWND)>(find("GetWindowDpiAwarenessContext"));
+    auto awareness = reinterpret_cast<int(WINAPI*)(HANDLE)>(find("GetAwarenessFromDpiAwarenessContext"));
+    auto dpi = reinterpret_cast<UINT(WINAPI*)(HWND)>(find("GetDpiForWindow"));
     if (context == nullptr || awareness == nullptr || dpi == nullptr) {
         return {-1, -1};
     }
