@@ -13,6 +13,7 @@ enum QueueMessageType : uint8_t {
     MsgOpen = 2,     // QueuePoint of the trigger press
     MsgRelease = 3,  // QueuePoint of the trigger release
     MsgWheel = 4,    // QueueWheel
+    MsgCancel = 5,   // no payload: the trigger's release was lost; close without running anything
 };
 
 constexpr int kQueueHeaderSize = 2;                                     // payload length, type

@@ -22,8 +22,8 @@ void ForgetTrackedPos() {
 
 }  // namespace
 
-const RingMenuOps ringMenuOps = {OpenRingMenu, SelectRingItem, TrackRingMenu,
-                                 NextPage,     PreviousPage,   ForgetTrackedPos};
+const RingMenuOps ringMenuOps = {OpenRingMenu, SelectRingItem,   TrackRingMenu, NextPage,
+                                 PreviousPage, ForgetTrackedPos, CloseRingMenu};
 
 // Empties the pages and the item list, loads "setting.ini", then starts the menu window thread,
 // makes the event queue and starts the worker, in that order. On any failure whatever was

@@ -13,8 +13,9 @@ QueuePoint PointOf(const uint8_t* message) {
 }  // namespace
 
 // Acts on one message taken off the queue. Returns 1 for the quit message (the worker ends at
-// once, leaving an open menu as it is), else 0. An open while the menu is open, and a release or
-// a wheel turn while it is closed, are dropped; a message too short for its type is ignored.
+// once, leaving an open menu as it is), else 0. An open while the menu is open, and a release, a
+// wheel turn or a cancel while it is closed, are dropped; a message too short for its type is
+// ignored.
 int32_t HandleMenuMessage(MenuWorker& worker, const uint8_t* message) {
     const uint8_t length = message[0];
     const RingMenuOps& ops = *worker.ops;
@@ -32,6 +33,12 @@ int32_t HandleMenuMessage(MenuWorker& worker, const uint8_t* message) {
             if (worker.menuOpen == 1 && length >= sizeof(QueuePoint)) {
                 const QueuePoint point = PointOf(message);
                 ops.selectRingItem(point.x, point.y);
+                worker.menuOpen = 0;
+            }
+            return 0;
+        case MsgCancel:
+            if (worker.menuOpen == 1) {
+                ops.closeRingMenu();
                 worker.menuOpen = 0;
             }
             return 0;

@@ -17,6 +17,7 @@ struct RingMenuOps {
     int32_t (*nextPage)();
     int32_t (*previousPage)();
     void (*forgetTrackedPos)();  // makes the next tracking step redraw
+    void (*closeRingMenu)();     // hides the menu and the label, running nothing
 };
 
 struct MenuWorker {

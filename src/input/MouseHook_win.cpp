@@ -18,6 +18,7 @@
 
 #include "input/MouseEvents.h"
 #include "input/MouseHook.h"
+#include "input/TriggerBindings.h"
 
 HHOOK mouseHook;
 
@@ -65,7 +66,8 @@ void RememberCheck() {
     }
 }
 
-// The buttons that went up or down while no hook was watching: take them as they are now.
+// The buttons that went up or down while no hook was watching: take them as the system's key
+// state has them now, and let the trigger catch up.
 void ResyncHeldButtons() {
     struct ButtonKey {
         int virtualKey;
@@ -81,7 +83,7 @@ void ResyncHeldButtons() {
             held |= button.bit;
         }
     }
-    heldButtons = held;
+    ResyncTrigger(held);
 }
 
 VOID CALLBACK WatchdogTick(HWND, UINT, UINT_PTR, DWORD) {
@@ -121,8 +123,9 @@ void RemoveMouseHook() {
 // been called since, the system has dropped the hook, and it is set again. The new hook is set
 // before the old handle is released (which fails harmlessly when the system has already done
 // so); no message is served in between, so none is handled twice. When setting fails, the next
-// look tries again. The event table and the double-press clock stay as they are; the held
-// buttons are read afresh. Returns 1 when the hook was set again, else 0.
+// look tries again. The event table and the double-press clock stay as they are; after a real
+// drop the held buttons are read afresh, and a menu whose trigger is up is closed. Returns 1
+// when the hook was set again, else 0.
 int32_t CheckMouseHook() {
     if (mouseHook == nullptr) {
         return 0;
@@ -138,8 +141,13 @@ int32_t CheckMouseHook() {
     if (fresh == nullptr) {
         return 0;
     }
-    UnhookWindowsHookEx(mouseHook);
+    // A hook that the system dropped can no longer be released. One that is still there was
+    // passed by nothing but a program moving the pointer (SetCursorPos), saw every button, and
+    // its state stands.
+    const bool dropped = !UnhookWindowsHookEx(mouseHook);
     mouseHook = fresh;
-    ResyncHeldButtons();
+    if (dropped) {
+        ResyncHeldButtons();
+    }
     return 1;
 }

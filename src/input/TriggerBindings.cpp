@@ -3,6 +3,8 @@
 #include "input/EventQueue.h"
 #include "settings/SettingsFile.h"
 
+uint16_t triggerHeldBit;
+
 namespace {
 
 constexpr uint32_t kTriggerX2 = 1;
@@ -47,6 +49,7 @@ int32_t LoadTriggerBindings(EventHandler forwardWheel) {
     RegisterEventHandler(choice.secondPress, OnTriggerDown, 0);
     RegisterEventHandler(choice.release, OnTriggerUp, 0);
     RegisterEventHandler(Wheel, OnTriggerWheel, choice.heldBit);
+    triggerHeldBit = choice.heldBit;
 
     uint32_t sendWheel = 0;
     if (ReadSettingUInt("CONFIG", "SENDWHEEL", &sendWheel, path) == 0 && sendWheel == kSendWheelOn &&
@@ -54,6 +57,19 @@ int32_t LoadTriggerBindings(EventHandler forwardWheel) {
         RegisterEventHandler(Wheel, forwardWheel, 0);
     }
     return 0;
+}
+
+// After the hook was set again, with the buttons as the system's key state has them: they become
+// the held ones, so a trigger pressed while no hook watched takes the wheel. A trigger that reads
+// up may have been released while no hook watched, so an open menu is closed, running nothing.
+// The system never saw a press that the hook consumed, so a trigger held all through the gap
+// reads up too: that gesture ends early, rather than a ring staying on the screen with the wheel
+// going to it.
+void ResyncTrigger(uint16_t systemHeld) {
+    heldButtons = systemHeld;
+    if (triggerHeldBit != 0 && (systemHeld & triggerHeldBit) == 0) {
+        PostQueueMessage(eventQueue, 0, MsgCancel, nullptr);
+    }
 }
 
 // The trigger went down: the menu opens at the press point. Consumes the press.

@@ -16,6 +16,10 @@ struct TriggerChoice {
 
 TriggerChoice TriggerForSetting(uint32_t trigger);
 int32_t LoadTriggerBindings(EventHandler forwardWheel);
+void ResyncTrigger(uint16_t systemHeld);
+
+// The held-button bit of the bound trigger; 0 while none is bound. Hook thread only.
+extern uint16_t triggerHeldBit;
 
 int32_t OnTriggerDown(const MouseHookRecord& event);
 int32_t OnTriggerUp(const MouseHookRecord& event);

@@ -12,12 +12,34 @@ struct KeyBit {
     WPARAM bit;
 };
 
-// Queried in this order.
-constexpr KeyBit kKeyBits[] = {
-    {VK_CONTROL, MK_CONTROL},   {VK_LBUTTON, MK_LBUTTON}, {VK_MBUTTON, MK_MBUTTON},
-    {VK_RBUTTON, MK_RBUTTON},   {VK_SHIFT, MK_SHIFT},     {VK_XBUTTON1, MK_XBUTTON1},
-    {VK_XBUTTON2, MK_XBUTTON2},
+struct ButtonBit {
+    uint16_t held;
+    WPARAM bit;
 };
+
+constexpr KeyBit kKeyBits[] = {{VK_CONTROL, MK_CONTROL}, {VK_SHIFT, MK_SHIFT}};
+constexpr ButtonBit kButtonBits[] = {
+    {kHeldLeft, MK_LBUTTON}, {kHeldMiddle, MK_MBUTTON}, {kHeldRight, MK_RBUTTON},
+    {kHeldX1, MK_XBUTTON1},  {kHeldX2, MK_XBUTTON2},
+};
+
+// The key state of the turn as wParam's low word: Ctrl and Shift as they are at this moment
+// (the hook's thread never gets keyboard input, so its own key state would lag behind), the
+// buttons as the hook has seen them.
+WPARAM KeyStateOfTurn() {
+    WPARAM keys = 0;
+    for (const KeyBit& key : kKeyBits) {
+        if (GetAsyncKeyState(key.virtualKey) & 0x8000) {
+            keys |= key.bit;
+        }
+    }
+    for (const ButtonBit& button : kButtonBits) {
+        if (heldButtons & button.held) {
+            keys |= button.bit;
+        }
+    }
+    return keys;
+}
 
 }  // namespace
 
@@ -43,13 +65,7 @@ constexpr KeyBit kKeyBits[] = {
 int32_t ForwardWheel(const MouseHookRecord& event) {
     const POINT point = {event.pt.x, event.pt.y};
     HWND target = WindowFromPoint(point);
-    WPARAM keys = 0;
-    for (const KeyBit& key : kKeyBits) {
-        if (GetKeyState(key.virtualKey) & 0x8000) {
-            keys |= key.bit;
-        }
-    }
-    const WPARAM wParam = (static_cast<WPARAM>(event.mouseData >> 16) << 16) | keys;
+    const WPARAM wParam = (static_cast<WPARAM>(event.mouseData >> 16) << 16) | KeyStateOfTurn();
     const LPARAM lParam = static_cast<LPARAM>((static_cast<uint32_t>(event.pt.y & 0xFFFF) << 16) |
                                               static_cast<uint32_t>(event.pt.x & 0xFFFF));
     if (target != nullptr) {

@@ -30,7 +30,12 @@ constexpr DWORD kWindowPollMs = 200;
 constexpr int kWindowPolls = 5;
 constexpr DWORD kStopGraceMs = 1000;
 
+// Any program may post WM_CLOSE to a hidden top-level window; the ring's window lives as long as
+// the program does (only the stopper's WM_QUIT ends it), so closing it is refused.
 LRESULT CALLBACK MenuWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CLOSE) {
+        return 0;
+    }
     if (message == WM_DESTROY) {
         PostQuitMessage(0);
     }

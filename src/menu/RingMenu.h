@@ -19,3 +19,4 @@ extern TrackedPoint lastTrackedPos;
 int32_t OpenRingMenu(int32_t x, int32_t y);
 void TrackRingMenu();
 int32_t SelectRingItem(int32_t x, int32_t y);
+void CloseRingMenu();

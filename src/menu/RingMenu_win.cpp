@@ -97,10 +97,16 @@ int32_t SelectRingItem(int32_t x, int32_t y) {
             snapshot.item.action(&snapshot.item, targetWindow, 0);
         }
     }
+    CloseRingMenu();
+    return result;
+}
+
+// Hides the label and the ring without running anything.
+void CloseRingMenu() {
     HideLabel();
+    HWND window = menuWindow.load();
     if (window != nullptr) {
         SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0,
                      SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
     }
-    return result;
 }

@@ -69,3 +69,9 @@ int32_t ThumbTop(int32_t scrollRow);
 bool InThumb(int32_t x, int32_t y, int32_t scrollRow);
 ScrollBarPart ScrollBarPartAt(int32_t x, int32_t y, int32_t scrollRow);
 int32_t ScrollRowForCursorY(int32_t y);
+
+// The picture is drawn scaled to the window's DPI so that it keeps its usual size on a scaled
+// display; the hit tests above stay in picture pixels.
+constexpr uint32_t kPaletteBaseDpi = 96;
+int32_t ScaleToDpi(int32_t picturePixels, uint32_t dpi);
+int32_t PictureFromClient(int32_t clientPixel, uint32_t dpi);

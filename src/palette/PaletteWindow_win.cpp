@@ -35,6 +35,47 @@ constexpr int32_t kItemMenuIndex = 0;
 constexpr int32_t kEmptyCellMenuIndex = 1;
 constexpr int32_t kSlotMenuIndex = 2;
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
+// The DPI the picture is drawn at: that of the window's monitor. Palette thread only.
+uint32_t paletteDpi = kPaletteBaseDpi;
+
+// The per-monitor DPI functions exist from Windows 10 1607 on; looked up so that the program
+// still starts on older systems, which fall back to the screen's DPI and the system's metrics.
+template <typename Function>
+Function User32Function(const char* name) {
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+}
+
+// The DPI of the window's monitor; the screen's for no window or where the system cannot tell.
+uint32_t WindowDpi(HWND window) {
+    static const auto getDpiForWindow = User32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    UINT dpi = window != nullptr && getDpiForWindow != nullptr ? getDpiForWindow(window) : 0;
+    if (dpi == 0) {
+        HDC screen = GetDC(nullptr);
+        if (screen != nullptr) {
+            dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSX));
+            ReleaseDC(nullptr, screen);
+        }
+    }
+    return dpi != 0 ? dpi : kPaletteBaseDpi;
+}
+
+// The window's outer size when its client area is the picture scaled to dpi, with that DPI's
+// frame metrics.
+SIZE PaletteWindowSize(uint32_t dpi) {
+    static const auto adjustForDpi =
+        User32Function<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+    RECT frame = {0, 0, ScaleToDpi(kPaletteClientWidth, dpi), ScaleToDpi(kPaletteClientHeight, dpi)};
+    if (adjustForDpi == nullptr || !adjustForDpi(&frame, kPaletteStyle, FALSE, 0, dpi)) {
+        AdjustWindowRectEx(&frame, kPaletteStyle, FALSE, 0);
+    }
+    return SIZE{frame.right - frame.left, frame.bottom - frame.top};
+}
+
 // The thread handle and id. The starter stores them before the thread runs a single instruction
 // (the thread is created suspended and resumed only once both are stored), and the thread itself
 // closes the handle and clears both as the very last thing it does, under the same lock. So the
@@ -100,15 +141,21 @@ int32_t LoadContextMenus(HINSTANCE instance) {
     return itemMenu != nullptr && emptyCellMenu != nullptr && slotMenu != nullptr ? 0 : -1;
 }
 
-// The window sized so that its client area is exactly the picture, whatever the frame metrics.
+// The window sized so that its client area is exactly the picture at its monitor's DPI, whatever
+// the frame metrics. It is made for the screen's DPI and resized when it lands on a monitor of
+// another.
 HWND CreatePaletteWindow(HINSTANCE instance) {
-    RECT frame = {0, 0, kPaletteClientWidth, kPaletteClientHeight};
-    if (!AdjustWindowRectEx(&frame, kPaletteStyle, FALSE, 0)) {
-        return nullptr;
+    paletteDpi = WindowDpi(nullptr);
+    const SIZE size = PaletteWindowSize(paletteDpi);
+    HWND window = CreateWindowExA(0, kPaletteClassName, kPaletteClassName, kPaletteStyle, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, size.cx, size.cy, nullptr, nullptr, instance, nullptr);
+    if (window != nullptr && WindowDpi(window) != paletteDpi) {
+        paletteDpi = WindowDpi(window);
+        const SIZE resized = PaletteWindowSize(paletteDpi);
+        SetWindowPos(window, nullptr, 0, 0, resized.cx, resized.cy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    return CreateWindowExA(0, kPaletteClassName, kPaletteClassName, kPaletteStyle, CW_USEDEFAULT,
-                           CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
-                           nullptr, instance, nullptr);
+    return window;
 }
 
 // Runs the editor's message loop; true when it ended with the window closed by its user, false
@@ -227,9 +274,31 @@ void PutSprite(const PaletteBox& sprite, int32_t x, int32_t y) {
                     sprite.left, sprite.top);
 }
 
-// The cursor in the editor's client coordinates; false when there is no window to measure by.
-bool ClientCursor(HWND window, POINT* cursor) {
-    return window != nullptr && GetCursorPos(cursor) && ScreenToClient(window, cursor);
+// A client point as the picture point it shows.
+POINT PicturePoint(POINT client) {
+    return POINT{PictureFromClient(client.x, paletteDpi), PictureFromClient(client.y, paletteDpi)};
+}
+
+// The cursor in picture coordinates; false when there is no window to measure by.
+bool PictureCursor(HWND window, POINT* cursor) {
+    if (window == nullptr || !GetCursorPos(cursor) || !ScreenToClient(window, cursor)) {
+        return false;
+    }
+    *cursor = PicturePoint(*cursor);
+    return true;
+}
+
+// Copies the back buffer to the window, scaled to its DPI. Each screen pixel takes the colour of
+// one picture pixel, so lines and icons stay sharp, only unevenly widened at fractional scales.
+void PresentPaletteFrame(HDC dc) {
+    if (paletteDpi == kPaletteBaseDpi) {
+        BitBlt(dc, 0, 0, kPaletteBufferWidth, kPaletteBufferHeight, backBuffer->dc, 0, 0, SRCCOPY);
+        return;
+    }
+    SetStretchBltMode(dc, COLORONCOLOR);
+    StretchBlt(dc, 0, 0, ScaleToDpi(kPaletteBufferWidth, paletteDpi),
+               ScaleToDpi(kPaletteBufferHeight, paletteDpi), backBuffer->dc, 0, 0, kPaletteBufferWidth,
+               kPaletteBufferHeight, SRCCOPY);
 }
 
 // Asks for a WM_MOUSELEAVE when the cursor leaves the window, so the label goes with it.
@@ -244,8 +313,8 @@ void WatchMouseLeave(HWND window) {
 // Opens the item edit dialog, modal on this thread, for the inputs just set.
 void RunItemEditDialog() {
     HideLabel();
-    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ITEM_EDIT), paletteWindow, ItemEditDlgProc,
-                    0);
+    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ITEM_EDIT), paletteWindow,
+                    ItemEditDlgProc, 0);
 }
 
 // The context menu commands; the context cell or slot was named by the right release.
@@ -295,11 +364,11 @@ void HandleRightRelease(POINT at) {
     PaletteContextMenuEnded(request.kind, chosen);
 }
 
-// Where a button message happened, in client coordinates (negative left of or above the window
+// Where a button message happened, in picture coordinates (negative left of or above the window
 // while the mouse is captured). Presses and releases are taken where they happened, not where
 // the cursor is by the time the message is handled: a quick drag must drop where it was let go.
 POINT MessagePoint(LPARAM lParam) {
-    return POINT{static_cast<int16_t>(LOWORD(lParam)), static_cast<int16_t>(HIWORD(lParam))};
+    return PicturePoint(POINT{static_cast<int16_t>(LOWORD(lParam)), static_cast<int16_t>(HIWORD(lParam))});
 }
 
 // A dropped file: its first path becomes a new launch item through the dialog; the other files of
@@ -326,7 +395,7 @@ void HandleDroppedFiles(HDROP drop) {
 // the cursor, or hides the label when there is none.
 void RepaintPalette(HWND window) {
     POINT cursor = {-1000, -1000};
-    if (WaitForPaletteWindow() != 0 || !ClientCursor(window, &cursor)) {
+    if (WaitForPaletteWindow() != 0 || !PictureCursor(window, &cursor)) {
         cursor = POINT{-1000, -1000};
     }
     const bool leftHeld = GetAsyncKeyState(VK_LBUTTON) != 0;
@@ -366,7 +435,7 @@ void RepaintPalette(HWND window) {
     }
     HDC dc = GetDC(window);
     if (dc != nullptr) {
-        BitBlt(dc, 0, 0, kPaletteBufferWidth, kPaletteBufferHeight, backBuffer->dc, 0, 0, SRCCOPY);
+        PresentPaletteFrame(dc);
         ReleaseDC(window, dc);
     }
 }
@@ -410,6 +479,17 @@ LRESULT CALLBACK PaletteWindowProc(HWND window, UINT message, WPARAM wParam, LPA
             break;
         case WM_ERASEBKGND:
             return 1;
+        case WM_DPICHANGED: {
+            // Moved to a monitor of another DPI: the picture is drawn at that one, placed where
+            // the system suggests.
+            paletteDpi = LOWORD(wParam);
+            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+            const SIZE size = PaletteWindowSize(paletteDpi);
+            SetWindowPos(window, nullptr, suggested->left, suggested->top, size.cx, size.cy,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            InvalidateRect(window, nullptr, FALSE);
+            return 0;
+        }
         case WM_PAINT: {
             PAINTSTRUCT paint;
             if (BeginPaint(window, &paint) != nullptr) {

@@ -91,7 +91,12 @@ constexpr Gdiplus::ARGB kGradientBottom = 0xFF002040;  // opaque dark blue
 constexpr Gdiplus::ARGB kTextColour = 0xFFFFFFFF;
 constexpr Gdiplus::REAL kFallbackFontPixels = 16.0f;
 
+// The label's window lives as long as the program does (only StopLabelThread's WM_QUIT ends it), so
+// a WM_CLOSE that another program posts to it is refused.
 LRESULT CALLBACK LabelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CLOSE) {
+        return 0;
+    }
     if (message == WM_DESTROY) {
         PostQuitMessage(0);
     }

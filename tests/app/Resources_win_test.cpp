@@ -168,8 +168,9 @@ TEST_F(ResourcesTest, IconGroupHoldsTheTwelveImagesAndEachDecodes) {
 // The program asks for no elevation and no UI access (a hook program with uiAccess would need to be
 // signed and installed in a protected folder), in exactly one manifest resource: a second one,
 // for example a tool chain's default manifest in another language, would make the loader's choice
-// arbitrary.
-TEST_F(ResourcesTest, ManifestRunsAsInvokerWithoutUiAccess) {
+// arbitrary. It declares per-monitor DPI awareness (version 2 first), without which the hook's
+// physical pointer and the scaled window positions of a scaled display disagree.
+TEST_F(ResourcesTest, ManifestRunsAsInvokerPerMonitorAwareWithoutUiAccess) {
     std::vector<uint8_t> bytes = ResourceBytes(exe.module, MAKEINTRESOURCEA(1), RT_MANIFEST);
     ASSERT_FALSE(bytes.empty()) << "no manifest resource 1";
     std::string manifest(bytes.begin(), bytes.end());
@@ -180,6 +181,8 @@ TEST_F(ResourcesTest, ManifestRunsAsInvokerWithoutUiAccess) {
     std::string element = manifest.substr(level, manifest.find('>', level) - level);
     EXPECT_NE(element.find("level=\"asInvoker\""), std::string::npos) << element;
     EXPECT_NE(element.find("uiAccess=\"false\""), std::string::npos) << element;
+    EXPECT_NE(manifest.find("WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
+    EXPECT_NE(manifest.find("WindowsSettings\">true/pm</dpiAware>"), std::string::npos);
 
     int names = 0;
     EnumResourceNamesA(

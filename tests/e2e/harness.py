@@ -312,11 +312,13 @@ class Pivotel:
 class Session:
     """One Xvfb, one wineserver and one virtual desktop, shared by all scenarios of a file."""
 
-    def __init__(self, pivotel_exe, driver_exe, work, deadline):
+    def __init__(self, pivotel_exe, driver_exe, work, deadline, log_pixels=None):
         self.pivotel_exe = os.path.abspath(pivotel_exe)
         self.driver_exe = os.path.abspath(driver_exe)
         self.work = os.path.abspath(work)
-        self.prefix = os.path.join(self.work, "prefix")
+        # A raised system DPI gets a prefix of its own (made once, when missing).
+        self.log_pixels = log_pixels
+        self.prefix = os.path.join(self.work, "prefix" if log_pixels is None else "prefix-dpi%d" % log_pixels)
         self.deadline = deadline
         self.display = None
         self.xvfb = None
@@ -416,6 +418,9 @@ class Session:
                 reg = os.path.join(self.work, "desktop.reg")
                 with open(reg, "w", newline="") as f:
                     f.write(_DESKTOP_REGISTRY)
+                    if self.log_pixels is not None:
+                        f.write('\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"LogPixels"=dword:%08x\r\n'
+                                % self.log_pixels)
                 result = self.run_wine(["wine", "regedit", "/S", windows_path(reg)], 60)
                 if result.returncode != 0:
                     raise HarnessError("regedit failed: %s" % result.stderr.decode(errors="replace"))
@@ -731,6 +736,11 @@ class Session:
 # The one session of this process, shared by the scenarios, and the arguments it was made from.
 _session = None
 _options = None
+
+
+def system_dpi():
+    """The system DPI of this run's prefix (--log-pixels), 96 by default."""
+    return _options.log_pixels or 96
 # Set when the deadline watchdog has taken over the ending of the run.
 _deadline_reached = threading.Event()
 
@@ -738,7 +748,8 @@ _deadline_reached = threading.Event()
 def session():
     global _session
     if _session is None:
-        _session = Session(_options.pivotel, _options.driver, _options.work, _options.deadline)
+        _session = Session(_options.pivotel, _options.driver, _options.work, _options.deadline,
+                           _options.log_pixels)
         try:
             _session.start()
         except BaseException:
@@ -830,6 +841,8 @@ def _parse(argv):
     parser.add_argument("--deadline", type=float, default=270.0,
                         help="seconds after which the run tears down and fails")
     parser.add_argument("--prepare", action="store_true", help="(re-)create the Wine prefix and end")
+    parser.add_argument("--log-pixels", type=int, default=None,
+                        help="the system DPI of a prefix of its own (LogPixels), e.g. 144 for 150 %%")
     parser.add_argument("-k", dest="patterns", action="append", default=[],
                         help="run only tests whose name contains this")
     return parser.parse_args(argv)

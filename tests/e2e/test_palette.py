@@ -158,6 +158,8 @@ class PaletteTestCase(harness.E2ETestCase):
         self.assertEqual(self.editor["pid"], self.main["pid"])
         record = self.session.driver("client-rect", self.editor["hwnd"]).records[0]
         self.origin = tuple(record["origin"])
+        # Per-monitor aware, the picture drawn scaled to the window's DPI.
+        self.assertEqual((self.editor["awareness"], self.editor["dpi"]), (2, harness.system_dpi()))
         self.assertGreaterEqual(record["size"][0], 613, "the client area holds the whole picture")
         self.assertGreaterEqual(record["size"][1], 290, "the client area holds the whole picture")
         # The first frame is on the screen once the palette's white ground shows.
@@ -179,7 +181,9 @@ class PaletteTestCase(harness.E2ETestCase):
         return Saved(harness.wait_for(saved, 15, "the settings written by the editor's close"))
 
     def screen(self, point):
-        return (self.origin[0] + point[0], self.origin[1] + point[1])
+        """The screen pixel that shows the centre of a picture pixel."""
+        dpi = self.editor["dpi"]
+        return tuple(o + (2 * p + 1) * dpi // 192 for o, p in zip(self.origin, point))
 
     def pixels(self, *points):
         """Screen colours at client points of the editor."""
@@ -279,7 +283,7 @@ class PaletteTestCase(harness.E2ETestCase):
     def wait_dialog(self):
         dialogs = self.session.wait_window(DIALOG_CLASS, EDIT_TITLE, visible=True, timeout=10)
         self.assertEqual(len(dialogs), 1)
-        self.assertEqual(dialogs[0]["pid"], self.main["pid"])
+        self.assertEqual((dialogs[0]["pid"], dialogs[0]["awareness"]), (self.main["pid"], 2), "scales itself")
         return dialogs[0]
 
     def drop_files(self, editor, first, *others):
@@ -684,8 +688,8 @@ class Scrolling(PaletteTestCase):
         self.assertEqual(saved.palette[29 * 8], 30, "row 29 keeps its item")
 
     def capture_thumb(self, row):
-        x, y = self.screen((593, thumb_top(row)))
-        return [r["rgb"] for r in self.session.driver("capture", x, y, 16, 12).records]
+        """The thumb's 16 x 12 picture pixels at its row's place, each read at its centre."""
+        return self.pixels(*[(593 + i, thumb_top(row) + j) for j in range(12) for i in range(16)])
 
 
 class RingWhileEditing(PaletteTestCase):

@@ -64,6 +64,13 @@ class RingMenu(harness.E2ETestCase):
 
     def test_press_shows_the_ring_the_label_follows_and_the_release_runs_the_item_under_it(self):
         pivotel = ringsetup.start_pivotel(self, SENDWHEEL=1)
+        # Every window of the program works in physical pixels (per-monitor aware) at the system's
+        # DPI. Another program closing the hidden ring and label windows must not switch them off.
+        for hidden in (MENU_CLASS, LABEL_CLASS, harness.MAIN_WINDOW_CLASS):
+            record = self.session.find_windows(hidden)[0]
+            self.assertEqual((record["awareness"], record["dpi"]), (2, harness.system_dpi()), hidden)
+            if hidden != harness.MAIN_WINDOW_CLASS:
+                self.assertTrue(self.session.driver("send-message", record["hwnd"], 0x10).ok)  # WM_CLOSE
         window = self.open_window()
         self.session.set_clipboard_text("sentinel")
         icons = [icon_centre(0), icon_centre(2)]

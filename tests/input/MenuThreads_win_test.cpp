@@ -18,6 +18,8 @@
 #include "menu/MenuWindow.h"
 #include "settings/MenuItems.h"
 
+extern HHOOK mouseHook;
+
 namespace {
 
 void SendXButton1(DWORD flags) {
@@ -26,6 +28,24 @@ void SendXButton1(DWORD flags) {
     input.mi.dwFlags = flags;
     input.mi.mouseData = XBUTTON1;
     SendInput(1, &input, sizeof input);
+}
+
+// Drops the hook as the system does, sends side button 1 `flags` while no hook watches, and moves
+// the pointer (drifting, so no two looks of the watchdog see one place) until the hook is back.
+bool DropHookAcross(DWORD flags) {
+    const HHOOK dropped = mouseHook;
+    if (!UnhookWindowsHookEx(dropped)) {
+        return false;
+    }
+    SendXButton1(flags);
+    int moves = 0;
+    return PumpUntil(4000, [&] {
+        INPUT input = {INPUT_MOUSE};
+        input.mi.dx = ++moves % 2 ? 9 : -8;
+        input.mi.dwFlags = MOUSEEVENTF_MOVE;
+        SendInput(1, &input, sizeof input);
+        return mouseHook != dropped;
+    });
 }
 
 bool RingVisible() {
@@ -75,6 +95,18 @@ TEST(MenuThreadsTest, TriggerOpensAndClosesTheRingAndStopEndsEverything) {
 
     SendXButton1(MOUSEEVENTF_XUP);
     EXPECT_TRUE(PumpUntil(3000, [] { return !RingVisible(); }));
+
+    // The system drops the hook in the middle of a gesture. A release lost meanwhile: once the
+    // hook is back the ring is closed, running nothing. A press that only the system saw: the
+    // trigger is known as held, so the wheel goes to the menu.
+    SendXButton1(MOUSEEVENTF_XDOWN);
+    ASSERT_TRUE(PumpUntil(3000, RingVisible));
+    ASSERT_TRUE(DropHookAcross(MOUSEEVENTF_XUP));
+    EXPECT_TRUE(PumpUntil(3000, [] { return !RingVisible(); }));
+    ASSERT_TRUE(DropHookAcross(MOUSEEVENTF_XDOWN));
+    EXPECT_EQ(heldButtons, kHeldX1);
+    SendXButton1(MOUSEEVENTF_XUP);
+    EXPECT_TRUE(PumpUntil(1000, [] { return heldButtons == 0; }));
 
     // Open again and stop while it is open, in the shutdown's order.
     SendXButton1(MOUSEEVENTF_XDOWN);

@@ -14,7 +14,7 @@
 namespace {
 
 // What the worker called, in order, as text: "open 5,6", "select 1,2", "track", "next",
-// "previous", "forget". Written by the worker only; read after it has ended.
+// "previous", "forget", "close". Written by the worker only; read after it has ended.
 std::vector<std::string> calls;
 int32_t openResult = 0;
 
@@ -40,9 +40,12 @@ int32_t RecordPrevious() {
 void RecordForget() {
     calls.push_back("forget");
 }
+void RecordClose() {
+    calls.push_back("close");
+}
 
-const RingMenuOps kRecordingOps = {RecordOpen, RecordSelect,   RecordTrack,
-                                   RecordNext, RecordPrevious, RecordForget};
+const RingMenuOps kRecordingOps = {RecordOpen,     RecordSelect, RecordTrack, RecordNext,
+                                   RecordPrevious, RecordForget, RecordClose};
 
 class MenuWorkerTest : public ::testing::Test {
 protected:
@@ -64,6 +67,7 @@ protected:
         PostQueueMessage(queue, sizeof wheel, MsgWheel, &wheel);
     }
     void Quit() { PostQueueMessage(queue, 0, MsgQuit, nullptr); }
+    void Cancel() { PostQueueMessage(queue, 0, MsgCancel, nullptr); }
     void PostPoint(uint8_t type, int32_t x, int32_t y) {
         const QueuePoint point = {x, y};
         PostQueueMessage(queue, sizeof point, type, &point);
@@ -82,12 +86,18 @@ using Calls = std::vector<std::string>;
 TEST_F(MenuWorkerTest, MessagesThatDoNotFitTheStateAreTakenAndDropped) {
     Release(1, 1);  // closed: nothing to select
     Turn(-120);     // closed: no page change
+    Cancel();       // closed: nothing to close
     Open(10, 20);
     Open(30, 40);  // already open
     Release(50, 60);
     Release(70, 80);  // closed again
+    // A release lost while no hook watched: closed, selecting nothing; the next press opens.
+    Open(1, 2);
+    Cancel();
+    Open(3, 4);
+    Release(5, 6);
     RunToQuit();
-    EXPECT_EQ(calls, (Calls{"open 10,20", "select 50,60"}));
+    EXPECT_EQ(calls, (Calls{"open 10,20", "select 50,60", "open 1,2", "close", "open 3,4", "select 5,6"}));
     EXPECT_EQ(worker.menuOpen, 0);
     uint8_t buffer[kQueueMessageSize];
     EXPECT_EQ(TakeQueueMessage(queue, 0, buffer), kQueueTimedOut);  // all of them were taken

@@ -224,6 +224,14 @@ TEST_F(BoundTriggerTest, TriggerPressesReleasesAndWheelBecomeQueueMessages) {
     EXPECT_EQ(queued.body.x, 7);
     EXPECT_EQ(queued.body.y, 8);
 
+    // The hook set again after a gap: a trigger found down still takes the wheel; one found up
+    // may have lost its release, so the menu is told to close.
+    ResyncTrigger(kHeldX1 | kHeldLeft);
+    EXPECT_EQ(HandleMouseMessage(kMsgMouseWheel, At(3, 4, 120u << 16)), 0);
+    EXPECT_EQ(Next().type, MsgWheel);
+    ResyncTrigger(kHeldLeft);
+    EXPECT_EQ(Next().type, MsgCancel);
+
     // Without the trigger the wheel is forwarded instead; other buttons pass untouched.
     EXPECT_EQ(HandleMouseMessage(kMsgMouseWheel, At(3, 4, 120u << 16)), 0);
     EXPECT_EQ(forwarded, 1);

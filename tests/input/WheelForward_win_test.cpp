@@ -227,8 +227,9 @@ TEST_F(WheelForwardTest, HungWindowDoesNotHoldUpTheHook) {
     receiver.Stop();
 }
 
-// Through the real hook: a wheel turn with Ctrl held, over a window of another thread, reaches
-// that window only as the forwarded message, with MK_CONTROL, the delta and the position.
+// Through the real hook: a wheel turn with Ctrl and the middle button held, over a window of
+// another thread, reaches that window only as the forwarded message, with their key bits, the
+// delta and the position. (Wine shares one key state between threads.)
 TEST_F(WheelForwardTest, ForwardedTurnCarriesTheKeyStateAndPosition) {
     ReceiverThread receiver;
     ASSERT_TRUE(receiver.Start(300, 300));
@@ -238,9 +239,11 @@ TEST_F(WheelForwardTest, ForwardedTurnCarriesTheKeyStateAndPosition) {
     Pump(100);
 
     SendKey(VK_CONTROL, true);
+    SendMouse(MOUSEEVENTF_MIDDLEDOWN, 0, 0, 0);
     Pump(100);
     SendMouse(MOUSEEVENTF_WHEEL, 0, 0, static_cast<DWORD>(WHEEL_DELTA));
     const bool arrived = PumpUntil(2000, [] { return !Received().empty(); });
+    SendMouse(MOUSEEVENTF_MIDDLEUP, 0, 0, 0);
     SendKey(VK_CONTROL, false);
     Pump(100);
     ASSERT_TRUE(arrived);
@@ -248,7 +251,7 @@ TEST_F(WheelForwardTest, ForwardedTurnCarriesTheKeyStateAndPosition) {
     const std::vector<Wheeled> got = Received();
     ASSERT_EQ(got.size(), 1u);  // the original turn was consumed
     EXPECT_EQ(GET_WHEEL_DELTA_WPARAM(got[0].wParam), WHEEL_DELTA);
-    EXPECT_EQ(GET_KEYSTATE_WPARAM(got[0].wParam), MK_CONTROL);
+    EXPECT_EQ(GET_KEYSTATE_WPARAM(got[0].wParam), MK_CONTROL | MK_MBUTTON);
     EXPECT_EQ(got[0].lParam, MAKELPARAM(350, 360));
     EXPECT_NE(got[0].sendKind & ISMEX_NOTIFY, 0u);
 

@@ -130,4 +130,17 @@ TEST(PaletteLayout, HeldThumbMapsTheCursorToARowAndClampsOutsideTheTrack) {
     }
 }
 
+// Drawn scaled to the window's DPI, every client pixel hits the picture pixel drawn over it, so
+// scaled presses land where the picture shows; also left of the window during a captured drag.
+TEST(PaletteLayout, ScaledClientPixelsHitThePicturePixelDrawnOverThem) {
+    for (const uint32_t dpi : {96u, 120u, 144u, 168u, 192u}) {
+        for (int32_t p = -3; p < kPaletteClientWidth; ++p) {
+            for (int32_t d = ScaleToDpi(p, dpi); d < ScaleToDpi(p + 1, dpi); ++d) {
+                ASSERT_EQ(PictureFromClient(d, dpi), p) << "client pixel " << d << " at " << dpi << " dpi";
+            }
+        }
+    }
+    EXPECT_EQ(ScaleToDpi(kPaletteClientHeight, 144), 435);
+}
+
 }  // namespace

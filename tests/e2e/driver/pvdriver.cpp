@@ -344,9 +344,24 @@ std::string WindowTextA(HWND window) {
     return buffer;
 }
 
+// The window's DPI awareness (0 unaware, 1 system, 2 per monitor) and its DPI; -1 where the
+// system has no such functions.
+std::pair<int, int> WindowDpi(HWND window) {
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    auto find = [user32](const char* name) { return reinterpret_cast<void*>(GetProcAddress(user32, name)); };
+    auto context = reinterpret_cast<HANDLE(WINAPI*)(HWND)>(find("GetWindowDpiAwarenessContext"));
+    auto awareness = reinterpret_cast<int(WINAPI*)(HANDLE)>(find("GetAwarenessFromDpiAwarenessContext"));
+    auto dpi = reinterpret_cast<UINT(WINAPI*)(HWND)>(find("GetDpiForWindow"));
+    if (context == nullptr || awareness == nullptr || dpi == nullptr) {
+        return {-1, -1};
+    }
+    return {awareness(context(window)), static_cast<int>(dpi(window))};
+}
+
 // One window as a JSON object: handle, class, title (also as A-API bytes), visibility, window
-// rectangle in screen coordinates, owning process and thread.
+// rectangle in screen coordinates, owning process and thread, DPI awareness and DPI.
 std::string DescribeWindow(HWND window) {
+    const std::pair<int, int> dpi = WindowDpi(window);
     RECT rect = {};
     GetWindowRect(window, &rect);
     DWORD pid = 0;
@@ -356,7 +371,8 @@ std::string DescribeWindow(HWND window) {
            ",\"title_a\":" + JsonHex(WindowTextA(window)) +
            ",\"visible\":" + JsonBool(IsWindowVisible(window) != FALSE) + ",\"rect\":[" +
            JsonNumber(rect.left) + "," + JsonNumber(rect.top) + "," + JsonNumber(rect.right) + "," +
-           JsonNumber(rect.bottom) + "],\"pid\":" + JsonNumber(pid) + ",\"tid\":" + JsonNumber(tid) + "}";
+           JsonNumber(rect.bottom) + "],\"pid\":" + JsonNumber(pid) + ",\"tid\":" + JsonNumber(tid) +
+           ",\"awareness\":" + JsonNumber(dpi.first) + ",\"dpi\":" + JsonNumber(dpi.second) + "}";
 }
 
 // What EnumWindows collects: the filter and the matching windows.
@@ -1848,12 +1864,12 @@ BOOL CALLBACK DescribeDialogControl(HWND control, LPARAM) {
         state = ",\"selection\":" + JsonNumber(ask(CB_GETCURSEL)) +
                 ",\"entries\":" + JsonNumber(ask(CB_GETCOUNT));
     } else if (is(L"msctls_trackbar32")) {
-        state = ",\"position\":" + JsonNumber(ask(TBM_GETPOS)) +
-                ",\"max\":" + JsonNumber(ask(TBM_GETRANGEMAX));
+        state =
+            ",\"position\":" + JsonNumber(ask(TBM_GETPOS)) + ",\"max\":" + JsonNumber(ask(TBM_GETRANGEMAX));
     } else if (is(L"msctls_updown32")) {
         long long answer = ask(UDM_GETPOS) & 0xffffffffLL;
-        state = ",\"position\":" + JsonNumber(answer & 0xffff) +
-                ",\"error\":" + JsonBool((answer >> 16) != 0);
+        state =
+            ",\"position\":" + JsonNumber(answer & 0xffff) + ",\"error\":" + JsonBool((answer >> 16) != 0);
     }
     EmitLine("{\"id\":" + JsonNumber(GetDlgCtrlID(control)) +
              ",\"hwnd\":" + JsonNumber(reinterpret_cast<intptr_t>(control)) +
@@ -2077,8 +2093,8 @@ int CommandDropFiles(const Args& args) {
         Fail("OpenProcess");
         return kExitSystem;
     }
-    void* remote = VirtualAllocEx(process.handle, nullptr, record.size(), MEM_COMMIT | MEM_RESERVE,
-                                  PAGE_READWRITE);
+    void* remote =
+        VirtualAllocEx(process.handle, nullptr, record.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     SIZE_T written = 0;
     if (remote == nullptr ||
         !WriteProcessMemory(process.handle, remote, record.data(), record.size(), &written) ||
