@@ -8,8 +8,9 @@
 // kHookWatchdogPeriodMs, the cursor position and that count with the previous check: a cursor
 // that has moved while the hook saw nothing at all means the hook is gone, and it is installed
 // again. Cost: one increment per hook call, and while the program idles one timer message a
-// second that reads the cursor position; no thread, no polling in between. A false alarm (a
-// program moving the cursor with SetCursorPos, which passes no hook) costs one reinstallation.
+// second that reads the cursor position; no thread, no polling in between. A program moving the
+// cursor with SetCursorPos passes no hook either, so before anything is done a probe (a zero move
+// of our own, marked so that no handler acts on it) asks the hook: a live one sees it, and stays.
 
 #include <windows.h>
 
@@ -28,6 +29,9 @@ uint32_t hookCalls;  // counted by MouseHookProc; read by the watchdog on the sa
 UINT_PTR watchdogTimer;
 uint32_t checkedCalls;
 POINT checkedCursor;
+UINT_PTR probeTimer;  // set while a probe is out
+uint32_t probeCalls;  // hookCalls when the probe was sent
+constexpr UINT kProbeWaitMs = 100;
 
 }  // namespace
 
@@ -86,6 +90,50 @@ void ResyncHeldButtons() {
     ResyncTrigger(held);
 }
 
+// Sets the hook again. The held buttons are read afresh only when the old hook is known to be
+// gone (its probe went unseen, or the system no longer knows its handle): a live one saw every
+// button, and its state stands. Returns 1 when the hook was set again; else the next look retries.
+int32_t SetHookAgain(bool knownDropped) {
+    HHOOK fresh = SetHook();
+    if (fresh == nullptr) {
+        return 0;
+    }
+    const bool released = UnhookWindowsHookEx(mouseHook) != FALSE;
+    mouseHook = fresh;
+    if (knownDropped || !released) {
+        ResyncHeldButtons();
+    }
+    return 1;
+}
+
+// A zero move, marked to pass every handler, that a live hook is called for.
+bool SendProbe() {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE;
+    input.mi.dwExtraInfo = PassThroughMarker;
+    return SendInput(1, &input, sizeof input) == 1;
+}
+
+void StopProbe() {
+    if (probeTimer != 0) {
+        KillTimer(nullptr, probeTimer);
+        probeTimer = 0;
+    }
+}
+
+// The probe's answer: a hook that was called meanwhile is alive; one that was not is set again.
+VOID CALLBACK ProbeTick(HWND, UINT, UINT_PTR, DWORD) {
+    StopProbe();
+    if (mouseHook == nullptr) {
+        return;
+    }
+    if (hookCalls == probeCalls) {
+        SetHookAgain(true);
+    }
+    RememberCheck();
+}
+
 VOID CALLBACK WatchdogTick(HWND, UINT, UINT_PTR, DWORD) {
     CheckMouseHook();
 }
@@ -109,6 +157,7 @@ int32_t InstallMouseHook() {
 
 // Removes the hook and stops the watchdog; on the thread that installed them.
 void RemoveMouseHook() {
+    StopProbe();
     if (watchdogTimer != 0) {
         KillTimer(nullptr, watchdogTimer);
         watchdogTimer = 0;
@@ -120,14 +169,14 @@ void RemoveMouseHook() {
 }
 
 // One look of the watchdog: when the cursor has moved since the last look and the hook has not
-// been called since, the system has dropped the hook, and it is set again. The new hook is set
-// before the old handle is released (which fails harmlessly when the system has already done
-// so); no message is served in between, so none is handled twice. When setting fails, the next
-// look tries again. The event table and the double-press clock stay as they are; after a real
-// drop the held buttons are read afresh, and a menu whose trigger is up is closed. Returns 1
-// when the hook was set again, else 0.
+// been called since, either the system has dropped the hook or a program moved the cursor, and a
+// probe tells which (ProbeTick). When no probe can be sent, the hook is set again at once. The
+// new hook is set before the old handle is released, and no message is served in between, so
+// none is handled twice. The event table and the double-press clock stay as they are; after a
+// real drop the held buttons are read afresh, and a menu whose trigger is up is closed. Returns 1
+// when the hook was set again at this look, else 0.
 int32_t CheckMouseHook() {
-    if (mouseHook == nullptr) {
+    if (mouseHook == nullptr || probeTimer != 0) {
         return 0;
     }
     const uint32_t previousCalls = checkedCalls;
@@ -137,17 +186,12 @@ int32_t CheckMouseHook() {
     if (!cursorMoved || checkedCalls != previousCalls) {
         return 0;
     }
-    HHOOK fresh = SetHook();
-    if (fresh == nullptr) {
-        return 0;
+    probeCalls = hookCalls;
+    if (SendProbe()) {
+        probeTimer = SetTimer(nullptr, 0, kProbeWaitMs, ProbeTick);
+        if (probeTimer != 0) {
+            return 0;
+        }
     }
-    // A hook that the system dropped can no longer be released. One that is still there was
-    // passed by nothing but a program moving the pointer (SetCursorPos), saw every button, and
-    // its state stands.
-    const bool dropped = !UnhookWindowsHookEx(mouseHook);
-    mouseHook = fresh;
-    if (dropped) {
-        ResyncHeldButtons();
-    }
-    return 1;
+    return SetHookAgain(false);
 }

@@ -345,6 +345,13 @@ TEST_F(HookWatchdogTest, LiveHookOrStillPointerIsLeftAlone) {
         Wiggle(1);
     }
     EXPECT_EQ(mouseHook, installed);
+    // Moved by a program (SetCursorPos passes no hook) while the hook lives: the probe finds it.
+    const double moving = NowMs();
+    for (int i = 0; NowMs() - moving < 2.5 * kHookWatchdogPeriodMs; ++i) {
+        SetCursorPos(400 + (i % 2) * 9, 400);
+        Pump(20);
+    }
+    EXPECT_EQ(mouseHook, installed);
     // Removed but the pointer still: nothing to notice, and nothing done.
     ASSERT_TRUE(UnhookWindowsHookEx(installed));
     Pump(static_cast<DWORD>(2.5 * kHookWatchdogPeriodMs));
