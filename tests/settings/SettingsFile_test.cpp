@@ -116,10 +116,82 @@ TEST(WriteSettingUInt, WritesPlainDecimalThatReadsBack) {
     // Overwriting keeps the key in its place.
     EXPECT_EQ(WriteSettingUInt("CONFIG", "ALPHA", path.c_str(), 191), 0);
     EXPECT_EQ(ReadFileBytes(path), "[CONFIG]\r\nALPHA=191\r\nMAX=4294967295\r\n");
-    // A write that cannot happen is not reported, and creates nothing.
+    // A write that cannot happen is reported, and creates nothing.
     std::string nowhere = dir.File("missing") + kSep + "setting.ini";
-    EXPECT_EQ(WriteSettingUInt("CONFIG", "ALPHA", nowhere.c_str(), 1), 0);
+    EXPECT_EQ(WriteSettingUInt("CONFIG", "ALPHA", nowhere.c_str(), 1), -1);
+    EXPECT_EQ(WriteSettingText("CONFIG", "T", nowhere.c_str(), "x"), -1);
     EXPECT_FALSE(fs::exists(nowhere));
+}
+
+// Text comes back exactly as written. Only values that the read would change (blanks at an end,
+// like quotes around all of it) are written inside an extra pair of quotes; the rest keep the form
+// that files written before have.
+TEST(WriteSettingText, EveryValueReadsBackAsWrittenAndOnlyChangedOnesAreQuoted) {
+    TempDir dir;
+    const std::string path = dir.File("setting.ini");
+    const std::vector<std::pair<std::string, bool>> values = {{"\"C:\\Program Files\\a b\\c.txt\"", true},
+                                                              {"'x y'", true},
+                                                              {"\"\"", true},
+                                                              {"''", true},
+                                                              {" lead", true},
+                                                              {"trail ", true},
+                                                              {"\tboth\x1A", true},
+                                                              {" ", true},
+                                                              {"\" \"\"", true},
+                                                              {"\"\x95\x5C\"", true},
+                                                              {"\"", false},
+                                                              {"'", false},
+                                                              {"\"a", false},
+                                                              {"a\"", false},
+                                                              {"\"a'", false},
+                                                              {"a \"b\" c", false},
+                                                              {"\x95\x5C", false},
+                                                              {"", false}};
+    for (size_t i = 0; i < values.size(); ++i) {
+        const std::string key = "K" + std::to_string(i);
+        const std::string& value = values[i].first;
+        ASSERT_EQ(WriteSettingText("S", key.c_str(), path.c_str(), value.c_str()), 0);
+        char text[64] = {};
+        PlatformReadProfileString("S", key.c_str(), "<absent>", text, sizeof text, path.c_str());
+        EXPECT_EQ(text, value) << i;
+        const std::string line = key + "=" + (values[i].second ? "\"" + value + "\"" : value) + "\r\n";
+        EXPECT_NE(ReadFileBytes(path).find(line), std::string::npos) << i;
+    }
+}
+
+// An update lands whole or leaves the file exactly as it was, and never leaves its copy behind.
+TEST(SettingsUpdate, ReplacesTheFileOnlyWhenEveryWriteSucceeded) {
+    TempDir dir;
+    const std::string path = dir.File("setting.ini");
+    const std::string copy = dir.File("setting.tmp");
+    SettingsUpdate update;
+    ASSERT_EQ(BeginSettingsUpdate(&update, path.c_str()), 0);  // no file yet: the copy starts empty
+    ASSERT_EQ(WriteSettingUInt("A", "K", update.copy, 1), 0);
+    EXPECT_FALSE(fs::exists(path));
+    ASSERT_EQ(FinishSettingsUpdate(&update, true), 0);
+    EXPECT_EQ(ReadFileBytes(path), "[A]\r\nK=1\r\n");
+    WriteBytes(copy, "stale");
+    ASSERT_EQ(BeginSettingsUpdate(&update, path.c_str()), 0);
+    ASSERT_EQ(WriteSettingUInt("B", "K", update.copy, 2), 0);
+    EXPECT_EQ(FinishSettingsUpdate(&update, false), -1);
+    EXPECT_EQ(ReadFileBytes(path), "[A]\r\nK=1\r\n");
+    EXPECT_FALSE(fs::exists(copy));
+#ifdef _WIN32
+    // Another program holds the file open without sharing: the copy cannot be made.
+    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(BeginSettingsUpdate(&update, path.c_str()), -1);
+    CloseHandle(held);
+    // Held open for reading only: the copy is made and written, but cannot take the file's place.
+    held = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ASSERT_EQ(BeginSettingsUpdate(&update, path.c_str()), 0);
+    ASSERT_EQ(WriteSettingUInt("B", "K", update.copy, 2), 0);
+    EXPECT_EQ(FinishSettingsUpdate(&update, true), -1);
+    CloseHandle(held);
+    EXPECT_FALSE(fs::exists(copy));
+    EXPECT_EQ(ReadFileBytes(path), "[A]\r\nK=1\r\n");
+#endif
 }
 
 // Whether text is one number as the strict reading accepts it: blanks, one sign, then 0x and hex
