@@ -2,8 +2,8 @@
 # The run command: installs what is missing, builds pivotel.exe, lays out a ready folder
 # (build/pivotel: pivotel.exe, setting.ini, icons\) and the same files as an archive for Windows
 # users (build/pivotel.zip), and starts Pivotel under Wine in a virtual desktop. With a display
-# it runs there until you exit it; with none it runs on a private Xvfb for a few seconds, leaves
-# a screenshot (with the ring menu open) in build/screenshot.png, and stops.
+# it runs there until you exit it; with none it runs on a private Xvfb until the ring menu shows,
+# leaves a screenshot of it in build/screenshot.png, and stops (status 1 when the ring never shows).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -36,6 +36,7 @@ echo "Archive: $root/build/pivotel.zip"
 export WINEPREFIX=$root/build/wine/run-prefix
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+mkdir -p "$(dirname "$WINEPREFIX")"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     timeout 300 wineboot -i >/dev/null 2>&1 || true
 fi
@@ -55,10 +56,22 @@ for _ in $(seq 50); do
 done
 echo "No display: running Pivotel headless on $DISPLAY."
 wine "${desktop[@]}" >/dev/null 2>&1 &
-# Give it time to start, then hold side button 1 over the desktop so the picture shows the ring
-# menu of the shipped settings, take the picture, let go (over the centre: nothing runs) and stop.
-sleep 8
-xdotool mousemove 640 512 sleep 0.3 mousedown 8 sleep 0.3 mousemove 640 430 sleep 1
-import -window root build/screenshot.png
-xdotool mousemove 640 512 sleep 0.3 mouseup 8 sleep 0.5
+# Hold side button 1 over the desktop until the ring menu of the shipped settings shows (Pivotel
+# needs a few seconds to start), take the picture, let go over the centre (nothing runs) and stop.
+# The short pauses let Wine see the pointer where xdotool put it before a button changes.
+rm -f build/screenshot.png
+shown=1
+deadline=$((SECONDS + 90))
+while [ $SECONDS -lt $deadline ]; do
+    xdotool mousemove 640 512 sleep 0.3 mousedown 8 sleep 0.3 mousemove 640 430 sleep 0.5
+    import -window root build/screenshot.png
+    python3 scripts/ring-shown.py build/screenshot.png 640 512 >/dev/null && shown=0
+    xdotool mousemove 640 512 sleep 0.3 mouseup 8
+    [ $shown -eq 0 ] && break
+    sleep 1
+done
 echo "Screenshot of the desktop: $root/build/screenshot.png"
+if [ $shown -ne 0 ]; then
+    echo "The ring menu did not show within 90 s." >&2
+fi
+exit $shown

@@ -21,40 +21,15 @@ int32_t TriggerIndexFromSetting(int32_t readStatus, uint32_t value) {
     return 0;
 }
 
-// The opacity shown for an ALPHA read from the file: the value when it is an opacity (0..255),
-// else the default 191, so that an out-of-range file value is never silently clamped to 255.
+// The opacity the controls are given for an ALPHA read from the file: the value as read, or the
+// default 191 when it does not read.
 uint32_t OpacityFromSetting(int32_t readStatus, uint32_t value) {
-    if (readStatus == 0 && value <= kMaxOpacity) {
-        return value;
-    }
-    return kDefaultOpacity;
+    return readStatus == 0 ? value : kDefaultOpacity;
 }
 
 // The check box for a SENDWHEEL read from the file: checked for any nonzero value that reads.
 bool SendWheelFromSetting(int32_t readStatus, uint32_t value) {
     return readStatus == 0 && value != 0;
-}
-
-// The opacity edit's text as a number: one to three decimal digits giving at most 255. Empty
-// text, anything but digits and values above 255 are refused (-1) and leave *opacity alone.
-int32_t ParseOpacityText(const char* text, uint32_t* opacity) {
-    if (text == nullptr || text[0] == '\0') {
-        return -1;
-    }
-    uint32_t value = 0;
-    int length = 0;
-    for (; text[length] != '\0'; ++length) {
-        const char c = text[length];
-        if (c < '0' || c > '9' || length >= kOpacityTextLength) {
-            return -1;
-        }
-        value = value * 10 + static_cast<uint32_t>(c - '0');
-    }
-    if (value > kMaxOpacity) {
-        return -1;
-    }
-    *opacity = value;
-    return 0;
 }
 
 // The controls' initial state from the file at `path`; each key that is missing or unreadable
@@ -73,14 +48,16 @@ void ReadAdvancedSettings(const char* path, AdvancedSettingsState* state) {
 
 // Writes the confirmed dialog into the file at `path`, in the order TRIGGER, ALPHA, SENDWHEEL,
 // all three or none: they go to a copy that replaces the file only when every write succeeded.
-// A trigger index outside 0..2 (no selection) writes no TRIGGER; an opacity text that
-// ParseOpacityText refuses writes no ALPHA. *acceptedOpacity receives an accepted opacity (even
-// when the file cannot be written, so that the value in use still follows the user's choice) and
-// is left alone for a refused one. Returns 0, or -1 when the file was left as it was.
-int32_t WriteAdvancedSettings(const char* path, int32_t triggerIndex, const char* opacityText, bool sendWheel,
+// A trigger index outside 0..2 (no selection) writes no TRIGGER. The opacity is the up-down's
+// answer to a position query, taken whole: the position in the low word and an error flag in the
+// high word (its edit holds no number in range, such as 300), so only an answer of at most 255 is
+// an opacity; any other writes no ALPHA. *acceptedOpacity receives an accepted opacity (even when
+// the file cannot be written, so that the value in use still follows the user's choice) and is
+// left alone for a refused one. Returns 0, or -1 when the file was left as it was.
+int32_t WriteAdvancedSettings(const char* path, int32_t triggerIndex, uint32_t upDownAnswer, bool sendWheel,
                               uint32_t* acceptedOpacity) {
-    uint32_t opacity = 0;
-    const bool opacityAccepted = ParseOpacityText(opacityText, &opacity) == 0;
+    const uint32_t opacity = upDownAnswer;
+    const bool opacityAccepted = opacity <= kMaxOpacity;
     if (opacityAccepted) {
         *acceptedOpacity = opacity;
     }

@@ -9,7 +9,9 @@ constexpr uint32_t kMaxOpacity = 255;
 constexpr uint32_t kDefaultOpacity = 191;
 constexpr int kOpacityTextLength = 3;  // characters the opacity edit takes
 
-// What the dialog's controls show: the combo entry, the opacity and the check box.
+// What the dialog's controls are given: the combo entry, the opacity and the check box. The
+// opacity is ALPHA as read, which may lie above 255: the up-down takes its low 16 bits and the
+// trackbar the whole value, and each control's own range decides what it shows.
 struct AdvancedSettingsState {
     int32_t triggerIndex;
     uint32_t opacity;
@@ -19,7 +21,6 @@ struct AdvancedSettingsState {
 int32_t TriggerIndexFromSetting(int32_t readStatus, uint32_t value);
 uint32_t OpacityFromSetting(int32_t readStatus, uint32_t value);
 bool SendWheelFromSetting(int32_t readStatus, uint32_t value);
-int32_t ParseOpacityText(const char* text, uint32_t* opacity);
 void ReadAdvancedSettings(const char* path, AdvancedSettingsState* state);
-int32_t WriteAdvancedSettings(const char* path, int32_t triggerIndex, const char* opacityText, bool sendWheel,
+int32_t WriteAdvancedSettings(const char* path, int32_t triggerIndex, uint32_t upDownAnswer, bool sendWheel,
                               uint32_t* acceptedOpacity);

@@ -41,7 +41,8 @@ void InitAdvancedDialog(HWND dialog) {
     AdvancedSettingsState state = {};
     ReadAdvancedSettings(path, &state);
     SendItem(dialog, IDC_ADV_TRIGGER, CB_SETCURSEL, static_cast<WPARAM>(state.triggerIndex), 0);
-    // The up-down writes the number into its buddy edit, whose change moves the trackbar too.
+    // The up-down writes the number into its buddy edit, whose change moves the trackbar too. An
+    // ALPHA above 255 is handed over as it is: each control keeps to its own range.
     SendItem(dialog, IDC_ADV_ALPHA_SPIN, UDM_SETPOS, 0, MAKELPARAM(state.opacity & 0xffffu, 0));
     SendItem(dialog, IDC_ADV_ALPHA_SLIDER, TBM_SETPOS, TRUE, static_cast<LPARAM>(state.opacity));
     SendItem(dialog, IDC_ADV_SENDWHEEL, BM_SETCHECK, state.sendWheel ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -52,18 +53,20 @@ void CloseAdvancedDialog(HWND dialog) {
     advancedDialogOpen = 0;
 }
 
-// OK: writes TRIGGER, ALPHA and SENDWHEEL and applies an accepted opacity at once. An opacity
-// the edit does not hold as 0..255 (empty, or typed as 300) changes neither the file nor the
+// OK: writes TRIGGER, ALPHA and SENDWHEEL and applies an accepted opacity at once. The opacity is
+// what the up-down answers from its edit's text, so an emptied edit gives 0 whether OK is clicked
+// (the edit has lost the focus and shows 0) or Enter is pressed in it (the up-down reads empty
+// text as 0). An answer the up-down flags as an error (300 typed) changes neither the file nor the
 // value in use; the other two keys are still written.
 void ConfirmAdvancedDialog(HWND dialog) {
     char path[kMaxPath] = {};
     if (GetSettingsPath(path) == 0) {
         const LRESULT selection = SendItem(dialog, IDC_ADV_TRIGGER, CB_GETCURSEL, 0, 0);
-        char opacityText[kOpacityTextSize] = {};
-        GetDlgItemTextA(dialog, IDC_ADV_ALPHA_EDIT, opacityText, kOpacityTextSize);
+        const LRESULT answer = SendItem(dialog, IDC_ADV_ALPHA_SPIN, UDM_GETPOS, 0, 0);
         const bool sendWheel = SendItem(dialog, IDC_ADV_SENDWHEEL, BM_GETCHECK, 0, 0) == BST_CHECKED;
-        uint32_t opacity = kMaxOpacity + 1;  // stays above 255 when the text is refused
-        WriteAdvancedSettings(path, static_cast<int32_t>(selection), opacityText, sendWheel, &opacity);
+        uint32_t opacity = kMaxOpacity + 1;  // stays above 255 when the answer is refused
+        WriteAdvancedSettings(path, static_cast<int32_t>(selection), static_cast<uint32_t>(answer), sendWheel,
+                              &opacity);
         if (opacity <= kMaxOpacity) {
             translucencyAlpha.store(static_cast<uint8_t>(opacity));
         }

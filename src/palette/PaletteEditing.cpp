@@ -16,6 +16,9 @@ CellPosition dragCell = {-1, -1};
 SlotPosition dragSlot = {-1, -1};
 SlotPosition slotMenuTarget = {-1, -1};
 
+// New items go only into rows the editor can scroll into view.
+static_assert(kPaletteMaxScrollRow + kPaletteVisibleRows == kPaletteRowsForNewItems, "rows for new items");
+
 namespace {
 
 bool IsEditorPage(int32_t page) {
@@ -238,7 +241,8 @@ bool PaletteLeftPress(int32_t x, int32_t y) {
 // A left release: a held arrow released over itself scrolls one row; otherwise a drag is dropped.
 // A palette item dropped on a visible cell swaps with that cell (moving into an empty one); one
 // dropped on a slot is referred to from it (the palette keeps it); a slot's item dropped on a slot
-// swaps the two slots. Anything else is dropped on nothing and changes nothing. True when the
+// swaps the two slots. Anything else, a cell or slot naming a held item included, is dropped on
+// nothing and changes nothing. True when the
 // caller should release the mouse capture (every release but an arrow's scroll).
 bool PaletteLeftRelease(int32_t x, int32_t y) {
     bool releaseCapture = false;
@@ -260,10 +264,13 @@ bool PaletteLeftRelease(int32_t x, int32_t y) {
         scrollPress = ScrollPressNone;
     }
 
+    // A cell or slot that names a held item looks empty but is not free: a drop there would erase
+    // the held item's place, so it changes nothing.
     TablesLock lock;
     CellPosition target;
     if (!done && dragSource == DragFromCell && dragItem != nullptr && GridCellAt(x, y, &target)) {
-        if (IsGridCell(dragCell)) {
+        const uint32_t targetId = paletteGrid.cells[target.row * kPaletteColumns + target.column].id;
+        if (IsGridCell(dragCell) && !IsHeldItemId(targetId)) {
             MenuItem* former = GetPaletteItem(target.row, target.column);
             SetPaletteCell(target.row, target.column, dragItem);
             SetPaletteCell(dragCell.row, dragCell.column, former);
@@ -271,7 +278,10 @@ bool PaletteLeftRelease(int32_t x, int32_t y) {
         done = true;
     }
     if (!done && dragSource != DragNone && dragItem != nullptr && IsEditorPage(editorPage)) {
-        const int32_t slot = SlotAt(x, y);
+        int32_t slot = SlotAt(x, y);
+        if (slot >= 0 && IsHeldItemId(pageTable.pages[editorPage].ids[slot])) {
+            slot = -1;
+        }
         if (slot >= 0 && dragSource == DragFromCell) {
             SetPageSlot(editorPage, slot, dragItem);
         } else if (slot >= 0 && dragSource == DragFromSlot) {
@@ -286,12 +296,16 @@ bool PaletteLeftRelease(int32_t x, int32_t y) {
 
 // A right release: over a visible cell it names that cell as the context cell and asks for the
 // cell's menu (the item menu, whose delete entry only launch items enable, or the empty cell's
-// menu; a cell whose id names no item counts as empty); over an occupied slot of the editor's page
-// it names the slot and asks for the slot menu.
+// menu; a cell whose id names no item counts as empty, but one that names a held item is not free
+// and asks for no menu); over an occupied slot of the editor's page it names the slot and asks for
+// the slot menu.
 PaletteMenuRequest PaletteRightRelease(int32_t x, int32_t y) {
     TablesLock lock;
     CellPosition cell;
     if (GridCellAt(x, y, &cell)) {
+        if (IsHeldItemId(paletteGrid.cells[cell.row * kPaletteColumns + cell.column].id)) {
+            return PaletteMenuRequest{PaletteMenuNone, false};
+        }
         paletteGrid.contextCell = cell;
         const MenuItem* item = GetPaletteItem(cell.row, cell.column);
         if (item != nullptr) {

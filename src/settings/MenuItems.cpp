@@ -10,6 +10,8 @@
 
 MenuItem* itemListHead;
 MenuItem* itemListTail;
+MenuItem* heldItemsHead;
+bool tablesLoaded;
 
 namespace {
 
@@ -17,6 +19,8 @@ PlatformLock* TheTablesLock() {
     static PlatformLock* lock = PlatformCreateLock();
     return lock;
 }
+
+MenuItem* heldItemsTail;
 
 void FreeItemRecord(MenuItem* item) {
     if (item->icon != nullptr) {
@@ -26,15 +30,18 @@ void FreeItemRecord(MenuItem* item) {
     free(item);
 }
 
-}  // namespace
+void FreeItemChain(MenuItem* item) {
+    while (item != nullptr) {
+        MenuItem* next = item->next;
+        FreeItemRecord(item);
+        item = next;
+    }
+}
 
-void LockTables() { PlatformAcquireLock(TheTablesLock()); }
-void UnlockTables() { PlatformReleaseLock(TheTablesLock()); }
-
-// A new, empty item with this id at the tail of the list; null for id 0, a taken id, or no memory.
-MenuItem* CreateItem(uint32_t id) {
-    TablesLock lock;
-    if (id == 0 || FindItem(id) != nullptr) {
+// A zero-filled record with this id at the tail of a list; null for id 0, an id that a live or a
+// held item carries, or no memory. Caller holds the lock.
+MenuItem* AppendNewRecord(uint32_t id, MenuItem*& head, MenuItem*& tail) {
+    if (id == 0 || FindItem(id) != nullptr || IsHeldItemId(id)) {
         return nullptr;
     }
     MenuItem* item = static_cast<MenuItem*>(calloc(1, sizeof(MenuItem)));
@@ -42,13 +49,35 @@ MenuItem* CreateItem(uint32_t id) {
         return nullptr;
     }
     item->id = id;
-    if (itemListTail != nullptr) {
-        itemListTail->next = item;
+    if (tail != nullptr) {
+        tail->next = item;
     } else {
-        itemListHead = item;
+        head = item;
     }
-    itemListTail = item;
+    tail = item;
     return item;
+}
+
+}  // namespace
+
+void LockTables() {
+    PlatformAcquireLock(TheTablesLock());
+}
+void UnlockTables() {
+    PlatformReleaseLock(TheTablesLock());
+}
+
+// A new, empty item with this id at the tail of the list; null for id 0, a taken id (held items
+// included), or no memory.
+MenuItem* CreateItem(uint32_t id) {
+    TablesLock lock;
+    return AppendNewRecord(id, itemListHead, itemListTail);
+}
+
+// A new, empty held item with this id, on the same terms as CreateItem.
+MenuItem* CreateHeldItem(uint32_t id) {
+    TablesLock lock;
+    return AppendNewRecord(id, heldItemsHead, heldItemsTail);
 }
 
 // Unlinks an item and frees it with its icon and launch record. -1 when it is not in the list.
@@ -76,16 +105,16 @@ int32_t RemoveItem(MenuItem* item) {
     return -1;
 }
 
+// Frees every item, held ones included; the tables no longer hold what the file gave.
 void FreeAllItems() {
     TablesLock lock;
-    MenuItem* item = itemListHead;
-    while (item != nullptr) {
-        MenuItem* next = item->next;
-        FreeItemRecord(item);
-        item = next;
-    }
+    FreeItemChain(itemListHead);
+    FreeItemChain(heldItemsHead);
     itemListHead = nullptr;
     itemListTail = nullptr;
+    heldItemsHead = nullptr;
+    heldItemsTail = nullptr;
+    tablesLoaded = false;
 }
 
 MenuItem* FindItem(uint32_t id) {
@@ -101,10 +130,24 @@ MenuItem* FindItem(uint32_t id) {
     return nullptr;
 }
 
-// The smallest id in 1..65535 that no item carries and no page slot or palette cell names, 0 when
-// all are taken. A slot or cell can name an id no item carries (a hand-edited file, an item that
-// failed to load); a new item given that id would appear there unasked, so such ids are not
-// handed out. Ids above 65535 (which only a hand-edited file can hold) do not count.
+bool IsHeldItemId(uint32_t id) {
+    if (id == 0) {
+        return false;
+    }
+    TablesLock lock;
+    for (const MenuItem* item = heldItemsHead; item != nullptr; item = item->next) {
+        if (item->id == id) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The smallest id in 1..65535 that no item (held ones included) carries and no page slot or
+// palette cell names, 0 when all are taken. A slot or cell can name an id no item carries (a
+// hand-edited file, an item that failed to load); a new item given that id would appear there
+// unasked, so such ids are not handed out. Ids above 65535 (which only a hand-edited file can
+// hold) do not count.
 uint32_t LowestFreeItemId() {
     static constexpr size_t kWords = (kMaxAllocatedItemId + 1 + 63) / 64;
     uint64_t* taken = static_cast<uint64_t*>(calloc(kWords, sizeof(uint64_t)));
@@ -119,6 +162,9 @@ uint32_t LowestFreeItemId() {
             }
         };
         for (MenuItem* item = itemListHead; item != nullptr; item = item->next) {
+            take(item->id);
+        }
+        for (MenuItem* item = heldItemsHead; item != nullptr; item = item->next) {
             take(item->id);
         }
         for (const Page& page : pageTable.pages) {

@@ -45,6 +45,16 @@ struct MenuItem {
 extern MenuItem* itemListHead;
 extern MenuItem* itemListTail;
 
+// Items whose section in the settings file is sound but whose icon did not load (a network share
+// or a removable drive that is not there yet). They stay out of the ring and the editor, but
+// their ids stay taken and every save writes them back, so a later start that finds the icon
+// shows them again in their slots and cells. Linked like the item list, in load order; icon null.
+extern MenuItem* heldItemsHead;
+
+// Whether the tables hold the whole of what the settings file gave: set by the load, cleared when
+// the items are freed. Only such tables may be written back over the file. Guarded by the lock.
+extern bool tablesLoaded;
+
 void LockTables();
 void UnlockTables();
 
@@ -57,9 +67,11 @@ struct TablesLock {
 };
 
 MenuItem* CreateItem(uint32_t id);
+MenuItem* CreateHeldItem(uint32_t id);
 int32_t RemoveItem(MenuItem* item);
 void FreeAllItems();
 MenuItem* FindItem(uint32_t id);
+bool IsHeldItemId(uint32_t id);
 uint32_t LowestFreeItemId();
 int32_t SetItemIcon(MenuItem* item, const char* iconPath);
 int32_t SetItemText(MenuItem* item, const char* text);

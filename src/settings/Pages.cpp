@@ -110,11 +110,12 @@ MenuItem* GetPaletteItem(int32_t row, int32_t column) {
 }
 
 // Puts a new item into the palette: into the right-clicked cell when there is one (and fails,
-// keeping that cell, when it holds an item), else into the first empty cell, row by row. A
-// right-clicked cell whose id names no item looks empty in the editor, which offers to make a new
-// item there, so it takes the new item in place of the stale id. A
-// right-clicked cell outside the grid is forgotten and the item goes to the first empty cell:
-// reporting success with the item in no cell would leave an item the palette never shows.
+// keeping that cell, when it holds an item, live or held), else into the first empty cell of the
+// rows the editor shows, row by row; -1 when those are full. A right-clicked cell whose id names
+// no item at all looks empty in the editor, which offers to make a new item there, so it takes
+// the new item in place of the stale id. A right-clicked cell outside the grid is forgotten and
+// the item goes to the first empty cell: reporting success with the item in no cell would leave
+// an item the palette never shows.
 int32_t PlaceInPalette(MenuItem* item) {
     if (item == nullptr) {
         return -1;
@@ -125,7 +126,7 @@ int32_t PlaceInPalette(MenuItem* item) {
         const bool inGrid = IsCell(context.row, context.column);
         if (inGrid) {
             PaletteCell& cell = paletteGrid.cells[context.row * kPaletteColumns + context.column];
-            if (cell.id != 0 && FindItem(cell.id) != nullptr) {
+            if (cell.id != 0 && (FindItem(cell.id) != nullptr || IsHeldItemId(cell.id))) {
                 return -1;
             }
             cell = PaletteCell{item->id, item};
@@ -135,7 +136,8 @@ int32_t PlaceInPalette(MenuItem* item) {
             return 0;
         }
     }
-    for (PaletteCell& cell : paletteGrid.cells) {
+    for (int index = 0; index < kPaletteRowsForNewItems * kPaletteColumns; ++index) {
+        PaletteCell& cell = paletteGrid.cells[index];
         if (cell.id == 0) {
             cell = PaletteCell{item->id, item};
             return 0;

@@ -12,6 +12,9 @@ constexpr int kSlotsPerPage = 8;
 constexpr int kPaletteRows = 30;
 constexpr int kPaletteColumns = 8;
 constexpr int kPaletteCells = kPaletteRows * kPaletteColumns;
+// The rows the editor can scroll into view (its last row shown is 28). A new item goes only into
+// these, where it can be seen, moved and deleted; row 29 keeps what a file puts there.
+constexpr int kPaletteRowsForNewItems = 29;
 
 struct Page {
     int32_t count;  // slots whose id is nonzero

@@ -157,9 +157,11 @@ ShortcutInfo* ReadLaunchRecord(const char* section, const char* path) {
 
 // Loads item section n and appends the item to the list, or drops the section silently: a
 // missing or zero ID, a missing TYPE, a kind other than window command or launch, a window
-// command whose EVENT names no command, an id an earlier section took, or an icon that does not
-// load. The item is assembled outside the list, with its icon loaded while the tables are free,
-// and enters the list complete in one step, so no other thread ever sees it half made.
+// command whose EVENT names no command, or an id an earlier section took. A sound section whose
+// icon does not load becomes a held item, with its values as read: its icon may be on a drive
+// that is not there yet, and dropping it would erase it from the file at the next save. The item
+// is assembled outside the list, with its icon loaded while the tables are free, and enters the
+// list complete in one step, so no other thread ever sees it half made.
 void LoadItemSection(uint32_t n, const char* path) {
     char section[16];
     ItemSectionName(section, n);
@@ -194,22 +196,28 @@ void LoadItemSection(uint32_t n, const char* path) {
         return;
     }
 
-    // A duplicate is dropped before its icon is loaded; CreateItem below checks again.
-    MenuItem staged = {};
-    if (FindItem(id) != nullptr || SetItemIcon(&staged, iconPath) != 0) {
+    // A duplicate is dropped before its icon is loaded; creating the item below checks again.
+    if (FindItem(id) != nullptr || IsHeldItemId(id)) {
         if (shortcut != nullptr) {
             FreeShortcutInfo(shortcut);
         }
         return;
+    }
+    MenuItem staged = {};
+    const bool iconLoaded = SetItemIcon(&staged, iconPath) == 0;
+    if (!iconLoaded) {
+        CopyTextField(staged.iconPath, sizeof staged.iconPath, iconPath);
     }
     SetItemText(&staged, text);
     staged.action = action;
     SetItemKind(&staged, kind, shortcut);
 
     TablesLock lock;
-    MenuItem* item = CreateItem(id);
+    MenuItem* item = iconLoaded ? CreateItem(id) : CreateHeldItem(id);
     if (item == nullptr) {
-        PlatformDestroyIcon(staged.icon);
+        if (staged.icon != nullptr) {
+            PlatformDestroyIcon(staged.icon);
+        }
         if (shortcut != nullptr) {
             FreeShortcutInfo(shortcut);
         }
@@ -230,6 +238,24 @@ struct SavedItem {
     bool hasLaunchRecord;
     ShortcutInfo launch;
 };
+
+// Copies what a save writes of one item. Caller holds the tables' lock.
+void CopyForSave(const MenuItem* item, SavedItem* out) {
+    out->id = item->id;
+    memcpy(out->iconPath, item->iconPath, sizeof out->iconPath);
+    memcpy(out->text, item->text, sizeof out->text);
+    out->iconPath[kItemPathSize - 1] = 0;
+    out->text[kItemTextSize - 1] = 0;
+    out->kind = item->kind;
+    out->event = item->kind == KindWindowCommand ? WindowCommandEvent(item->action) : 0;
+    out->hasLaunchRecord = item->shortcut != nullptr;
+    if (item->shortcut != nullptr) {
+        out->launch = *item->shortcut;
+        out->launch.path[kItemPathSize - 1] = 0;
+        out->launch.args[kItemPathSize - 1] = 0;
+        out->launch.dir[kItemPathSize - 1] = 0;
+    }
+}
 
 // Writes item section n; false as soon as a write fails.
 bool WriteItemSection(uint32_t n, const SavedItem& item, const char* path) {
@@ -301,6 +327,7 @@ int32_t LoadSettings() {
         for (int cell = 0; cell < kPaletteCells; ++cell) {
             StorePaletteCellId(cell, cellIds[cell]);
         }
+        tablesLoaded = true;
     }
 
     uint32_t alpha = 0;
@@ -310,14 +337,22 @@ int32_t LoadSettings() {
     return 0;
 }
 
-// Writes every item (section ITEMn for the item at position n of the list), ITEMS/NUM, all 64
+// Writes every item (section ITEMn for the item at position n of the list, held items after the
+// live ones), ITEMS/NUM, all 64
 // page slots and all 240 palette cells. Keys are only ever set, never deleted, and CONFIG is not
 // touched. The tables are copied under their lock and written after it is released, so the ring
 // menu is never kept waiting for the disk. The save lands whole or not at all: the writes go to a
 // copy of the file that replaces it only when all of them succeeded. -1, with the file as it was,
-// when the path cannot be composed, memory runs out, or any step fails (a full disk, a file that
-// another program holds open).
+// when the tables do not hold a whole load (none happened, or the items were freed since), when
+// the path cannot be composed, when memory runs out, or when any step fails (a full disk, a file
+// that another program holds open).
 int32_t SaveSettings() {
+    {
+        TablesLock lock;
+        if (!tablesLoaded) {
+            return -1;  // an empty or partial stand-in must never overwrite the user's items
+        }
+    }
     char settingsPath[kMaxPath];
     if (GetSettingsPath(settingsPath) != 0) {
         return -1;
@@ -329,8 +364,12 @@ int32_t SaveSettings() {
     uint32_t cellIds[kPaletteCells];
     {
         TablesLock lock;
-        for (const MenuItem* item = itemListHead; item != nullptr; item = item->next) {
-            ++count;
+        // The live items in list order, then the held ones in load order; NUM counts both.
+        const MenuItem* const lists[] = {itemListHead, heldItemsHead};
+        for (const MenuItem* list : lists) {
+            for (const MenuItem* item = list; item != nullptr; item = item->next) {
+                ++count;
+            }
         }
         if (count > 0) {
             items = static_cast<SavedItem*>(calloc(count, sizeof(SavedItem)));
@@ -339,20 +378,9 @@ int32_t SaveSettings() {
             }
         }
         SavedItem* out = items;
-        for (const MenuItem* item = itemListHead; item != nullptr; item = item->next, ++out) {
-            out->id = item->id;
-            memcpy(out->iconPath, item->iconPath, sizeof out->iconPath);
-            memcpy(out->text, item->text, sizeof out->text);
-            out->iconPath[kItemPathSize - 1] = 0;
-            out->text[kItemTextSize - 1] = 0;
-            out->kind = item->kind;
-            out->event = item->kind == KindWindowCommand ? WindowCommandEvent(item->action) : 0;
-            out->hasLaunchRecord = item->shortcut != nullptr;
-            if (item->shortcut != nullptr) {
-                out->launch = *item->shortcut;
-                out->launch.path[kItemPathSize - 1] = 0;
-                out->launch.args[kItemPathSize - 1] = 0;
-                out->launch.dir[kItemPathSize - 1] = 0;
+        for (const MenuItem* list : lists) {
+            for (const MenuItem* item = list; item != nullptr; item = item->next, ++out) {
+                CopyForSave(item, out);
             }
         }
         for (int page = 0; page < kPageCount; ++page) {

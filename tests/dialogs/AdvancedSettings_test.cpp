@@ -1,5 +1,5 @@
 // The advanced settings dialog's values: what the controls show for each file content, which
-// opacity texts are taken, and what confirming writes, in which order, against a real file.
+// up-down answers are taken, and what confirming writes, in which order, against a real file.
 
 #include <gtest/gtest.h>
 
@@ -59,12 +59,10 @@ TEST(AdvancedSettingsMapping, TriggerEntryOnlyForTheTwoOtherButtons) {
     EXPECT_EQ(TriggerIndexFromSetting(-1, 1), 0);  // unreadable key: its value means nothing
 }
 
-TEST(AdvancedSettingsMapping, OpacityInRangeOrDefault) {
+TEST(AdvancedSettingsMapping, OpacityAsReadOrDefault) {
     EXPECT_EQ(OpacityFromSetting(0, 0), 0u);
-    EXPECT_EQ(OpacityFromSetting(0, 128), 128u);
     EXPECT_EQ(OpacityFromSetting(0, 255), 255u);
-    EXPECT_EQ(OpacityFromSetting(0, 256), 191u);
-    EXPECT_EQ(OpacityFromSetting(0, 65536 + 20), 191u);  // not cut to its low 16 bits
+    EXPECT_EQ(OpacityFromSetting(0, 300), 300u);  // the controls' ranges limit it, not the default
     EXPECT_EQ(OpacityFromSetting(-1, 20), 191u);
 }
 
@@ -73,27 +71,6 @@ TEST(AdvancedSettingsMapping, SendWheelCheckedForAnyNonzeroValue) {
     EXPECT_TRUE(SendWheelFromSetting(0, 1));
     EXPECT_TRUE(SendWheelFromSetting(0, 2));
     EXPECT_FALSE(SendWheelFromSetting(-1, 1));
-}
-
-TEST(AdvancedSettingsMapping, OpacityTextTakesZeroTo255Only) {
-    struct Case {
-        const char* text;
-        int32_t status;
-        uint32_t value;
-    };
-    const Case cases[] = {
-        {"0", 0, 0},    {"7", 0, 7},    {"007", 0, 7}, {"191", 0, 191}, {"255", 0, 255}, {"256", -1, 0},
-        {"300", -1, 0}, {"999", -1, 0}, {"", -1, 0},   {"1000", -1, 0}, {"-1", -1, 0},   {"+5", -1, 0},
-        {" 5", -1, 0},  {"5 ", -1, 0},  {"1a", -1, 0}, {"0x1", -1, 0},
-    };
-    for (const Case& c : cases) {
-        uint32_t value = 4242;
-        EXPECT_EQ(ParseOpacityText(c.text, &value), c.status) << '"' << c.text << '"';
-        EXPECT_EQ(value, c.status == 0 ? c.value : 4242u) << '"' << c.text << '"';
-    }
-    uint32_t value = 4242;
-    EXPECT_EQ(ParseOpacityText(nullptr, &value), -1);
-    EXPECT_EQ(value, 4242u);
 }
 
 TEST_F(AdvancedSettingsFile, NoFileShowsTheDefaults) {
@@ -113,7 +90,7 @@ TEST_F(AdvancedSettingsFile, FileValuesShownAsTheControlsMapThem) {
     Write("[CONFIG]\r\nTRIGGER=7\r\nALPHA=300\r\nSENDWHEEL=0\r\n");
     state = Load();
     EXPECT_EQ(state.triggerIndex, 0);
-    EXPECT_EQ(state.opacity, 191u);
+    EXPECT_EQ(state.opacity, 300u);
     EXPECT_FALSE(state.sendWheel);
 
     // Keys of another section and text that is no number count as missing.
@@ -126,7 +103,7 @@ TEST_F(AdvancedSettingsFile, FileValuesShownAsTheControlsMapThem) {
 
 TEST_F(AdvancedSettingsFile, ConfirmWritesTheThreeKeysInOrder) {
     uint32_t accepted = 999;
-    EXPECT_EQ(WriteAdvancedSettings(path.c_str(), 1, "64", true, &accepted), 0);
+    EXPECT_EQ(WriteAdvancedSettings(path.c_str(), 1, 64, true, &accepted), 0);
     EXPECT_EQ(accepted, 64u);
     const std::string text = Read();
     const size_t trigger = text.find("TRIGGER=1");
@@ -147,19 +124,20 @@ TEST_F(AdvancedSettingsFile, ConfirmWritesTheThreeKeysInOrder) {
 
     // Where the copy must go stands a folder: nothing is written, but the opacity is still taken.
     fs::create_directories(folder / "setting.tmp" / "x");
-    EXPECT_EQ(WriteAdvancedSettings(path.c_str(), 2, "65", false, &accepted), -1);
+    EXPECT_EQ(WriteAdvancedSettings(path.c_str(), 2, 65, false, &accepted), -1);
     EXPECT_EQ(accepted, 65u);
     EXPECT_EQ(Read(), text);
 }
 
 TEST_F(AdvancedSettingsFile, RefusedOpacityKeepsFileAndValueButWritesTheRest) {
     Write("[CONFIG]\r\nTRIGGER=7\r\nALPHA=100\r\nSENDWHEEL=2\r\n");
-    for (const char* text : {"300", ""}) {
+    // The up-down's error flag (high word) or a position above 255 refuses the opacity.
+    for (uint32_t answer : {0x10000u | 255u, 0x10000u, 256u}) {
         uint32_t accepted = 999;
-        EXPECT_EQ(WriteAdvancedSettings(path.c_str(), 0, text, true, &accepted), 0);
-        EXPECT_EQ(accepted, 999u) << '"' << text << '"';
+        EXPECT_EQ(WriteAdvancedSettings(path.c_str(), 0, answer, true, &accepted), 0);
+        EXPECT_EQ(accepted, 999u) << answer;
         AdvancedSettingsState state = Load();
-        EXPECT_EQ(state.opacity, 100u) << '"' << text << '"';
+        EXPECT_EQ(state.opacity, 100u) << answer;
     }
     const std::string text = Read();
     EXPECT_NE(text.find("TRIGGER=0"), std::string::npos) << text;
@@ -170,9 +148,9 @@ TEST_F(AdvancedSettingsFile, RefusedOpacityKeepsFileAndValueButWritesTheRest) {
 TEST_F(AdvancedSettingsFile, NoSelectionWritesNoTrigger) {
     Write("[CONFIG]\r\nTRIGGER=2\r\n");
     uint32_t accepted = 999;
-    EXPECT_EQ(WriteAdvancedSettings(path.c_str(), -1, "0", false, &accepted), 0);
+    EXPECT_EQ(WriteAdvancedSettings(path.c_str(), -1, 0, false, &accepted), 0);
     EXPECT_EQ(accepted, 0u);
-    EXPECT_EQ(WriteAdvancedSettings(path.c_str(), 3, "0", false, &accepted), 0);
+    EXPECT_EQ(WriteAdvancedSettings(path.c_str(), 3, 0, false, &accepted), 0);
     AdvancedSettingsState state = Load();
     EXPECT_EQ(state.triggerIndex, 2);
     EXPECT_EQ(state.opacity, 0u);

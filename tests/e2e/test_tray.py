@@ -17,6 +17,7 @@ WM_RBUTTONDOWN = 0x0204
 WM_LBUTTONDBLCLK = 0x0203
 WM_MOUSEMOVE = 0x0200
 TRAY_CALLBACK = 0x0401  # WM_USER + 1
+VK_RETURN = 0x0D
 VK_END = 0x23
 VK_UP = 0x26
 
@@ -295,6 +296,20 @@ class AdvancedSettings(TrayTestCase):
         self.end_dialog(dialog, IDOK)
         self.assertEqual(read_config(pivotel.folder),
                          [("ALPHA", "100"), ("TRIGGER", "0"), ("SENDWHEEL", "0")])
+
+        # ALPHA 300: each control keeps to its range. Enter in the emptied edit takes the up-down's 0.
+        with open(os.path.join(pivotel.folder, "setting.ini"), "wb") as f:
+            f.write(b"[CONFIG]\r\nALPHA=300\r\n")
+        dialog = self.open_dialog(main)
+        controls = self.wait_controls(dialog, lambda c: c[ID_EDIT]["text"] != "", "the edit filled")
+        self.assertEqual(self.opacity(controls), ("255", 255, 255))
+        edit = controls[ID_EDIT]["hwnd"]
+        self.session.driver("post-message", dialog["hwnd"], WM_NEXTDLGCTL, edit, 1)
+        self.wait_controls(dialog, lambda c: c[ID_EDIT]["focus"], "the focus in the edit")
+        self.session.driver("set-text", edit, "")
+        self.session.driver("post-message", edit, WM_KEYDOWN, VK_RETURN)
+        self.session.wait_no_window(DIALOG_CLASS, DIALOG_TITLE)
+        self.assertEqual(dict(read_config(pivotel.folder))["ALPHA"], "0")
         self.command(main, CMD_EXIT)
         self.assertEqual(pivotel.wait_exit(), 0)
 

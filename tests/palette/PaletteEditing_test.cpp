@@ -65,7 +65,9 @@ protected:
         return item;
     }
 
-    uint32_t CellId(int32_t row, int32_t column) const { return paletteGrid.cells[row * kPaletteColumns + column].id; }
+    uint32_t CellId(int32_t row, int32_t column) const {
+        return paletteGrid.cells[row * kPaletteColumns + column].id;
+    }
 
     std::string iconPath;
 };
@@ -92,8 +94,16 @@ TEST_F(PaletteEditingTest, CellDragsMoveSwapOrChangeNothing) {
     EXPECT_EQ(CellId(12, 3), 1u);
     EXPECT_EQ(GetPaletteItem(12, 3), a);
 
-    // Onto its own cell, onto the tabs, or outside everything: nothing changes.
+    // Onto its own cell, onto the tabs, outside everything, or onto a cell or slot that names a
+    // held item (which looks empty but keeps its place): nothing changes.
+    ASSERT_NE(CreateHeldItem(50), nullptr);
+    StorePaletteCellId(10 * kPaletteColumns + 6, 50);
+    StorePageSlotId(0, 2, 50);
+    SetPageSlot(0, 1, b);
     const TablesImage before;
+    Drag(CellCentre(2, 3), CellCentre(0, 6));
+    Drag(CellCentre(2, 3), SlotCentre(2));
+    Drag(SlotCentre(1), SlotCentre(2));
     Drag(CellCentre(2, 3), CellCentre(2, 3));
     Drag(CellCentre(2, 3), TabCentre(4));
     Drag(CellCentre(2, 3), PalettePoint{600, 150});
@@ -314,6 +324,11 @@ TEST_F(PaletteEditingTest, ContextMenusNameTheirTargetAndGreyDeleteForCommands) 
     // An empty cell and a cell whose id names no item both offer a new item.
     EXPECT_EQ(PaletteRightRelease(CellCentre(0, 2).x, CellCentre(0, 2).y).kind, PaletteMenuEmptyCell);
     EXPECT_EQ(PaletteRightRelease(CellCentre(4, 4).x, CellCentre(4, 4).y).kind, PaletteMenuEmptyCell);
+    EXPECT_EQ(paletteGrid.contextCell.row, 6);
+    // A cell that names a held item is not free: no menu, and the context cell stays as it was.
+    ASSERT_NE(CreateHeldItem(56), nullptr);
+    StorePaletteCellId(2 * kPaletteColumns + 3, 56);
+    EXPECT_EQ(PaletteRightRelease(CellCentre(0, 3).x, CellCentre(0, 3).y).kind, PaletteMenuNone);
     EXPECT_EQ(paletteGrid.contextCell.row, 6);
     // Dismissed without a command: the cell is forgotten, and any drag ends.
     PaletteLeftPress(SlotCentre(7).x, SlotCentre(7).y);

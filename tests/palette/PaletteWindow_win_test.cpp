@@ -21,6 +21,7 @@
 #include "settings/MenuItems.h"
 #include "settings/Pages.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsFormat.h"
 
 namespace {
 
@@ -98,6 +99,7 @@ void CloseEditor() {
 
 TEST(PaletteWindow, OpensOnceShowsItsPictureAndWritesTheSettingsOnceOnClosing) {
     SettingsFileGuard settings;
+    ASSERT_EQ(LoadSettings(), 0);  // no file: nothing loads, and closing may save
     const uint32_t savesBefore = paletteSaveCount.load();
     ASSERT_EQ(StartPaletteThread(), 0);
     ASSERT_EQ(WaitForPaletteWindow(), 0);
@@ -402,6 +404,7 @@ std::string ControlText(HWND dialog, int id) {
 
 TEST(PaletteWindow, ADroppedFileBecomesALaunchItemThroughTheEditDialog) {
     SettingsFileGuard settings;
+    ASSERT_EQ(LoadSettings(), 0);
     EditorGuard editor;
     // C:\Tools\app.exe: a real program file, so its icon loads.
     char self[MAX_PATH] = {};

@@ -49,6 +49,10 @@ TEST_F(ItemListTest, LowestFreeIdIsTheFirstHole) {
     ASSERT_EQ(StorePageSlotId(6, 2, 5), 0);
     ASSERT_EQ(StorePaletteCellId(239, 6), 0);
     EXPECT_EQ(LowestFreeItemId(), 7u);
+    // Nor is the id of a held item, which no new item may take.
+    ASSERT_NE(CreateHeldItem(7), nullptr);
+    EXPECT_EQ(LowestFreeItemId(), 8u);
+    EXPECT_EQ(CreateItem(7), nullptr);
 }
 
 // 65535 items linked by hand: CreateItem checks each new id against the whole list, which would

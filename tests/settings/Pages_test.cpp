@@ -132,7 +132,8 @@ TEST_F(TablesTest, NewItemGoesToTheFirstEmptyCellRowByRow) {
     EXPECT_EQ(paletteGrid.cells[1 * kPaletteColumns + 2].id, 1001u);
     EXPECT_EQ(paletteGrid.cells[1 * kPaletteColumns + 2].item, next);
 
-    for (int cell = 0; cell < kPaletteCells; ++cell) {
+    // Row 29, which the editor never shows, takes no new item.
+    for (int cell = 0; cell < kPaletteCells - kPaletteColumns; ++cell) {
         StorePaletteCellId(cell, 500 + cell);
     }
     const TablesImage full;
@@ -151,6 +152,9 @@ TEST_F(TablesTest, RightClickedCellTakesTheItemOnlyWhenEmpty) {
     const TablesImage occupied;
     EXPECT_EQ(PlaceInPalette(item), -1);
     EXPECT_TRUE(occupied.Unchanged());
+    ASSERT_NE(CreateHeldItem(8), nullptr);  // so is a cell naming a held item, though it looks empty
+    StorePaletteCellId(3 * kPaletteColumns + 4, 8);
+    EXPECT_EQ(PlaceInPalette(item), -1);
 
     // A stale id (no such item) shows as an empty cell, so the new item replaces it there.
     StorePaletteCellId(4 * kPaletteColumns + 1, 77);
