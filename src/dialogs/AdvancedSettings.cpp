@@ -46,30 +46,34 @@ void ReadAdvancedSettings(const char* path, AdvancedSettingsState* state) {
     state->sendWheel = SendWheelFromSetting(status, value);
 }
 
-// Writes the confirmed dialog into the file at `path`, in the order TRIGGER, ALPHA, SENDWHEEL.
+// Writes the confirmed dialog into the file at `path`, in the order TRIGGER, ALPHA, SENDWHEEL,
+// all three or none: they go to a copy that replaces the file only when every write succeeded.
 // A trigger index outside 0..2 (no selection) writes no TRIGGER. The opacity is the up-down's
 // answer to a position query, taken whole: the position in the low word and an error flag in the
 // high word (its edit holds no number in range, such as 300), so only an answer of at most 255 is
 // an opacity; any other writes no ALPHA. *acceptedOpacity receives an accepted opacity (even when
-// its write fails, so that the value in use still follows the user's choice) and is left alone
-// for a refused one. Returns 0, or -1 when a write failed (the others are still tried).
+// the file cannot be written, so that the value in use still follows the user's choice) and is
+// left alone for a refused one. Returns 0, or -1 when the file was left as it was.
 int32_t WriteAdvancedSettings(const char* path, int32_t triggerIndex, uint32_t upDownAnswer, bool sendWheel,
                               uint32_t* acceptedOpacity) {
-    int32_t result = 0;
-    if (triggerIndex >= 0 && triggerIndex < kTriggerChoiceCount) {
-        if (WriteSettingUInt(kConfigSection, kTriggerKey, path, static_cast<uint32_t>(triggerIndex)) != 0) {
-            result = -1;
-        }
-    }
-    if (upDownAnswer <= kMaxOpacity) {
-        const uint32_t opacity = upDownAnswer;
-        if (WriteSettingUInt(kConfigSection, kAlphaKey, path, opacity) != 0) {
-            result = -1;
-        }
+    const uint32_t opacity = upDownAnswer;
+    const bool opacityAccepted = opacity <= kMaxOpacity;
+    if (opacityAccepted) {
         *acceptedOpacity = opacity;
     }
-    if (WriteSettingUInt(kConfigSection, kSendWheelKey, path, sendWheel ? 1u : 0u) != 0) {
-        result = -1;
+    SettingsUpdate update;
+    if (BeginSettingsUpdate(&update, path) != 0) {
+        return -1;
     }
-    return result;
+    bool written = true;
+    if (triggerIndex >= 0 && triggerIndex < kTriggerChoiceCount) {
+        written = WriteSettingUInt(kConfigSection, kTriggerKey, update.copy,
+                                   static_cast<uint32_t>(triggerIndex)) == 0;
+    }
+    if (opacityAccepted) {
+        written = written && WriteSettingUInt(kConfigSection, kAlphaKey, update.copy, opacity) == 0;
+    }
+    written =
+        written && WriteSettingUInt(kConfigSection, kSendWheelKey, update.copy, sendWheel ? 1u : 0u) == 0;
+    return FinishSettingsUpdate(&update, written);
 }

@@ -20,6 +20,16 @@ uint32_t PlatformReadProfileString(const char* section, const char* key, const c
                                    char* buffer, uint32_t size, const char* path);
 int PlatformWriteProfileString(const char* section, const char* key, const char* value, const char* path);
 
+// Whole files, for replacing one in a single step. PlatformFileExists is false only when the
+// system says that nothing has that name (a file it cannot look at counts as there).
+// PlatformCopyFile copies source over target, attributes included. PlatformRemoveFile is true when
+// nothing is left under that name. PlatformReplaceFile flushes source to the disk and renames it
+// over target in one step on the same volume, written through before it returns.
+bool PlatformFileExists(const char* path);
+bool PlatformCopyFile(const char* source, const char* target);
+bool PlatformRemoveFile(const char* path);
+bool PlatformReplaceFile(const char* source, const char* target);
+
 // Path helpers in the manner of PathIsRelativeA, SetCurrentDirectoryA and PathSearchAndQualifyA.
 bool PlatformIsRelativePath(const char* path);
 bool PlatformSetCurrentDirectory(const char* directory);

@@ -1,14 +1,17 @@
 // The platform layer of the native build: the C++ library and our own INI reader and writer.
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <new>
+#include <string>
 
 #include "platform/IniFile.h"
 #include "platform/Platform.h"
@@ -46,6 +49,85 @@ int PlatformWriteProfileString(const char* section, const char* key, const char*
     return IniWriteString(section, key, value, path);
 }
 
+bool PlatformFileExists(const char* path) {
+    struct stat info;
+    return stat(path, &info) == 0 || errno != ENOENT;
+}
+
+namespace {
+
+// Writes all of data, going on after interrupted and partial writes.
+bool WriteAllTo(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t wrote = write(fd, data, size);
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            return false;
+        }
+        data += wrote;
+        size -= static_cast<size_t>(wrote);
+    }
+    return true;
+}
+
+// Flushes a file or a folder to the disk.
+bool SyncPath(const char* path) {
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool synced = fsync(fd) == 0;
+    return close(fd) == 0 && synced;
+}
+
+}  // namespace
+
+// The copy gets the source's permission bits, as a copy on Windows gets its attributes.
+bool PlatformCopyFile(const char* source, const char* target) {
+    const int in = open(source, O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        return false;
+    }
+    struct stat info;
+    const int out = fstat(in, &info) == 0 ? open(target, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600) : -1;
+    bool ok = out >= 0 && fchmod(out, info.st_mode & 07777) == 0;
+    char chunk[65536];
+    while (ok) {
+        const ssize_t got = read(in, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        ok = WriteAllTo(out, chunk, static_cast<size_t>(got));
+    }
+    close(in);
+    if (out >= 0) {
+        ok = close(out) == 0 && ok;
+    }
+    return ok;
+}
+
+bool PlatformRemoveFile(const char* path) {
+    return unlink(path) == 0 || errno == ENOENT;
+}
+
+// The folder is flushed too, so that the rename itself survives a power cut.
+bool PlatformReplaceFile(const char* source, const char* target) {
+    if (!SyncPath(source) || rename(source, target) != 0) {
+        return false;
+    }
+    std::string folder = target;
+    const size_t separator = folder.find_last_of('/');
+    folder = separator == std::string::npos ? "." : folder.substr(0, separator + 1);
+    SyncPath(folder.c_str());
+    return true;
+}
+
 // Windows-style paths are what the settings file holds, so a drive or a leading separator of
 // either kind makes a path absolute here as well.
 bool PlatformIsRelativePath(const char* path) {
@@ -58,7 +140,9 @@ bool PlatformIsRelativePath(const char* path) {
     return !(path[0] != 0 && path[1] == ':');
 }
 
-bool PlatformSetCurrentDirectory(const char* directory) { return chdir(directory) == 0; }
+bool PlatformSetCurrentDirectory(const char* directory) {
+    return chdir(directory) == 0;
+}
 
 bool PlatformQualifyPath(const char* path, char* buffer, uint32_t size) {
     if (!PlatformIsRelativePath(path)) {
@@ -86,7 +170,9 @@ bool PlatformQualifyPath(const char* path, char* buffer, uint32_t size) {
 }
 
 // Code page 932: 0x81-0x9F and 0xE0-0xFC lead a two-byte character.
-bool PlatformIsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool PlatformIsLeadByte(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
 
 // The host has no icons: an existing file or folder gives a token that stands for its icon,
 // anything else none, which is the outcome the two stages of the Windows loader have.
@@ -98,19 +184,31 @@ IconHandle PlatformLoadItemIcon(const char* resolvedPath) {
     return new (std::nothrow) char(1);
 }
 
-void PlatformDestroyIcon(IconHandle icon) { delete static_cast<char*>(icon); }
+void PlatformDestroyIcon(IconHandle icon) {
+    delete static_cast<char*>(icon);
+}
 
 struct PlatformLock {
     std::recursive_mutex mutex;
 };
 
-PlatformLock* PlatformCreateLock() { return new PlatformLock; }
-void PlatformDestroyLock(PlatformLock* lock) { delete lock; }
-void PlatformAcquireLock(PlatformLock* lock) { lock->mutex.lock(); }
-void PlatformReleaseLock(PlatformLock* lock) { lock->mutex.unlock(); }
+PlatformLock* PlatformCreateLock() {
+    return new PlatformLock;
+}
+void PlatformDestroyLock(PlatformLock* lock) {
+    delete lock;
+}
+void PlatformAcquireLock(PlatformLock* lock) {
+    lock->mutex.lock();
+}
+void PlatformReleaseLock(PlatformLock* lock) {
+    lock->mutex.unlock();
+}
 
 // The host build has no desktop shell to hand programs and documents to.
-bool PlatformShellOpen(const char*, const char*, const char*, int32_t) { return false; }
+bool PlatformShellOpen(const char*, const char*, const char*, int32_t) {
+    return false;
+}
 
 struct PlatformSemaphore {
     std::mutex mutex;
@@ -131,7 +229,9 @@ PlatformSemaphore* PlatformCreateSemaphore(int32_t initialCount, int32_t maximum
     return semaphore;
 }
 
-void PlatformDestroySemaphore(PlatformSemaphore* semaphore) { delete semaphore; }
+void PlatformDestroySemaphore(PlatformSemaphore* semaphore) {
+    delete semaphore;
+}
 
 bool PlatformReleaseSemaphore(PlatformSemaphore* semaphore) {
     {
@@ -185,4 +285,6 @@ void PlatformJoinThread(PlatformThread* thread) {
     delete thread;
 }
 
-void PlatformSleepMs(uint32_t milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+void PlatformSleepMs(uint32_t milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}

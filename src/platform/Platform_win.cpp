@@ -12,7 +12,9 @@
 #include "platform/Platform.h"
 
 // The C run time's clock counts milliseconds of elapsed real time since the process started.
-uint32_t PlatformClockMs() { return static_cast<uint32_t>(clock()); }
+uint32_t PlatformClockMs() {
+    return static_cast<uint32_t>(clock());
+}
 
 // GetModuleFileNameA answers the buffer's size when it had to cut the path.
 uint32_t PlatformModuleFileName(char* buffer, uint32_t size) {
@@ -35,15 +37,53 @@ int PlatformWriteProfileString(const char* section, const char* key, const char*
     return WritePrivateProfileStringA(section, key, value, path);
 }
 
-bool PlatformIsRelativePath(const char* path) { return PathIsRelativeA(path) != FALSE; }
+bool PlatformFileExists(const char* path) {
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
+        return true;
+    }
+    const DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
 
-bool PlatformSetCurrentDirectory(const char* directory) { return SetCurrentDirectoryA(directory) != FALSE; }
+bool PlatformCopyFile(const char* source, const char* target) {
+    return CopyFileA(source, target, FALSE) != FALSE;
+}
+
+// A read-only file cannot be deleted, so it loses that attribute first.
+bool PlatformRemoveFile(const char* path) {
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileA(path) != FALSE || GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+// The rename alone does not flush the renamed file's data, so a power cut could leave the new name
+// on a file whose content never reached the disk.
+bool PlatformReplaceFile(const char* source, const char* target) {
+    HANDLE file =
+        CreateFileA(source, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const BOOL flushed = FlushFileBuffers(file);
+    CloseHandle(file);
+    return flushed != FALSE &&
+           MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+bool PlatformIsRelativePath(const char* path) {
+    return PathIsRelativeA(path) != FALSE;
+}
+
+bool PlatformSetCurrentDirectory(const char* directory) {
+    return SetCurrentDirectoryA(directory) != FALSE;
+}
 
 bool PlatformQualifyPath(const char* path, char* buffer, uint32_t size) {
     return PathSearchAndQualifyA(path, buffer, size) != FALSE;
 }
 
-bool PlatformIsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
+bool PlatformIsLeadByte(unsigned char c) {
+    return IsDBCSLeadByte(c) != FALSE;
+}
 
 // First the icon stored in the file itself; else the icon the shell shows for the path (a
 // folder, a document), asked as a file or as a folder depending on whether the path names a
@@ -59,14 +99,16 @@ IconHandle PlatformLoadItemIcon(const char* resolvedPath) {
     char title[MAX_PATH];
     const bool isFile = GetFileTitleA(resolvedPath, title, sizeof title) >= 0;
     SHFILEINFOA info = {};
-    if (SHGetFileInfoA(resolvedPath, isFile ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info,
-                       SHGFI_ICON) == 0) {
+    if (SHGetFileInfoA(resolvedPath, isFile ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_DIRECTORY, &info,
+                       sizeof info, SHGFI_ICON) == 0) {
         return nullptr;
     }
     return info.hIcon;
 }
 
-void PlatformDestroyIcon(IconHandle icon) { DestroyIcon(static_cast<HICON>(icon)); }
+void PlatformDestroyIcon(IconHandle icon) {
+    DestroyIcon(static_cast<HICON>(icon));
+}
 
 struct PlatformLock {
     CRITICAL_SECTION section;
@@ -83,8 +125,12 @@ void PlatformDestroyLock(PlatformLock* lock) {
     delete lock;
 }
 
-void PlatformAcquireLock(PlatformLock* lock) { EnterCriticalSection(&lock->section); }
-void PlatformReleaseLock(PlatformLock* lock) { LeaveCriticalSection(&lock->section); }
+void PlatformAcquireLock(PlatformLock* lock) {
+    EnterCriticalSection(&lock->section);
+}
+void PlatformReleaseLock(PlatformLock* lock) {
+    LeaveCriticalSection(&lock->section);
+}
 
 bool PlatformShellOpen(const char* file, const char* parameters, const char* directory, int32_t show) {
     SHELLEXECUTEINFOA request = {};
@@ -146,7 +192,8 @@ static unsigned __stdcall ThreadTrampoline(void* context) {
 
 PlatformThread* PlatformStartThread(PlatformThreadProc proc, void* argument) {
     PlatformThread* thread = new PlatformThread{nullptr, proc, argument};
-    thread->handle = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadTrampoline, thread, 0, nullptr));
+    thread->handle =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadTrampoline, thread, 0, nullptr));
     if (thread->handle == nullptr) {
         delete thread;
         return nullptr;
@@ -163,4 +210,6 @@ void PlatformJoinThread(PlatformThread* thread) {
     delete thread;
 }
 
-void PlatformSleepMs(uint32_t milliseconds) { Sleep(milliseconds); }
+void PlatformSleepMs(uint32_t milliseconds) {
+    Sleep(milliseconds);
+}

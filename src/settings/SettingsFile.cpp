@@ -45,6 +45,33 @@ int ExecutableDirectory(char* out) {
     return static_cast<int>(strlen(out));
 }
 
+// Blanks as the profile functions trim them from both ends of a value.
+bool IsProfileBlank(unsigned char c) {
+    return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0x1A;
+}
+
+// Whether the profile functions would read text back otherwise than written: a blank at either
+// end, or like quotes (' or ") as its first and last of at least two characters. The last
+// character is found by walking, since in text that is not valid code page 932 a lead byte takes
+// a quote or a blank after it as its partner.
+bool ReadChangesText(const char* text) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    size_t last = 0;
+    size_t end = 0;
+    while (p[end] != 0) {
+        last = end;
+        end += PlatformIsLeadByte(p[end]) && p[end + 1] != 0 ? 2 : 1;
+    }
+    if (end == 0) {
+        return false;
+    }
+    const bool lastIsSingle = end - last == 1;
+    if (IsProfileBlank(p[0]) || (lastIsSingle && IsProfileBlank(p[last]))) {
+        return true;
+    }
+    return (p[0] == '"' || p[0] == '\'') && last > 0 && lastIsSingle && p[last] == p[0];
+}
+
 }  // namespace
 
 // The drive and directory of a path, everything up to and including its last separator (D:\ for
@@ -90,6 +117,66 @@ int32_t GetExecutableDirectory(char* directory) {
     return ExecutableDirectory(directory) < 0 ? -1 : 0;
 }
 
+namespace {
+
+// One update of the settings file at a time: two updates that overlap would each replace the file
+// with a copy that lacks the other's writes.
+PlatformLock* UpdateLock() {
+    static PlatformLock* lock = PlatformCreateLock();
+    return lock;
+}
+
+// The copy's path: the file's, with the extension after the name's last dot made "tmp" (or ".tmp"
+// added to a name without one), so that it lies in the same folder. -1 when it would not fit in a
+// path buffer or would name the file itself.
+int32_t UpdateCopyPath(char* copy, const char* path) {
+    char folder[kMaxPath];
+    if (GetPathFolder(folder, path) != 0) {
+        return -1;
+    }
+    const size_t folderLength = strlen(folder);
+    const char* dot = strrchr(path + folderLength, '.');  // a dot is never a trail byte
+    const size_t stem = dot != nullptr ? static_cast<size_t>(dot - path) : strlen(path);
+    if (stem + sizeof ".tmp" > kMaxPath) {
+        return -1;
+    }
+    memcpy(copy, path, stem);
+    memcpy(copy + stem, ".tmp", sizeof ".tmp");
+    return strcmp(copy, path) == 0 ? -1 : 0;
+}
+
+}  // namespace
+
+// Starts an update of the file at path: takes the update lock and makes the copy, or an empty
+// start when there is no file yet (a leftover copy of an interrupted update is removed first).
+// On failure (-1) nothing is held and nothing is left behind.
+int32_t BeginSettingsUpdate(SettingsUpdate* update, const char* path) {
+    PlatformAcquireLock(UpdateLock());
+    update->path = path;
+    if (UpdateCopyPath(update->copy, path) != 0) {
+        PlatformReleaseLock(UpdateLock());
+        return -1;
+    }
+    if (!PlatformRemoveFile(update->copy) ||
+        (PlatformFileExists(path) && !PlatformCopyFile(path, update->copy))) {
+        PlatformRemoveFile(update->copy);
+        PlatformReleaseLock(UpdateLock());
+        return -1;
+    }
+    return 0;
+}
+
+// Ends an update: when every write succeeded the copy replaces the file, else it is removed and
+// the file stays exactly as it was. 0 when the file was replaced, -1 otherwise.
+int32_t FinishSettingsUpdate(SettingsUpdate* update, bool written) {
+    const bool replaced = written && PlatformReplaceFile(update->copy, update->path);
+    if (!replaced) {
+        PlatformRemoveFile(update->copy);
+    }
+    PlatformReleaseLock(UpdateLock());
+    return replaced ? 0 : -1;
+}
+
 // Strict conversion of a whole text: decimal, 0x-hexadecimal or leading-0 octal, leading blanks
 // and one sign allowed (a minus negates modulo 2^32), no trailing characters, no overflow.
 // The destination is written only on success.
@@ -126,12 +213,31 @@ int32_t ReadSettingUInt(const char* section, const char* key, uint32_t* value, c
     return ParseSettingUInt(text, value);
 }
 
-// Writes section/key as plain decimal. The outcome of the write is not looked at.
+// Writes section/key as plain decimal; -1 when the profile function could not write it.
 int32_t WriteSettingUInt(const char* section, const char* key, const char* path, uint32_t value) {
     char text[kSettingTextSize];
     snprintf(text, sizeof text, "%u", static_cast<unsigned>(value));
-    PlatformWriteProfileString(section, key, text, path);
-    return 0;
+    return PlatformWriteProfileString(section, key, text, path) != 0 ? 0 : -1;
+}
+
+// Writes section/key so that it reads back exactly as given. The profile functions' read drops
+// blanks at both ends of a value and a pair of like quotes around all of it, so such a value goes
+// inside one more pair of double quotes, which the read takes off again; any other value is written
+// as it is. The reader needs two bytes more than the value for the quotes. -1 when the write fails.
+int32_t WriteSettingText(const char* section, const char* key, const char* path, const char* value) {
+    char quoted[kMaxPath + 2];
+    if (ReadChangesText(value)) {
+        const size_t length = strlen(value);
+        if (length + 3 > sizeof quoted) {
+            return -1;
+        }
+        quoted[0] = '"';
+        memcpy(quoted + 1, value, length);
+        quoted[length + 1] = '"';
+        quoted[length + 2] = 0;
+        value = quoted;
+    }
+    return PlatformWriteProfileString(section, key, value, path) != 0 ? 0 : -1;
 }
 
 // Absolute paths come back unchanged. A relative path is anchored at the executable's directory,

@@ -4,13 +4,23 @@
 
 #include <cstdint>
 
-constexpr int kMaxPath = 260;         // bytes of a path buffer, terminator included
+constexpr int kMaxPath = 260;          // bytes of a path buffer, terminator included
 constexpr int kSettingTextSize = 128;  // bytes of the text buffer of one number
 
+// A change of the settings file that lands whole or not at all: the writes go to a copy beside
+// the file, which takes the file's place in one step once every write has succeeded.
+struct SettingsUpdate {
+    const char* path;     // the settings file
+    char copy[kMaxPath];  // where the writes go
+};
+
+int32_t BeginSettingsUpdate(SettingsUpdate* update, const char* path);
+int32_t FinishSettingsUpdate(SettingsUpdate* update, bool written);
 int32_t GetSettingsPath(char* path);
 int32_t GetExecutableDirectory(char* directory);
 int32_t ReadSettingUInt(const char* section, const char* key, uint32_t* value, const char* path);
 int32_t WriteSettingUInt(const char* section, const char* key, const char* path, uint32_t value);
+int32_t WriteSettingText(const char* section, const char* key, const char* path, const char* value);
 int32_t ParseSettingUInt(const char* text, uint32_t* value);
 int32_t ResolvePath(char* resolved, const char* path);
 int32_t GetPathFolder(char* folder, const char* path);

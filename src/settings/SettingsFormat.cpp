@@ -101,16 +101,19 @@ bool FindItemSectionCandidates(const char* path, bool (&candidate)[kMaxItemSecti
     return false;
 }
 
-// Reads a text value into a buffer of size bytes, cleared first so that nothing of its previous
-// content survives a value the profile function cuts inside a two-byte character. Returns the
-// length of the text, 0 when the key is missing or empty.
+// Reads a text value into a field of size bytes: at most size - 1 bytes, never half of a two-byte
+// character. Returns the length of the text, 0 when the key is missing or empty. The profile
+// function is given two bytes more than the field, so that a value written inside an extra pair
+// of quotes comes back whole at the field's limit.
 size_t ReadText(const char* section, const char* key, char* buffer, uint32_t size, const char* path) {
-    memset(buffer, 0, size);
-    if (PlatformReadProfileString(section, key, "", buffer, size, path) == 0) {
+    char text[kItemPathSize + 2] = {};
+    const uint32_t readSize = size + 2 <= sizeof text ? size + 2 : sizeof text;
+    if (PlatformReadProfileString(section, key, "", text, readSize, path) == 0) {
         buffer[0] = 0;
         return 0;
     }
-    buffer[size - 1] = 0;
+    text[readSize - 1] = 0;
+    CopyTextField(buffer, size, text);
     return strlen(buffer);
 }
 
@@ -254,22 +257,24 @@ void CopyForSave(const MenuItem* item, SavedItem* out) {
     }
 }
 
-void WriteItemSection(uint32_t n, const SavedItem& item, const char* path) {
+// Writes item section n; false as soon as a write fails.
+bool WriteItemSection(uint32_t n, const SavedItem& item, const char* path) {
     char section[16];
     ItemSectionName(section, n);
-    WriteSettingUInt(section, "ID", path, item.id);
-    PlatformWriteProfileString(section, "ICON", item.iconPath, path);
-    PlatformWriteProfileString(section, "TEXT", item.text, path);
-    WriteSettingUInt(section, "TYPE", path, item.kind);
+    bool written = WriteSettingUInt(section, "ID", path, item.id) == 0 &&
+                   WriteSettingText(section, "ICON", path, item.iconPath) == 0 &&
+                   WriteSettingText(section, "TEXT", path, item.text) == 0 &&
+                   WriteSettingUInt(section, "TYPE", path, item.kind) == 0;
     if (item.kind == KindWindowCommand) {
-        WriteSettingUInt(section, "EVENT", path, item.event);
+        written = written && WriteSettingUInt(section, "EVENT", path, item.event) == 0;
     } else if (item.kind == KindLaunch && item.hasLaunchRecord) {
-        PlatformWriteProfileString(section, "SCPATH", item.launch.path, path);
-        PlatformWriteProfileString(section, "SCARG", item.launch.args, path);
-        PlatformWriteProfileString(section, "SCDIR", item.launch.dir, path);
-        WriteSettingUInt(section, "SCSHOW", path,
-                         item.launch.show < 0 ? 0u : static_cast<uint32_t>(item.launch.show));
+        written = written && WriteSettingText(section, "SCPATH", path, item.launch.path) == 0 &&
+                  WriteSettingText(section, "SCARG", path, item.launch.args) == 0 &&
+                  WriteSettingText(section, "SCDIR", path, item.launch.dir) == 0 &&
+                  WriteSettingUInt(section, "SCSHOW", path,
+                                   item.launch.show < 0 ? 0u : static_cast<uint32_t>(item.launch.show)) == 0;
     }
+    return written;
 }
 
 }  // namespace
@@ -336,9 +341,11 @@ int32_t LoadSettings() {
 // live ones), ITEMS/NUM, all 64
 // page slots and all 240 palette cells. Keys are only ever set, never deleted, and CONFIG is not
 // touched. The tables are copied under their lock and written after it is released, so the ring
-// menu is never kept waiting for the disk. -1 when the tables do not hold a whole load (none
-// happened, or the items were freed since), when the file's path cannot be composed, or when the
-// copy finds no memory; nothing is written then. Failed writes are not detected.
+// menu is never kept waiting for the disk. The save lands whole or not at all: the writes go to a
+// copy of the file that replaces it only when all of them succeeded. -1, with the file as it was,
+// when the tables do not hold a whole load (none happened, or the items were freed since), when
+// the path cannot be composed, when memory runs out, or when any step fails (a full disk, a file
+// that another program holds open).
 int32_t SaveSettings() {
     {
         TablesLock lock;
@@ -346,8 +353,8 @@ int32_t SaveSettings() {
             return -1;  // an empty or partial stand-in must never overwrite the user's items
         }
     }
-    char path[kMaxPath];
-    if (GetSettingsPath(path) != 0) {
+    char settingsPath[kMaxPath];
+    if (GetSettingsPath(settingsPath) != 0) {
         return -1;
     }
 
@@ -386,25 +393,32 @@ int32_t SaveSettings() {
         }
     }
 
-    for (uint32_t n = 0; n < count; ++n) {
-        WriteItemSection(n, items[n], path);
+    SettingsUpdate update;
+    if (BeginSettingsUpdate(&update, settingsPath) != 0) {
+        free(items);
+        return -1;
     }
-    WriteSettingUInt("ITEMS", "NUM", path, count);
+    const char* path = update.copy;
+    bool written = true;
+    for (uint32_t n = 0; written && n < count; ++n) {
+        written = WriteItemSection(n, items[n], path);
+    }
+    written = written && WriteSettingUInt("ITEMS", "NUM", path, count) == 0;
     free(items);
 
-    for (int page = 0; page < kPageCount; ++page) {
+    for (int page = 0; written && page < kPageCount; ++page) {
         char section[16];
         snprintf(section, sizeof section, "PAGE%d", page);
-        for (int slot = 0; slot < kSlotsPerPage; ++slot) {
+        for (int slot = 0; written && slot < kSlotsPerPage; ++slot) {
             char key[16];
             snprintf(key, sizeof key, "ITEM%d", slot);
-            WriteSettingUInt(section, key, path, slotIds[page][slot]);
+            written = WriteSettingUInt(section, key, path, slotIds[page][slot]) == 0;
         }
     }
-    for (int cell = 0; cell < kPaletteCells; ++cell) {
+    for (int cell = 0; written && cell < kPaletteCells; ++cell) {
         char key[16];
         snprintf(key, sizeof key, "ITEM%d", cell);
-        WriteSettingUInt("PALETTE", key, path, cellIds[cell]);
+        written = WriteSettingUInt("PALETTE", key, path, cellIds[cell]) == 0;
     }
-    return 0;
+    return FinishSettingsUpdate(&update, written);
 }

@@ -120,6 +120,13 @@ TEST_F(AdvancedSettingsFile, ConfirmWritesTheThreeKeysInOrder) {
     EXPECT_EQ(state.triggerIndex, 1);
     EXPECT_EQ(state.opacity, 64u);
     EXPECT_TRUE(state.sendWheel);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);  // no copy left
+
+    // Where the copy must go stands a folder: nothing is written, but the opacity is still taken.
+    fs::create_directories(folder / "setting.tmp" / "x");
+    EXPECT_EQ(WriteAdvancedSettings(path.c_str(), 2, 65, false, &accepted), -1);
+    EXPECT_EQ(accepted, 65u);
+    EXPECT_EQ(Read(), text);
 }
 
 TEST_F(AdvancedSettingsFile, RefusedOpacityKeepsFileAndValueButWritesTheRest) {

@@ -116,11 +116,57 @@ TEST(WriteSettingUInt, WritesPlainDecimalThatReadsBack) {
     // Overwriting keeps the key in its place.
     EXPECT_EQ(WriteSettingUInt("CONFIG", "ALPHA", path.c_str(), 191), 0);
     EXPECT_EQ(ReadFileBytes(path), "[CONFIG]\r\nALPHA=191\r\nMAX=4294967295\r\n");
-    // A write that cannot happen is not reported, and creates nothing.
+    // A write that cannot happen is reported, and creates nothing.
     std::string nowhere = dir.File("missing") + kSep + "setting.ini";
-    EXPECT_EQ(WriteSettingUInt("CONFIG", "ALPHA", nowhere.c_str(), 1), 0);
+    EXPECT_EQ(WriteSettingUInt("CONFIG", "ALPHA", nowhere.c_str(), 1), -1);
+    EXPECT_EQ(WriteSettingText("CONFIG", "T", nowhere.c_str(), "x"), -1);
     EXPECT_FALSE(fs::exists(nowhere));
 }
+
+// Text comes back exactly as written. Only values that the read would change (blanks at an end,
+// like quotes around all of it) are written inside an extra pair of quotes; the rest keep the form
+// that files written before have.
+TEST(WriteSettingText, EveryValueReadsBackAsWrittenAndOnlyChangedOnesAreQuoted) {
+    TempDir dir;
+    const std::string path = dir.File("setting.ini");
+    // The first ten would change when read, the others not.
+    std::vector<std::string> values = {"\"C:\\Program Files\\a b\\c.txt\"", "'x y'", "\"\"", "''", " lead"};
+    values.insert(values.end(),
+                  {"trail ", "\tboth\x1A", " ", "\" \"\"", "\"\x95\x5C\"", "\"", "'", "\"a", "a\""});
+    values.insert(values.end(), {"\"a'", "a \"b\" c", "\x95\x5C", ""});
+    for (size_t i = 0; i < values.size(); ++i) {
+        const std::string key = "K" + std::to_string(i);
+        const std::string& value = values[i];
+        ASSERT_EQ(WriteSettingText("S", key.c_str(), path.c_str(), value.c_str()), 0);
+        char text[64] = {};
+        PlatformReadProfileString("S", key.c_str(), "<absent>", text, sizeof text, path.c_str());
+        EXPECT_EQ(text, value) << i;
+        const std::string line = key + "=" + (i < 10 ? "\"" + value + "\"" : value) + "\r\n";
+        EXPECT_NE(ReadFileBytes(path).find(line), std::string::npos) << i;
+    }
+}
+
+#ifdef _WIN32
+// A settings file that another program holds open is left as it was, with no copy behind: it
+// cannot be copied when nothing is shared, nor replaced when it is shared for reading.
+TEST(SettingsUpdate, FileHeldOpenByAnotherProgramIsLeftAsItWas) {
+    TempDir dir;
+    const std::string path = dir.File("setting.ini");
+    WriteBytes(path, "[A]\r\nK=1\r\n");
+    for (DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ}}) {
+        HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        SettingsUpdate update;
+        const bool begun = BeginSettingsUpdate(&update, path.c_str()) == 0;
+        EXPECT_EQ(begun, share != 0);
+        EXPECT_TRUE(!begun ||
+                    FinishSettingsUpdate(&update, WriteSettingUInt("B", "K", update.copy, 2) == 0) == -1);
+        CloseHandle(held);
+        EXPECT_FALSE(fs::exists(dir.File("setting.tmp"))) << share;
+    }
+    EXPECT_EQ(ReadFileBytes(path), "[A]\r\nK=1\r\n");
+}
+#endif
 
 // Whether text is one number as the strict reading accepts it: blanks, one sign, then 0x and hex
 // digits, or 0 and octal digits, or decimal digits, and nothing after.

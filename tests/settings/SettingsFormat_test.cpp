@@ -138,6 +138,7 @@ TEST_F(SettingsFormatTest, WithoutAFileNothingLoadsAndTheFirstSaveWritesEverythi
     ASSERT_EQ(SetItemKind(item, KindWindowCommand, nullptr), 0);
     ASSERT_EQ(SetPageSlot(7, 7, item), 0);
     ASSERT_EQ(SetPaletteCell(29, 7, item), 0);
+    ASSERT_TRUE(WriteFileBytes(ExecutableDir() + "setting.tmp", "[CONFIG]\r\n"));  // left by a cut-off save
     ASSERT_EQ(SaveSettings(), 0);
 
     // Item sections first, then ITEMS, the pages in order and the palette; keys in their order;
@@ -260,8 +261,13 @@ TEST_F(SettingsFormatTest, SaveThenLoadKeepsEveryFieldAtItsLimits) {
     ASSERT_NE(MakeItem(12, relativeIcon, std::string(63, 'T'), KindLaunch, LaunchProgram,
                        MakeLaunch("x", "", std::string(259, 'D'), 0)),
               nullptr);
+    // Values that the profile read would change at their ends, at their limits.
+    ASSERT_NE(MakeItem(13, relativeIcon, "\"" + std::string(61, 'q') + "\"", KindLaunch, LaunchProgram,
+                       MakeLaunch("\"C:\\a b\\c.exe\"", "\"" + WideText(257, 'a') + "\"",
+                                  " " + std::string(257, 'd') + "\t", 5)),
+              nullptr);
     const std::vector<ItemRecord> saved = Records();
-    ASSERT_EQ(saved.size(), 13u);
+    ASSERT_EQ(saved.size(), 14u);
     ASSERT_EQ(saved[9].text.size(), 63u);
     ASSERT_EQ(saved[9].path, path259);
 
