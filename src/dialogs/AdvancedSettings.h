@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "settings/SettingsFile.h"
+
 constexpr int kTriggerChoiceCount = 3;  // side button 1, side button 2, middle button
 constexpr uint32_t kMaxOpacity = 255;
 constexpr uint32_t kDefaultOpacity = 191;
@@ -23,4 +25,4 @@ uint32_t OpacityFromSetting(int32_t readStatus, uint32_t value);
 bool SendWheelFromSetting(int32_t readStatus, uint32_t value);
 void ReadAdvancedSettings(const char* path, AdvancedSettingsState* state);
 int32_t WriteAdvancedSettings(const char* path, int32_t triggerIndex, uint32_t upDownAnswer, bool sendWheel,
-                              uint32_t* acceptedOpacity);
+                              uint32_t* acceptedOpacity, SettingsWaitStep waitStep = nullptr);

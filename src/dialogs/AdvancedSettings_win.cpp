@@ -48,6 +48,15 @@ void InitAdvancedDialog(HWND dialog) {
     SendItem(dialog, IDC_ADV_SENDWHEEL, BM_SETCHECK, state.sendWheel ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
+// This thread runs the mouse hook, which the system drops when a call of it waits too long: while
+// the editor's save holds the file, the hook's calls (sent to this thread) are served, and
+// nothing else, so the dialog sees no input meanwhile.
+void ServeHookWhileWaiting() {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
 void CloseAdvancedDialog(HWND dialog) {
     EndDialog(dialog, 1);
     advancedDialogOpen = 0;
@@ -66,7 +75,7 @@ void ConfirmAdvancedDialog(HWND dialog) {
         const bool sendWheel = SendItem(dialog, IDC_ADV_SENDWHEEL, BM_GETCHECK, 0, 0) == BST_CHECKED;
         uint32_t opacity = kMaxOpacity + 1;  // stays above 255 when the answer is refused
         WriteAdvancedSettings(path, static_cast<int32_t>(selection), static_cast<uint32_t>(answer), sendWheel,
-                              &opacity);
+                              &opacity, ServeHookWhileWaiting);
         if (opacity <= kMaxOpacity) {
             translucencyAlpha.store(static_cast<uint8_t>(opacity));
         }

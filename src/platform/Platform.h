@@ -52,6 +52,8 @@ struct PlatformLock;
 PlatformLock* PlatformCreateLock();
 void PlatformDestroyLock(PlatformLock* lock);
 void PlatformAcquireLock(PlatformLock* lock);
+// Takes the lock when no other thread holds it; false at once otherwise.
+bool PlatformTryAcquireLock(PlatformLock* lock);
 void PlatformReleaseLock(PlatformLock* lock);
 
 // Opens a file, program, document or folder through the desktop shell with the verb "open", no

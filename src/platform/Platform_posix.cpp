@@ -201,6 +201,9 @@ void PlatformDestroyLock(PlatformLock* lock) {
 void PlatformAcquireLock(PlatformLock* lock) {
     lock->mutex.lock();
 }
+bool PlatformTryAcquireLock(PlatformLock* lock) {
+    return lock->mutex.try_lock();
+}
 void PlatformReleaseLock(PlatformLock* lock) {
     lock->mutex.unlock();
 }

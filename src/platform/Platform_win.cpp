@@ -128,6 +128,9 @@ void PlatformDestroyLock(PlatformLock* lock) {
 void PlatformAcquireLock(PlatformLock* lock) {
     EnterCriticalSection(&lock->section);
 }
+bool PlatformTryAcquireLock(PlatformLock* lock) {
+    return TryEnterCriticalSection(&lock->section) != FALSE;
+}
 void PlatformReleaseLock(PlatformLock* lock) {
     LeaveCriticalSection(&lock->section);
 }

@@ -149,9 +149,16 @@ int32_t UpdateCopyPath(char* copy, const char* path) {
 
 // Starts an update of the file at path: takes the update lock and makes the copy, or an empty
 // start when there is no file yet (a leftover copy of an interrupted update is removed first).
-// On failure (-1) nothing is held and nothing is left behind.
-int32_t BeginSettingsUpdate(SettingsUpdate* update, const char* path) {
-    PlatformAcquireLock(UpdateLock());
+// On failure (-1) nothing is held and nothing is left behind. With a waitStep, an update under
+// way elsewhere is waited for by calling it between tries instead of blocking the thread.
+int32_t BeginSettingsUpdate(SettingsUpdate* update, const char* path, SettingsWaitStep waitStep) {
+    if (waitStep == nullptr) {
+        PlatformAcquireLock(UpdateLock());
+    } else {
+        while (!PlatformTryAcquireLock(UpdateLock())) {
+            waitStep();
+        }
+    }
     update->path = path;
     if (UpdateCopyPath(update->copy, path) != 0) {
         PlatformReleaseLock(UpdateLock());

@@ -14,7 +14,10 @@ struct SettingsUpdate {
     char copy[kMaxPath];  // where the writes go
 };
 
-int32_t BeginSettingsUpdate(SettingsUpdate* update, const char* path);
+// What a thread that must stay responsive does while another update holds the file.
+using SettingsWaitStep = void (*)();
+
+int32_t BeginSettingsUpdate(SettingsUpdate* update, const char* path, SettingsWaitStep waitStep = nullptr);
 int32_t FinishSettingsUpdate(SettingsUpdate* update, bool written);
 int32_t GetSettingsPath(char* path);
 int32_t GetExecutableDirectory(char* directory);

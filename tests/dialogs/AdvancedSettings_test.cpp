@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "dialogs/AdvancedSettings.h"
 
@@ -127,6 +129,24 @@ TEST_F(AdvancedSettingsFile, ConfirmWritesTheThreeKeysInOrder) {
     EXPECT_EQ(WriteAdvancedSettings(path.c_str(), 2, 65, false, &accepted), -1);
     EXPECT_EQ(accepted, 65u);
     EXPECT_EQ(Read(), text);
+    fs::remove_all(folder / "setting.tmp");
+
+    // Confirmed while a save holds the file: it waits, running its wait step, and neither update
+    // loses the other's keys.
+    SettingsUpdate save;
+    ASSERT_EQ(BeginSettingsUpdate(&save, path.c_str()), 0);
+    static std::atomic<int> waitSteps{0};
+    std::thread dialog([&] {
+        EXPECT_EQ(WriteAdvancedSettings(path.c_str(), 2, 66, false, &accepted, [] { ++waitSteps; }), 0);
+    });
+    while (waitSteps < 3) {
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(WriteSettingUInt("ITEMS", "NUM", save.copy, 0), 0);
+    EXPECT_EQ(FinishSettingsUpdate(&save, true), 0);
+    dialog.join();
+    EXPECT_NE(Read().find("NUM=0"), std::string::npos) << Read();
+    EXPECT_EQ(Load().opacity, 66u);
 }
 
 TEST_F(AdvancedSettingsFile, RefusedOpacityKeepsFileAndValueButWritesTheRest) {
