@@ -392,25 +392,6 @@ LoadResult LoadFile(const char* path, std::string* content, FileStat* st) {
     return result;
 }
 
-bool WriteAll(int fd, const std::string& content) {
-    size_t done = 0;
-    while (done < content.size()) {
-        size_t chunk = content.size() - done;
-        if (chunk > (1u << 30)) {
-            chunk = 1u << 30;
-        }
-        auto wrote = write(fd, content.data() + done, static_cast<unsigned>(chunk));
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote <= 0) {
-            return false;
-        }
-        done += static_cast<size_t>(wrote);
-    }
-    return true;
-}
-
 // A name beside target that no other writer uses: target + ".~<process>-<counter><suffix>".
 std::string SideName(const std::string& target, const char* suffix) {
     static std::atomic<unsigned> counter{0};
@@ -446,7 +427,7 @@ bool ReplaceFile(const char* path, const std::string& content, bool existed, con
     if (fd < 0) {
         return false;
     }
-    bool ok = WriteAll(fd, content);
+    bool ok = WriteAll(fd, content.data(), content.size());
 #ifdef _WIN32
     ok = ok && _commit(fd) == 0;
     (void)old;
@@ -491,12 +472,7 @@ bool ReplaceFile(const char* path, const std::string& content, bool existed, con
         return false;
     }
     // Make the rename itself durable; a failure here no longer endangers either version.
-    std::string directory = target.substr(0, target.find_last_of('/') + 1);
-    int dirFd = open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        fsync(dirFd);
-        close(dirFd);
-    }
+    SyncFolderOf(target.c_str());
 #endif
     return true;
 }
@@ -692,6 +668,39 @@ int WriteString(const char* section, const char* key, const char* value, const c
 }
 
 }  // namespace
+
+// Writes all of data, going on after interrupted and partial writes.
+bool WriteAll(int fd, const char* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        size_t chunk = size - done;
+        if (chunk > (1u << 30)) {
+            chunk = 1u << 30;
+        }
+        auto wrote = write(fd, data + done, static_cast<unsigned>(chunk));
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            return false;
+        }
+        done += static_cast<size_t>(wrote);
+    }
+    return true;
+}
+
+#ifndef _WIN32
+// Flushes the folder that holds path to the disk, so that a rename in it survives a power cut.
+void SyncFolderOf(const char* path) {
+    const std::string target = path;
+    const std::string directory = target.substr(0, target.find_last_of('/') + 1);
+    int dirFd = open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        fsync(dirFd);
+        close(dirFd);
+    }
+}
+#endif
 
 // Reads section/key of the file at path like GetPrivateProfileStringA (see the notes at the top
 // of this file). Null section, key or path give an empty answer.

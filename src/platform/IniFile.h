@@ -5,6 +5,7 @@
 // around a value removed, the first of duplicate sections and keys used). Files are 8-bit text
 // and are never converted. Used by the native build in place of the system's profile functions.
 
+#include <cstddef>
 #include <cstdint>
 
 // Copies the value of section/key (or defaultValue when the file, the section or the key is
@@ -15,3 +16,10 @@ uint32_t IniReadString(const char* section, const char* key, const char* default
 // Sets section/key to value, creating the file, the section or the key as needed. Returns
 // nonzero on success and 0 when the file cannot be written.
 int IniWriteString(const char* section, const char* key, const char* value, const char* path);
+
+// File helpers that the host's platform layer shares: a whole write to a descriptor (false when
+// any of it fails) and, off Windows, flushing the folder of a path after a rename in it.
+bool WriteAll(int fd, const char* data, size_t size);
+#ifndef _WIN32
+void SyncFolderOf(const char* path);
+#endif

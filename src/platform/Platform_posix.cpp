@@ -11,7 +11,6 @@
 #include <mutex>
 #include <thread>
 #include <new>
-#include <string>
 
 #include "platform/IniFile.h"
 #include "platform/Platform.h"
@@ -54,36 +53,6 @@ bool PlatformFileExists(const char* path) {
     return stat(path, &info) == 0 || errno != ENOENT;
 }
 
-namespace {
-
-// Writes all of data, going on after interrupted and partial writes.
-bool WriteAllTo(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t wrote = write(fd, data, size);
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote <= 0) {
-            return false;
-        }
-        data += wrote;
-        size -= static_cast<size_t>(wrote);
-    }
-    return true;
-}
-
-// Flushes a file or a folder to the disk.
-bool SyncPath(const char* path) {
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    const bool synced = fsync(fd) == 0;
-    return close(fd) == 0 && synced;
-}
-
-}  // namespace
-
 // The copy gets the source's permission bits, as a copy on Windows gets its attributes.
 bool PlatformCopyFile(const char* source, const char* target) {
     const int in = open(source, O_RDONLY | O_CLOEXEC);
@@ -103,7 +72,7 @@ bool PlatformCopyFile(const char* source, const char* target) {
             ok = got == 0;
             break;
         }
-        ok = WriteAllTo(out, chunk, static_cast<size_t>(got));
+        ok = WriteAll(out, chunk, static_cast<size_t>(got));
     }
     close(in);
     if (out >= 0) {
@@ -116,15 +85,18 @@ bool PlatformRemoveFile(const char* path) {
     return unlink(path) == 0 || errno == ENOENT;
 }
 
-// The folder is flushed too, so that the rename itself survives a power cut.
+// The file is flushed before the rename and its folder after it, so that a power cut loses
+// neither the content nor the rename.
 bool PlatformReplaceFile(const char* source, const char* target) {
-    if (!SyncPath(source) || rename(source, target) != 0) {
+    const int fd = open(source, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         return false;
     }
-    std::string folder = target;
-    const size_t separator = folder.find_last_of('/');
-    folder = separator == std::string::npos ? "." : folder.substr(0, separator + 1);
-    SyncPath(folder.c_str());
+    const bool synced = fsync(fd) == 0;
+    if (close(fd) != 0 || !synced || rename(source, target) != 0) {
+        return false;
+    }
+    SyncFolderOf(target);
     return true;
 }
 

@@ -45,11 +45,6 @@ int ExecutableDirectory(char* out) {
     return static_cast<int>(strlen(out));
 }
 
-// Blanks as the profile functions trim them from both ends of a value.
-bool IsProfileBlank(unsigned char c) {
-    return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0x1A;
-}
-
 // Whether the profile functions would read text back otherwise than written: a blank at either
 // end, or like quotes (' or ") as its first and last of at least two characters. The last
 // character is found by walking, since in text that is not valid code page 932 a lead byte takes
@@ -73,6 +68,11 @@ bool ReadChangesText(const char* text) {
 }
 
 }  // namespace
+
+// Blanks as the profile functions trim them from both ends of a name or a value.
+bool IsProfileBlank(unsigned char c) {
+    return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0x1A;
+}
 
 // The drive and directory of a path, everything up to and including its last separator (D:\ for
 // D:\run.exe), into a kMaxPath buffer; just the drive when there is no separator, empty when

@@ -25,5 +25,6 @@ int32_t ReadSettingUInt(const char* section, const char* key, uint32_t* value, c
 int32_t WriteSettingUInt(const char* section, const char* key, const char* path, uint32_t value);
 int32_t WriteSettingText(const char* section, const char* key, const char* path, const char* value);
 int32_t ParseSettingUInt(const char* text, uint32_t* value);
+bool IsProfileBlank(unsigned char c);
 int32_t ResolvePath(char* resolved, const char* path);
 int32_t GetPathFolder(char* folder, const char* path);

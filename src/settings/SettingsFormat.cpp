@@ -76,8 +76,7 @@ bool FindItemSectionCandidates(const char* path, bool (&candidate)[kMaxItemSecti
         memset(candidate, 0, sizeof candidate);
         for (const char* name = names; name < names + length && *name != 0; name += strlen(name) + 1) {
             size_t end = strlen(name);
-            while (end > 0 && (name[end - 1] == ' ' || (name[end - 1] >= 0x09 && name[end - 1] <= 0x0D) ||
-                               name[end - 1] == 0x1A)) {
+            while (end > 0 && IsProfileBlank(static_cast<unsigned char>(name[end - 1]))) {
                 --end;
             }
             size_t begin = end;
