@@ -387,9 +387,14 @@ HGLOBAL MakeDrop(const char* const* paths, int32_t count) {
 HWND WaitForEditDialog() {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < kEndTimeoutMs) {
-        HWND dialog = FindWindowA("#32770", "\x95\xD2\x8F\x57");  // "編集"
-        if (dialog != nullptr && IsWindowVisible(dialog)) {
-            return dialog;
+        // Only this process's dialog: other tests on the same desktop open their own "編集".
+        HWND dialog = nullptr;
+        while ((dialog = FindWindowExA(nullptr, dialog, "#32770", "\x95\xD2\x8F\x57")) != nullptr) {
+            DWORD process = 0;
+            GetWindowThreadProcessId(dialog, &process);
+            if (process == GetCurrentProcessId() && IsWindowVisible(dialog)) {
+                return dialog;
+            }
         }
         Sleep(20);
     }
