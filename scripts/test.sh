@@ -2,7 +2,7 @@
 # The test command: installs what is missing, builds the host presets (plain and with
 # AddressSanitizer/UndefinedBehaviorSanitizer) and the Windows preset, and runs every test layer:
 # native unit tests, Windows tests under Wine, end-to-end scenarios in a Wine desktop. Prints the
-# benchmark figures at the end. Exits nonzero when anything fails.
+# benchmark figures and the native line coverage at the end. Exits nonzero when anything fails.
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -41,6 +41,11 @@ start_private_xvfb 70 89
 step "native build" build native && step "native tests" ctest --preset native -j "$jobs"
 step "native-asan build" build native-asan && step "native-asan tests" ctest --preset native-asan -j "$jobs"
 step "native-tsan build" build native-tsan && step "native-tsan tests" ctest --preset native-tsan -j "$jobs"
+# Counts from an earlier run would inflate the coverage figure.
+coverage_tests() {
+    find build/native-coverage -name '*.gcda' -delete && ctest --preset native-coverage -j "$jobs" >/dev/null
+}
+step "native-coverage build" build native-coverage && step "native-coverage tests" coverage_tests
 # The README's run command in its headless mode, before any Wine test makes build/wine, as on a
 # fresh clone: it must end with 0 and leave a screenshot that shows the ring menu.
 run_headless() {
@@ -61,6 +66,13 @@ if [ -x build/native/tests/bench/mouse_events_bench ]; then
     build/native/tests/bench/mouse_events_bench --benchmark_min_time=0.2 --benchmark_color=false || true
 fi
 [ -x build/windows/tests/e2e/ring_step_bench.exe ] && { python3 tests/e2e/bench_ring.py || true; }
+
+if [ -d build/native-coverage ]; then
+    echo
+    echo "==== line coverage of src/ by the native tests (gcovr)"
+    gcovr -r "$root" --filter "$root/src/" --object-directory build/native-coverage --print-summary \
+        -o /dev/null || true
+fi
 
 echo
 if [ ${#failed[@]} -gt 0 ]; then
