@@ -71,7 +71,7 @@ if [ -d build/native-coverage ]; then
     echo
     echo "==== line coverage of src/ by the native tests (gcovr)"
     gcovr -r "$root" --filter "$root/src/" --object-directory build/native-coverage --print-summary \
-        -o /dev/null || true
+        -o build/native-coverage/coverage.txt || true
 fi
 
 echo
