@@ -730,12 +730,8 @@ constexpr UINT_PTR kTimeoutTimer = 1;
 constexpr UINT_PTR kTickTimer = 2;
 
 // The settings of the test window, read by its window procedure.
-struct TestWindowState {
-    DWORD startTick = 0;
-    bool skipMoves = false;
-};
-
-TestWindowState testWindowState;
+DWORD testWindowStart = 0;
+bool testWindowSkipsMoves = false;
 
 // The procedure of the driver's own windows: the tick reads the cursor, the time-out closes the
 // window, and its end ends the message loop.
@@ -791,7 +787,7 @@ LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     const char* name = MouseMessageName(message);
     if (name != nullptr) {
         const bool move = message == WM_MOUSEMOVE || message == WM_NCMOUSEMOVE;
-        if (!(move && testWindowState.skipMoves)) {
+        if (!(move && testWindowSkipsMoves)) {
             const DWORD inSend = InSendMessageEx(nullptr);
             EmitLine(std::string("{\"event\":\"mouse\",\"msg\":\"") + name + "\",\"id\":" +
                      JsonNumber(message) + ",\"x\":" + JsonNumber(static_cast<short>(LOWORD(lParam))) +
@@ -800,7 +796,7 @@ LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
                      ",\"extra\":" + JsonNumber(static_cast<long long>(GetMessageExtraInfo())) +
                      ",\"sent\":" + JsonBool((inSend & (ISMEX_SEND | ISMEX_NOTIFY)) != 0) +
                      ",\"ismex\":" + JsonNumber(static_cast<long long>(inSend)) +
-                     ",\"t\":" + JsonNumber(GetTickCount() - testWindowState.startTick) + "}");
+                     ",\"t\":" + JsonNumber(GetTickCount() - testWindowStart) + "}");
         }
         if (message == WM_XBUTTONDOWN || message == WM_XBUTTONUP || message == WM_XBUTTONDBLCLK) {
             return TRUE;
@@ -831,8 +827,8 @@ int CommandTestWindow(const Args& args) {
             Usage();
         }
     }
-    testWindowState.skipMoves = args.Has(L"--skip-moves");
-    testWindowState.startTick = GetTickCount();
+    testWindowSkipsMoves = args.Has(L"--skip-moves");
+    testWindowStart = GetTickCount();
     if (args.Has(L"--log")) {
         logFile = _wfopen(args.Text(L"--log").c_str(), L"wb");
         if (logFile == nullptr) {
@@ -1566,11 +1562,9 @@ int CommandDropFiles(const Args& args) {
     std::string record(reinterpret_cast<const char*>(&header), sizeof header);
     for (size_t i = 3; i < args.size(); ++i) {
         const int count = WideCharToMultiByte(CP_ACP, 0, args[i].c_str(), -1, nullptr, 0, nullptr, nullptr);
-        std::string bytes(static_cast<size_t>(count > 0 ? count : 1), '\0');
-        if (count > 0) {
-            WideCharToMultiByte(CP_ACP, 0, args[i].c_str(), -1, &bytes[0], count, nullptr, nullptr);
-        }
-        record += bytes;  // ends in its zero
+        std::string bytes(static_cast<size_t>(std::max(count, 1)), '\0');
+        WideCharToMultiByte(CP_ACP, 0, args[i].c_str(), -1, &bytes[0], count, nullptr, nullptr);
+        record += bytes;  // ends in its zero (a path that does not convert is empty)
     }
     record += '\0';
     DWORD pid = 0;
@@ -1657,6 +1651,7 @@ const Command kCommands[] = {
      "WM_CLOSE or the time-out (--tick: reads the cursor position every MS)"},
     {"empty-hook", 0, 0, CommandEmptyHook,
      "[--timeout MS]: the same (class PvDriverEmptyHook), holding a low-level mouse hook that does nothing"},
+    // Dialogs and the notification area (the tray scenarios).
     {"dialog-controls", 1, 1,
      [](const Args& a) {
          EnumChildWindows(ExistingWindow(a[0]), DescribeDialogControl, 0);
@@ -1680,11 +1675,13 @@ const Command kCommands[] = {
      "HWND [UID]: removes that window's notification-area icon, as a restarting shell loses it"},
     {"taskbar-created", 1, 1, CommandTaskbarCreated,
      "HWND: posts the shell's \"TaskbarCreated\" message to HWND"},
+    // The palette editor scenarios.
     {"client-rect", 1, 1, CommandClientRect, "HWND: the client area's screen origin and size"},
     {"capture", 4, 4, CommandCapture,
      "X Y W H: the screen's pixels in that rectangle, one line per row, each pixel as rrggbb"},
     {"drop-files", 4, kAny, CommandDropFiles,
      "HWND X Y PATH...: posts WM_DROPFILES to HWND as a file drop at client point (X, Y) would"},
+    // Measurements for the benchmarks (figures in microseconds).
     {"move-bench", 0, 0, CommandMoveBench, "[--count N]: SendInput's duration per relative pointer move"},
     {"press-latency", 0, 0, CommandPressLatency,
      "--probe X,Y [--count N] [--button B] [--self]: press-to-pixels latency"},
