@@ -83,11 +83,6 @@ class TrayTestCase(harness.E2ETestCase):
         self.assertEqual(len(dialogs), 1)
         return dialogs[0]
 
-    def controls(self, dialog):
-        result = self.session.driver("dialog-controls", dialog["hwnd"])
-        self.assertTrue(result.ok, result)
-        return {r["id"]: r for r in result.records if "id" in r}
-
     def wait_controls(self, dialog, condition, what):
         return harness.wait_for(lambda: (lambda c: c if condition(c) else None)(self.controls(dialog)),
                                 5, what, interval=0.1)
