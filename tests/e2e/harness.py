@@ -99,6 +99,15 @@ def wait_for(condition, timeout, what, interval=0.1):
         time.sleep(interval)
 
 
+def end_process(popen, timeout):
+    """Waits up to `timeout` seconds for a process to end, then kills it."""
+    try:
+        popen.wait(timeout)
+    except subprocess.TimeoutExpired:
+        popen.kill()
+        popen.wait(5)
+
+
 def _pid_alive(pid):
     try:
         os.kill(pid, 0)
@@ -205,11 +214,7 @@ class BackgroundDriver:
             ready = [r for r in self.records if r.get("event") == "ready"]
             if ready:
                 self.session.driver("close-window", ready[0]["window"]["hwnd"], check=False)
-            try:
-                self.popen.wait(timeout)
-            except subprocess.TimeoutExpired:
-                self.popen.kill()
-                self.popen.wait(5)
+            end_process(self.popen, timeout)
         self._reader.join(5)
 
 
@@ -302,11 +307,7 @@ class Pivotel:
             return
         if self.main_window is not None:
             self.session.driver("close-window", self.main_window["hwnd"], check=False)
-        try:
-            self.popen.wait(5)
-        except subprocess.TimeoutExpired:
-            self.popen.kill()
-            self.popen.wait(5)
+        end_process(self.popen, 5)
 
 
 class Session:
@@ -545,11 +546,7 @@ class Session:
         # wineserver -k ends every Windows process of our prefix, then the server itself.
         self._wineserver("-k")
         if self.wineserver is not None:
-            try:
-                self.wineserver.wait(10)
-            except subprocess.TimeoutExpired:
-                self.wineserver.kill()
-                self.wineserver.wait(5)
+            end_process(self.wineserver, 10)
         for popen in self.background:
             if popen.poll() is None:
                 popen.kill()
@@ -559,11 +556,7 @@ class Session:
                 pass
         if self.xvfb is not None and self.xvfb.poll() is None:
             self.xvfb.terminate()
-            try:
-                self.xvfb.wait(5)
-            except subprocess.TimeoutExpired:
-                self.xvfb.kill()
-                self.xvfb.wait(5)
+            end_process(self.xvfb, 5)
         if self.xvfb is not None:
             try:
                 os.remove(os.path.join(self.work, "session.json"))
@@ -777,6 +770,12 @@ class E2ETestCase(unittest.TestCase):
         window = self.session.open_test_window(x, y, width, height, *options)
         self._test_windows.append(window)
         return window
+
+    def controls(self, dialog):
+        """A dialog's child controls by id (pvdriver dialog-controls)."""
+        result = self.session.driver("dialog-controls", dialog["hwnd"])
+        self.assertTrue(result.ok, result)
+        return {r["id"]: r for r in result.records if "id" in r}
 
     def _failed_so_far(self):
         """Whether the test method has failed (read in tearDown, before unittest reports it)."""

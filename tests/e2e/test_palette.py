@@ -294,11 +294,6 @@ class PaletteTestCase(harness.E2ETestCase):
         dialog = self.wait_dialog()
         return paths[0], dialog, self.controls(dialog)
 
-    def controls(self, dialog):
-        result = self.session.driver("dialog-controls", dialog["hwnd"])
-        self.assertTrue(result.ok, result)
-        return {r["id"]: r for r in result.records if "id" in r}
-
     def fill(self, dialog, values):
         controls = self.controls(dialog)
         for control_id, text in values.items():

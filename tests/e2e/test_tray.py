@@ -63,6 +63,11 @@ class TrayTestCase(harness.E2ETestCase):
     def command(self, main, command_id):
         self.assertTrue(self.session.driver("post-message", main["hwnd"], WM_COMMAND, command_id).ok)
 
+    def exit_pivotel(self, pivotel, main, *message):
+        """Ends Pivotel with its Exit command; it must end with exit code 0."""
+        self.command(main, CMD_EXIT)
+        self.assertEqual(pivotel.wait_exit(), 0, *message)
+
     def foreground(self):
         return [w["hwnd"] for w in self.session.driver("foreground").windows]
 
@@ -77,11 +82,6 @@ class TrayTestCase(harness.E2ETestCase):
         dialogs = self.session.wait_window(DIALOG_CLASS, DIALOG_TITLE, visible=True)
         self.assertEqual(len(dialogs), 1)
         return dialogs[0]
-
-    def controls(self, dialog):
-        result = self.session.driver("dialog-controls", dialog["hwnd"])
-        self.assertTrue(result.ok, result)
-        return {r["id"]: r for r in result.records if "id" in r}
 
     def wait_controls(self, dialog, condition, what):
         return harness.wait_for(lambda: (lambda c: c if condition(c) else None)(self.controls(dialog)),
@@ -119,8 +119,7 @@ class TrayIcon(TrayTestCase):
         main = pivotel.wait_main_window()
         harness.wait_for(self.tray_icon_pixels, 10, "the icon in the notification area")
         self.session.screenshot("TrayIcon.icon_shown")
-        self.command(main, CMD_EXIT)
-        self.assertEqual(pivotel.wait_exit(), 0)
+        self.exit_pivotel(pivotel, main)
         harness.wait_for(lambda: not self.tray_icon_pixels(), 10, "the icon to leave the notification area")
 
     def test_icon_comes_back_when_the_shell_recreates_its_taskbar(self):
@@ -133,8 +132,7 @@ class TrayIcon(TrayTestCase):
         self.assertTrue(self.session.driver("taskbar-created", main["hwnd"]).ok)
         harness.wait_for(self.tray_icon_pixels, 10, "the icon back in the notification area")
         # The icon added again is the one that Exit removes.
-        self.command(main, CMD_EXIT)
-        self.assertEqual(pivotel.wait_exit(), 0)
+        self.exit_pivotel(pivotel, main)
         harness.wait_for(lambda: not self.tray_icon_pixels(), 10, "the icon to leave the notification area")
 
     def test_right_press_opens_the_menu_at_the_cursor_and_a_click_elsewhere_closes_it(self):
@@ -171,8 +169,7 @@ class TrayIcon(TrayTestCase):
         self.session.send_input("keydown:27", "keyup:27")
         self.session.wait_no_window(MENU_CLASS, visible=True, timeout=5)
 
-        self.command(main, CMD_EXIT)
-        self.assertEqual(pivotel.wait_exit(), 0)
+        self.exit_pivotel(pivotel, main)
 
     def test_menu_entries_carry_the_commands(self):
         pivotel = self.start_pivotel()
@@ -231,8 +228,7 @@ class AdvancedSettings(TrayTestCase):
         self.session.driver("close-window", dialog["hwnd"])
         self.session.wait_no_window(DIALOG_CLASS, DIALOG_TITLE)
         self.assertIsNone(file_bytes(pivotel.folder), "the close box writes no file")
-        self.command(main, CMD_EXIT)
-        self.assertEqual(pivotel.wait_exit(), 0)
+        self.exit_pivotel(pivotel, main)
 
     def test_file_values_are_shown_and_ok_writes_trigger_alpha_sendwheel_in_order(self):
         pivotel = self.start_pivotel("[CONFIG]\nTRIGGER=7\nSENDWHEEL=2\nALPHA=40\n")
@@ -258,8 +254,7 @@ class AdvancedSettings(TrayTestCase):
         self.end_dialog(dialog, IDOK)
         self.assertEqual(read_config(pivotel.folder), [("TRIGGER", "2"), ("ALPHA", "7"), ("SENDWHEEL", "1")],
                          "new keys are appended in the order they are written")
-        self.command(main, CMD_EXIT)
-        self.assertEqual(pivotel.wait_exit(), 0)
+        self.exit_pivotel(pivotel, main)
 
     def test_opacity_controls_keep_in_step_and_300_changes_nothing(self):
         pivotel = self.start_pivotel("[CONFIG]\nALPHA=100\n")
@@ -310,8 +305,7 @@ class AdvancedSettings(TrayTestCase):
         self.session.driver("post-message", edit, WM_KEYDOWN, VK_RETURN)
         self.session.wait_no_window(DIALOG_CLASS, DIALOG_TITLE)
         self.assertEqual(dict(read_config(pivotel.folder))["ALPHA"], "0")
-        self.command(main, CMD_EXIT)
-        self.assertEqual(pivotel.wait_exit(), 0)
+        self.exit_pivotel(pivotel, main)
 
     def test_confirmed_opacity_is_used_at_once_and_a_refused_one_keeps_the_old(self):
         # One item on the ring: the translucency command (8) in slot 0 of page 0.
@@ -341,8 +335,7 @@ class AdvancedSettings(TrayTestCase):
         confirm_opacity("60")
         self.assertEqual(dict(read_config(pivotel.folder))["ALPHA"], "60")
         self.assertEqual(toggle_translucency(True)["alpha"], 60, "the confirmed opacity is used at once")
-        self.command(main, CMD_EXIT)
-        self.assertEqual(pivotel.wait_exit(), 0)
+        self.exit_pivotel(pivotel, main)
 
     def test_exit_while_the_dialog_is_open_ends_with_code_0_and_writes_nothing(self):
         original = "[CONFIG]\nTRIGGER=1\n"
@@ -351,8 +344,7 @@ class AdvancedSettings(TrayTestCase):
         before = file_bytes(pivotel.folder)
         dialog = self.open_dialog(main)
         self.session.driver("set-text", self.controls(dialog)[ID_EDIT]["hwnd"], "12")
-        self.command(main, CMD_EXIT)
-        self.assertEqual(pivotel.wait_exit(), 0)
+        self.exit_pivotel(pivotel, main)
         self.session.wait_no_window(DIALOG_CLASS, DIALOG_TITLE)
         self.assertEqual(file_bytes(pivotel.folder), before)
 
@@ -370,8 +362,7 @@ class ZRepeatedStartAndExit(TrayTestCase):
             if cycle % 2 == 1:
                 self.command(main, CMD_PALETTE)
                 self.session.wait_window(PALETTE_CLASS, PALETTE_CLASS, visible=True)
-            self.command(main, CMD_EXIT)
-            self.assertEqual(pivotel.wait_exit(), 0, "cycle %d" % cycle)
+            self.exit_pivotel(pivotel, main, "cycle %d" % cycle)
         self.session.wait_no_window(PALETTE_CLASS)
         self.assertIsNone(file_bytes(folder), "no cycle wrote a settings file")
         self.assertEqual(self.session.message_boxes("-"), [])

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 inline long long NowMicroseconds() {
@@ -19,20 +20,26 @@ inline long long NowMicroseconds() {
            now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart;
 }
 
-inline void EmitStats(const char* name, std::vector<long long> sample) {
-    std::sort(sample.begin(), sample.end());
-    long long sum = 0;
-    for (long long value : sample) {
-        sum += value;
+// One JSON line of order statistics of a sample, in microseconds, under `name`; `extra` is appended
+// as it is (",\"key\":value").
+inline void EmitStats(const char* name, std::vector<long long> sample, const std::string& extra = "") {
+    printf("{\"stats\":\"%s\",\"count\":%zu", name, sample.size());
+    if (!sample.empty()) {
+        std::sort(sample.begin(), sample.end());
+        long long sum = 0;
+        for (long long value : sample) {
+            sum += value;
+        }
+        auto at = [&sample](double share) {
+            return sample[static_cast<size_t>(share * static_cast<double>(sample.size() - 1) + 0.5)];
+        };
+        printf(
+            ",\"min_us\":%lld,\"p50_us\":%lld,\"p90_us\":%lld,\"p99_us\":%lld,"
+            "\"max_us\":%lld,\"mean_us\":%lld",
+            sample.front(), at(0.5), at(0.9), at(0.99), sample.back(),
+            sum / static_cast<long long>(sample.size()));
     }
-    auto at = [&sample](double share) {
-        return sample[static_cast<size_t>(share * static_cast<double>(sample.size() - 1) + 0.5)];
-    };
-    printf(
-        "{\"stats\":\"%s\",\"count\":%zu,\"min_us\":%lld,\"p50_us\":%lld,\"p90_us\":%lld,\"p99_us\":%lld,"
-        "\"max_us\":%lld,\"mean_us\":%lld}\n",
-        name, sample.size(), sample.front(), at(0.5), at(0.9), at(0.99), sample.back(),
-        sum / static_cast<long long>(sample.size()));
+    printf("%s}\n", extra.c_str());
     fflush(stdout);
 }
 
