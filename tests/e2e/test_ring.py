@@ -35,7 +35,7 @@ class RingMenu(harness.E2ETestCase):
         return [r["rgb"] for r in self.session.driver("pixel", *args).records]
 
     def wait_pixels(self, points, colours, what):
-        return harness.wait_for(lambda: self.pixels(*points) == colours, 5, what)
+        return harness.wait_for(lambda: self.pixels(*points) == colours, 15, what)
 
     def wait_ring(self):
         return self.session.wait_window(MENU_CLASS, MENU_CLASS, visible=True)[0]
@@ -50,7 +50,7 @@ class RingMenu(harness.E2ETestCase):
         def placed():
             labels = self.session.find_windows(LABEL_CLASS, visible=True)
             return labels and labels[0]["rect"][:2] == expected and labels[0]
-        return harness.wait_for(placed, 5, "the label at %r" % (expected,))
+        return harness.wait_for(placed, 15, "the label at %r" % (expected,))
 
     def assert_only_marked_clicks_arrive(self, window):
         """Sends a side-button-1 click carrying the pass-through marker and checks that it, and
