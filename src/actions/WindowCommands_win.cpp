@@ -197,7 +197,7 @@ int32_t CmdOpenExeFolder(MenuItem*, WindowHandle target, int32_t) {
         return -1;
     }
     char folder[kMaxPath] = {};
-    if (GetPathFolder(folder, path.c_str()) != 0 || folder[0] == 0) {
+    if (!GetPathFolder(folder, path.c_str()) || folder[0] == 0) {
         return -1;
     }
     return PlatformShellOpen(folder, nullptr, nullptr, SW_SHOW) ? 0 : -1;

@@ -41,10 +41,9 @@ int32_t ClearPages() {
     return 0;
 }
 
-int32_t ClearPalette() {
+void ClearPalette() {
     TablesLock lock;
     paletteGrid = PaletteGrid{{}, {-1, -1}};
-    return 0;
 }
 
 int32_t SetPageSlot(int32_t page, int32_t slot, MenuItem* item) {
@@ -57,13 +56,13 @@ int32_t SetPageSlot(int32_t page, int32_t slot, MenuItem* item) {
 }
 
 // What loading does: an id with no cached item yet.
-int32_t StorePageSlotId(int32_t page, int32_t slot, uint32_t id) {
+bool StorePageSlotId(int32_t page, int32_t slot, uint32_t id) {
     if (!IsPageSlot(page, slot)) {
-        return -1;
+        return false;
     }
     TablesLock lock;
     StoreSlot(pageTable.pages[page], slot, id, nullptr);
-    return 0;
+    return true;
 }
 
 MenuItem* GetPageItem(int32_t page, int32_t slot) {
@@ -91,13 +90,13 @@ int32_t SetPaletteCell(int32_t row, int32_t column, MenuItem* item) {
     return 0;
 }
 
-int32_t StorePaletteCellId(int32_t cell, uint32_t id) {
+bool StorePaletteCellId(int32_t cell, uint32_t id) {
     if (cell < 0 || cell >= kPaletteCells) {
-        return -1;
+        return false;
     }
     TablesLock lock;
     paletteGrid.cells[cell] = PaletteCell{id, nullptr};
-    return 0;
+    return true;
 }
 
 MenuItem* GetPaletteItem(int32_t row, int32_t column) {

@@ -17,14 +17,16 @@ struct SettingsUpdate {
 // What a thread that must stay responsive does while another update holds the file.
 using SettingsWaitStep = void (*)();
 
-int32_t BeginSettingsUpdate(SettingsUpdate* update, const char* path, SettingsWaitStep waitStep = nullptr);
-int32_t FinishSettingsUpdate(SettingsUpdate* update, bool written);
+[[nodiscard]] bool BeginSettingsUpdate(SettingsUpdate* update, const char* path,
+                                       SettingsWaitStep waitStep = nullptr);
+bool FinishSettingsUpdate(SettingsUpdate* update, bool written);
 int32_t GetSettingsPath(char* path);
-int32_t GetExecutableDirectory(char* directory);
+[[nodiscard]] bool GetExecutableDirectory(char* directory);
 int32_t ReadSettingUInt(const char* section, const char* key, uint32_t* value, const char* path);
 int32_t WriteSettingUInt(const char* section, const char* key, const char* path, uint32_t value);
-int32_t WriteSettingText(const char* section, const char* key, const char* path, const char* value);
-int32_t ParseSettingUInt(const char* text, uint32_t* value);
+[[nodiscard]] bool WriteSettingText(const char* section, const char* key, const char* path,
+                                    const char* value);
+[[nodiscard]] bool ParseSettingUInt(const char* text, uint32_t* value);
 bool IsProfileBlank(unsigned char c);
 int32_t ResolvePath(char* resolved, const char* path);
-int32_t GetPathFolder(char* folder, const char* path);
+[[nodiscard]] bool GetPathFolder(char* folder, const char* path);
