@@ -4,6 +4,7 @@
 
 #include "actions/Launch.h"
 #include "settings/Pages.h"
+#include "settings/SettingsFile.h"
 #include "settings/TextField.h"
 
 MenuItem* editItem;
@@ -70,9 +71,7 @@ bool ApplyToItem(MenuItem* item, const char* name, const MenuItem& staged, const
         PlatformDestroyIcon(staged.icon);
         return false;
     }
-    if (item->icon != nullptr) {
-        PlatformDestroyIcon(item->icon);
-    }
+    PlatformDestroyIcon(item->icon);
     item->icon = staged.icon;
     memcpy(item->iconPath, staged.iconPath, sizeof item->iconPath);
     SetItemText(item, name);
@@ -141,24 +140,10 @@ bool SplitItemPath(const char* path, PathParts* parts) {
         return false;
     }
     *parts = PathParts{};
-    const size_t length = strnlen(path, kItemPathSize - 1);
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(path);
-    const size_t drive = length >= 2 && p[1] == ':' && !PlatformIsLeadByte(p[0]) ? 2 : 0;
-    size_t nameStart = drive;  // one past the last separator
-    size_t nameEnd = length;   // the last dot of the file name, else its end
-    for (size_t i = drive; i < length; ++i) {
-        if (PlatformIsLeadByte(p[i]) && i + 1 < length) {
-            ++i;
-        } else if (p[i] == '\\' || p[i] == '/') {
-            nameStart = i + 1;
-            nameEnd = length;
-        } else if (p[i] == '.') {
-            nameEnd = i;
-        }
-    }
-    memcpy(parts->drive, path, drive);
-    memcpy(parts->dir, path + drive, nameStart - drive);
-    memcpy(parts->baseName, path + nameStart, nameEnd - nameStart);
+    const PathSplit split = SplitPath(path, strnlen(path, kItemPathSize - 1));
+    memcpy(parts->drive, path, split.driveEnd);
+    memcpy(parts->dir, path + split.driveEnd, split.nameStart - split.driveEnd);
+    memcpy(parts->baseName, path + split.nameStart, split.nameEnd - split.nameStart);
     return true;
 }
 

@@ -95,18 +95,18 @@ PalettePoint CellIconCorner(int32_t row, int32_t column, bool hovered) {
     return {box.left + inset, box.top + inset};
 }
 
-// The visible cell under a point, searched row by row: 0 with its row and column, else -1.
-int32_t CellAt(int32_t x, int32_t y, int32_t* row, int32_t* column) {
+// The visible cell under a point, searched row by row: true with its row and column.
+bool CellAt(int32_t x, int32_t y, int32_t* row, int32_t* column) {
     for (int32_t r = 0; r < kPaletteVisibleRows; ++r) {
         for (int32_t c = 0; c < kPaletteVisibleColumns; ++c) {
             if (InBox(CellBox(r, c), x, y)) {
                 *row = r;
                 *column = c;
-                return 0;
+                return true;
             }
         }
     }
-    return -1;
+    return false;
 }
 
 // The palette grid row that visible row r shows at a scroll position, or -1 past the grid's end.

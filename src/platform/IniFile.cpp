@@ -309,32 +309,24 @@ bool FileText(const std::string& content, Text* text, bool* utf8Mark) {
     return true;
 }
 
+// The file system's calls and flags under their names on each system; Windows takes either
+// slash as a separator.
 #ifdef _WIN32
 using FileStat = struct _stat64;
-int StatPath(const char* path, FileStat* st) {
-    return _stat64(path, st);
-}
-int StatFile(int fd, FileStat* st) {
-    return _fstat64(fd, st);
-}
+int (*const StatPath)(const char*, FileStat*) = _stat64;
+int (*const StatFile)(int, FileStat*) = _fstat64;
 constexpr int kOpenFlags = _O_BINARY;
+constexpr char kOtherSeparator = '\\';
 #else
 using FileStat = struct stat;
-int StatPath(const char* path, FileStat* st) {
-    return stat(path, st);
-}
-int StatFile(int fd, FileStat* st) {
-    return fstat(fd, st);
-}
+int (*const StatPath)(const char*, FileStat*) = stat;
+int (*const StatFile)(int, FileStat*) = fstat;
 constexpr int kOpenFlags = O_CLOEXEC;
+constexpr char kOtherSeparator = '/';
 #endif
 
 bool IsSeparator(char c) {
-#ifdef _WIN32
-    return c == '/' || c == '\\';
-#else
-    return c == '/';
-#endif
+    return c == '/' || c == kOtherSeparator;
 }
 
 // Whether the directory that path names a file in exists (the current one when there is none).

@@ -103,13 +103,7 @@ bool PlatformReplaceFile(const char* source, const char* target) {
 // Windows-style paths are what the settings file holds, so a drive or a leading separator of
 // either kind makes a path absolute here as well.
 bool PlatformIsRelativePath(const char* path) {
-    if (path == nullptr) {
-        return false;
-    }
-    if (path[0] == '/' || path[0] == '\\') {
-        return false;
-    }
-    return !(path[0] != 0 && path[1] == ':');
+    return path != nullptr && path[0] != '/' && path[0] != '\\' && !(path[0] != 0 && path[1] == ':');
 }
 
 bool PlatformSetCurrentDirectory(const char* directory) {

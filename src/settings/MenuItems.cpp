@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 
 #include "settings/Pages.h"
@@ -23,9 +24,7 @@ PlatformLock* TheTablesLock() {
 MenuItem* heldItemsTail;
 
 void FreeItemRecord(MenuItem* item) {
-    if (item->icon != nullptr) {
-        PlatformDestroyIcon(item->icon);
-    }
+    PlatformDestroyIcon(item->icon);
     free(item->shortcut);
     free(item);
 }
@@ -161,11 +160,10 @@ uint32_t LowestFreeItemId() {
                 taken[id / 64] |= uint64_t{1} << (id % 64);
             }
         };
-        for (MenuItem* item = itemListHead; item != nullptr; item = item->next) {
-            take(item->id);
-        }
-        for (MenuItem* item = heldItemsHead; item != nullptr; item = item->next) {
-            take(item->id);
+        for (const MenuItem* list : {itemListHead, heldItemsHead}) {
+            for (const MenuItem* item = list; item != nullptr; item = item->next) {
+                take(item->id);
+            }
         }
         for (const Page& page : pageTable.pages) {
             for (uint32_t id : page.ids) {
@@ -203,9 +201,7 @@ int32_t SetItemIcon(MenuItem* item, const char* iconPath) {
         return -1;
     }
     TablesLock lock;
-    if (item->icon != nullptr) {
-        PlatformDestroyIcon(item->icon);
-    }
+    PlatformDestroyIcon(item->icon);
     item->icon = icon;
     CopyTextField(item->iconPath, sizeof item->iconPath, iconPath);
     return 0;

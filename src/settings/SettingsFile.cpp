@@ -9,30 +9,14 @@
 
 namespace {
 
-constexpr int kMaxDrive = 3;  // "C:" and the terminator
-constexpr int kMaxDir = 256;  // directory with its trailing separator and the terminator
+constexpr size_t kMaxDir = 256;  // directory with its trailing separator and the terminator
 
 // Length of drive + directory of a path: everything up to and including the last backslash or
-// slash (a trail byte of a two-byte character is never taken for one), or just the drive ("C:")
-// when there is no separator. Fails (-1) when a part is longer than its buffer would be.
+// slash, or just the drive ("C:") when there is no separator. Fails (-1) when the directory is
+// longer than its buffer would be.
 int DirectoryPartLength(const char* path) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(path);
-    size_t drive = 0;
-    if (p[0] != 0 && p[1] == ':' && !PlatformIsLeadByte(p[0])) {
-        drive = 2;
-    }
-    size_t end = drive;  // one past the last separator
-    for (size_t i = drive; p[i] != 0; ++i) {
-        if (PlatformIsLeadByte(p[i]) && p[i + 1] != 0) {
-            ++i;
-        } else if (p[i] == '\\' || p[i] == '/') {
-            end = i + 1;
-        }
-    }
-    if (drive + 1 > kMaxDrive || end - drive + 1 > kMaxDir) {
-        return -1;
-    }
-    return static_cast<int>(end);
+    const PathSplit split = SplitPath(path, strlen(path));
+    return split.nameStart - split.driveEnd + 1 > kMaxDir ? -1 : static_cast<int>(split.nameStart);
 }
 
 // drive + directory of the running executable into a kMaxPath buffer, ending in a separator
@@ -65,6 +49,25 @@ bool ReadChangesText(const char* text) {
 }
 
 }  // namespace
+
+// Where the parts of the first length bytes of a path end. The second byte of a two-byte
+// character is never taken for a separator or a dot.
+PathSplit SplitPath(const char* path, size_t length) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(path);
+    const size_t drive = length >= 2 && p[1] == ':' && !PlatformIsLeadByte(p[0]) ? 2 : 0;
+    PathSplit split{drive, drive, length};
+    for (size_t i = drive; i < length; ++i) {
+        if (PlatformIsLeadByte(p[i]) && i + 1 < length) {
+            ++i;
+        } else if (p[i] == '\\' || p[i] == '/') {
+            split.nameStart = i + 1;
+            split.nameEnd = length;
+        } else if (p[i] == '.') {
+            split.nameEnd = i;
+        }
+    }
+    return split;
+}
 
 // Blanks as the profile functions trim them from both ends of a name or a value.
 bool IsProfileBlank(unsigned char c) {

@@ -220,9 +220,7 @@ void LoadItemSection(uint32_t n, const char* path) {
 
     // A duplicate is dropped before its icon is loaded; creating the item below checks again.
     if (FindItem(id) != nullptr || IsHeldItemId(id)) {
-        if (shortcut != nullptr) {
-            FreeShortcutInfo(shortcut);
-        }
+        FreeShortcutInfo(shortcut);
         return;
     }
     MenuItem staged = {};
@@ -237,12 +235,8 @@ void LoadItemSection(uint32_t n, const char* path) {
     TablesLock lock;
     MenuItem* item = iconLoaded ? CreateItem(id) : CreateHeldItem(id);
     if (item == nullptr) {
-        if (staged.icon != nullptr) {
-            PlatformDestroyIcon(staged.icon);
-        }
-        if (shortcut != nullptr) {
-            FreeShortcutInfo(shortcut);
-        }
+        PlatformDestroyIcon(staged.icon);
+        FreeShortcutInfo(shortcut);
         return;
     }
     staged.id = id;
