@@ -64,13 +64,9 @@ void ResetPositions(EventQueue& queue) {
 bool CreateEventQueue(EventQueue& queue) {
     ResetPositions(queue);
     queue.semaphore = PlatformCreateSemaphore(0, kQueueSemaphoreMax);
-    if (queue.semaphore == nullptr) {
-        return false;
-    }
-    queue.lock = PlatformCreateLock();
+    queue.lock = queue.semaphore != nullptr ? PlatformCreateLock() : nullptr;
     if (queue.lock == nullptr) {
-        PlatformDestroySemaphore(queue.semaphore);
-        queue.semaphore = nullptr;
+        DestroyEventQueue(queue);
         return false;
     }
     return true;

@@ -40,10 +40,8 @@ int32_t LoadTriggerBindings(EventHandler forwardWheel) {
     if (GetSettingsPath(path) != 0) {
         return -1;
     }
-    uint32_t trigger = 0;
-    if (ReadSettingUInt("CONFIG", "TRIGGER", &trigger, path) != 0) {
-        trigger = 0;
-    }
+    uint32_t trigger = 0;  // stays 0 when the key does not read
+    ReadSettingUInt("CONFIG", "TRIGGER", &trigger, path);
     const TriggerChoice choice = TriggerForSetting(trigger);
     RegisterEventHandler(choice.firstPress, OnTriggerDown, 0);
     RegisterEventHandler(choice.secondPress, OnTriggerDown, 0);

@@ -51,25 +51,30 @@ void AddIcon(PaletteFrame* frame, IconHandle icon, PalettePoint corner) {
     }
 }
 
+// The icon of an item that has one, in its box; shifted, and the item taken as hovered, while the
+// cursor is over the box. corner(over) is the icon's top-left corner.
+template <typename Corner>
+void ComposeItem(const MenuItem* item, const PaletteBox& box, Corner corner, int32_t x, int32_t y,
+                 PaletteFrame* frame, const MenuItem** hovered) {
+    if (item == nullptr || item->icon == nullptr) {
+        return;
+    }
+    const bool over = x >= box.left && x < box.right && y >= box.top && y < box.bottom;
+    AddIcon(frame, item->icon, corner(over));
+    if (over) {
+        *hovered = item;
+    }
+}
+
 // Cell icons of the visible rows; the item under the cursor is drawn shifted and returned.
 const MenuItem* ComposeCells(int32_t x, int32_t y, PaletteFrame* frame) {
     const MenuItem* hovered = nullptr;
     for (int32_t r = 0; r < kPaletteVisibleRows; ++r) {
         const int32_t row = GridRowOfVisibleRow(scrollRow, r);
-        if (row < 0) {
-            continue;
-        }
-        for (int32_t c = 0; c < kPaletteVisibleColumns; ++c) {
-            const MenuItem* item = GetPaletteItem(row, c);
-            if (item == nullptr || item->icon == nullptr) {
-                continue;
-            }
-            const PaletteBox box = CellBox(r, c);
-            const bool over = x >= box.left && x < box.right && y >= box.top && y < box.bottom;
-            AddIcon(frame, item->icon, CellIconCorner(r, c, over));
-            if (over) {
-                hovered = item;
-            }
+        for (int32_t c = 0; row >= 0 && c < kPaletteVisibleColumns; ++c) {
+            ComposeItem(
+                GetPaletteItem(row, c), CellBox(r, c),
+                [r, c](bool over) { return CellIconCorner(r, c, over); }, x, y, frame, &hovered);
         }
     }
     return hovered;
@@ -82,16 +87,9 @@ const MenuItem* ComposeSlots(int32_t x, int32_t y, PaletteFrame* frame) {
     }
     const MenuItem* hovered = nullptr;
     for (int32_t slot = 0; slot < kSlotsPerPage; ++slot) {
-        const MenuItem* item = GetPageItem(editorPage, slot);
-        if (item == nullptr || item->icon == nullptr) {
-            continue;
-        }
-        const PaletteBox box = SlotBox(slot);
-        const bool over = x >= box.left && x < box.right && y >= box.top && y < box.bottom;
-        AddIcon(frame, item->icon, SlotIconCorner(slot, over));
-        if (over) {
-            hovered = item;
-        }
+        ComposeItem(
+            GetPageItem(editorPage, slot), SlotBox(slot),
+            [slot](bool over) { return SlotIconCorner(slot, over); }, x, y, frame, &hovered);
     }
     return hovered;
 }

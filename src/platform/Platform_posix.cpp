@@ -9,8 +9,9 @@
 #include <cstring>
 #include <condition_variable>
 #include <mutex>
-#include <thread>
 #include <new>
+#include <string>
+#include <thread>
 
 #include "platform/IniFile.h"
 #include "platform/Platform.h"
@@ -111,27 +112,19 @@ bool PlatformSetCurrentDirectory(const char* directory) {
 }
 
 bool PlatformQualifyPath(const char* path, char* buffer, uint32_t size) {
-    if (!PlatformIsRelativePath(path)) {
-        if (strlen(path) >= size) {
+    std::string full = path;
+    if (PlatformIsRelativePath(path)) {
+        char cwd[4096];
+        if (getcwd(cwd, sizeof cwd) == nullptr) {
             return false;
         }
-        strcpy(buffer, path);
-        return true;
+        const size_t cwdLength = strlen(cwd);
+        full = std::string(cwd) + (cwdLength > 0 && cwd[cwdLength - 1] == '/' ? "" : "/") + path;
     }
-    char cwd[4096];
-    if (getcwd(cwd, sizeof cwd) == nullptr) {
+    if (full.size() >= size) {
         return false;
     }
-    size_t cwdLength = strlen(cwd);
-    const bool needSeparator = cwdLength == 0 || cwd[cwdLength - 1] != '/';
-    if (cwdLength + (needSeparator ? 1 : 0) + strlen(path) >= size) {
-        return false;
-    }
-    strcpy(buffer, cwd);
-    if (needSeparator) {
-        strcat(buffer, "/");
-    }
-    strcat(buffer, path);
+    memcpy(buffer, full.c_str(), full.size() + 1);
     return true;
 }
 
