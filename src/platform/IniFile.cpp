@@ -364,20 +364,8 @@ LoadResult LoadFile(const char* path, std::string* content, FileStat* st) {
         result = LoadResult::Failed;
     } else {
         content->reserve(static_cast<size_t>(st->st_size));
-        char chunk[65536];
-        for (;;) {
-            auto got = read(fd, chunk, sizeof chunk);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got < 0) {
-                result = LoadResult::Failed;
-                break;
-            }
-            if (got == 0) {
-                break;
-            }
-            content->append(chunk, static_cast<size_t>(got));
+        if (!ReadAll(fd, content)) {
+            result = LoadResult::Failed;
         }
     }
     close(fd);
@@ -660,6 +648,21 @@ int WriteString(const char* section, const char* key, const char* value, const c
 }
 
 }  // namespace
+
+// Appends everything up to the end of the file, going on after interrupted reads.
+bool ReadAll(int fd, std::string* content) {
+    char chunk[65536];
+    for (;;) {
+        const auto got = read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return got == 0;
+        }
+        content->append(chunk, static_cast<size_t>(got));
+    }
+}
 
 // Writes all of data, going on after interrupted and partial writes.
 bool WriteAll(int fd, const char* data, size_t size) {

@@ -61,25 +61,15 @@ bool PlatformCopyFile(const char* source, const char* target) {
         return false;
     }
     struct stat info;
-    const int out = fstat(in, &info) == 0 ? open(target, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600) : -1;
-    bool ok = out >= 0 && fchmod(out, info.st_mode & 07777) == 0;
-    char chunk[65536];
-    while (ok) {
-        const ssize_t got = read(in, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            ok = got == 0;
-            break;
-        }
-        ok = WriteAll(out, chunk, static_cast<size_t>(got));
-    }
+    std::string content;
+    const bool loaded = fstat(in, &info) == 0 && ReadAll(in, &content);
     close(in);
-    if (out >= 0) {
-        ok = close(out) == 0 && ok;
+    const int out = loaded ? open(target, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600) : -1;
+    if (out < 0) {
+        return false;
     }
-    return ok;
+    const bool ok = fchmod(out, info.st_mode & 07777) == 0 && WriteAll(out, content.data(), content.size());
+    return close(out) == 0 && ok;
 }
 
 bool PlatformRemoveFile(const char* path) {

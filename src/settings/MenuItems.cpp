@@ -116,12 +116,9 @@ void FreeAllItems() {
     tablesLoaded = false;
 }
 
-MenuItem* FindItem(uint32_t id) {
-    if (id == 0) {
-        return nullptr;
-    }
-    TablesLock lock;
-    for (MenuItem* item = itemListHead; item != nullptr; item = item->next) {
+// The item with this id in a list; never one for id 0. Caller holds the lock.
+static MenuItem* FindIn(MenuItem* list, uint32_t id) {
+    for (MenuItem* item = list; id != 0 && item != nullptr; item = item->next) {
         if (item->id == id) {
             return item;
         }
@@ -129,17 +126,14 @@ MenuItem* FindItem(uint32_t id) {
     return nullptr;
 }
 
-bool IsHeldItemId(uint32_t id) {
-    if (id == 0) {
-        return false;
-    }
+MenuItem* FindItem(uint32_t id) {
     TablesLock lock;
-    for (const MenuItem* item = heldItemsHead; item != nullptr; item = item->next) {
-        if (item->id == id) {
-            return true;
-        }
-    }
-    return false;
+    return FindIn(itemListHead, id);
+}
+
+bool IsHeldItemId(uint32_t id) {
+    TablesLock lock;
+    return FindIn(heldItemsHead, id) != nullptr;
 }
 
 // The smallest id in 1..65535 that no item (held ones included) carries and no page slot or
