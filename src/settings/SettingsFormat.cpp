@@ -154,18 +154,13 @@ ShortcutInfo* ReadLaunchRecord(const char* section, const char* path) {
     if (shortcut == nullptr) {
         return nullptr;
     }
-    char text[kItemPathSize];
-    if (ReadText(section, "SCPATH", text, sizeof text, path) == 0) {
+    // The record is no item's yet, so its fields are read into directly.
+    if (ReadText(section, "SCPATH", shortcut->path, sizeof shortcut->path, path) == 0) {
         FreeShortcutInfo(shortcut);
         return nullptr;
     }
-    SetShortcutPath(shortcut, text);
-    if (ReadText(section, "SCARG", text, sizeof text, path) > 0) {
-        SetShortcutArgs(shortcut, text);
-    }
-    if (ReadText(section, "SCDIR", text, sizeof text, path) > 0) {
-        SetShortcutDir(shortcut, text);
-    }
+    ReadText(section, "SCARG", shortcut->args, sizeof shortcut->args, path);
+    ReadText(section, "SCDIR", shortcut->dir, sizeof shortcut->dir, path);
     uint32_t show = 0;
     if (ReadSettingUInt(section, "SCSHOW", &show, path) == 0) {
         if (static_cast<int32_t>(show) < 0) {
