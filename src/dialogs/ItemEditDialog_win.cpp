@@ -55,9 +55,6 @@ void InitItemEditDialog(HWND dialog) {
     for (int id : {IDC_ITEM_NAME, IDC_ITEM_ICON, IDC_ITEM_ICON_BROWSE}) {
         EnableWindow(GetDlgItem(dialog, id), TRUE);
     }
-    for (int id : kLaunchControls) {
-        EnableWindow(GetDlgItem(dialog, id), TRUE);
-    }
     SendItem(dialog, IDC_ITEM_NAME, EM_LIMITTEXT, kNameLimit);
     for (int id : {IDC_ITEM_ICON, IDC_ITEM_PATH, IDC_ITEM_ARGS, IDC_ITEM_DIR}) {
         SendItem(dialog, id, EM_LIMITTEXT, kPathLimit);
@@ -76,10 +73,8 @@ void InitItemEditDialog(HWND dialog) {
     SetDlgItemTextA(dialog, IDC_ITEM_ARGS, fields.args);
     SetDlgItemTextA(dialog, IDC_ITEM_DIR, fields.dir);
     SendItem(dialog, IDC_ITEM_SHOW, CB_SETCURSEL, static_cast<WPARAM>(fields.showIndex));
-    if (!launchEnabled) {
-        for (int id : kLaunchControls) {
-            EnableWindow(GetDlgItem(dialog, id), FALSE);
-        }
+    for (int id : kLaunchControls) {
+        EnableWindow(GetDlgItem(dialog, id), launchEnabled ? TRUE : FALSE);
     }
     // The name first, so typing starts there and Enter confirms.
     SetFocus(GetDlgItem(dialog, IDC_ITEM_NAME));
