@@ -49,15 +49,15 @@ size_t WholeCharacterLength(const char* text, size_t length) {
 // leaves the clipboard ownerless and SetClipboardData is then allowed to fail. The data stays
 // on the clipboard after that window is gone. The memory belongs to the clipboard once
 // SetClipboardData accepts it and is freed on every other way out.
-int32_t CopyTextToClipboard(const char* text, size_t length) {
+bool CopyTextToClipboard(const char* text, size_t length) {
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, length + 1);
     if (memory == nullptr) {
-        return -1;
+        return false;
     }
     char* bytes = static_cast<char*>(GlobalLock(memory));
     if (bytes == nullptr) {
         GlobalFree(memory);
-        return -1;
+        return false;
     }
     memcpy(bytes, text, length);
     bytes[length] = 0;
@@ -67,7 +67,7 @@ int32_t CopyTextToClipboard(const char* text, size_t length) {
         CreateWindowExA(0, "STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     if (owner == nullptr) {
         GlobalFree(memory);
-        return -1;
+        return false;
     }
     bool opened = false;
     for (int attempt = 0; attempt < kClipboardAttempts && !opened; ++attempt) {
@@ -76,44 +76,41 @@ int32_t CopyTextToClipboard(const char* text, size_t length) {
         }
         opened = OpenClipboard(owner) != FALSE;
     }
-    int32_t result = -1;
+    const bool copied = opened && EmptyClipboard() && SetClipboardData(CF_TEXT, memory) != nullptr;
     if (opened) {
-        if (EmptyClipboard() && SetClipboardData(CF_TEXT, memory) != nullptr) {
-            result = 0;
-        }
         CloseClipboard();
     }
     DestroyWindow(owner);
-    if (result != 0) {
+    if (!copied) {
         GlobalFree(memory);
     }
-    return result;
+    return copied;
 }
 
 // The full path of the program file of the process that owns the window. The process is asked
 // for its own image name rather than for its first module: that needs only the right to query
 // limited information (so windows of elevated programs work too), does not depend on the order
 // in which the modules are listed, and is never cut at 260 bytes.
-int32_t WindowExePath(HWND window, std::string* path) {
+bool WindowExePath(WindowHandle target, std::string* path) {
+    HWND window = ExistingWindow(target);
     DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (processId == 0) {
-        return -1;
+    if (window == nullptr || GetWindowThreadProcessId(window, &processId) == 0 || processId == 0) {
+        return false;
     }
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
     if (process == nullptr) {
-        return -1;
+        return false;
     }
     std::string buffer(kExePathBufferSize, '\0');
     DWORD size = kExePathBufferSize;
     const BOOL found = QueryFullProcessImageNameA(process, 0, &buffer[0], &size);
     CloseHandle(process);
     if (!found || size == 0) {
-        return -1;
+        return false;
     }
     buffer.resize(size);
     *path = buffer;
-    return 0;
+    return true;
 }
 
 }  // namespace
@@ -121,20 +118,14 @@ int32_t WindowExePath(HWND window, std::string* path) {
 // Asks the window to close by posting WM_CLOSE; its program decides what closing means.
 int32_t CmdClose(MenuItem*, WindowHandle target, int32_t) {
     HWND window = ExistingWindow(target);
-    if (window == nullptr) {
-        return -1;
-    }
-    return PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : -1;
+    return window != nullptr && PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : -1;
 }
 
 // Moves the window to the bottom of the z-order without activating it.
 int32_t CmdSendToBottom(MenuItem*, WindowHandle target, int32_t) {
     HWND window = ExistingWindow(target);
-    if (window == nullptr) {
-        return -1;
-    }
     const UINT flags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS;
-    return SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, flags) ? 0 : -1;
+    return window != nullptr && SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, flags) ? 0 : -1;
 }
 
 // Restores the window when isInState says it is in that state, else puts it there. The result of
@@ -163,44 +154,25 @@ int32_t CmdToggleMinimize(MenuItem*, WindowHandle target, int32_t) {
 // clipboard as text. A window without a title leaves the clipboard as it was.
 int32_t CmdCopyTitle(MenuItem*, WindowHandle target, int32_t) {
     HWND window = ExistingWindow(target);
-    if (window == nullptr) {
-        return -1;
-    }
     char title[kTitleBufferSize] = {};
-    const int copied = GetWindowTextA(window, title, kTitleBufferSize);
-    if (copied <= 0) {
-        return -1;
-    }
-    const size_t length = WholeCharacterLength(title, static_cast<size_t>(copied));
-    if (length == 0) {
-        return -1;
-    }
-    return CopyTextToClipboard(title, length);
+    const int copied = window != nullptr ? GetWindowTextA(window, title, kTitleBufferSize) : 0;
+    const size_t length = copied > 0 ? WholeCharacterLength(title, static_cast<size_t>(copied)) : 0;
+    return length > 0 && CopyTextToClipboard(title, length) ? 0 : -1;
 }
 
 // Copies the full path of the window's program file to the clipboard as text.
 int32_t CmdCopyExePath(MenuItem*, WindowHandle target, int32_t) {
-    HWND window = ExistingWindow(target);
     std::string path;
-    if (window == nullptr || WindowExePath(window, &path) != 0) {
-        return -1;
-    }
-    return CopyTextToClipboard(path.data(), path.size());
+    return WindowExePath(target, &path) && CopyTextToClipboard(path.data(), path.size()) ? 0 : -1;
 }
 
 // Opens the folder that holds the window's program file in the shell (D:\ for D:\run.exe),
 // without error dialogs.
 int32_t CmdOpenExeFolder(MenuItem*, WindowHandle target, int32_t) {
-    HWND window = ExistingWindow(target);
     std::string path;
-    if (window == nullptr || WindowExePath(window, &path) != 0) {
-        return -1;
-    }
     char folder[kMaxPath] = {};
-    if (GetPathFolder(folder, path.c_str()) != 0 || folder[0] == 0) {
-        return -1;
-    }
-    return PlatformShellOpen(folder, nullptr, nullptr, SW_SHOW) ? 0 : -1;
+    const bool found = WindowExePath(target, &path) && GetPathFolder(folder, path.c_str()) && folder[0] != 0;
+    return found && PlatformShellOpen(folder, nullptr, nullptr, SW_SHOW) ? 0 : -1;
 }
 
 // Makes the window translucent with the opacity translucencyAlpha holds at this moment, or

@@ -53,18 +53,18 @@ void ReadAdvancedSettings(const char* path, AdvancedSettingsState* state) {
 // high word (its edit holds no number in range, such as 300), so only an answer of at most 255 is
 // an opacity; any other writes no ALPHA. *acceptedOpacity receives an accepted opacity (even when
 // the file cannot be written, so that the value in use still follows the user's choice) and is
-// left alone for a refused one. waitStep runs while a save under way holds the file. Returns 0,
-// or -1 when the file was left as it was.
-int32_t WriteAdvancedSettings(const char* path, int32_t triggerIndex, uint32_t upDownAnswer, bool sendWheel,
-                              uint32_t* acceptedOpacity, SettingsWaitStep waitStep) {
+// left alone for a refused one. waitStep runs while a save under way holds the file. False when
+// the file was left as it was.
+bool WriteAdvancedSettings(const char* path, int32_t triggerIndex, uint32_t upDownAnswer, bool sendWheel,
+                           uint32_t* acceptedOpacity, SettingsWaitStep waitStep) {
     const uint32_t opacity = upDownAnswer;
     const bool opacityAccepted = opacity <= kMaxOpacity;
     if (opacityAccepted) {
         *acceptedOpacity = opacity;
     }
     SettingsUpdate update;
-    if (BeginSettingsUpdate(&update, path, waitStep) != 0) {
-        return -1;
+    if (!BeginSettingsUpdate(&update, path, waitStep)) {
+        return false;
     }
     bool written = true;
     if (triggerIndex >= 0 && triggerIndex < kTriggerChoiceCount) {

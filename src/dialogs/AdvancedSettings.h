@@ -24,5 +24,5 @@ int32_t TriggerIndexFromSetting(int32_t readStatus, uint32_t value);
 uint32_t OpacityFromSetting(int32_t readStatus, uint32_t value);
 bool SendWheelFromSetting(int32_t readStatus, uint32_t value);
 void ReadAdvancedSettings(const char* path, AdvancedSettingsState* state);
-int32_t WriteAdvancedSettings(const char* path, int32_t triggerIndex, uint32_t upDownAnswer, bool sendWheel,
-                              uint32_t* acceptedOpacity, SettingsWaitStep waitStep = nullptr);
+bool WriteAdvancedSettings(const char* path, int32_t triggerIndex, uint32_t upDownAnswer, bool sendWheel,
+                           uint32_t* acceptedOpacity, SettingsWaitStep waitStep = nullptr);

@@ -10,6 +10,7 @@
 
 #include "actions/WindowCommands.h"
 #include "dialogs/AdvancedSettings.h"
+#include "dialogs/DialogItems_win.h"
 #include "res/resource.h"
 #include "settings/SettingsFile.h"
 
@@ -19,10 +20,6 @@ namespace {
 // The combo box's entries; an entry's index is the TRIGGER value it stands for.
 const char* const kTriggerNames[kTriggerChoiceCount] = {"サイドボタン１", "サイドボタン２", "ミドルボタン"};
 constexpr int kOpacityTextSize = 8;  // room for the edit's at most three digits
-
-LRESULT SendItem(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam) {
-    return SendDlgItemMessageA(dialog, id, message, wParam, lParam);
-}
 
 // Fills the controls from the file. Without a settings path the controls stay empty.
 void InitAdvancedDialog(HWND dialog) {
@@ -35,17 +32,17 @@ void InitAdvancedDialog(HWND dialog) {
         SendItem(dialog, IDC_ADV_TRIGGER, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
     }
     SendItem(dialog, IDC_ADV_ALPHA_SPIN, UDM_SETRANGE, 0, MAKELPARAM(kMaxOpacity, 0));
-    SendItem(dialog, IDC_ADV_ALPHA_EDIT, EM_LIMITTEXT, kOpacityTextLength, 0);
+    SendItem(dialog, IDC_ADV_ALPHA_EDIT, EM_LIMITTEXT, kOpacityTextLength);
     SendItem(dialog, IDC_ADV_ALPHA_SLIDER, TBM_SETRANGE, TRUE, MAKELPARAM(0, kMaxOpacity));
 
     AdvancedSettingsState state = {};
     ReadAdvancedSettings(path, &state);
-    SendItem(dialog, IDC_ADV_TRIGGER, CB_SETCURSEL, static_cast<WPARAM>(state.triggerIndex), 0);
+    SendItem(dialog, IDC_ADV_TRIGGER, CB_SETCURSEL, static_cast<WPARAM>(state.triggerIndex));
     // The up-down writes the number into its buddy edit, whose change moves the trackbar too. An
     // ALPHA above 255 is handed over as it is: each control keeps to its own range.
     SendItem(dialog, IDC_ADV_ALPHA_SPIN, UDM_SETPOS, 0, MAKELPARAM(state.opacity & 0xffffu, 0));
     SendItem(dialog, IDC_ADV_ALPHA_SLIDER, TBM_SETPOS, TRUE, static_cast<LPARAM>(state.opacity));
-    SendItem(dialog, IDC_ADV_SENDWHEEL, BM_SETCHECK, state.sendWheel ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendItem(dialog, IDC_ADV_SENDWHEEL, BM_SETCHECK, state.sendWheel ? BST_CHECKED : BST_UNCHECKED);
 }
 
 // This thread runs the mouse hook, which the system drops when a call of it waits too long: while
@@ -70,9 +67,9 @@ void CloseAdvancedDialog(HWND dialog) {
 void ConfirmAdvancedDialog(HWND dialog) {
     char path[kMaxPath] = {};
     if (GetSettingsPath(path) == 0) {
-        const LRESULT selection = SendItem(dialog, IDC_ADV_TRIGGER, CB_GETCURSEL, 0, 0);
-        const LRESULT answer = SendItem(dialog, IDC_ADV_ALPHA_SPIN, UDM_GETPOS, 0, 0);
-        const bool sendWheel = SendItem(dialog, IDC_ADV_SENDWHEEL, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        const LRESULT selection = SendItem(dialog, IDC_ADV_TRIGGER, CB_GETCURSEL);
+        const LRESULT answer = SendItem(dialog, IDC_ADV_ALPHA_SPIN, UDM_GETPOS);
+        const bool sendWheel = SendItem(dialog, IDC_ADV_SENDWHEEL, BM_GETCHECK) == BST_CHECKED;
         uint32_t opacity = kMaxOpacity + 1;  // stays above 255 when the answer is refused
         WriteAdvancedSettings(path, static_cast<int32_t>(selection), static_cast<uint32_t>(answer), sendWheel,
                               &opacity, ServeHookWhileWaiting);
@@ -95,7 +92,7 @@ void OpacityTextChanged(HWND dialog) {
 // An edit left empty becomes 0, in all three controls.
 void OpacityEditLeft(HWND dialog) {
     if (GetWindowTextLengthA(GetDlgItem(dialog, IDC_ADV_ALPHA_EDIT)) == 0) {
-        SendItem(dialog, IDC_ADV_ALPHA_SPIN, UDM_SETPOS, 0, 0);
+        SendItem(dialog, IDC_ADV_ALPHA_SPIN, UDM_SETPOS);
         SetDlgItemTextA(dialog, IDC_ADV_ALPHA_EDIT, "0");
     }
 }
@@ -137,7 +134,7 @@ INT_PTR CALLBACK AdvancedSettingsDlgProc(HWND dialog, UINT message, WPARAM wPara
         case WM_HSCROLL:
             // The trackbar moved: the up-down follows, and it rewrites the edit.
             if (reinterpret_cast<HWND>(lParam) == GetDlgItem(dialog, IDC_ADV_ALPHA_SLIDER)) {
-                const LRESULT position = SendItem(dialog, IDC_ADV_ALPHA_SLIDER, TBM_GETPOS, 0, 0);
+                const LRESULT position = SendItem(dialog, IDC_ADV_ALPHA_SLIDER, TBM_GETPOS);
                 SendItem(dialog, IDC_ADV_ALPHA_SPIN, UDM_SETPOS, 0, MAKELPARAM(position & 0xffff, 0));
             }
             return 0;

@@ -4,6 +4,7 @@
 
 #include "actions/Launch.h"
 #include "settings/Pages.h"
+#include "settings/SettingsFile.h"
 #include "settings/TextField.h"
 
 MenuItem* editItem;
@@ -37,30 +38,30 @@ void JoinFolder(const PathParts& parts, char* folder) {
 }
 
 // The dialog's texts in an item's field sizes, and the launch record they describe when the
-// item launches something. -1 for an empty name or icon path, and for a launch item also an
+// item launches something. False for an empty name or icon path, and for a launch item also an
 // empty launch path or no window state chosen.
-int32_t ReadConfirmedFields(const ItemEditFields& fields, bool launch, char* name, char* iconPath,
-                            ShortcutInfo* record) {
+bool ReadConfirmedFields(const ItemEditFields& fields, bool launch, char* name, char* iconPath,
+                         ShortcutInfo* record) {
     CopyTextField(name, kItemTextSize, fields.name);
     CopyTextField(iconPath, kItemPathSize, fields.iconPath);
     if (name[0] == 0 || iconPath[0] == 0) {
-        return -1;
+        return false;
     }
     if (!launch) {
-        return 0;
+        return true;
     }
     CopyTextField(record->path, sizeof record->path, fields.launchPath);
     CopyTextField(record->args, sizeof record->args, fields.args);
     CopyTextField(record->dir, sizeof record->dir, fields.dir);
     record->show = ShowValueFromIndex(fields.showIndex);
-    return record->path[0] != 0 && record->show >= 0 ? 0 : -1;
+    return record->path[0] != 0 && record->show >= 0;
 }
 
 // Gives an existing item the confirmed name, the already loaded icon and, for a launch item, the
 // launch data, all while the tables are locked so that no other thread sees a half-changed item.
 // A launch item that has no launch record (a settings file can leave it so) gets one made from
 // the fields. Changes nothing and releases the icon when it fails.
-int32_t ApplyToItem(MenuItem* item, const char* name, const MenuItem& staged, const ShortcutInfo* launch) {
+bool ApplyToItem(MenuItem* item, const char* name, const MenuItem& staged, const ShortcutInfo* launch) {
     TablesLock lock;
     const bool valid = IsListedItem(item) && (item->kind == KindLaunch) == (launch != nullptr);
     if (valid && launch != nullptr && item->shortcut == nullptr) {
@@ -68,29 +69,27 @@ int32_t ApplyToItem(MenuItem* item, const char* name, const MenuItem& staged, co
     }
     if (!valid || (launch != nullptr && item->shortcut == nullptr)) {
         PlatformDestroyIcon(staged.icon);
-        return -1;
+        return false;
     }
-    if (item->icon != nullptr) {
-        PlatformDestroyIcon(item->icon);
-    }
+    PlatformDestroyIcon(item->icon);
     item->icon = staged.icon;
     memcpy(item->iconPath, staged.iconPath, sizeof item->iconPath);
     SetItemText(item, name);
     if (launch != nullptr) {
         *item->shortcut = *launch;
     }
-    return 0;
+    return true;
 }
 
 // Makes a new launch item from the confirmed fields and the already loaded icon and puts it into
 // the palette. The item is assembled outside the list and enters it complete, under the tables'
 // lock together with its placing; when it cannot get an id or a cell it is removed again before
 // the lock is released, so the list and the palette end as they were.
-int32_t CreateLaunchItem(const char* name, MenuItem& staged, const ShortcutInfo& launch) {
+bool CreateLaunchItem(const char* name, MenuItem& staged, const ShortcutInfo& launch) {
     ShortcutInfo* record = CreateShortcutInfo();
     if (record == nullptr) {
         PlatformDestroyIcon(staged.icon);
-        return -1;
+        return false;
     }
     *record = launch;
     SetItemText(&staged, name);
@@ -103,16 +102,16 @@ int32_t CreateLaunchItem(const char* name, MenuItem& staged, const ShortcutInfo&
     if (item == nullptr) {
         PlatformDestroyIcon(staged.icon);
         FreeShortcutInfo(record);
-        return -1;
+        return false;
     }
     staged.id = id;
     staged.next = nullptr;  // the new item is the list's tail
     *item = staged;
     if (PlaceInPalette(item) != 0) {
         RemoveItem(item);  // frees the icon and the launch record with it
-        return -1;
+        return false;
     }
-    return 0;
+    return true;
 }
 
 }  // namespace
@@ -136,52 +135,38 @@ int32_t ShowIndexFromValue(int32_t show) {
 // and the file name without its extension (what follows the name's last dot). Code page 932
 // aware: the second byte of a two-byte character is never taken for a separator or a dot. At most
 // kItemPathSize - 1 bytes of path are read.
-int32_t SplitItemPath(const char* path, PathParts* parts) {
+bool SplitItemPath(const char* path, PathParts* parts) {
     if (path == nullptr || parts == nullptr) {
-        return -1;
+        return false;
     }
     *parts = PathParts{};
-    const size_t length = strnlen(path, kItemPathSize - 1);
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(path);
-    const size_t drive = length >= 2 && p[1] == ':' && !PlatformIsLeadByte(p[0]) ? 2 : 0;
-    size_t nameStart = drive;  // one past the last separator
-    size_t nameEnd = length;   // the last dot of the file name, else its end
-    for (size_t i = drive; i < length; ++i) {
-        if (PlatformIsLeadByte(p[i]) && i + 1 < length) {
-            ++i;
-        } else if (p[i] == '\\' || p[i] == '/') {
-            nameStart = i + 1;
-            nameEnd = length;
-        } else if (p[i] == '.') {
-            nameEnd = i;
-        }
-    }
-    memcpy(parts->drive, path, drive);
-    memcpy(parts->dir, path + drive, nameStart - drive);
-    memcpy(parts->baseName, path + nameStart, nameEnd - nameStart);
-    return 0;
+    const PathSplit split = SplitPath(path, strnlen(path, kItemPathSize - 1));
+    memcpy(parts->drive, path, split.driveEnd);
+    memcpy(parts->dir, path + split.driveEnd, split.nameStart - split.driveEnd);
+    memcpy(parts->baseName, path + split.nameStart, split.nameEnd - split.nameStart);
+    return true;
 }
 
 // The file name of a path without its extension, into a kItemPathSize buffer ("app" for
 // C:\Tools\app.exe; empty for a path that ends in a separator).
-int32_t BaseNameOf(const char* path, char* baseName) {
+bool BaseNameOf(const char* path, char* baseName) {
     PathParts parts;
-    if (baseName == nullptr || SplitItemPath(path, &parts) != 0) {
-        return -1;
+    if (baseName == nullptr || !SplitItemPath(path, &parts)) {
+        return false;
     }
     memcpy(baseName, parts.baseName, sizeof parts.baseName);
-    return 0;
+    return true;
 }
 
 // Where a picker starts for a field's text: its drive and directory, into a kItemPathSize buffer.
 // Empty (the picker's own default) when the text names no folder.
-int32_t PickerStartFolder(const char* fieldText, char* folder) {
+bool PickerStartFolder(const char* fieldText, char* folder) {
     PathParts parts;
-    if (folder == nullptr || SplitItemPath(fieldText, &parts) != 0) {
-        return -1;
+    if (folder == nullptr || !SplitItemPath(fieldText, &parts)) {
+        return false;
     }
     JoinFolder(parts, folder);
-    return 0;
+    return true;
 }
 
 // The dialog's mode, fixed when it opens. An item to edit always means editing, whatever the drop
@@ -200,23 +185,23 @@ ItemEditMode ItemEditModeOf(const MenuItem* item, int32_t fromDrop) {
 // - an existing item: its name and icon path, and for a launch item its launch data with the
 //   entry of its show command (the first entry for a command the list does not offer); a window
 //   command has no launch data and its launch controls are disabled.
-// The window-state list shows its first entry unless the item says otherwise. -1 (fields empty)
-// for an item that is not in the item list.
-int32_t FillItemEditFields(MenuItem* item, int32_t fromDrop, const char* dropped, ItemEditFields* fields,
-                           bool* launchEnabled) {
+// The window-state list shows its first entry unless the item says otherwise. False (fields
+// empty) for an item that is not in the item list.
+bool FillItemEditFields(MenuItem* item, int32_t fromDrop, const char* dropped, ItemEditFields* fields,
+                        bool* launchEnabled) {
     if (fields == nullptr || launchEnabled == nullptr) {
-        return -1;
+        return false;
     }
     *fields = ItemEditFields{};
     fields->showIndex = 0;
     *launchEnabled = true;
     const ItemEditMode mode = ItemEditModeOf(item, fromDrop);
     if (mode == ItemEditNew) {
-        return 0;
+        return true;
     }
     if (mode == ItemEditDrop) {
         if (dropped == nullptr) {
-            return -1;
+            return false;
         }
         CopyTextField(fields->launchPath, sizeof fields->launchPath, dropped);
         memcpy(fields->iconPath, fields->launchPath, sizeof fields->iconPath);
@@ -227,17 +212,17 @@ int32_t FillItemEditFields(MenuItem* item, int32_t fromDrop, const char* dropped
         } else {
             JoinFolder(parts, fields->name);
         }
-        return 0;
+        return true;
     }
     TablesLock lock;
     if (!IsListedItem(item)) {
-        return -1;
+        return false;
     }
     CopyTextField(fields->name, sizeof fields->name, item->text);
     CopyTextField(fields->iconPath, sizeof fields->iconPath, item->iconPath);
     if (item->kind != KindLaunch) {
         *launchEnabled = false;
-        return 0;
+        return true;
     }
     if (item->shortcut != nullptr) {
         CopyTextField(fields->launchPath, sizeof fields->launchPath, item->shortcut->path);
@@ -246,12 +231,12 @@ int32_t FillItemEditFields(MenuItem* item, int32_t fromDrop, const char* dropped
         const int32_t index = ShowIndexFromValue(item->shortcut->show);
         fields->showIndex = index >= 0 ? index : 0;
     }
-    return 0;
+    return true;
 }
 
 // Confirms the dialog: edits item in place (null: creates a new launch item in the palette).
 // Every input is checked, and the new icon loaded, before anything changes, so a refused
-// confirmation (-1) leaves the item list, the item and the palette exactly as they were:
+// confirmation (false) leaves the item list, the item and the palette exactly as they were:
 // - the name (kept as its first 63 bytes, never half a character) and the icon path must not be
 //   empty, and the icon must load;
 // - a launch item (and every new item) needs a launch path and a window state;
@@ -259,27 +244,27 @@ int32_t FillItemEditFields(MenuItem* item, int32_t fromDrop, const char* dropped
 //   (it must be free), else the first free cell.
 // A window command keeps its kind, action and command; only its name and icon change. The icon
 // is loaded while the tables are free; the change itself happens under their lock.
-int32_t ConfirmItemEdit(MenuItem* item, const ItemEditFields* fields) {
+bool ConfirmItemEdit(MenuItem* item, const ItemEditFields* fields) {
     if (fields == nullptr) {
-        return -1;
+        return false;
     }
     bool launch = true;
     if (item != nullptr) {
         TablesLock lock;
         if (!IsListedItem(item)) {
-            return -1;
+            return false;
         }
         launch = item->kind == KindLaunch;
     }
     char name[kItemTextSize];
     char iconPath[kItemPathSize];
     ShortcutInfo record = {};
-    if (ReadConfirmedFields(*fields, launch, name, iconPath, &record) != 0) {
-        return -1;
+    if (!ReadConfirmedFields(*fields, launch, name, iconPath, &record)) {
+        return false;
     }
     MenuItem staged = {};
     if (SetItemIcon(&staged, iconPath) != 0) {
-        return -1;
+        return false;
     }
     if (item != nullptr) {
         return ApplyToItem(item, name, staged, launch ? &record : nullptr);

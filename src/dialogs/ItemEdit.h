@@ -44,10 +44,10 @@ struct PathParts {
 
 int32_t ShowValueFromIndex(int32_t index);
 int32_t ShowIndexFromValue(int32_t show);
-int32_t SplitItemPath(const char* path, PathParts* parts);
-int32_t BaseNameOf(const char* path, char* baseName);
-int32_t PickerStartFolder(const char* fieldText, char* folder);
+bool SplitItemPath(const char* path, PathParts* parts);
+bool BaseNameOf(const char* path, char* baseName);
+bool PickerStartFolder(const char* fieldText, char* folder);
 ItemEditMode ItemEditModeOf(const MenuItem* item, int32_t fromDrop);
-int32_t FillItemEditFields(MenuItem* item, int32_t fromDrop, const char* dropped, ItemEditFields* fields,
-                           bool* launchEnabled);
-int32_t ConfirmItemEdit(MenuItem* item, const ItemEditFields* fields);
+bool FillItemEditFields(MenuItem* item, int32_t fromDrop, const char* dropped, ItemEditFields* fields,
+                        bool* launchEnabled);
+bool ConfirmItemEdit(MenuItem* item, const ItemEditFields* fields);

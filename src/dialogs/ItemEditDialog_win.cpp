@@ -10,6 +10,7 @@
 
 #include <initializer_list>
 
+#include "dialogs/DialogItems_win.h"
 #include "dialogs/ItemEdit.h"
 #include "res/resource.h"
 #include "settings/TextField.h"
@@ -31,10 +32,6 @@ constexpr int kReadSize = 2 * kPathLimit + 2;
 const int kLaunchControls[] = {IDC_ITEM_PATH, IDC_ITEM_PATH_BROWSE, IDC_ITEM_ARGS,
                                IDC_ITEM_DIR,  IDC_ITEM_DIR_BROWSE,  IDC_ITEM_SHOW};
 
-LRESULT SendItem(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam) {
-    return SendDlgItemMessageA(dialog, id, message, wParam, lParam);
-}
-
 // An edit's text, cut to a kItemPathSize field without splitting a two-byte character.
 void ReadField(HWND dialog, int id, char* field) {
     char text[kReadSize] = {};
@@ -48,7 +45,7 @@ void ReadFields(HWND dialog, ItemEditFields* fields) {
     ReadField(dialog, IDC_ITEM_PATH, fields->launchPath);
     ReadField(dialog, IDC_ITEM_ARGS, fields->args);
     ReadField(dialog, IDC_ITEM_DIR, fields->dir);
-    fields->showIndex = static_cast<int32_t>(SendItem(dialog, IDC_ITEM_SHOW, CB_GETCURSEL, 0, 0));
+    fields->showIndex = static_cast<int32_t>(SendItem(dialog, IDC_ITEM_SHOW, CB_GETCURSEL));
 }
 
 // Fills the controls for the dialog's mode (a dropped file, a new item, an item to edit). A
@@ -58,14 +55,11 @@ void InitItemEditDialog(HWND dialog) {
     for (int id : {IDC_ITEM_NAME, IDC_ITEM_ICON, IDC_ITEM_ICON_BROWSE}) {
         EnableWindow(GetDlgItem(dialog, id), TRUE);
     }
-    for (int id : kLaunchControls) {
-        EnableWindow(GetDlgItem(dialog, id), TRUE);
-    }
-    SendItem(dialog, IDC_ITEM_NAME, EM_LIMITTEXT, kNameLimit, 0);
+    SendItem(dialog, IDC_ITEM_NAME, EM_LIMITTEXT, kNameLimit);
     for (int id : {IDC_ITEM_ICON, IDC_ITEM_PATH, IDC_ITEM_ARGS, IDC_ITEM_DIR}) {
-        SendItem(dialog, id, EM_LIMITTEXT, kPathLimit, 0);
+        SendItem(dialog, id, EM_LIMITTEXT, kPathLimit);
     }
-    SendItem(dialog, IDC_ITEM_SHOW, CB_RESETCONTENT, 0, 0);
+    SendItem(dialog, IDC_ITEM_SHOW, CB_RESETCONTENT);
     for (const char* name : kShowNames) {
         SendItem(dialog, IDC_ITEM_SHOW, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
     }
@@ -78,11 +72,9 @@ void InitItemEditDialog(HWND dialog) {
     SetDlgItemTextA(dialog, IDC_ITEM_PATH, fields.launchPath);
     SetDlgItemTextA(dialog, IDC_ITEM_ARGS, fields.args);
     SetDlgItemTextA(dialog, IDC_ITEM_DIR, fields.dir);
-    SendItem(dialog, IDC_ITEM_SHOW, CB_SETCURSEL, static_cast<WPARAM>(fields.showIndex), 0);
-    if (!launchEnabled) {
-        for (int id : kLaunchControls) {
-            EnableWindow(GetDlgItem(dialog, id), FALSE);
-        }
+    SendItem(dialog, IDC_ITEM_SHOW, CB_SETCURSEL, static_cast<WPARAM>(fields.showIndex));
+    for (int id : kLaunchControls) {
+        EnableWindow(GetDlgItem(dialog, id), launchEnabled ? TRUE : FALSE);
     }
     // The name first, so typing starts there and Enter confirms.
     SetFocus(GetDlgItem(dialog, IDC_ITEM_NAME));
@@ -99,7 +91,7 @@ void CloseItemEditDialog(HWND dialog) {
 void ConfirmItemEditDialog(HWND dialog) {
     ItemEditFields fields = {};
     ReadFields(dialog, &fields);
-    if (ConfirmItemEdit(editItem, &fields) == 0) {
+    if (ConfirmItemEdit(editItem, &fields)) {
         CloseItemEditDialog(dialog);
     }
 }
@@ -140,7 +132,7 @@ void BrowseForFile(HWND dialog, int fieldId) {
         SetDlgItemTextA(dialog, IDC_ITEM_ICON, file);
     }
     char baseName[kItemPathSize] = {};
-    if (GetWindowTextLengthA(GetDlgItem(dialog, IDC_ITEM_NAME)) == 0 && BaseNameOf(file, baseName) == 0) {
+    if (GetWindowTextLengthA(GetDlgItem(dialog, IDC_ITEM_NAME)) == 0 && BaseNameOf(file, baseName)) {
         SetDlgItemTextA(dialog, IDC_ITEM_NAME, baseName);
     }
 }

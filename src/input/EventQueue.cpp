@@ -59,21 +59,17 @@ void ResetPositions(EventQueue& queue) {
 
 }  // namespace
 
-// Makes the semaphore (count 0, maximum 128) and the lock, and empties the ring. -1 when either
-// cannot be made; nothing is kept then.
-int32_t CreateEventQueue(EventQueue& queue) {
+// Makes the semaphore (count 0, maximum 128) and the lock, and empties the ring. False when
+// either cannot be made; nothing is kept then.
+bool CreateEventQueue(EventQueue& queue) {
     ResetPositions(queue);
     queue.semaphore = PlatformCreateSemaphore(0, kQueueSemaphoreMax);
-    if (queue.semaphore == nullptr) {
-        return -1;
-    }
-    queue.lock = PlatformCreateLock();
+    queue.lock = queue.semaphore != nullptr ? PlatformCreateLock() : nullptr;
     if (queue.lock == nullptr) {
-        PlatformDestroySemaphore(queue.semaphore);
-        queue.semaphore = nullptr;
-        return -1;
+        DestroyEventQueue(queue);
+        return false;
     }
-    return 0;
+    return true;
 }
 
 // Releases the semaphore and the lock. Nobody may post or take any more.

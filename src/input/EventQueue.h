@@ -55,7 +55,7 @@ struct EventQueue {
 // The queue between the trigger handlers and the menu worker.
 extern EventQueue eventQueue;
 
-int32_t CreateEventQueue(EventQueue& queue);
+[[nodiscard]] bool CreateEventQueue(EventQueue& queue);
 void DestroyEventQueue(EventQueue& queue);
 int32_t PostQueueMessage(EventQueue& queue, uint8_t length, uint8_t type, const void* payload);
 int32_t TakeQueueMessage(EventQueue& queue, uint32_t timeoutMs, uint8_t message[kQueueMessageSize]);

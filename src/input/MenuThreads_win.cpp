@@ -39,7 +39,7 @@ int32_t StartMenuThreads(HINSTANCE instance) {
         FreeAllItems();
         return -1;
     }
-    if (CreateEventQueue(eventQueue) != 0) {
+    if (!CreateEventQueue(eventQueue)) {
         StopMenuWindowThread();
         FreeAllItems();
         return -1;

@@ -12,36 +12,36 @@ QueuePoint PointOf(const uint8_t* message) {
 
 }  // namespace
 
-// Acts on one message taken off the queue. Returns 1 for the quit message (the worker ends at
-// once, leaving an open menu as it is), else 0. An open while the menu is open, and a release, a
+// Acts on one message taken off the queue. True for the quit message (the worker ends at once,
+// leaving an open menu as it is). An open while the menu is open, and a release, a
 // wheel turn or a cancel while it is closed, are dropped; a message too short for its type is
 // ignored.
-int32_t HandleMenuMessage(MenuWorker& worker, const uint8_t* message) {
+bool HandleMenuMessage(MenuWorker& worker, const uint8_t* message) {
     const uint8_t length = message[0];
     const RingMenuOps& ops = *worker.ops;
     switch (message[1]) {
         case MsgQuit:
-            return 1;
+            return true;
         case MsgOpen:
             if (worker.menuOpen == 0 && length >= sizeof(QueuePoint)) {
                 const QueuePoint point = PointOf(message);
                 ops.openRingMenu(point.x, point.y);
                 worker.menuOpen = 1;  // even when nothing could be shown: the release still closes
             }
-            return 0;
+            return false;
         case MsgRelease:
             if (worker.menuOpen == 1 && length >= sizeof(QueuePoint)) {
                 const QueuePoint point = PointOf(message);
                 ops.selectRingItem(point.x, point.y);
                 worker.menuOpen = 0;
             }
-            return 0;
+            return false;
         case MsgCancel:
             if (worker.menuOpen == 1) {
                 ops.closeRingMenu();
                 worker.menuOpen = 0;
             }
-            return 0;
+            return false;
         case MsgWheel:
             if (worker.menuOpen == 1 && length >= sizeof(QueueWheel)) {
                 QueueWheel wheel;
@@ -54,15 +54,15 @@ int32_t HandleMenuMessage(MenuWorker& worker, const uint8_t* message) {
                 ops.forgetTrackedPos();
                 ops.trackRingMenu();
             }
-            return 0;
+            return false;
         default:
-            return 0;
+            return false;
     }
 }
 
 // The worker's loop: sleeps without end while the menu is closed; while it is open, takes a
-// tracking step whenever 16 ms pass without a message. Returns 0 after the quit message.
-int32_t RunMenuWorker(MenuWorker& worker) {
+// tracking step whenever 16 ms pass without a message. Returns after the quit message.
+void RunMenuWorker(MenuWorker& worker) {
     uint8_t message[kQueueMessageSize];
     for (;;) {
         const uint32_t timeout = worker.menuOpen == 1 ? kTrackingIntervalMs : kWaitForever;
@@ -78,13 +78,14 @@ int32_t RunMenuWorker(MenuWorker& worker) {
         if (taken != 0) {
             continue;
         }
-        if (HandleMenuMessage(worker, message) != 0) {
-            return 0;
+        if (HandleMenuMessage(worker, message)) {
+            return;
         }
     }
 }
 
 // Thread procedure: the argument is the MenuWorker record. Exit code 0.
 uint32_t MenuWorkerThread(void* worker) {
-    return static_cast<uint32_t>(RunMenuWorker(*static_cast<MenuWorker*>(worker)));
+    RunMenuWorker(*static_cast<MenuWorker*>(worker));
+    return 0;
 }

@@ -26,6 +26,6 @@ struct MenuWorker {
     int32_t menuOpen;  // 1 from an accepted open to the next accepted release
 };
 
-int32_t HandleMenuMessage(MenuWorker& worker, const uint8_t* message);
-int32_t RunMenuWorker(MenuWorker& worker);
+bool HandleMenuMessage(MenuWorker& worker, const uint8_t* message);
+void RunMenuWorker(MenuWorker& worker);
 uint32_t MenuWorkerThread(void* worker);

@@ -53,66 +53,59 @@ int32_t ClassifyPressAt(int button, uint32_t now) {
     return limit < now ? kFirstPress : kSecondPress;
 }
 
-int32_t ClassifyPress(int button) { return ClassifyPressAt(button, PlatformClockMs()); }
-
-static uint8_t PressCode(int button, uint8_t secondCode, uint8_t firstCode) {
-    return ClassifyPress(button) == kSecondPress ? secondCode : firstCode;
+int32_t ClassifyPress(int button) {
+    return ClassifyPressAt(button, PlatformClockMs());
 }
 
+namespace {
+
+// One button's down and up messages (an X button's also its bit in the high word of mouseData),
+// its held bit, its press clock and its event codes.
+struct ButtonMessages {
+    uint32_t down;
+    uint32_t up;
+    uint16_t xButton;  // 0 for the left, right and middle buttons
+    uint16_t held;
+    PressButton press;
+    uint8_t secondPress;
+    uint8_t firstPress;
+    uint8_t release;
+};
+
+constexpr ButtonMessages kButtonMessages[] = {
+    {kMsgLButtonDown, kMsgLButtonUp, 0, kHeldLeft, kPressLeft, LeftDouble, LeftDown, LeftUp},
+    {kMsgRButtonDown, kMsgRButtonUp, 0, kHeldRight, kPressRight, RightDouble, RightDown, RightUp},
+    {kMsgMButtonDown, kMsgMButtonUp, 0, kHeldMiddle, kPressMiddle, MiddleDouble, MiddleDown, MiddleUp},
+    {kMsgXButtonDown, kMsgXButtonUp, kXButton1, kHeldX1, kPressX1, X1Double, X1Down, X1Up},
+    {kMsgXButtonDown, kMsgXButtonUp, kXButton2, kHeldX2, kPressX2, X2Double, X2Down, X2Up},
+};
+
+}  // namespace
+
 // Turns a mouse message into its event code, updating heldButtons (and the press clock) first.
+// An X-button message that names both buttons counts for each, and its code is the second's.
 uint8_t ClassifyMouseMessage(uint32_t message, const MouseHookRecord& event) {
-    switch (message) {
-        case kMsgMouseMove:
-            return MouseMove;
-        case kMsgMouseWheel:
-            return Wheel;
-        case kMsgLButtonDown:
-            heldButtons |= kHeldLeft;
-            return PressCode(kPressLeft, LeftDouble, LeftDown);
-        case kMsgLButtonUp:
-            heldButtons &= ~kHeldLeft;
-            return LeftUp;
-        case kMsgRButtonDown:
-            heldButtons |= kHeldRight;
-            return PressCode(kPressRight, RightDouble, RightDown);
-        case kMsgRButtonUp:
-            heldButtons &= ~kHeldRight;
-            return RightUp;
-        case kMsgMButtonDown:
-            heldButtons |= kHeldMiddle;
-            return PressCode(kPressMiddle, MiddleDouble, MiddleDown);
-        case kMsgMButtonUp:
-            heldButtons &= ~kHeldMiddle;
-            return MiddleUp;
-        case kMsgXButtonDown: {
-            const uint16_t buttons = static_cast<uint16_t>(event.mouseData >> 16);
-            uint8_t code = NoEvent;
-            if (buttons & kXButton1) {
-                heldButtons |= kHeldX1;
-                code = PressCode(kPressX1, X1Double, X1Down);
-            }
-            if (buttons & kXButton2) {
-                heldButtons |= kHeldX2;
-                code = PressCode(kPressX2, X2Double, X2Down);
-            }
-            return code;
-        }
-        case kMsgXButtonUp: {
-            const uint16_t buttons = static_cast<uint16_t>(event.mouseData >> 16);
-            uint8_t code = NoEvent;
-            if (buttons & kXButton1) {
-                heldButtons &= ~kHeldX1;
-                code = X1Up;
-            }
-            if (buttons & kXButton2) {
-                heldButtons &= ~kHeldX2;
-                code = X2Up;
-            }
-            return code;
-        }
-        default:
-            return NoEvent;
+    if (message == kMsgMouseMove) {
+        return MouseMove;
     }
+    if (message == kMsgMouseWheel) {
+        return Wheel;
+    }
+    const uint16_t xButtons = static_cast<uint16_t>(event.mouseData >> 16);
+    uint8_t code = NoEvent;
+    for (const ButtonMessages& button : kButtonMessages) {
+        if (button.xButton != 0 && (xButtons & button.xButton) == 0) {
+            continue;
+        }
+        if (message == button.down) {
+            heldButtons |= button.held;
+            code = ClassifyPress(button.press) == kSecondPress ? button.secondPress : button.firstPress;
+        } else if (message == button.up) {
+            heldButtons &= ~button.held;
+            code = button.release;
+        }
+    }
+    return code;
 }
 
 // Classification and dispatch of one hook message: kPassOn, or the consuming handler's result.

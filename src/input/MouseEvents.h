@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "input/EventQueue.h"
+
 enum MouseEventCode : uint8_t {
     LeftDouble = 0,
     LeftDown = 1,
@@ -37,7 +39,14 @@ constexpr uint16_t kHeldX1 = 0x08;
 constexpr uint16_t kHeldX2 = 0x10;
 
 // Button indexes of lastPressTime and ClassifyPress.
-enum PressButton { kPressLeft = 0, kPressRight = 1, kPressMiddle = 2, kPressX1 = 3, kPressX2 = 4, kPressButtons = 5 };
+enum PressButton {
+    kPressLeft = 0,
+    kPressRight = 1,
+    kPressMiddle = 2,
+    kPressX1 = 3,
+    kPressX2 = 4,
+    kPressButtons = 5
+};
 
 // ClassifyPress results.
 constexpr int32_t kSecondPress = 3;
@@ -65,14 +74,10 @@ constexpr uintptr_t PassThroughMarker = 0xFE41A7C2;
 // A handler result that lets the message go on; any other value consumes it.
 constexpr int32_t kPassOn = 2;
 
-struct MousePoint {
-    int32_t x;
-    int32_t y;
-};
-
-// The hook's record, laid out exactly like MSLLHOOKSTRUCT (checked in MouseHook_win.cpp).
+// The hook's record, laid out exactly like MSLLHOOKSTRUCT (checked in MouseHook_win.cpp); its
+// point goes into the queue as it is.
 struct MouseHookRecord {
-    MousePoint pt;
+    QueuePoint pt;
     uint32_t mouseData;
     uint32_t flags;
     uint32_t time;

@@ -11,10 +11,6 @@ constexpr uint32_t kTriggerX2 = 1;
 constexpr uint32_t kTriggerMiddle = 2;
 constexpr uint32_t kSendWheelOn = 1;
 
-QueuePoint PointOf(const MouseHookRecord& event) {
-    return QueuePoint{event.pt.x, event.pt.y};
-}
-
 }  // namespace
 
 // The row of the trigger table for a TRIGGER value: 1 side button 2, 2 the middle button, and
@@ -40,10 +36,8 @@ int32_t LoadTriggerBindings(EventHandler forwardWheel) {
     if (GetSettingsPath(path) != 0) {
         return -1;
     }
-    uint32_t trigger = 0;
-    if (ReadSettingUInt("CONFIG", "TRIGGER", &trigger, path) != 0) {
-        trigger = 0;
-    }
+    uint32_t trigger = 0;  // stays 0 when the key does not read
+    ReadSettingUInt("CONFIG", "TRIGGER", &trigger, path);
     const TriggerChoice choice = TriggerForSetting(trigger);
     RegisterEventHandler(choice.firstPress, OnTriggerDown, 0);
     RegisterEventHandler(choice.secondPress, OnTriggerDown, 0);
@@ -74,15 +68,13 @@ void ResyncTrigger(uint16_t systemHeld) {
 
 // The trigger went down: the menu opens at the press point. Consumes the press.
 int32_t OnTriggerDown(const MouseHookRecord& event) {
-    const QueuePoint point = PointOf(event);
-    PostQueueMessage(eventQueue, sizeof point, MsgOpen, &point);
+    PostQueueMessage(eventQueue, sizeof event.pt, MsgOpen, &event.pt);
     return 0;
 }
 
 // The trigger came up: the item under the release point runs. Consumes the release.
 int32_t OnTriggerUp(const MouseHookRecord& event) {
-    const QueuePoint point = PointOf(event);
-    PostQueueMessage(eventQueue, sizeof point, MsgRelease, &point);
+    PostQueueMessage(eventQueue, sizeof event.pt, MsgRelease, &event.pt);
     return 0;
 }
 

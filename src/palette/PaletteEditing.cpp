@@ -34,7 +34,7 @@ bool IsGridCell(const CellPosition& cell) {
 bool GridCellAt(int32_t x, int32_t y, CellPosition* cell) {
     int32_t r = 0;
     int32_t c = 0;
-    if (CellAt(x, y, &r, &c) != 0) {
+    if (!CellAt(x, y, &r, &c)) {
         return false;
     }
     const int32_t row = GridRowOfVisibleRow(scrollRow, r);
@@ -51,25 +51,30 @@ void AddIcon(PaletteFrame* frame, IconHandle icon, PalettePoint corner) {
     }
 }
 
+// The icon of an item that has one, in its box; shifted, and the item taken as hovered, while the
+// cursor is over the box. corner(over) is the icon's top-left corner.
+template <typename Corner>
+void ComposeItem(const MenuItem* item, const PaletteBox& box, Corner corner, int32_t x, int32_t y,
+                 PaletteFrame* frame, const MenuItem** hovered) {
+    if (item == nullptr || item->icon == nullptr) {
+        return;
+    }
+    const bool over = x >= box.left && x < box.right && y >= box.top && y < box.bottom;
+    AddIcon(frame, item->icon, corner(over));
+    if (over) {
+        *hovered = item;
+    }
+}
+
 // Cell icons of the visible rows; the item under the cursor is drawn shifted and returned.
 const MenuItem* ComposeCells(int32_t x, int32_t y, PaletteFrame* frame) {
     const MenuItem* hovered = nullptr;
     for (int32_t r = 0; r < kPaletteVisibleRows; ++r) {
         const int32_t row = GridRowOfVisibleRow(scrollRow, r);
-        if (row < 0) {
-            continue;
-        }
-        for (int32_t c = 0; c < kPaletteVisibleColumns; ++c) {
-            const MenuItem* item = GetPaletteItem(row, c);
-            if (item == nullptr || item->icon == nullptr) {
-                continue;
-            }
-            const PaletteBox box = CellBox(r, c);
-            const bool over = x >= box.left && x < box.right && y >= box.top && y < box.bottom;
-            AddIcon(frame, item->icon, CellIconCorner(r, c, over));
-            if (over) {
-                hovered = item;
-            }
+        for (int32_t c = 0; row >= 0 && c < kPaletteVisibleColumns; ++c) {
+            ComposeItem(
+                GetPaletteItem(row, c), CellBox(r, c),
+                [r, c](bool over) { return CellIconCorner(r, c, over); }, x, y, frame, &hovered);
         }
     }
     return hovered;
@@ -82,16 +87,9 @@ const MenuItem* ComposeSlots(int32_t x, int32_t y, PaletteFrame* frame) {
     }
     const MenuItem* hovered = nullptr;
     for (int32_t slot = 0; slot < kSlotsPerPage; ++slot) {
-        const MenuItem* item = GetPageItem(editorPage, slot);
-        if (item == nullptr || item->icon == nullptr) {
-            continue;
-        }
-        const PaletteBox box = SlotBox(slot);
-        const bool over = x >= box.left && x < box.right && y >= box.top && y < box.bottom;
-        AddIcon(frame, item->icon, SlotIconCorner(slot, over));
-        if (over) {
-            hovered = item;
-        }
+        ComposeItem(
+            GetPageItem(editorPage, slot), SlotBox(slot),
+            [slot](bool over) { return SlotIconCorner(slot, over); }, x, y, frame, &hovered);
     }
     return hovered;
 }
@@ -358,28 +356,28 @@ int32_t PrepareEditItem() {
     return 1;
 }
 
-// The new-item command: 1 when the dialog is to be opened now, 0 when one is open already. The
-// context cell stays named while the dialog runs, so the new item goes into that cell.
-int32_t PrepareNewItem() {
+// The new-item command: true when the dialog is to be opened now, false when one is open
+// already. The context cell stays named while the dialog runs, so the new item goes into that cell.
+bool PrepareNewItem() {
     if (editDialogOpen == 1) {
-        return 0;
+        return false;
     }
     editItem = nullptr;
     editFromDrop = 0;
-    return 1;
+    return true;
 }
 
-// A file dropped on the editor: 1 when the dialog is to be opened for it now, 0 when one is open
-// already or there is no path. The path is cut, never split inside a double-byte character, to
-// what the dialog's fields hold.
-int32_t PrepareDroppedFile(const char* path) {
+// A file dropped on the editor: true when the dialog is to be opened for it now, false when one is
+// open already or there is no path. The path is cut, never split inside a double-byte character,
+// to what the dialog's fields hold.
+bool PrepareDroppedFile(const char* path) {
     if (editDialogOpen == 1 || path == nullptr || path[0] == '\0') {
-        return 0;
+        return false;
     }
     editItem = nullptr;
     editFromDrop = 1;
     CopyTextField(droppedPath, sizeof droppedPath, path);
-    return 1;
+    return true;
 }
 
 void ForgetContextCell() {
@@ -389,12 +387,12 @@ void ForgetContextCell() {
 
 // The delete command: the context cell's item leaves every slot and cell that holds it and is
 // freed, all under the tables' lock, so the ring menu never meets it half removed. A drag of that
-// very item ends too. 0 when deleted, -1 when the context cell names no item (it is then kept).
-int32_t DeleteContextItem() {
+// very item ends too. False when the context cell names no item (it is then kept).
+bool DeleteContextItem() {
     TablesLock lock;
     MenuItem* item = ContextCellItem();
     if (item == nullptr) {
-        return -1;
+        return false;
     }
     ForgetItemEverywhere(item);
     if (dragItem == item) {
@@ -405,16 +403,16 @@ int32_t DeleteContextItem() {
     }
     RemoveItem(item);
     paletteGrid.contextCell = CellPosition{-1, -1};
-    return 0;
+    return true;
 }
 
 // The remove-from-page command: empties the slot whose menu was shown; the item stays in the
-// palette and in its other slots. 0 when a slot was named, -1 otherwise.
-int32_t RemoveSlotMenuTarget() {
+// palette and in its other slots. False when no slot was named.
+bool RemoveSlotMenuTarget() {
     const SlotPosition target = slotMenuTarget;
     slotMenuTarget = SlotPosition{-1, -1};
     if (!IsEditorPage(target.page) || target.slot < 0 || target.slot >= kSlotsPerPage) {
-        return -1;
+        return false;
     }
-    return SetPageSlot(target.page, target.slot, nullptr);
+    return SetPageSlot(target.page, target.slot, nullptr) == 0;
 }

@@ -85,8 +85,8 @@ void PaletteContextMenuEnded(int32_t kind, bool commandChosen);
 void PaletteWheel(int32_t delta);
 
 int32_t PrepareEditItem();
-int32_t PrepareNewItem();
-int32_t PrepareDroppedFile(const char* path);
+bool PrepareNewItem();
+bool PrepareDroppedFile(const char* path);
 void ForgetContextCell();
-int32_t DeleteContextItem();
-int32_t RemoveSlotMenuTarget();
+bool DeleteContextItem();
+bool RemoveSlotMenuTarget();

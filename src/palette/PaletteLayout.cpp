@@ -42,14 +42,19 @@ PaletteBox PageTabBox(int32_t page) {
     return {kTabLeft + kTabWidth * page, kTabTop, kTabLeft + kTabWidth * (page + 1), kTabBottom};
 }
 
-// The tab under a point, or -1.
-int32_t PageTabAt(int32_t x, int32_t y) {
-    for (int32_t page = 0; page < kPaletteTabCount; ++page) {
-        if (InBox(PageTabBox(page), x, y)) {
-            return page;
+// The first of count boxes, boxOf(0) to boxOf(count - 1), that holds the point, or -1.
+static int32_t FirstBoxAt(int32_t count, PaletteBox (*boxOf)(int32_t), int32_t x, int32_t y) {
+    for (int32_t i = 0; i < count; ++i) {
+        if (InBox(boxOf(i), x, y)) {
+            return i;
         }
     }
     return -1;
+}
+
+// The tab under a point, or -1.
+int32_t PageTabAt(int32_t x, int32_t y) {
+    return FirstBoxAt(kPaletteTabCount, PageTabBox, x, y);
 }
 
 // The tab joint sprite covers the lower edge of the current tab, joining it to the panel.
@@ -74,12 +79,7 @@ PalettePoint SlotIconCorner(int32_t slot, bool hovered) {
 
 // The first slot (0 to 7) whose box holds the point, or -1.
 int32_t SlotAt(int32_t x, int32_t y) {
-    for (int32_t slot = 0; slot < kSlotsPerPage; ++slot) {
-        if (InBox(SlotBox(slot), x, y)) {
-            return slot;
-        }
-    }
-    return -1;
+    return FirstBoxAt(kSlotsPerPage, SlotBox, x, y);
 }
 
 // Visible cell (row, column) of the palette: a 40 x 40 square from (273, 6).
@@ -95,18 +95,18 @@ PalettePoint CellIconCorner(int32_t row, int32_t column, bool hovered) {
     return {box.left + inset, box.top + inset};
 }
 
-// The visible cell under a point, searched row by row: 0 with its row and column, else -1.
-int32_t CellAt(int32_t x, int32_t y, int32_t* row, int32_t* column) {
+// The visible cell under a point, searched row by row: true with its row and column.
+bool CellAt(int32_t x, int32_t y, int32_t* row, int32_t* column) {
     for (int32_t r = 0; r < kPaletteVisibleRows; ++r) {
         for (int32_t c = 0; c < kPaletteVisibleColumns; ++c) {
             if (InBox(CellBox(r, c), x, y)) {
                 *row = r;
                 *column = c;
-                return 0;
+                return true;
             }
         }
     }
-    return -1;
+    return false;
 }
 
 // The palette grid row that visible row r shows at a scroll position, or -1 past the grid's end.

@@ -58,7 +58,7 @@ int32_t SlotAt(int32_t x, int32_t y);
 
 PaletteBox CellBox(int32_t row, int32_t column);
 PalettePoint CellIconCorner(int32_t row, int32_t column, bool hovered);
-int32_t CellAt(int32_t x, int32_t y, int32_t* row, int32_t* column);
+[[nodiscard]] bool CellAt(int32_t x, int32_t y, int32_t* row, int32_t* column);
 int32_t GridRowOfVisibleRow(int32_t scrollRow, int32_t visibleRow);
 
 bool InScrollBarColumn(int32_t x);

@@ -334,7 +334,7 @@ void RunPaletteCommand(WORD command) {
             DeleteContextItem();
             break;
         case IDC_PALETTE_NEW:
-            if (PrepareNewItem() == 1) {
+            if (PrepareNewItem()) {
                 RunItemEditDialog();
             }
             ForgetContextCell();
@@ -381,7 +381,7 @@ void HandleDroppedFiles(HDROP drop) {
     if (length == 0) {
         return;
     }
-    if (PrepareDroppedFile(path) == 1) {
+    if (PrepareDroppedFile(path)) {
         RunItemEditDialog();
     }
 }

@@ -309,32 +309,24 @@ bool FileText(const std::string& content, Text* text, bool* utf8Mark) {
     return true;
 }
 
+// The file system's calls and flags under their names on each system; Windows takes either
+// slash as a separator.
 #ifdef _WIN32
 using FileStat = struct _stat64;
-int StatPath(const char* path, FileStat* st) {
-    return _stat64(path, st);
-}
-int StatFile(int fd, FileStat* st) {
-    return _fstat64(fd, st);
-}
+int (*const StatPath)(const char*, FileStat*) = _stat64;
+int (*const StatFile)(int, FileStat*) = _fstat64;
 constexpr int kOpenFlags = _O_BINARY;
+constexpr char kOtherSeparator = '\\';
 #else
 using FileStat = struct stat;
-int StatPath(const char* path, FileStat* st) {
-    return stat(path, st);
-}
-int StatFile(int fd, FileStat* st) {
-    return fstat(fd, st);
-}
+int (*const StatPath)(const char*, FileStat*) = stat;
+int (*const StatFile)(int, FileStat*) = fstat;
 constexpr int kOpenFlags = O_CLOEXEC;
+constexpr char kOtherSeparator = '/';
 #endif
 
 bool IsSeparator(char c) {
-#ifdef _WIN32
-    return c == '/' || c == '\\';
-#else
-    return c == '/';
-#endif
+    return c == '/' || c == kOtherSeparator;
 }
 
 // Whether the directory that path names a file in exists (the current one when there is none).
@@ -372,20 +364,8 @@ LoadResult LoadFile(const char* path, std::string* content, FileStat* st) {
         result = LoadResult::Failed;
     } else {
         content->reserve(static_cast<size_t>(st->st_size));
-        char chunk[65536];
-        for (;;) {
-            auto got = read(fd, chunk, sizeof chunk);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got < 0) {
-                result = LoadResult::Failed;
-                break;
-            }
-            if (got == 0) {
-                break;
-            }
-            content->append(chunk, static_cast<size_t>(got));
+        if (!ReadAll(fd, content)) {
+            result = LoadResult::Failed;
         }
     }
     close(fd);
@@ -668,6 +648,21 @@ int WriteString(const char* section, const char* key, const char* value, const c
 }
 
 }  // namespace
+
+// Appends everything up to the end of the file, going on after interrupted reads.
+bool ReadAll(int fd, std::string* content) {
+    char chunk[65536];
+    for (;;) {
+        const auto got = read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return got == 0;
+        }
+        content->append(chunk, static_cast<size_t>(got));
+    }
+}
 
 // Writes all of data, going on after interrupted and partial writes.
 bool WriteAll(int fd, const char* data, size_t size) {

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // Copies the value of section/key (or defaultValue when the file, the section or the key is
 // missing) into buffer, cut to size - 1 bytes and zero-terminated. Returns the bytes copied.
@@ -17,8 +18,10 @@ uint32_t IniReadString(const char* section, const char* key, const char* default
 // nonzero on success and 0 when the file cannot be written.
 int IniWriteString(const char* section, const char* key, const char* value, const char* path);
 
-// File helpers that the host's platform layer shares: a whole write to a descriptor (false when
-// any of it fails) and, off Windows, flushing the folder of a path after a rename in it.
+// File helpers that the host's platform layer shares: a whole read of a descriptor to its end and
+// a whole write to one (false when any of it fails) and, off Windows, flushing the folder of a
+// path after a rename in it.
+bool ReadAll(int fd, std::string* content);
 bool WriteAll(int fd, const char* data, size_t size);
 #ifndef _WIN32
 void SyncFolderOf(const char* path);

@@ -45,6 +45,7 @@ using IconHandle = void*;
 // Loads the icon for an item from a resolved path in two stages: the first icon stored in the
 // file, else the icon the desktop shell shows for the path. Null when neither gives one.
 IconHandle PlatformLoadItemIcon(const char* resolvedPath);
+// Releases an icon; null is allowed and does nothing.
 void PlatformDestroyIcon(IconHandle icon);
 
 // A recursive lock (a thread that holds it may take it again), like a critical section.

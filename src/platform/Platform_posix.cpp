@@ -9,8 +9,9 @@
 #include <cstring>
 #include <condition_variable>
 #include <mutex>
-#include <thread>
 #include <new>
+#include <string>
+#include <thread>
 
 #include "platform/IniFile.h"
 #include "platform/Platform.h"
@@ -60,25 +61,15 @@ bool PlatformCopyFile(const char* source, const char* target) {
         return false;
     }
     struct stat info;
-    const int out = fstat(in, &info) == 0 ? open(target, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600) : -1;
-    bool ok = out >= 0 && fchmod(out, info.st_mode & 07777) == 0;
-    char chunk[65536];
-    while (ok) {
-        const ssize_t got = read(in, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            ok = got == 0;
-            break;
-        }
-        ok = WriteAll(out, chunk, static_cast<size_t>(got));
-    }
+    std::string content;
+    const bool loaded = fstat(in, &info) == 0 && ReadAll(in, &content);
     close(in);
-    if (out >= 0) {
-        ok = close(out) == 0 && ok;
+    const int out = loaded ? open(target, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600) : -1;
+    if (out < 0) {
+        return false;
     }
-    return ok;
+    const bool ok = fchmod(out, info.st_mode & 07777) == 0 && WriteAll(out, content.data(), content.size());
+    return close(out) == 0 && ok;
 }
 
 bool PlatformRemoveFile(const char* path) {
@@ -103,13 +94,7 @@ bool PlatformReplaceFile(const char* source, const char* target) {
 // Windows-style paths are what the settings file holds, so a drive or a leading separator of
 // either kind makes a path absolute here as well.
 bool PlatformIsRelativePath(const char* path) {
-    if (path == nullptr) {
-        return false;
-    }
-    if (path[0] == '/' || path[0] == '\\') {
-        return false;
-    }
-    return !(path[0] != 0 && path[1] == ':');
+    return path != nullptr && path[0] != '/' && path[0] != '\\' && !(path[0] != 0 && path[1] == ':');
 }
 
 bool PlatformSetCurrentDirectory(const char* directory) {
@@ -117,27 +102,19 @@ bool PlatformSetCurrentDirectory(const char* directory) {
 }
 
 bool PlatformQualifyPath(const char* path, char* buffer, uint32_t size) {
-    if (!PlatformIsRelativePath(path)) {
-        if (strlen(path) >= size) {
+    std::string full = path;
+    if (PlatformIsRelativePath(path)) {
+        char cwd[4096];
+        if (getcwd(cwd, sizeof cwd) == nullptr) {
             return false;
         }
-        strcpy(buffer, path);
-        return true;
+        const size_t cwdLength = strlen(cwd);
+        full = std::string(cwd) + (cwdLength > 0 && cwd[cwdLength - 1] == '/' ? "" : "/") + path;
     }
-    char cwd[4096];
-    if (getcwd(cwd, sizeof cwd) == nullptr) {
+    if (full.size() >= size) {
         return false;
     }
-    size_t cwdLength = strlen(cwd);
-    const bool needSeparator = cwdLength == 0 || cwd[cwdLength - 1] != '/';
-    if (cwdLength + (needSeparator ? 1 : 0) + strlen(path) >= size) {
-        return false;
-    }
-    strcpy(buffer, cwd);
-    if (needSeparator) {
-        strcat(buffer, "/");
-    }
-    strcat(buffer, path);
+    memcpy(buffer, full.c_str(), full.size() + 1);
     return true;
 }
 

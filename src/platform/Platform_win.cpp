@@ -107,7 +107,9 @@ IconHandle PlatformLoadItemIcon(const char* resolvedPath) {
 }
 
 void PlatformDestroyIcon(IconHandle icon) {
-    DestroyIcon(static_cast<HICON>(icon));
+    if (icon != nullptr) {
+        DestroyIcon(static_cast<HICON>(icon));
+    }
 }
 
 struct PlatformLock {

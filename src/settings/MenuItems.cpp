@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 
 #include "settings/Pages.h"
@@ -23,9 +24,7 @@ PlatformLock* TheTablesLock() {
 MenuItem* heldItemsTail;
 
 void FreeItemRecord(MenuItem* item) {
-    if (item->icon != nullptr) {
-        PlatformDestroyIcon(item->icon);
-    }
+    PlatformDestroyIcon(item->icon);
     free(item->shortcut);
     free(item);
 }
@@ -117,12 +116,9 @@ void FreeAllItems() {
     tablesLoaded = false;
 }
 
-MenuItem* FindItem(uint32_t id) {
-    if (id == 0) {
-        return nullptr;
-    }
-    TablesLock lock;
-    for (MenuItem* item = itemListHead; item != nullptr; item = item->next) {
+// The item with this id in a list; never one for id 0. Caller holds the lock.
+static MenuItem* FindIn(MenuItem* list, uint32_t id) {
+    for (MenuItem* item = list; id != 0 && item != nullptr; item = item->next) {
         if (item->id == id) {
             return item;
         }
@@ -130,17 +126,14 @@ MenuItem* FindItem(uint32_t id) {
     return nullptr;
 }
 
-bool IsHeldItemId(uint32_t id) {
-    if (id == 0) {
-        return false;
-    }
+MenuItem* FindItem(uint32_t id) {
     TablesLock lock;
-    for (const MenuItem* item = heldItemsHead; item != nullptr; item = item->next) {
-        if (item->id == id) {
-            return true;
-        }
-    }
-    return false;
+    return FindIn(itemListHead, id);
+}
+
+bool IsHeldItemId(uint32_t id) {
+    TablesLock lock;
+    return FindIn(heldItemsHead, id) != nullptr;
 }
 
 // The smallest id in 1..65535 that no item (held ones included) carries and no page slot or
@@ -161,11 +154,10 @@ uint32_t LowestFreeItemId() {
                 taken[id / 64] |= uint64_t{1} << (id % 64);
             }
         };
-        for (MenuItem* item = itemListHead; item != nullptr; item = item->next) {
-            take(item->id);
-        }
-        for (MenuItem* item = heldItemsHead; item != nullptr; item = item->next) {
-            take(item->id);
+        for (const MenuItem* list : {itemListHead, heldItemsHead}) {
+            for (const MenuItem* item = list; item != nullptr; item = item->next) {
+                take(item->id);
+            }
         }
         for (const Page& page : pageTable.pages) {
             for (uint32_t id : page.ids) {
@@ -203,9 +195,7 @@ int32_t SetItemIcon(MenuItem* item, const char* iconPath) {
         return -1;
     }
     TablesLock lock;
-    if (item->icon != nullptr) {
-        PlatformDestroyIcon(item->icon);
-    }
+    PlatformDestroyIcon(item->icon);
     item->icon = icon;
     CopyTextField(item->iconPath, sizeof item->iconPath, iconPath);
     return 0;

@@ -13,8 +13,13 @@ bool IsCell(int32_t row, int32_t column) {
     return row >= 0 && row < kPaletteRows && column >= 0 && column < kPaletteColumns;
 }
 
-// Stores an id in a slot, keeping the page's count of occupied slots right.
-void StoreSlot(Page& page, int32_t slot, uint32_t id, MenuItem* item) {
+// Stores an id and its cached item in a slot, keeping the page's count of occupied slots right.
+bool StoreSlot(int32_t pageIndex, int32_t slot, uint32_t id, MenuItem* item) {
+    if (!IsPageSlot(pageIndex, slot)) {
+        return false;
+    }
+    TablesLock lock;
+    Page& page = pageTable.pages[pageIndex];
     if (page.ids[slot] == 0 && id != 0) {
         ++page.count;
     } else if (page.ids[slot] != 0 && id == 0) {
@@ -22,6 +27,16 @@ void StoreSlot(Page& page, int32_t slot, uint32_t id, MenuItem* item) {
     }
     page.ids[slot] = id;
     page.items[slot] = item;
+    return true;
+}
+
+bool StoreCell(int32_t cell, uint32_t id, MenuItem* item) {
+    if (cell < 0 || cell >= kPaletteCells) {
+        return false;
+    }
+    TablesLock lock;
+    paletteGrid.cells[cell] = PaletteCell{id, item};
+    return true;
 }
 
 // The item of a slot or cell, looked up by id on first use and cached. An id that names no
@@ -41,29 +56,18 @@ int32_t ClearPages() {
     return 0;
 }
 
-int32_t ClearPalette() {
+void ClearPalette() {
     TablesLock lock;
     paletteGrid = PaletteGrid{{}, {-1, -1}};
-    return 0;
 }
 
 int32_t SetPageSlot(int32_t page, int32_t slot, MenuItem* item) {
-    if (!IsPageSlot(page, slot)) {
-        return -1;
-    }
-    TablesLock lock;
-    StoreSlot(pageTable.pages[page], slot, item != nullptr ? item->id : 0, item);
-    return 0;
+    return StoreSlot(page, slot, item != nullptr ? item->id : 0, item) ? 0 : -1;
 }
 
 // What loading does: an id with no cached item yet.
-int32_t StorePageSlotId(int32_t page, int32_t slot, uint32_t id) {
-    if (!IsPageSlot(page, slot)) {
-        return -1;
-    }
-    TablesLock lock;
-    StoreSlot(pageTable.pages[page], slot, id, nullptr);
-    return 0;
+bool StorePageSlotId(int32_t page, int32_t slot, uint32_t id) {
+    return StoreSlot(page, slot, id, nullptr);
 }
 
 MenuItem* GetPageItem(int32_t page, int32_t slot) {
@@ -81,23 +85,13 @@ MenuItem* GetCurrentPageItem(int32_t slot) {
 }
 
 int32_t SetPaletteCell(int32_t row, int32_t column, MenuItem* item) {
-    if (!IsCell(row, column)) {
-        return -1;
-    }
-    TablesLock lock;
-    PaletteCell& cell = paletteGrid.cells[row * kPaletteColumns + column];
-    cell.id = item != nullptr ? item->id : 0;
-    cell.item = item;
-    return 0;
+    const bool stored = IsCell(row, column) &&
+                        StoreCell(row * kPaletteColumns + column, item != nullptr ? item->id : 0, item);
+    return stored ? 0 : -1;
 }
 
-int32_t StorePaletteCellId(int32_t cell, uint32_t id) {
-    if (cell < 0 || cell >= kPaletteCells) {
-        return -1;
-    }
-    TablesLock lock;
-    paletteGrid.cells[cell] = PaletteCell{id, nullptr};
-    return 0;
+bool StorePaletteCellId(int32_t cell, uint32_t id) {
+    return StoreCell(cell, id, nullptr);
 }
 
 MenuItem* GetPaletteItem(int32_t row, int32_t column) {

@@ -46,12 +46,12 @@ extern PageTable pageTable;
 extern PaletteGrid paletteGrid;
 
 int32_t ClearPages();
-int32_t ClearPalette();
+void ClearPalette();
 int32_t SetPageSlot(int32_t page, int32_t slot, MenuItem* item);
-int32_t StorePageSlotId(int32_t page, int32_t slot, uint32_t id);
+bool StorePageSlotId(int32_t page, int32_t slot, uint32_t id);
 MenuItem* GetPageItem(int32_t page, int32_t slot);
 MenuItem* GetCurrentPageItem(int32_t slot);
 int32_t SetPaletteCell(int32_t row, int32_t column, MenuItem* item);
-int32_t StorePaletteCellId(int32_t cell, uint32_t id);
+bool StorePaletteCellId(int32_t cell, uint32_t id);
 MenuItem* GetPaletteItem(int32_t row, int32_t column);
 int32_t PlaceInPalette(MenuItem* item);

@@ -9,40 +9,21 @@
 
 namespace {
 
-constexpr int kMaxDrive = 3;  // "C:" and the terminator
-constexpr int kMaxDir = 256;  // directory with its trailing separator and the terminator
+constexpr size_t kMaxDir = 256;  // directory with its trailing separator and the terminator
 
 // Length of drive + directory of a path: everything up to and including the last backslash or
-// slash (a trail byte of a two-byte character is never taken for one), or just the drive ("C:")
-// when there is no separator. Fails (-1) when a part is longer than its buffer would be.
+// slash, or just the drive ("C:") when there is no separator. Fails (-1) when the directory is
+// longer than its buffer would be.
 int DirectoryPartLength(const char* path) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(path);
-    size_t drive = 0;
-    if (p[0] != 0 && p[1] == ':' && !PlatformIsLeadByte(p[0])) {
-        drive = 2;
-    }
-    size_t end = drive;  // one past the last separator
-    for (size_t i = drive; p[i] != 0; ++i) {
-        if (PlatformIsLeadByte(p[i]) && p[i + 1] != 0) {
-            ++i;
-        } else if (p[i] == '\\' || p[i] == '/') {
-            end = i + 1;
-        }
-    }
-    if (drive + 1 > kMaxDrive || end - drive + 1 > kMaxDir) {
-        return -1;
-    }
-    return static_cast<int>(end);
+    const PathSplit split = SplitPath(path, strlen(path));
+    return split.nameStart - split.driveEnd + 1 > kMaxDir ? -1 : static_cast<int>(split.nameStart);
 }
 
 // drive + directory of the running executable into a kMaxPath buffer, ending in a separator
-// whenever there is a directory. Returns its length, or -1.
-int ExecutableDirectory(char* out) {
+// whenever there is a directory.
+bool ExecutableDirectory(char* out) {
     char module[kMaxPath + 1] = {};
-    if (PlatformModuleFileName(module, sizeof module) == 0 || GetPathFolder(out, module) != 0) {
-        return -1;
-    }
-    return static_cast<int>(strlen(out));
+    return PlatformModuleFileName(module, sizeof module) != 0 && GetPathFolder(out, module);
 }
 
 // Whether the profile functions would read text back otherwise than written: a blank at either
@@ -69,6 +50,25 @@ bool ReadChangesText(const char* text) {
 
 }  // namespace
 
+// Where the parts of the first length bytes of a path end. The second byte of a two-byte
+// character is never taken for a separator or a dot.
+PathSplit SplitPath(const char* path, size_t length) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(path);
+    const size_t drive = length >= 2 && p[1] == ':' && !PlatformIsLeadByte(p[0]) ? 2 : 0;
+    PathSplit split{drive, drive, length};
+    for (size_t i = drive; i < length; ++i) {
+        if (PlatformIsLeadByte(p[i]) && i + 1 < length) {
+            ++i;
+        } else if (p[i] == '\\' || p[i] == '/') {
+            split.nameStart = i + 1;
+            split.nameEnd = length;
+        } else if (p[i] == '.') {
+            split.nameEnd = i;
+        }
+    }
+    return split;
+}
+
 // Blanks as the profile functions trim them from both ends of a name or a value.
 bool IsProfileBlank(unsigned char c) {
     return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0x1A;
@@ -77,17 +77,17 @@ bool IsProfileBlank(unsigned char c) {
 // The drive and directory of a path, everything up to and including its last separator (D:\ for
 // D:\run.exe), into a kMaxPath buffer; just the drive when there is no separator, empty when
 // there is neither. A backslash that is the second byte of a two-byte character is no separator.
-int32_t GetPathFolder(char* folder, const char* path) {
+bool GetPathFolder(char* folder, const char* path) {
     if (folder == nullptr || path == nullptr) {
-        return -1;
+        return false;
     }
     int length = DirectoryPartLength(path);
     if (length < 0 || length >= kMaxPath) {
-        return -1;
+        return false;
     }
     memcpy(folder, path, static_cast<size_t>(length));
     folder[length] = 0;
-    return 0;
+    return true;
 }
 
 // Full path of "setting.ini" in the executable's directory, into a kMaxPath buffer.
@@ -96,25 +96,22 @@ int32_t GetSettingsPath(char* path) {
         return -1;
     }
     char directory[kMaxPath];
-    int length = ExecutableDirectory(directory);
-    if (length < 0) {
+    if (!ExecutableDirectory(directory)) {
         return -1;
     }
+    const size_t length = strlen(directory);
     static const char kName[] = "setting.ini";
-    if (static_cast<size_t>(length) + sizeof kName > kMaxPath) {
+    if (length + sizeof kName > kMaxPath) {
         return -1;
     }
-    memcpy(path, directory, static_cast<size_t>(length));
+    memcpy(path, directory, length);
     memcpy(path + length, kName, sizeof kName);
     return 0;
 }
 
 // The executable's drive and directory, ending in its separator, into a kMaxPath buffer.
-int32_t GetExecutableDirectory(char* directory) {
-    if (directory == nullptr) {
-        return -1;
-    }
-    return ExecutableDirectory(directory) < 0 ? -1 : 0;
+bool GetExecutableDirectory(char* directory) {
+    return directory != nullptr && ExecutableDirectory(directory);
 }
 
 namespace {
@@ -127,31 +124,31 @@ PlatformLock* UpdateLock() {
 }
 
 // The copy's path: the file's, with the extension after the name's last dot made "tmp" (or ".tmp"
-// added to a name without one), so that it lies in the same folder. -1 when it would not fit in a
-// path buffer or would name the file itself.
-int32_t UpdateCopyPath(char* copy, const char* path) {
+// added to a name without one), so that it lies in the same folder. False when it would not fit
+// in a path buffer or would name the file itself.
+bool UpdateCopyPath(char* copy, const char* path) {
     char folder[kMaxPath];
-    if (GetPathFolder(folder, path) != 0) {
-        return -1;
+    if (!GetPathFolder(folder, path)) {
+        return false;
     }
     const size_t folderLength = strlen(folder);
     const char* dot = strrchr(path + folderLength, '.');  // a dot is never a trail byte
     const size_t stem = dot != nullptr ? static_cast<size_t>(dot - path) : strlen(path);
     if (stem + sizeof ".tmp" > kMaxPath) {
-        return -1;
+        return false;
     }
     memcpy(copy, path, stem);
     memcpy(copy + stem, ".tmp", sizeof ".tmp");
-    return strcmp(copy, path) == 0 ? -1 : 0;
+    return strcmp(copy, path) != 0;
 }
 
 }  // namespace
 
 // Starts an update of the file at path: takes the update lock and makes the copy, or an empty
 // start when there is no file yet (a leftover copy of an interrupted update is removed first).
-// On failure (-1) nothing is held and nothing is left behind. With a waitStep, an update under
-// way elsewhere is waited for by calling it between tries instead of blocking the thread.
-int32_t BeginSettingsUpdate(SettingsUpdate* update, const char* path, SettingsWaitStep waitStep) {
+// On failure nothing is held and nothing is left behind. With a waitStep, an update under way
+// elsewhere is waited for by calling it between tries instead of blocking the thread.
+bool BeginSettingsUpdate(SettingsUpdate* update, const char* path, SettingsWaitStep waitStep) {
     if (waitStep == nullptr) {
         PlatformAcquireLock(UpdateLock());
     } else {
@@ -160,42 +157,42 @@ int32_t BeginSettingsUpdate(SettingsUpdate* update, const char* path, SettingsWa
         }
     }
     update->path = path;
-    if (UpdateCopyPath(update->copy, path) != 0) {
+    if (!UpdateCopyPath(update->copy, path)) {
         PlatformReleaseLock(UpdateLock());
-        return -1;
+        return false;
     }
     if (!PlatformRemoveFile(update->copy) ||
         (PlatformFileExists(path) && !PlatformCopyFile(path, update->copy))) {
         PlatformRemoveFile(update->copy);
         PlatformReleaseLock(UpdateLock());
-        return -1;
+        return false;
     }
-    return 0;
+    return true;
 }
 
 // Ends an update: when every write succeeded the copy replaces the file, else it is removed and
-// the file stays exactly as it was. 0 when the file was replaced, -1 otherwise.
-int32_t FinishSettingsUpdate(SettingsUpdate* update, bool written) {
+// the file stays exactly as it was. True when the file was replaced.
+bool FinishSettingsUpdate(SettingsUpdate* update, bool written) {
     const bool replaced = written && PlatformReplaceFile(update->copy, update->path);
     if (!replaced) {
         PlatformRemoveFile(update->copy);
     }
     PlatformReleaseLock(UpdateLock());
-    return replaced ? 0 : -1;
+    return replaced;
 }
 
 // Strict conversion of a whole text: decimal, 0x-hexadecimal or leading-0 octal, leading blanks
 // and one sign allowed (a minus negates modulo 2^32), no trailing characters, no overflow.
 // The destination is written only on success.
-int32_t ParseSettingUInt(const char* text, uint32_t* value) {
+bool ParseSettingUInt(const char* text, uint32_t* value) {
     if (text == nullptr || value == nullptr || text[0] == 0) {
-        return -1;
+        return false;
     }
     char* end = nullptr;
     errno = 0;
     unsigned long converted = strtoul(text, &end, 0);
     if (end == text || *end != 0 || errno != 0) {
-        return -1;
+        return false;
     }
     // Where unsigned long is 64 bits wide, strtoul accepts what does not fit in 32 bits; refuse
     // it the way a 32-bit strtoul would (a negated value counts by its magnitude).
@@ -203,11 +200,11 @@ int32_t ParseSettingUInt(const char* text, uint32_t* value) {
         const bool negated = strchr(text, '-') != nullptr;
         const unsigned long magnitude = negated ? 0UL - converted : converted;
         if (magnitude > 0xFFFFFFFFUL) {
-            return -1;
+            return false;
         }
     }
     *value = static_cast<uint32_t>(converted);
-    return 0;
+    return true;
 }
 
 // Reads section/key of the settings file as an unsigned 32-bit number. A missing or empty key,
@@ -217,7 +214,7 @@ int32_t ReadSettingUInt(const char* section, const char* key, uint32_t* value, c
     if (PlatformReadProfileString(section, key, "", text, sizeof text, path) == 0) {
         return -1;
     }
-    return ParseSettingUInt(text, value);
+    return ParseSettingUInt(text, value) ? 0 : -1;
 }
 
 // Writes section/key as plain decimal; -1 when the profile function could not write it.
@@ -230,13 +227,14 @@ int32_t WriteSettingUInt(const char* section, const char* key, const char* path,
 // Writes section/key so that it reads back exactly as given. The profile functions' read drops
 // blanks at both ends of a value and a pair of like quotes around all of it, so such a value goes
 // inside one more pair of double quotes, which the read takes off again; any other value is written
-// as it is. The reader needs two bytes more than the value for the quotes. -1 when the write fails.
-int32_t WriteSettingText(const char* section, const char* key, const char* path, const char* value) {
+// as it is. The reader needs two bytes more than the value for the quotes. False when the write
+// fails.
+bool WriteSettingText(const char* section, const char* key, const char* path, const char* value) {
     char quoted[kMaxPath + 2];
     if (ReadChangesText(value)) {
         const size_t length = strlen(value);
         if (length + 3 > sizeof quoted) {
-            return -1;
+            return false;
         }
         quoted[0] = '"';
         memcpy(quoted + 1, value, length);
@@ -244,7 +242,7 @@ int32_t WriteSettingText(const char* section, const char* key, const char* path,
         quoted[length + 2] = 0;
         value = quoted;
     }
-    return PlatformWriteProfileString(section, key, value, path) != 0 ? 0 : -1;
+    return PlatformWriteProfileString(section, key, value, path);
 }
 
 // Absolute paths come back unchanged. A relative path is anchored at the executable's directory,
@@ -259,7 +257,7 @@ int32_t ResolvePath(char* resolved, const char* path) {
         return 0;
     }
     char directory[kMaxPath];
-    if (ExecutableDirectory(directory) < 0) {
+    if (!ExecutableDirectory(directory)) {
         return -1;
     }
     PlatformSetCurrentDirectory(directory);

@@ -42,6 +42,36 @@ void ItemSectionName(char (&section)[16], uint32_t n) {
     snprintf(section, sizeof section, "ITEM%u", n);
 }
 
+// The ids of the 64 page slots and the 240 palette cells, as the file holds them.
+struct TableIds {
+    uint32_t slots[kPageCount][kSlotsPerPage];
+    uint32_t cells[kPaletteCells];
+};
+
+// Calls visit(section, key, id) for every page slot (PAGEp/ITEMs) and then every palette cell
+// (PALETTE/ITEMc), stopping at the first false; false then.
+template <typename Visit>
+bool ForEachTableKey(TableIds& ids, Visit visit) {
+    char section[16];
+    char key[16];
+    for (int page = 0; page < kPageCount; ++page) {
+        snprintf(section, sizeof section, "PAGE%d", page);
+        for (int slot = 0; slot < kSlotsPerPage; ++slot) {
+            snprintf(key, sizeof key, "ITEM%d", slot);
+            if (!visit(section, key, ids.slots[page][slot])) {
+                return false;
+            }
+        }
+    }
+    for (int cell = 0; cell < kPaletteCells; ++cell) {
+        snprintf(key, sizeof key, "ITEM%d", cell);
+        if (!visit("PALETTE", key, ids.cells[cell])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 constexpr uint32_t kFirstListingSize = 64 * 1024;
 constexpr uint32_t kLargestListingSize = 16 * 1024 * 1024;
 
@@ -116,13 +146,6 @@ size_t ReadText(const char* section, const char* key, char* buffer, uint32_t siz
     return strlen(buffer);
 }
 
-// An id of a page slot or palette cell; 0 (empty) when the key is missing or invalid.
-uint32_t ReadSlotId(const char* section, const char* key, const char* path) {
-    uint32_t id = 0;
-    ReadSettingUInt(section, key, &id, path);
-    return id;
-}
-
 // The launch record of a program-launch section. None (null) when SCPATH is missing or empty,
 // when SCSHOW is negative as a signed number, or when memory runs out; an invalid SCSHOW keeps
 // the normal show command.
@@ -131,18 +154,13 @@ ShortcutInfo* ReadLaunchRecord(const char* section, const char* path) {
     if (shortcut == nullptr) {
         return nullptr;
     }
-    char text[kItemPathSize];
-    if (ReadText(section, "SCPATH", text, sizeof text, path) == 0) {
+    // The record is no item's yet, so its fields are read into directly.
+    if (ReadText(section, "SCPATH", shortcut->path, sizeof shortcut->path, path) == 0) {
         FreeShortcutInfo(shortcut);
         return nullptr;
     }
-    SetShortcutPath(shortcut, text);
-    if (ReadText(section, "SCARG", text, sizeof text, path) > 0) {
-        SetShortcutArgs(shortcut, text);
-    }
-    if (ReadText(section, "SCDIR", text, sizeof text, path) > 0) {
-        SetShortcutDir(shortcut, text);
-    }
+    ReadText(section, "SCARG", shortcut->args, sizeof shortcut->args, path);
+    ReadText(section, "SCDIR", shortcut->dir, sizeof shortcut->dir, path);
     uint32_t show = 0;
     if (ReadSettingUInt(section, "SCSHOW", &show, path) == 0) {
         if (static_cast<int32_t>(show) < 0) {
@@ -197,9 +215,7 @@ void LoadItemSection(uint32_t n, const char* path) {
 
     // A duplicate is dropped before its icon is loaded; creating the item below checks again.
     if (FindItem(id) != nullptr || IsHeldItemId(id)) {
-        if (shortcut != nullptr) {
-            FreeShortcutInfo(shortcut);
-        }
+        FreeShortcutInfo(shortcut);
         return;
     }
     MenuItem staged = {};
@@ -214,12 +230,8 @@ void LoadItemSection(uint32_t n, const char* path) {
     TablesLock lock;
     MenuItem* item = iconLoaded ? CreateItem(id) : CreateHeldItem(id);
     if (item == nullptr) {
-        if (staged.icon != nullptr) {
-            PlatformDestroyIcon(staged.icon);
-        }
-        if (shortcut != nullptr) {
-            FreeShortcutInfo(shortcut);
-        }
+        PlatformDestroyIcon(staged.icon);
+        FreeShortcutInfo(shortcut);
         return;
     }
     staged.id = id;
@@ -261,15 +273,15 @@ bool WriteItemSection(uint32_t n, const SavedItem& item, const char* path) {
     char section[16];
     ItemSectionName(section, n);
     bool written = WriteSettingUInt(section, "ID", path, item.id) == 0 &&
-                   WriteSettingText(section, "ICON", path, item.iconPath) == 0 &&
-                   WriteSettingText(section, "TEXT", path, item.text) == 0 &&
+                   WriteSettingText(section, "ICON", path, item.iconPath) &&
+                   WriteSettingText(section, "TEXT", path, item.text) &&
                    WriteSettingUInt(section, "TYPE", path, item.kind) == 0;
     if (item.kind == KindWindowCommand) {
         written = written && WriteSettingUInt(section, "EVENT", path, item.event) == 0;
     } else if (item.kind == KindLaunch && item.hasLaunchRecord) {
-        written = written && WriteSettingText(section, "SCPATH", path, item.launch.path) == 0 &&
-                  WriteSettingText(section, "SCARG", path, item.launch.args) == 0 &&
-                  WriteSettingText(section, "SCDIR", path, item.launch.dir) == 0 &&
+        written = written && WriteSettingText(section, "SCPATH", path, item.launch.path) &&
+                  WriteSettingText(section, "SCARG", path, item.launch.args) &&
+                  WriteSettingText(section, "SCDIR", path, item.launch.dir) &&
                   WriteSettingUInt(section, "SCSHOW", path,
                                    item.launch.show < 0 ? 0u : static_cast<uint32_t>(item.launch.show)) == 0;
     }
@@ -300,31 +312,22 @@ int32_t LoadSettings() {
         }
     }
 
-    uint32_t slotIds[kPageCount][kSlotsPerPage];
-    for (int page = 0; page < kPageCount; ++page) {
-        char section[16];
-        snprintf(section, sizeof section, "PAGE%d", page);
-        for (int slot = 0; slot < kSlotsPerPage; ++slot) {
-            char key[16];
-            snprintf(key, sizeof key, "ITEM%d", slot);
-            slotIds[page][slot] = ReadSlotId(section, key, path);
-        }
-    }
-    uint32_t cellIds[kPaletteCells];
-    for (int cell = 0; cell < kPaletteCells; ++cell) {
-        char key[16];
-        snprintf(key, sizeof key, "ITEM%d", cell);
-        cellIds[cell] = ReadSlotId("PALETTE", key, path);
-    }
+    // A missing or invalid slot or cell id reads as 0 (empty).
+    TableIds ids;
+    ForEachTableKey(ids, [path](const char* section, const char* key, uint32_t& id) {
+        id = 0;
+        ReadSettingUInt(section, key, &id, path);
+        return true;
+    });
     {
         TablesLock lock;
         for (int page = 0; page < kPageCount; ++page) {
             for (int slot = 0; slot < kSlotsPerPage; ++slot) {
-                StorePageSlotId(page, slot, slotIds[page][slot]);
+                StorePageSlotId(page, slot, ids.slots[page][slot]);
             }
         }
         for (int cell = 0; cell < kPaletteCells; ++cell) {
-            StorePaletteCellId(cell, cellIds[cell]);
+            StorePaletteCellId(cell, ids.cells[cell]);
         }
         tablesLoaded = true;
     }
@@ -359,8 +362,7 @@ int32_t SaveSettings() {
 
     SavedItem* items = nullptr;
     uint32_t count = 0;
-    uint32_t slotIds[kPageCount][kSlotsPerPage];
-    uint32_t cellIds[kPaletteCells];
+    TableIds ids;
     {
         TablesLock lock;
         // The live items in list order, then the held ones in load order; NUM counts both.
@@ -383,17 +385,15 @@ int32_t SaveSettings() {
             }
         }
         for (int page = 0; page < kPageCount; ++page) {
-            for (int slot = 0; slot < kSlotsPerPage; ++slot) {
-                slotIds[page][slot] = pageTable.pages[page].ids[slot];
-            }
+            memcpy(ids.slots[page], pageTable.pages[page].ids, sizeof ids.slots[page]);
         }
         for (int cell = 0; cell < kPaletteCells; ++cell) {
-            cellIds[cell] = paletteGrid.cells[cell].id;
+            ids.cells[cell] = paletteGrid.cells[cell].id;
         }
     }
 
     SettingsUpdate update;
-    if (BeginSettingsUpdate(&update, settingsPath) != 0) {
+    if (!BeginSettingsUpdate(&update, settingsPath)) {
         free(items);
         return -1;
     }
@@ -404,20 +404,8 @@ int32_t SaveSettings() {
     }
     written = written && WriteSettingUInt("ITEMS", "NUM", path, count) == 0;
     free(items);
-
-    for (int page = 0; written && page < kPageCount; ++page) {
-        char section[16];
-        snprintf(section, sizeof section, "PAGE%d", page);
-        for (int slot = 0; written && slot < kSlotsPerPage; ++slot) {
-            char key[16];
-            snprintf(key, sizeof key, "ITEM%d", slot);
-            written = WriteSettingUInt(section, key, path, slotIds[page][slot]) == 0;
-        }
-    }
-    for (int cell = 0; written && cell < kPaletteCells; ++cell) {
-        char key[16];
-        snprintf(key, sizeof key, "ITEM%d", cell);
-        written = WriteSettingUInt("PALETTE", key, path, cellIds[cell]) == 0;
-    }
-    return FinishSettingsUpdate(&update, written);
+    written = written && ForEachTableKey(ids, [path](const char* section, const char* key, uint32_t& id) {
+                  return WriteSettingUInt(section, key, path, id) == 0;
+              });
+    return FinishSettingsUpdate(&update, written) ? 0 : -1;
 }

@@ -12,7 +12,7 @@ namespace {
 
 std::string Folder(const std::string& path) {
     char folder[kMaxPath] = {};
-    if (GetPathFolder(folder, path.c_str()) != 0) {
+    if (!GetPathFolder(folder, path.c_str())) {
         return "<failed>";
     }
     return folder;
@@ -37,10 +37,10 @@ TEST(PathFolder, TrailByteBackslashIsNoSeparator) {
 
 TEST(PathFolder, RefusesWhatDoesNotFit) {
     char folder[kMaxPath] = {};
-    EXPECT_EQ(GetPathFolder(nullptr, "C:\\a.exe"), -1);
-    EXPECT_EQ(GetPathFolder(folder, nullptr), -1);
+    EXPECT_FALSE(GetPathFolder(nullptr, "C:\\a.exe"));
+    EXPECT_FALSE(GetPathFolder(folder, nullptr));
     const std::string deep = "C:\\" + std::string(300, 'd') + "\\run.exe";
-    EXPECT_EQ(GetPathFolder(folder, deep.c_str()), -1);
+    EXPECT_FALSE(GetPathFolder(folder, deep.c_str()));
 }
 
 }  // namespace

@@ -388,7 +388,7 @@ TEST_F(WindowCommandsTest, ProgramInADriveRootAndUnderAJapaneseName) {
     EXPECT_EQ(RunCommand(6, rootOwner.windows[0]), 0);
     EXPECT_EQ(ClipboardText(), root.path);
     char folder[kMaxPath] = {};
-    ASSERT_EQ(GetPathFolder(folder, ClipboardText().c_str()), 0);
+    ASSERT_TRUE(GetPathFolder(folder, ClipboardText().c_str()));
     EXPECT_STREQ(folder, "C:\\");
     EXPECT_EQ(RunCommand(7, rootOwner.windows[0]), 0);
     EXPECT_EQ(OpenedFolderTitle(" (C:)"), " (C:)");

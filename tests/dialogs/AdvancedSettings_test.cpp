@@ -105,7 +105,7 @@ TEST_F(AdvancedSettingsFile, FileValuesShownAsTheControlsMapThem) {
 
 TEST_F(AdvancedSettingsFile, ConfirmWritesTheThreeKeysInOrder) {
     uint32_t accepted = 999;
-    EXPECT_EQ(WriteAdvancedSettings(path.c_str(), 1, 64, true, &accepted), 0);
+    EXPECT_TRUE(WriteAdvancedSettings(path.c_str(), 1, 64, true, &accepted));
     EXPECT_EQ(accepted, 64u);
     const std::string text = Read();
     const size_t trigger = text.find("TRIGGER=1");
@@ -126,7 +126,7 @@ TEST_F(AdvancedSettingsFile, ConfirmWritesTheThreeKeysInOrder) {
 
     // Where the copy must go stands a folder: nothing is written, but the opacity is still taken.
     fs::create_directories(folder / "setting.tmp" / "x");
-    EXPECT_EQ(WriteAdvancedSettings(path.c_str(), 2, 65, false, &accepted), -1);
+    EXPECT_FALSE(WriteAdvancedSettings(path.c_str(), 2, 65, false, &accepted));
     EXPECT_EQ(accepted, 65u);
     EXPECT_EQ(Read(), text);
     fs::remove_all(folder / "setting.tmp");
@@ -134,16 +134,16 @@ TEST_F(AdvancedSettingsFile, ConfirmWritesTheThreeKeysInOrder) {
     // Confirmed while a save holds the file: it waits, running its wait step, and neither update
     // loses the other's keys.
     SettingsUpdate save;
-    ASSERT_EQ(BeginSettingsUpdate(&save, path.c_str()), 0);
+    ASSERT_TRUE(BeginSettingsUpdate(&save, path.c_str()));
     static std::atomic<int> waitSteps{0};
     std::thread dialog([&] {
-        EXPECT_EQ(WriteAdvancedSettings(path.c_str(), 2, 66, false, &accepted, [] { ++waitSteps; }), 0);
+        EXPECT_TRUE(WriteAdvancedSettings(path.c_str(), 2, 66, false, &accepted, [] { ++waitSteps; }));
     });
     while (waitSteps < 3) {
         std::this_thread::yield();
     }
     EXPECT_EQ(WriteSettingUInt("ITEMS", "NUM", save.copy, 0), 0);
-    EXPECT_EQ(FinishSettingsUpdate(&save, true), 0);
+    EXPECT_TRUE(FinishSettingsUpdate(&save, true));
     dialog.join();
     EXPECT_NE(Read().find("NUM=0"), std::string::npos) << Read();
     EXPECT_EQ(Load().opacity, 66u);
@@ -154,7 +154,7 @@ TEST_F(AdvancedSettingsFile, RefusedOpacityKeepsFileAndValueButWritesTheRest) {
     // The up-down's error flag (high word) or a position above 255 refuses the opacity.
     for (uint32_t answer : {0x10000u | 255u, 0x10000u, 256u}) {
         uint32_t accepted = 999;
-        EXPECT_EQ(WriteAdvancedSettings(path.c_str(), 0, answer, true, &accepted), 0);
+        EXPECT_TRUE(WriteAdvancedSettings(path.c_str(), 0, answer, true, &accepted));
         EXPECT_EQ(accepted, 999u) << answer;
         AdvancedSettingsState state = Load();
         EXPECT_EQ(state.opacity, 100u) << answer;
@@ -168,9 +168,9 @@ TEST_F(AdvancedSettingsFile, RefusedOpacityKeepsFileAndValueButWritesTheRest) {
 TEST_F(AdvancedSettingsFile, NoSelectionWritesNoTrigger) {
     Write("[CONFIG]\r\nTRIGGER=2\r\n");
     uint32_t accepted = 999;
-    EXPECT_EQ(WriteAdvancedSettings(path.c_str(), -1, 0, false, &accepted), 0);
+    EXPECT_TRUE(WriteAdvancedSettings(path.c_str(), -1, 0, false, &accepted));
     EXPECT_EQ(accepted, 0u);
-    EXPECT_EQ(WriteAdvancedSettings(path.c_str(), 3, 0, false, &accepted), 0);
+    EXPECT_TRUE(WriteAdvancedSettings(path.c_str(), 3, 0, false, &accepted));
     AdvancedSettingsState state = Load();
     EXPECT_EQ(state.triggerIndex, 2);
     EXPECT_EQ(state.opacity, 0u);

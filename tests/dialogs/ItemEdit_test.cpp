@@ -24,14 +24,14 @@ namespace fs = std::filesystem;
 PathParts Split(const char* path) {
     PathParts parts;
     std::memset(&parts, 0x7F, sizeof parts);
-    EXPECT_EQ(SplitItemPath(path, &parts), 0) << path;
+    EXPECT_TRUE(SplitItemPath(path, &parts)) << path;
     return parts;
 }
 
 std::string StartFolder(const char* text) {
     char folder[kItemPathSize];
     std::memset(folder, 0x7F, sizeof folder);
-    EXPECT_EQ(PickerStartFolder(text, folder), 0);
+    EXPECT_TRUE(PickerStartFolder(text, folder));
     return folder;
 }
 
@@ -72,12 +72,12 @@ TEST(ItemPathSplit, ReadsNoMoreThanAPathFieldAndRefusesNull) {
     const PathParts parts = Split(unterminated.data());
     EXPECT_EQ(std::strlen(parts.baseName), static_cast<size_t>(kItemPathSize - 1 - 4));
     PathParts out;
-    EXPECT_EQ(SplitItemPath(nullptr, &out), -1);
-    EXPECT_EQ(SplitItemPath("C:\\a", nullptr), -1);
+    EXPECT_FALSE(SplitItemPath(nullptr, &out));
+    EXPECT_FALSE(SplitItemPath("C:\\a", nullptr));
     char baseName[kItemPathSize];
-    ASSERT_EQ(BaseNameOf("C:\\Tools\\app.exe", baseName), 0);
+    ASSERT_TRUE(BaseNameOf("C:\\Tools\\app.exe", baseName));
     EXPECT_STREQ(baseName, "app");
-    EXPECT_EQ(BaseNameOf("C:\\a.exe", nullptr), -1);
+    EXPECT_FALSE(BaseNameOf("C:\\a.exe", nullptr));
 }
 
 TEST(ItemPathSplit, PickersStartInTheFieldsFolder) {
@@ -88,7 +88,7 @@ TEST(ItemPathSplit, PickersStartInTheFieldsFolder) {
     EXPECT_EQ(StartFolder(""), "");
     EXPECT_EQ(StartFolder("C:\\\x95\x5C\\\x83\x5C.exe"), "C:\\\x95\x5C\\");
     char folder[kItemPathSize];
-    EXPECT_EQ(PickerStartFolder(nullptr, folder), -1);
+    EXPECT_FALSE(PickerStartFolder(nullptr, folder));
 }
 
 TEST(ShowChoices, MapEntriesToShowCommandsAndBack) {
@@ -217,7 +217,7 @@ TEST_F(ItemEditTables, EachModeFillsItsFields) {
     bool launchEnabled = false;
 
     // A dropped program.
-    ASSERT_EQ(FillItemEditFields(nullptr, 1, "C:\\Tools\\app.exe", &fields, &launchEnabled), 0);
+    ASSERT_TRUE(FillItemEditFields(nullptr, 1, "C:\\Tools\\app.exe", &fields, &launchEnabled));
     EXPECT_STREQ(fields.name, "app");
     EXPECT_STREQ(fields.iconPath, "C:\\Tools\\app.exe");
     EXPECT_STREQ(fields.launchPath, "C:\\Tools\\app.exe");
@@ -226,16 +226,16 @@ TEST_F(ItemEditTables, EachModeFillsItsFields) {
     EXPECT_EQ(fields.showIndex, 0);
     EXPECT_TRUE(launchEnabled);
     // A dropped path without a file name: the folder, or the drive alone, becomes the name.
-    ASSERT_EQ(FillItemEditFields(nullptr, 1, "C:\\Tools\\", &fields, &launchEnabled), 0);
+    ASSERT_TRUE(FillItemEditFields(nullptr, 1, "C:\\Tools\\", &fields, &launchEnabled));
     EXPECT_STREQ(fields.name, "C:\\Tools\\");
-    ASSERT_EQ(FillItemEditFields(nullptr, 1, "D:", &fields, &launchEnabled), 0);
+    ASSERT_TRUE(FillItemEditFields(nullptr, 1, "D:", &fields, &launchEnabled));
     EXPECT_STREQ(fields.name, "D:");
-    ASSERT_EQ(FillItemEditFields(nullptr, 1, "C:\\\x95\x5C\\\x83\x5C.exe", &fields, &launchEnabled), 0);
+    ASSERT_TRUE(FillItemEditFields(nullptr, 1, "C:\\\x95\x5C\\\x83\x5C.exe", &fields, &launchEnabled));
     EXPECT_STREQ(fields.name, "\x83\x5C");
 
     // A new item: nothing filled in, everything usable.
     launchEnabled = false;
-    ASSERT_EQ(FillItemEditFields(nullptr, 0, "C:\\Tools\\app.exe", &fields, &launchEnabled), 0);
+    ASSERT_TRUE(FillItemEditFields(nullptr, 0, "C:\\Tools\\app.exe", &fields, &launchEnabled));
     EXPECT_STREQ(fields.name, "");
     EXPECT_STREQ(fields.iconPath, "");
     EXPECT_STREQ(fields.launchPath, "");
@@ -244,7 +244,7 @@ TEST_F(ItemEditTables, EachModeFillsItsFields) {
 
     // A launch item, its show command's entry selected.
     MenuItem* item = MakeLaunchItem(4, "editor", 3);
-    ASSERT_EQ(FillItemEditFields(item, 0, "", &fields, &launchEnabled), 0);
+    ASSERT_TRUE(FillItemEditFields(item, 0, "", &fields, &launchEnabled));
     EXPECT_STREQ(fields.name, "editor");
     EXPECT_EQ(fields.iconPath, app);
     EXPECT_STREQ(fields.launchPath, "C:\\old\\old.exe");
@@ -253,7 +253,7 @@ TEST_F(ItemEditTables, EachModeFillsItsFields) {
     EXPECT_EQ(fields.showIndex, 1);
     EXPECT_TRUE(launchEnabled);
     // The drop flag does not turn editing into creating: the fields are the item's.
-    ASSERT_EQ(FillItemEditFields(item, 1, "C:\\Tools\\app.exe", &fields, &launchEnabled), 0);
+    ASSERT_TRUE(FillItemEditFields(item, 1, "C:\\Tools\\app.exe", &fields, &launchEnabled));
     EXPECT_STREQ(fields.name, "editor");
     EXPECT_EQ(ItemEditModeOf(item, 1), ItemEditExisting);
     EXPECT_EQ(ItemEditModeOf(nullptr, 1), ItemEditDrop);
@@ -261,7 +261,7 @@ TEST_F(ItemEditTables, EachModeFillsItsFields) {
     // Show commands the list does not offer select its first entry.
     for (int32_t show : {1, 0, -1, 7}) {
         item->shortcut->show = show;
-        ASSERT_EQ(FillItemEditFields(item, 0, "", &fields, &launchEnabled), 0);
+        ASSERT_TRUE(FillItemEditFields(item, 0, "", &fields, &launchEnabled));
         EXPECT_EQ(fields.showIndex, 0) << show;
     }
 
@@ -269,14 +269,14 @@ TEST_F(ItemEditTables, EachModeFillsItsFields) {
     MenuItem* bare = CreateItem(5);
     SetItemText(bare, "bare");
     SetItemKind(bare, KindLaunch, nullptr);
-    ASSERT_EQ(FillItemEditFields(bare, 0, "", &fields, &launchEnabled), 0);
+    ASSERT_TRUE(FillItemEditFields(bare, 0, "", &fields, &launchEnabled));
     EXPECT_STREQ(fields.name, "bare");
     EXPECT_STREQ(fields.launchPath, "");
     EXPECT_TRUE(launchEnabled);
 
     // A window command: no launch data, its launch controls disabled.
     MenuItem* command = MakeWindowCommand(6);
-    ASSERT_EQ(FillItemEditFields(command, 0, "", &fields, &launchEnabled), 0);
+    ASSERT_TRUE(FillItemEditFields(command, 0, "", &fields, &launchEnabled));
     EXPECT_STREQ(fields.name, "maximize");
     EXPECT_STREQ(fields.launchPath, "");
     EXPECT_FALSE(launchEnabled);
@@ -284,7 +284,7 @@ TEST_F(ItemEditTables, EachModeFillsItsFields) {
     // An item that is not in the list is never read.
     MenuItem stray = {};
     std::snprintf(stray.text, sizeof stray.text, "stray");
-    EXPECT_EQ(FillItemEditFields(&stray, 0, "", &fields, &launchEnabled), -1);
+    EXPECT_FALSE(FillItemEditFields(&stray, 0, "", &fields, &launchEnabled));
     EXPECT_STREQ(fields.name, "");
 }
 
@@ -296,8 +296,8 @@ TEST_F(ItemEditTables, DroppedFileBecomesALaunchItemInTheFirstEmptyCell) {
 
     ItemEditFields fields;
     bool launchEnabled = false;
-    ASSERT_EQ(FillItemEditFields(nullptr, 1, app.c_str(), &fields, &launchEnabled), 0);
-    ASSERT_EQ(ConfirmItemEdit(nullptr, &fields), 0);
+    ASSERT_TRUE(FillItemEditFields(nullptr, 1, app.c_str(), &fields, &launchEnabled));
+    ASSERT_TRUE(ConfirmItemEdit(nullptr, &fields));
 
     ASSERT_EQ(CountItems(), 3);
     MenuItem* created = itemListTail;
@@ -321,7 +321,7 @@ TEST_F(ItemEditTables, NewItemGoesIntoTheRightClickedCellWithTheChosenWindowStat
     MakeLaunchItem(1, "one", 5);
     paletteGrid.contextCell = CellPosition{5, 3};
     ItemEditFields fields = FieldsFor("tool", other, "C:\\bin\\tool.exe", 2);
-    ASSERT_EQ(ConfirmItemEdit(nullptr, &fields), 0);
+    ASSERT_TRUE(ConfirmItemEdit(nullptr, &fields));
     MenuItem* created = GetPaletteItem(5, 3);
     ASSERT_NE(created, nullptr);
     EXPECT_EQ(created->id, 2u);
@@ -335,7 +335,7 @@ TEST_F(ItemEditTables, NewItemGoesIntoTheRightClickedCellWithTheChosenWindowStat
     paletteGrid.contextCell = CellPosition{5, 3};
     const std::string before = DescribeTables();
     fields = FieldsFor("second", other, "C:\\bin\\second.exe", 0);
-    EXPECT_EQ(ConfirmItemEdit(nullptr, &fields), -1);
+    EXPECT_FALSE(ConfirmItemEdit(nullptr, &fields));
     EXPECT_EQ(DescribeTables(), before);
 }
 
@@ -343,11 +343,11 @@ TEST_F(ItemEditTables, FullPaletteRefusesANewItemAndLeavesTheListAlone) {
     for (uint32_t id = 1; id <= kPaletteCells; ++id) {
         MenuItem* item = CreateItem(id);
         ASSERT_NE(item, nullptr);
-        ASSERT_EQ(StorePaletteCellId(static_cast<int32_t>(id - 1), id), 0);
+        ASSERT_TRUE(StorePaletteCellId(static_cast<int32_t>(id - 1), id));
     }
     const std::string before = DescribeTables();
     ItemEditFields fields = FieldsFor("one too many", other, "C:\\x.exe", 0);
-    EXPECT_EQ(ConfirmItemEdit(nullptr, &fields), -1);
+    EXPECT_FALSE(ConfirmItemEdit(nullptr, &fields));
     EXPECT_EQ(CountItems(), kPaletteCells);
     EXPECT_EQ(itemListTail->id, static_cast<uint32_t>(kPaletteCells));
     EXPECT_EQ(DescribeTables(), before);
@@ -372,20 +372,20 @@ TEST_F(ItemEditTables, RefusedInputChangesNothing) {
         {"window state beyond the list", FieldsFor("name", other, "C:\\x.exe", 3)},
     };
     for (const Case& c : launchCases) {
-        EXPECT_EQ(ConfirmItemEdit(launch, &c.fields), -1) << "edit: " << c.what;
-        EXPECT_EQ(ConfirmItemEdit(nullptr, &c.fields), -1) << "new: " << c.what;
+        EXPECT_FALSE(ConfirmItemEdit(launch, &c.fields)) << "edit: " << c.what;
+        EXPECT_FALSE(ConfirmItemEdit(nullptr, &c.fields)) << "new: " << c.what;
         EXPECT_EQ(DescribeTables(), before) << c.what;
     }
     for (int i = 0; i < 3; ++i) {  // a window command needs its name and a loadable icon
-        EXPECT_EQ(ConfirmItemEdit(command, &launchCases[i].fields), -1) << launchCases[i].what;
+        EXPECT_FALSE(ConfirmItemEdit(command, &launchCases[i].fields)) << launchCases[i].what;
         EXPECT_EQ(DescribeTables(), before) << launchCases[i].what;
     }
     // An item that has left the list is never touched.
     MenuItem stray = {};
     ItemEditFields good = FieldsFor("name", other, "C:\\x.exe", 0);
-    EXPECT_EQ(ConfirmItemEdit(&stray, &good), -1);
+    EXPECT_FALSE(ConfirmItemEdit(&stray, &good));
     EXPECT_STREQ(stray.text, "");
-    EXPECT_EQ(ConfirmItemEdit(launch, nullptr), -1);
+    EXPECT_FALSE(ConfirmItemEdit(launch, nullptr));
     EXPECT_EQ(DescribeTables(), before);
 }
 
@@ -395,12 +395,12 @@ TEST_F(ItemEditTables, EditingALaunchItemChangesItsFieldsInPlace) {
     ASSERT_EQ(SetPageSlot(0, 3, launch), 0);
     ItemEditFields fields;
     bool launchEnabled = false;
-    ASSERT_EQ(FillItemEditFields(launch, 0, "", &fields, &launchEnabled), 0);
+    ASSERT_TRUE(FillItemEditFields(launch, 0, "", &fields, &launchEnabled));
     ASSERT_EQ(fields.showIndex, 0);
     std::snprintf(fields.name, sizeof fields.name, "%s", "renamed");
     std::snprintf(fields.iconPath, sizeof fields.iconPath, "%s", other.c_str());
     std::snprintf(fields.args, sizeof fields.args, "%s", "--fresh");
-    ASSERT_EQ(ConfirmItemEdit(launch, &fields), 0);
+    ASSERT_TRUE(ConfirmItemEdit(launch, &fields));
 
     EXPECT_EQ(FindItem(7), launch);
     EXPECT_EQ(CountItems(), 1);
@@ -422,7 +422,7 @@ TEST_F(ItemEditTables, EditingAWindowCommandChangesOnlyNameAndIcon) {
     const ItemAction action = command->action;
     // The launch fields are disabled in the dialog: whatever they hold is not looked at.
     ItemEditFields fields = FieldsFor("bigger", other, "", -1);
-    ASSERT_EQ(ConfirmItemEdit(command, &fields), 0);
+    ASSERT_TRUE(ConfirmItemEdit(command, &fields));
     EXPECT_STREQ(command->text, "bigger");
     EXPECT_EQ(command->iconPath, other);
     EXPECT_EQ(command->kind, KindWindowCommand);
@@ -433,12 +433,12 @@ TEST_F(ItemEditTables, EditingAWindowCommandChangesOnlyNameAndIcon) {
 TEST_F(ItemEditTables, NameIsKeptAsItsFirst63BytesWithoutSplittingACharacter) {
     MenuItem* command = MakeWindowCommand(3);
     ItemEditFields fields = FieldsFor(std::string(64, 'n').c_str(), other, "", 0);
-    ASSERT_EQ(ConfirmItemEdit(command, &fields), 0);
+    ASSERT_TRUE(ConfirmItemEdit(command, &fields));
     EXPECT_EQ(std::string(command->text), std::string(63, 'n'));
     // 62 single bytes and then 表: the character would need bytes 63 and 64, so it is left out.
     const std::string name = std::string(62, 'n') + "\x95\x5C";
     fields = FieldsFor(name.c_str(), other, "", 0);
-    ASSERT_EQ(ConfirmItemEdit(command, &fields), 0);
+    ASSERT_TRUE(ConfirmItemEdit(command, &fields));
     EXPECT_EQ(std::string(command->text), std::string(62, 'n'));
 }
 
@@ -452,7 +452,7 @@ TEST_F(ItemEditTables, LaunchItemWithoutLaunchRecordGetsOneFromTheFields) {
     bare->action = LaunchProgram;
     SetItemKind(bare, KindLaunch, nullptr);
     ItemEditFields fields = FieldsFor("repaired", other, "C:\\bin\\tool.exe", 1);
-    ASSERT_EQ(ConfirmItemEdit(bare, &fields), 0);
+    ASSERT_TRUE(ConfirmItemEdit(bare, &fields));
     EXPECT_STREQ(bare->text, "repaired");
     ASSERT_NE(bare->shortcut, nullptr);
     EXPECT_STREQ(bare->shortcut->path, "C:\\bin\\tool.exe");
@@ -466,7 +466,7 @@ TEST_F(ItemEditTables, LaunchItemWithoutLaunchRecordGetsOneFromTheFields) {
     SetItemText(other_bare, "other");
     SetItemKind(other_bare, KindLaunch, nullptr);
     fields = FieldsFor("renamed", other, "", 0);
-    EXPECT_EQ(ConfirmItemEdit(other_bare, &fields), -1);
+    EXPECT_FALSE(ConfirmItemEdit(other_bare, &fields));
     EXPECT_STREQ(other_bare->text, "other");
     EXPECT_EQ(other_bare->shortcut, nullptr);
 }
@@ -476,7 +476,7 @@ TEST_F(ItemEditTables, IconThatDoesNotLoadLeavesTheNameAlone) {
     MenuItem* launch = MakeLaunchItem(1, "editor", 5);
     const IconHandle icon = launch->icon;
     ItemEditFields fields = FieldsFor("renamed", missing, "C:\\bin\\new.exe", 2);
-    EXPECT_EQ(ConfirmItemEdit(launch, &fields), -1);
+    EXPECT_FALSE(ConfirmItemEdit(launch, &fields));
     EXPECT_STREQ(launch->text, "editor");
     EXPECT_EQ(launch->icon, icon);
     EXPECT_EQ(launch->iconPath, app);

@@ -59,7 +59,7 @@ class EventQueueTest : public ::testing::Test {
 protected:
     EventQueue queue = {};
 
-    void SetUp() override { ASSERT_EQ(CreateEventQueue(queue), 0); }
+    void SetUp() override { ASSERT_TRUE(CreateEventQueue(queue)); }
     void TearDown() override { DestroyEventQueue(queue); }
 
     int32_t PostPoint(uint8_t type, int32_t x, int32_t y) {

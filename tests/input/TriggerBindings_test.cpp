@@ -160,7 +160,7 @@ class BoundTriggerTest : public TriggerBindingsTest {
 protected:
     void SetUp() override {
         TriggerBindingsTest::SetUp();
-        ASSERT_EQ(CreateEventQueue(eventQueue), 0);
+        ASSERT_TRUE(CreateEventQueue(eventQueue));
     }
     void TearDown() override {
         DestroyEventQueue(eventQueue);

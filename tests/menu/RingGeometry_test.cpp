@@ -156,7 +156,7 @@ protected:
     }
     // A page whose slot holds an id; the id names an item only when one was created for it.
     static void Fill(int32_t page, int32_t slot, uint32_t id) {
-        ASSERT_EQ(StorePageSlotId(page, slot, id), 0);
+        ASSERT_TRUE(StorePageSlotId(page, slot, id));
     }
 };
 

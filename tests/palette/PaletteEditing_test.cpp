@@ -361,7 +361,7 @@ TEST_F(PaletteEditingTest, DeleteEmptiesEverySlotAndCellThenFreesTheItem) {
     PaletteLeftPress(CellCentre(1, 1).x, CellCentre(1, 1).y);
     ASSERT_EQ(dragItem, doomed);
     PaletteRightRelease(CellCentre(1, 1).x, CellCentre(1, 1).y);
-    ASSERT_EQ(DeleteContextItem(), 0);
+    ASSERT_TRUE(DeleteContextItem());
 
     EXPECT_EQ(FindItem(7), nullptr);
     EXPECT_EQ(dragItem, nullptr);
@@ -375,7 +375,7 @@ TEST_F(PaletteEditingTest, DeleteEmptiesEverySlotAndCellThenFreesTheItem) {
 
     // With no item at the context cell, delete and edit do nothing and keep the cell named.
     paletteGrid.contextCell = {1, 1};
-    EXPECT_EQ(DeleteContextItem(), -1);
+    EXPECT_FALSE(DeleteContextItem());
     EXPECT_EQ(PrepareEditItem(), -1);
     EXPECT_EQ(paletteGrid.contextCell.row, 1);
 }
@@ -388,7 +388,7 @@ TEST_F(PaletteEditingTest, RemoveFromPageTakesOnlyThatReference) {
     SetPageSlot(5, 0, a);
     editorPage = 2;
     PaletteRightRelease(SlotCentre(2).x, SlotCentre(2).y);
-    ASSERT_EQ(RemoveSlotMenuTarget(), 0);
+    ASSERT_TRUE(RemoveSlotMenuTarget());
     EXPECT_EQ(GetPageItem(2, 2), nullptr);
     EXPECT_EQ(GetPageItem(2, 1), a);
     EXPECT_EQ(GetPageItem(5, 0), a);
@@ -396,7 +396,7 @@ TEST_F(PaletteEditingTest, RemoveFromPageTakesOnlyThatReference) {
     EXPECT_EQ(GetPaletteItem(0, 0), a);
     EXPECT_EQ(FindItem(1), a);
     // The target is used up.
-    EXPECT_EQ(RemoveSlotMenuTarget(), -1);
+    EXPECT_FALSE(RemoveSlotMenuTarget());
     EXPECT_EQ(pageTable.pages[2].count, 1);
 }
 
@@ -408,7 +408,7 @@ TEST_F(PaletteEditingTest, DialogInputsAreSetOnlyWhenNoDialogIsOpen) {
     EXPECT_EQ(editItem, a);
     EXPECT_EQ(editFromDrop, 0);
 
-    ASSERT_EQ(PrepareNewItem(), 1);
+    ASSERT_TRUE(PrepareNewItem());
     EXPECT_EQ(editItem, nullptr);
     EXPECT_EQ(paletteGrid.contextCell.row, 0) << "the new item goes into the right-clicked cell";
 
@@ -418,19 +418,19 @@ TEST_F(PaletteEditingTest, DialogInputsAreSetOnlyWhenNoDialogIsOpen) {
         path += 'a';
     }
     path += "\x83\x5C\x83\x5C";  // two double-byte characters whose trail byte is a backslash
-    ASSERT_EQ(PrepareDroppedFile(path.c_str()), 1);
+    ASSERT_TRUE(PrepareDroppedFile(path.c_str()));
     EXPECT_EQ(editFromDrop, 1);
     EXPECT_EQ(strlen(droppedPath), 259u);
     EXPECT_EQ(static_cast<unsigned char>(droppedPath[258]), 0x5Cu);
     EXPECT_EQ(static_cast<unsigned char>(droppedPath[257]), 0x83u);
-    EXPECT_EQ(PrepareDroppedFile(""), 0);
+    EXPECT_FALSE(PrepareDroppedFile(""));
 
     // With the dialog open nothing is prepared and the inputs stay as they are.
     editDialogOpen = 1;
     editItem = a;
     EXPECT_EQ(PrepareEditItem(), 0);
-    EXPECT_EQ(PrepareNewItem(), 0);
-    EXPECT_EQ(PrepareDroppedFile("C:\\x.exe"), 0);
+    EXPECT_FALSE(PrepareNewItem());
+    EXPECT_FALSE(PrepareDroppedFile("C:\\x.exe"));
     EXPECT_EQ(editItem, a);
     EXPECT_EQ(editFromDrop, 1);
     editDialogOpen = 0;

@@ -51,22 +51,22 @@ TEST(PaletteLayout, SlotBoxesAreFortyPixelSquaresAroundTheRingOffsets) {
 TEST(PaletteLayout, CellsTileFromX273Y6InFortyPixelSteps) {
     int32_t row = -1;
     int32_t column = -1;
-    ASSERT_EQ(CellAt(273, 6, &row, &column), 0);
+    ASSERT_TRUE(CellAt(273, 6, &row, &column));
     EXPECT_EQ(row, 0);
     EXPECT_EQ(column, 0);
-    ASSERT_EQ(CellAt(312, 45, &row, &column), 0);
+    ASSERT_TRUE(CellAt(312, 45, &row, &column));
     EXPECT_EQ(row, 0);
     EXPECT_EQ(column, 0);
-    ASSERT_EQ(CellAt(313, 46, &row, &column), 0);
+    ASSERT_TRUE(CellAt(313, 46, &row, &column));
     EXPECT_EQ(row, 1);
     EXPECT_EQ(column, 1);
-    ASSERT_EQ(CellAt(592, 285, &row, &column), 0);
+    ASSERT_TRUE(CellAt(592, 285, &row, &column));
     EXPECT_EQ(row, 6);
     EXPECT_EQ(column, 7);
-    EXPECT_EQ(CellAt(272, 100, &row, &column), -1);
-    EXPECT_EQ(CellAt(593, 100, &row, &column), -1);  // the scroll bar
-    EXPECT_EQ(CellAt(300, 5, &row, &column), -1);
-    EXPECT_EQ(CellAt(300, 286, &row, &column), -1);
+    EXPECT_FALSE(CellAt(272, 100, &row, &column));
+    EXPECT_FALSE(CellAt(593, 100, &row, &column));  // the scroll bar
+    EXPECT_FALSE(CellAt(300, 5, &row, &column));
+    EXPECT_FALSE(CellAt(300, 286, &row, &column));
 
     EXPECT_EQ(CellIconCorner(0, 0, false).x, 277);
     EXPECT_EQ(CellIconCorner(0, 0, false).y, 10);

@@ -137,7 +137,9 @@ TEST(PaletteStressTest, EditingWhileTheRingReadsNeverMeetsAFreedOrTornItem) {
     // The editor: drags from cells to slots and between slots on random pages, cell swaps, slot
     // removals, deletes of items that stand in slots, and new items in their place.
     std::mt19937 random(4242);
-    auto cell = [&]() { return Centre(CellBox(static_cast<int32_t>(random() % 3), static_cast<int32_t>(random() % 8))); };
+    auto cell = [&]() {
+        return Centre(CellBox(static_cast<int32_t>(random() % 3), static_cast<int32_t>(random() % 8)));
+    };
     auto slot = [&]() { return Centre(SlotBox(static_cast<int32_t>(random() % 8))); };
     int deleted = 0;
     for (int round = 0; round < 20000; ++round) {
@@ -169,7 +171,7 @@ TEST(PaletteStressTest, EditingWhileTheRingReadsNeverMeetsAFreedOrTornItem) {
             default: {
                 const PalettePoint target = cell();
                 const PaletteMenuRequest request = PaletteRightRelease(target.x, target.y);
-                if (request.kind == PaletteMenuItem && DeleteContextItem() == 0) {
+                if (request.kind == PaletteMenuItem && DeleteContextItem()) {
                     ++deleted;
                     AddItem(iconPath);
                 }

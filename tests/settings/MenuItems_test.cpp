@@ -46,8 +46,8 @@ TEST_F(ItemListTest, LowestFreeIdIsTheFirstHole) {
 
     // Ids that a slot or cell still names, with no item behind them, are not handed out: a new
     // item with such an id would turn up in that slot or cell.
-    ASSERT_EQ(StorePageSlotId(6, 2, 5), 0);
-    ASSERT_EQ(StorePaletteCellId(239, 6), 0);
+    ASSERT_TRUE(StorePageSlotId(6, 2, 5));
+    ASSERT_TRUE(StorePaletteCellId(239, 6));
     EXPECT_EQ(LowestFreeItemId(), 7u);
     // Nor is the id of a held item, which no new item may take.
     ASSERT_NE(CreateHeldItem(7), nullptr);

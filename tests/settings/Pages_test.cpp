@@ -40,11 +40,11 @@ TEST_F(TablesTest, SlotCountRisesOnlyForEmptySlotsAndFallsOnlyForOccupiedOnes) {
     EXPECT_EQ(page.count, 1);
 
     // The loader's form (an id, no item yet) follows the same rule.
-    ASSERT_EQ(StorePageSlotId(3, 5, 99), 0);
-    ASSERT_EQ(StorePageSlotId(3, 5, 98), 0);
+    ASSERT_TRUE(StorePageSlotId(3, 5, 99));
+    ASSERT_TRUE(StorePageSlotId(3, 5, 98));
     EXPECT_EQ(page.count, 2);
-    ASSERT_EQ(StorePageSlotId(3, 5, 0), 0);
-    ASSERT_EQ(StorePageSlotId(3, 6, 0), 0);
+    ASSERT_TRUE(StorePageSlotId(3, 5, 0));
+    ASSERT_TRUE(StorePageSlotId(3, 6, 0));
     EXPECT_EQ(page.count, 1);
     for (int other = 0; other < kPageCount; ++other) {
         if (other != 3) {
@@ -61,9 +61,9 @@ TEST_F(TablesTest, SlotCountRisesOnlyForEmptySlotsAndFallsOnlyForOccupiedOnes) {
 }
 
 TEST_F(TablesTest, IdsResolveOnFirstUseAndUnknownIdsStayCountedButResolveToNothing) {
-    ASSERT_EQ(StorePageSlotId(0, 2, 5), 0);
-    ASSERT_EQ(StorePageSlotId(0, 4, 77), 0);  // no item 77
-    ASSERT_EQ(StorePaletteCellId(239, 5), 0);
+    ASSERT_TRUE(StorePageSlotId(0, 2, 5));
+    ASSERT_TRUE(StorePageSlotId(0, 4, 77));  // no item 77
+    ASSERT_TRUE(StorePaletteCellId(239, 5));
     MenuItem* five = CreateItem(5);
     ASSERT_NE(five, nullptr);
 
@@ -100,7 +100,7 @@ TEST_F(TablesTest, ArgumentsOutOfRangeLeaveBothTablesUntouched) {
     for (const auto& p : pages) {
         EXPECT_EQ(SetPageSlot(p[0], p[1], item), -1);
         EXPECT_EQ(SetPageSlot(p[0], p[1], nullptr), -1);
-        EXPECT_EQ(StorePageSlotId(p[0], p[1], 1), -1);
+        EXPECT_FALSE(StorePageSlotId(p[0], p[1], 1));
         EXPECT_EQ(GetPageItem(p[0], p[1]), nullptr);
     }
     EXPECT_EQ(GetCurrentPageItem(-1), nullptr);
@@ -110,8 +110,8 @@ TEST_F(TablesTest, ArgumentsOutOfRangeLeaveBothTablesUntouched) {
         EXPECT_EQ(SetPaletteCell(c[0], c[1], item), -1);
         EXPECT_EQ(GetPaletteItem(c[0], c[1]), nullptr);
     }
-    EXPECT_EQ(StorePaletteCellId(-1, 1), -1);
-    EXPECT_EQ(StorePaletteCellId(kPaletteCells, 1), -1);
+    EXPECT_FALSE(StorePaletteCellId(-1, 1));
+    EXPECT_FALSE(StorePaletteCellId(kPaletteCells, 1));
     EXPECT_EQ(PlaceInPalette(nullptr), -1);
     EXPECT_TRUE(before.Unchanged());
 }

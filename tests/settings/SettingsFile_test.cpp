@@ -119,7 +119,7 @@ TEST(WriteSettingUInt, WritesPlainDecimalThatReadsBack) {
     // A write that cannot happen is reported, and creates nothing.
     std::string nowhere = dir.File("missing") + kSep + "setting.ini";
     EXPECT_EQ(WriteSettingUInt("CONFIG", "ALPHA", nowhere.c_str(), 1), -1);
-    EXPECT_EQ(WriteSettingText("CONFIG", "T", nowhere.c_str(), "x"), -1);
+    EXPECT_FALSE(WriteSettingText("CONFIG", "T", nowhere.c_str(), "x"));
     EXPECT_FALSE(fs::exists(nowhere));
 }
 
@@ -137,7 +137,7 @@ TEST(WriteSettingText, EveryValueReadsBackAsWrittenAndOnlyChangedOnesAreQuoted) 
     for (size_t i = 0; i < values.size(); ++i) {
         const std::string key = "K" + std::to_string(i);
         const std::string& value = values[i];
-        ASSERT_EQ(WriteSettingText("S", key.c_str(), path.c_str(), value.c_str()), 0);
+        ASSERT_TRUE(WriteSettingText("S", key.c_str(), path.c_str(), value.c_str()));
         char text[64] = {};
         PlatformReadProfileString("S", key.c_str(), "<absent>", text, sizeof text, path.c_str());
         EXPECT_EQ(text, value) << i;
@@ -157,10 +157,10 @@ TEST(SettingsUpdate, FileHeldOpenByAnotherProgramIsLeftAsItWas) {
         HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
         SettingsUpdate update;
-        const bool begun = BeginSettingsUpdate(&update, path.c_str()) == 0;
+        const bool begun = BeginSettingsUpdate(&update, path.c_str());
         EXPECT_EQ(begun, share != 0);
         EXPECT_TRUE(!begun ||
-                    FinishSettingsUpdate(&update, WriteSettingUInt("B", "K", update.copy, 2) == 0) == -1);
+                    !FinishSettingsUpdate(&update, WriteSettingUInt("B", "K", update.copy, 2) == 0));
         CloseHandle(held);
         EXPECT_FALSE(fs::exists(dir.File("setting.tmp"))) << share;
     }
@@ -270,10 +270,10 @@ TEST(GetSettingsPath, IsSettingIniBesideTheExecutable) {
     ASSERT_EQ(GetSettingsPath(path), 0);
     EXPECT_EQ(std::string(path), ExecutableDir() + "setting.ini");
     char directory[kMaxPath];
-    ASSERT_EQ(GetExecutableDirectory(directory), 0);
+    ASSERT_TRUE(GetExecutableDirectory(directory));
     EXPECT_EQ(std::string(directory), ExecutableDir());
     EXPECT_EQ(GetSettingsPath(nullptr), -1);
-    EXPECT_EQ(GetExecutableDirectory(nullptr), -1);
+    EXPECT_FALSE(GetExecutableDirectory(nullptr));
 }
 
 #ifndef _WIN32
@@ -283,7 +283,7 @@ TEST(GetSettingsPath, FailsForAnExecutableWhosePathIsTooLong) {
     if (getenv("PIVOTEL_DEEP_COPY") != nullptr) {
         char path[kMaxPath];
         EXPECT_EQ(GetSettingsPath(path), -1);
-        EXPECT_EQ(GetExecutableDirectory(path), -1);
+        EXPECT_FALSE(GetExecutableDirectory(path));
         return;
     }
     fs::path deep = fs::temp_directory_path() / ("pivotel-deep-" + std::to_string(getpid()));
