@@ -9,7 +9,7 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <sstream>
 #include <map>
 #include <string>
 
@@ -28,18 +28,12 @@ std::string WithoutTrailingSeparator(std::string path) {
     return path;
 }
 
-std::string CurrentDirectory() {
-    char path[MAX_PATH] = {};
-    GetCurrentDirectoryA(sizeof path, path);
-    return path;
-}
-
 class LaunchTest : public ::testing::Test {
 protected:
-    std::string folder = TestProgramFolder();
+    std::string folder = ExecutableDir();
     std::string temp;
     std::string output;
-    std::string previousDirectory = CurrentDirectory();
+    std::string previousDirectory = CurrentDir();
     ShortcutInfo shortcut = {};
     MenuItem item = {};
 
@@ -76,10 +70,11 @@ protected:
     // What the probe wrote, key by key; empty when it wrote nothing within ten seconds.
     std::map<std::string, std::string> Report() {
         std::map<std::string, std::string> values;
-        if (!WaitFor([&] { return GetFileAttributesA(output.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000)) {
+        if (!WaitUntil([&] { return GetFileAttributesA(output.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                       10000)) {
             return values;
         }
-        std::ifstream file(output, std::ios::binary);
+        std::istringstream file(ReadFileBytes(output));
         std::string line;
         while (std::getline(file, line)) {
             const size_t equals = line.find('=');
@@ -162,7 +157,7 @@ TEST_F(LaunchTest, IncompleteOrRefusedItemsStartNothing) {
 
     Sleep(1000);
     EXPECT_EQ(GetFileAttributesA(output.c_str()), INVALID_FILE_ATTRIBUTES) << "a probe was started";
-    EXPECT_EQ(CountChildProcesses(kProbeName), 0);
+    EXPECT_TRUE(ChildProcesses(kProbeName).empty());
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "../res/BuiltProgram_win.h"
+#include "BuiltProgram_win.h"
 #include "res/resource.h"
 
 namespace {

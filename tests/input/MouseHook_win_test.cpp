@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "PumpMessages_win.h"
+#include "TestSupport_win.h"
 #include "input/MouseEvents.h"
 #include "input/MouseHook.h"
 
@@ -26,15 +26,6 @@ LRESULT CALLBACK RecordingWndProc(HWND window, UINT message, WPARAM wParam, LPAR
 int32_t ConsumeX1(const MouseHookRecord& event) {
     handled.push_back(event);
     return 0;
-}
-
-void SendButton(DWORD flags, DWORD data, ULONG_PTR extra = 0) {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    input.mi.mouseData = data;
-    input.mi.dwExtraInfo = extra;
-    SendInput(1, &input, sizeof input);
 }
 
 class MouseHookTest : public ::testing::Test {
@@ -75,10 +66,10 @@ TEST_F(MouseHookTest, BoundPressesAreConsumedAndOthersReachTheWindow) {
     ASSERT_EQ(InstallMouseHook(), 0);
     Pump(50);
 
-    SendButton(MOUSEEVENTF_XDOWN, XBUTTON1);
-    SendButton(MOUSEEVENTF_XUP, XBUTTON1);
-    SendButton(MOUSEEVENTF_MIDDLEDOWN, 0);
-    SendButton(MOUSEEVENTF_MIDDLEUP, 0);
+    SendMouse(MOUSEEVENTF_XDOWN, 0, 0, XBUTTON1);
+    SendMouse(MOUSEEVENTF_XUP, 0, 0, XBUTTON1);
+    SendMouse(MOUSEEVENTF_MIDDLEDOWN, 0, 0, 0);
+    SendMouse(MOUSEEVENTF_MIDDLEUP, 0, 0, 0);
     Pump(300);
 
     ASSERT_EQ(handled.size(), 2u);
@@ -100,10 +91,10 @@ TEST_F(MouseHookTest, MarkedInputPassesThroughUntouched) {
     ASSERT_EQ(InstallMouseHook(), 0);
     Pump(50);
 
-    SendButton(MOUSEEVENTF_XDOWN, XBUTTON1, PassThroughMarker);
+    SendMouse(MOUSEEVENTF_XDOWN, 0, 0, XBUTTON1, PassThroughMarker);
     Pump(200);
     EXPECT_EQ(heldButtons, kHeldX1);  // the hook saw it
-    SendButton(MOUSEEVENTF_XUP, XBUTTON1, PassThroughMarker);
+    SendMouse(MOUSEEVENTF_XUP, 0, 0, XBUTTON1, PassThroughMarker);
     Pump(300);
 
     EXPECT_TRUE(handled.empty());
@@ -116,8 +107,8 @@ TEST_F(MouseHookTest, RemovedHookSeesNothing) {
     RegisterEventHandler(X1Double, ConsumeX1, 0);
     ASSERT_EQ(InstallMouseHook(), 0);
     RemoveMouseHook();
-    SendButton(MOUSEEVENTF_XDOWN, XBUTTON1);
-    SendButton(MOUSEEVENTF_XUP, XBUTTON1);
+    SendMouse(MOUSEEVENTF_XDOWN, 0, 0, XBUTTON1);
+    SendMouse(MOUSEEVENTF_XUP, 0, 0, XBUTTON1);
     Pump(300);
     EXPECT_TRUE(handled.empty());
     EXPECT_EQ(windowMessages, (std::vector<UINT>{WM_XBUTTONDOWN, WM_XBUTTONUP}));

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "../settings/SettingsTestSupport.h"
+#include "TestSupport.h"
 #include "menu/RingGeometry.h"
 #include "menu/RingItems.h"
 #include "palette/PaletteEditing.h"
@@ -137,7 +137,9 @@ TEST(PaletteStressTest, EditingWhileTheRingReadsNeverMeetsAFreedOrTornItem) {
     // The editor: drags from cells to slots and between slots on random pages, cell swaps, slot
     // removals, deletes of items that stand in slots, and new items in their place.
     std::mt19937 random(4242);
-    auto cell = [&]() { return Centre(CellBox(static_cast<int32_t>(random() % 3), static_cast<int32_t>(random() % 8))); };
+    auto cell = [&]() {
+        return Centre(CellBox(static_cast<int32_t>(random() % 3), static_cast<int32_t>(random() % 8)));
+    };
     auto slot = [&]() { return Centre(SlotBox(static_cast<int32_t>(random() % 8))); };
     int deleted = 0;
     for (int round = 0; round < 20000; ++round) {

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "SettingsTestSupport.h"
+#include "TestSupport.h"
 #include "platform/Platform.h"
 #include "settings/SettingsFile.h"
 
