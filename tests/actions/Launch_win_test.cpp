@@ -67,11 +67,16 @@ protected:
         shortcut.show = show;
     }
 
-    // What the probe wrote, key by key; empty when it wrote nothing within ten seconds.
-    std::map<std::string, std::string> Report() {
+    // Launches the item as described and answers what the probe wrote, key by key; empty, and a
+    // failure, when it wrote nothing within ten seconds.
+    std::map<std::string, std::string> Launch(const std::string& path, const char* args, const char* dir,
+                                              int32_t show) {
+        Describe(path.c_str(), args, dir, show);
+        EXPECT_EQ(LaunchProgram(&item, nullptr, 0), 0);
         std::map<std::string, std::string> values;
         if (!WaitUntil([&] { return GetFileAttributesA(output.c_str()) != INVALID_FILE_ATTRIBUTES; },
                        10000)) {
+            ADD_FAILURE() << "the probe did not run";
             return values;
         }
         std::istringstream file(ReadFileBytes(output));
@@ -88,10 +93,7 @@ protected:
 
 TEST_F(LaunchTest, AbsolutePathWithArgumentsStartsInTheCurrentDirectory) {
     ASSERT_TRUE(SetCurrentDirectoryA(temp.c_str()));
-    Describe((folder + kProbeName).c_str(), "one \"two words\" 表", "", 5);
-    ASSERT_EQ(LaunchProgram(&item, nullptr, 0), 0);
-    auto report = Report();
-    ASSERT_FALSE(report.empty()) << "the probe did not run";
+    auto report = Launch(folder + kProbeName, "one \"two words\" 表", "", 5);
     EXPECT_EQ(report["argc"], "4");
     EXPECT_EQ(report["arg1"], "one");
     EXPECT_EQ(report["arg2"], "two words");
@@ -102,10 +104,7 @@ TEST_F(LaunchTest, AbsolutePathWithArgumentsStartsInTheCurrentDirectory) {
 }
 
 TEST_F(LaunchTest, RelativePathBelowTheProgramWithAbsoluteDirectory) {
-    Describe("probes\\launch_probe.exe", "", temp.c_str(), SW_SHOWMINNOACTIVE);
-    ASSERT_EQ(LaunchProgram(&item, nullptr, 0), 0);
-    auto report = Report();
-    ASSERT_FALSE(report.empty()) << "the probe did not run";
+    auto report = Launch("probes\\launch_probe.exe", "", temp.c_str(), SW_SHOWMINNOACTIVE);
     EXPECT_NE(report["cmdline"].find(folder + "probes\\launch_probe.exe"), std::string::npos)
         << report["cmdline"];
     EXPECT_EQ(report["argc"], "1");
@@ -115,10 +114,7 @@ TEST_F(LaunchTest, RelativePathBelowTheProgramWithAbsoluteDirectory) {
 
 TEST_F(LaunchTest, RelativeDirectoryIsTakenFromTheProgramsFolder) {
     ASSERT_TRUE(SetCurrentDirectoryA(temp.c_str()));
-    Describe(kProbeName, "x", "probes", SW_SHOW);
-    ASSERT_EQ(LaunchProgram(&item, nullptr, 0), 0);
-    auto report = Report();
-    ASSERT_FALSE(report.empty()) << "the probe did not run";
+    auto report = Launch(kProbeName, "x", "probes", SW_SHOW);
     EXPECT_NE(report["cmdline"].find(folder + kProbeName), std::string::npos) << report["cmdline"];
     EXPECT_EQ(report["arg1"], "x");
     EXPECT_EQ(report["cwd"], folder + "probes");
@@ -129,10 +125,7 @@ TEST_F(LaunchTest, RelativeDirectoryIsTakenFromTheProgramsFolder) {
 // without a directory starts there. The show value goes to the shell unchecked, 0 included.
 TEST_F(LaunchTest, RelativePathWithoutDirectoryStartsInTheProgramsFolder) {
     ASSERT_TRUE(SetCurrentDirectoryA(temp.c_str()));
-    Describe(kProbeName, "", "", SW_HIDE);
-    ASSERT_EQ(LaunchProgram(&item, nullptr, 0), 0);
-    auto report = Report();
-    ASSERT_FALSE(report.empty()) << "the probe did not run";
+    auto report = Launch(kProbeName, "", "", SW_HIDE);
     EXPECT_EQ(report["cwd"], WithoutTrailingSeparator(folder));
     EXPECT_EQ(report["show"], "0");
 }

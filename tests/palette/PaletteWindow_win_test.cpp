@@ -113,9 +113,7 @@ TEST(PaletteWindow, OpensOnceShowsItsPictureAndWritesTheSettingsOnceOnClosing) {
     EXPECT_EQ(GetPrivateProfileIntA("ITEM0", "ID", -1, file.path.c_str()), 7);
     EXPECT_EQ(GetPrivateProfileIntA("PALETTE", "ITEM19", -1, file.path.c_str()), 7);
     EXPECT_EQ(GetPrivateProfileIntA("PAGE1", "ITEM4", -1, file.path.c_str()), 7);
-    ClearPages();
-    ClearPalette();
-    FreeAllItems();
+    ResetTables();
     EXPECT_EQ(paletteWindow, nullptr);
     EXPECT_EQ(CountPaletteWindows(), 0);
     EXPECT_EQ(WaitForPaletteWindow(), -1);
