@@ -70,9 +70,17 @@ bool DropPrivileges() {
 
 const char kOldFile[] = "; hand-written\n[CONFIG]\nTRIGGER=1\n\n[ITEMS]\nNUM=0\n";
 
-TEST(IniFileAtomicWrite, ReadOnlyDirectoryKeepsTheOldFile) {
+// A fresh folder per test, with the settings file's path in it.
+class IniFileFolder : public ::testing::Test {
+protected:
     TempDir dir;
     std::string path = dir.File("setting.ini");
+};
+class IniFileAtomicWrite : public IniFileFolder {};
+class IniFileHostileInput : public IniFileFolder {};
+class IniFileAnswers : public IniFileFolder {};
+
+TEST_F(IniFileAtomicWrite, ReadOnlyDirectoryKeepsTheOldFile) {
     WriteFileBytes(path, kOldFile);
     chmod(path.c_str(), 0666);  // the file itself may be written; only a new file beside it may not
     chmod(dir.path.c_str(), 0555);
@@ -88,9 +96,7 @@ TEST(IniFileAtomicWrite, ReadOnlyDirectoryKeepsTheOldFile) {
     EXPECT_EQ(DirectoryEntries(dir.path), std::vector<std::string>{"setting.ini"});
 }
 
-TEST(IniFileAtomicWrite, FailureWhileWritingKeepsTheOldFile) {
-    TempDir dir;
-    std::string path = dir.File("setting.ini");
+TEST_F(IniFileAtomicWrite, FailureWhileWritingKeepsTheOldFile) {
     std::string old = kOldFile;
     for (int n = 0; n < 400; ++n) {
         old += "ITEM" + std::to_string(n) + "=" + std::to_string(n) + "\n";
@@ -109,9 +115,7 @@ TEST(IniFileAtomicWrite, FailureWhileWritingKeepsTheOldFile) {
     EXPECT_EQ(DirectoryEntries(dir.path), std::vector<std::string>{"setting.ini"});
 }
 
-TEST(IniFileAtomicWrite, PathThatIsADirectoryIsNeitherReadNorReplaced) {
-    TempDir dir;
-    std::string path = dir.File("setting.ini");
+TEST_F(IniFileAtomicWrite, PathThatIsADirectoryIsNeitherReadNorReplaced) {
     ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
     // The default comes back as given, quotes and all, as when the file cannot be opened.
     EXPECT_EQ(Read(path, "CONFIG", "TRIGGER", "\"x\""), "\"x\"");
@@ -122,9 +126,7 @@ TEST(IniFileAtomicWrite, PathThatIsADirectoryIsNeitherReadNorReplaced) {
     EXPECT_EQ(DirectoryEntries(dir.path), std::vector<std::string>{"setting.ini"});
 }
 
-TEST(IniFileAtomicWrite, ReadOnlyFileAndMissingDirectoryAreRefused) {
-    TempDir dir;
-    std::string path = dir.File("setting.ini");
+TEST_F(IniFileAtomicWrite, ReadOnlyFileAndMissingDirectoryAreRefused) {
     WriteFileBytes(path, kOldFile);
     chmod(path.c_str(), 0444);  // refused even for root, as the system refuses a read-only file
     EXPECT_EQ(IniWriteString("CONFIG", "TRIGGER", "2", path.c_str()), 0);
@@ -135,8 +137,7 @@ TEST(IniFileAtomicWrite, ReadOnlyFileAndMissingDirectoryAreRefused) {
     EXPECT_EQ(DirectoryEntries(dir.path), std::vector<std::string>{"setting.ini"});
 }
 
-TEST(IniFileAtomicWrite, KeepsPermissionsAndWritesThroughALink) {
-    TempDir dir;
+TEST_F(IniFileAtomicWrite, KeepsPermissionsAndWritesThroughALink) {
     std::string real = dir.File("real.ini");
     std::string link = dir.File("setting.ini");
     WriteFileBytes(real, kOldFile);
@@ -152,9 +153,7 @@ TEST(IniFileAtomicWrite, KeepsPermissionsAndWritesThroughALink) {
     EXPECT_EQ(DirectoryEntries(dir.path).size(), 2u);
 }
 
-TEST(IniFileAtomicWrite, ConcurrentWritersLoseNothing) {
-    TempDir dir;
-    std::string path = dir.File("setting.ini");
+TEST_F(IniFileAtomicWrite, ConcurrentWritersLoseNothing) {
     const int perThread = 150;
     auto writer = [&](const char* section) {
         for (int n = 0; n < perThread; ++n) {
@@ -192,9 +191,7 @@ void ExpectBoundedReads(const std::string& path, const std::vector<std::string>&
     }
 }
 
-TEST(IniFileHostileInput, BinaryGarbageIsReadAndWrittenSafely) {
-    TempDir dir;
-    std::string path = dir.File("setting.ini");
+TEST_F(IniFileHostileInput, BinaryGarbageIsReadAndWrittenSafely) {
     std::mt19937 random(7);
     std::string garbage;
     for (int n = 0; n < 65536; ++n) {
@@ -223,9 +220,7 @@ TEST(IniFileHostileInput, BinaryGarbageIsReadAndWrittenSafely) {
     EXPECT_EQ(Read(path, "s", "k"), "v");
 }
 
-TEST(IniFileHostileInput, EmptyFileAndFileWithOnlyAMark) {
-    TempDir dir;
-    std::string path = dir.File("setting.ini");
+TEST_F(IniFileHostileInput, EmptyFileAndFileWithOnlyAMark) {
     WriteFileBytes(path, "");
     EXPECT_EQ(Read(path, "CONFIG", "TRIGGER", "D"), "D");
     ASSERT_NE(IniWriteString("CONFIG", "TRIGGER", "0", path.c_str()), 0);
@@ -241,9 +236,7 @@ TEST(IniFileHostileInput, EmptyFileAndFileWithOnlyAMark) {
     EXPECT_EQ(ReadFileBytes(path), utf16);
 }
 
-TEST(IniFileHostileInput, MegabyteFilesAndHugeLines) {
-    TempDir dir;
-    std::string path = dir.File("setting.ini");
+TEST_F(IniFileHostileInput, MegabyteFilesAndHugeLines) {
     std::string big;
     for (int n = 0; big.size() < (1u << 20); ++n) {
         big += "[ITEM" + std::to_string(n) + "]\r\nID=" + std::to_string(n) + "\r\nTEXT=\x83\x81\x83\x82\r\n";
@@ -264,9 +257,7 @@ TEST(IniFileHostileInput, MegabyteFilesAndHugeLines) {
 }
 
 // Answers established against the system's profile functions by the differential test.
-TEST(IniFileAnswers, ReadsLikeTheProfileFunctions) {
-    TempDir dir;
-    std::string path = dir.File("setting.ini");
+TEST_F(IniFileAnswers, ReadsLikeTheProfileFunctions) {
     WriteFileBytes(
         path,
         "top=1\n[Sec]\r\n  Key  =  Value  \r\nnoeq\r\n;c=2\r\nq=\"quoted\"\r\n[s\x81\x5D\r\nx=3\r\n"
@@ -294,9 +285,7 @@ TEST(IniFileAnswers, ReadsLikeTheProfileFunctions) {
     EXPECT_EQ(Read(dir.File("missing.ini"), "s", "k", "\"d\""), "d");
 }
 
-TEST(IniFileAnswers, WritesLikeTheProfileFunctions) {
-    TempDir dir;
-    std::string path = dir.File("setting.ini");
+TEST_F(IniFileAnswers, WritesLikeTheProfileFunctions) {
     const std::string original =
         "top=1\n\n[s]\na = 1 \n\n; c\n[t]\r\n=e1\r\n=e2\r\n[]\r\ne=3\r\n[ u ] junk\r\nk=v";
     WriteFileBytes(path, original);
