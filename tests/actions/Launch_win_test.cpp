@@ -31,19 +31,14 @@ std::string WithoutTrailingSeparator(std::string path) {
 class LaunchTest : public ::testing::Test {
 protected:
     std::string folder = ExecutableDir();
-    std::string temp;
-    std::string output;
+    TempDir tempDir;  // the probe writes its report here
+    std::string temp = tempDir.path;
+    std::string output = tempDir.File("probe.txt");
     std::string previousDirectory = CurrentDir();
     ShortcutInfo shortcut = {};
     MenuItem item = {};
 
     void SetUp() override {
-        char base[MAX_PATH] = {};
-        GetTempPathA(sizeof base, base);
-        temp = std::string(base) + "pivotel_launch_" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(temp.c_str(), nullptr);
-        output = temp + "\\probe.txt";
-        DeleteFileA(output.c_str());
         SetEnvironmentVariableA("PIVOTEL_PROBE_OUTPUT", output.c_str());
         item.kind = KindLaunch;
         item.action = LaunchProgram;
@@ -55,9 +50,6 @@ protected:
         EndChildProcesses({kProbeName});
         SetEnvironmentVariableA("PIVOTEL_PROBE_OUTPUT", nullptr);
         SetCurrentDirectoryA(previousDirectory.c_str());
-        DeleteFileA(output.c_str());
-        DeleteFileA((output + ".part").c_str());
-        RemoveDirectoryA(temp.c_str());
     }
 
     void Describe(const char* path, const char* args, const char* dir, int32_t show) {
