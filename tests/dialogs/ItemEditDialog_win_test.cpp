@@ -128,14 +128,6 @@ int32_t CommandStub(MenuItem*, WindowHandle, int32_t) {
     return 0;
 }
 
-int CountItems() {
-    int count = 0;
-    for (const MenuItem* item = itemListHead; item != nullptr; item = item->next) {
-        ++count;
-    }
-    return count;
-}
-
 // Clean tables and dialog inputs per test, and a real file (whose icon the shell gives) in a
 // folder of its own under the temporary folder.
 class ItemEditDialog : public ::testing::Test {

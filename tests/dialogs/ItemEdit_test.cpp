@@ -189,14 +189,6 @@ std::string DescribeTables() {
     return text;
 }
 
-int CountItems() {
-    int count = 0;
-    for (const MenuItem* item = itemListHead; item != nullptr; item = item->next) {
-        ++count;
-    }
-    return count;
-}
-
 TEST_F(ItemEditTables, EachModeFillsItsFields) {
     ItemEditFields fields;
     bool launchEnabled = false;

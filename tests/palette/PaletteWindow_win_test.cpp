@@ -407,11 +407,7 @@ TEST(PaletteWindow, ADroppedFileBecomesALaunchItemThroughTheEditDialog) {
         EXPECT_STREQ(made->shortcut->path, "C:\\Tools\\app.exe");
         EXPECT_EQ(made->shortcut->show, 5);
         EXPECT_EQ(GetPaletteItem(0, 3), nullptr);
-        int32_t items = 0;
-        for (MenuItem* item = itemListHead; item != nullptr; item = item->next) {
-            ++items;
-        }
-        EXPECT_EQ(items, 2) << "only the first file of the drop became an item";
+        EXPECT_EQ(CountItems(), 2) << "only the first file of the drop became an item";
     }
     CloseEditor();
     EXPECT_EQ(GetPrivateProfileIntA("ITEMS", "NUM", -1, settings.path.c_str()), 2);

@@ -207,6 +207,15 @@ bool WriteIconFile(const std::string& path) {
     return WriteFileBytes(path, ico);
 }
 
+std::vector<uint32_t> ItemIds() {
+    std::vector<uint32_t> ids;
+    TablesLock lock;
+    for (const MenuItem* item = itemListHead; item != nullptr; item = item->next) {
+        ids.push_back(item->id);
+    }
+    return ids;
+}
+
 void ResetTables() {
     FreeAllItems();
     ClearPages();

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "settings/Pages.h"
 
@@ -61,6 +62,11 @@ bool WriteIconFile(const std::string& path);
 
 // Empties the item list, the pages and the palette (context cell included).
 void ResetTables();
+// The ids along the item list, and their number.
+std::vector<uint32_t> ItemIds();
+inline int32_t CountItems() {
+    return static_cast<int32_t>(ItemIds().size());
+}
 
 // Byte images of the pages and the palette, to show that a refused call or a gesture that should
 // do nothing changed nothing at all.
