@@ -9,7 +9,7 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <sstream>
 #include <map>
 #include <string>
 
@@ -28,28 +28,17 @@ std::string WithoutTrailingSeparator(std::string path) {
     return path;
 }
 
-std::string CurrentDirectory() {
-    char path[MAX_PATH] = {};
-    GetCurrentDirectoryA(sizeof path, path);
-    return path;
-}
-
 class LaunchTest : public ::testing::Test {
 protected:
-    std::string folder = TestProgramFolder();
-    std::string temp;
-    std::string output;
-    std::string previousDirectory = CurrentDirectory();
+    std::string folder = ExecutableDir();
+    TempDir tempDir;  // the probe writes its report here
+    std::string temp = tempDir.path;
+    std::string output = tempDir.File("probe.txt");
+    std::string previousDirectory = CurrentDir();
     ShortcutInfo shortcut = {};
     MenuItem item = {};
 
     void SetUp() override {
-        char base[MAX_PATH] = {};
-        GetTempPathA(sizeof base, base);
-        temp = std::string(base) + "pivotel_launch_" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(temp.c_str(), nullptr);
-        output = temp + "\\probe.txt";
-        DeleteFileA(output.c_str());
         SetEnvironmentVariableA("PIVOTEL_PROBE_OUTPUT", output.c_str());
         item.kind = KindLaunch;
         item.action = LaunchProgram;
@@ -61,9 +50,6 @@ protected:
         EndChildProcesses({kProbeName});
         SetEnvironmentVariableA("PIVOTEL_PROBE_OUTPUT", nullptr);
         SetCurrentDirectoryA(previousDirectory.c_str());
-        DeleteFileA(output.c_str());
-        DeleteFileA((output + ".part").c_str());
-        RemoveDirectoryA(temp.c_str());
     }
 
     void Describe(const char* path, const char* args, const char* dir, int32_t show) {
@@ -73,13 +59,19 @@ protected:
         shortcut.show = show;
     }
 
-    // What the probe wrote, key by key; empty when it wrote nothing within ten seconds.
-    std::map<std::string, std::string> Report() {
+    // Launches the item as described and answers what the probe wrote, key by key; empty, and a
+    // failure, when it wrote nothing within ten seconds.
+    std::map<std::string, std::string> Launch(const std::string& path, const char* args, const char* dir,
+                                              int32_t show) {
+        Describe(path.c_str(), args, dir, show);
+        EXPECT_EQ(LaunchProgram(&item, nullptr, 0), 0);
         std::map<std::string, std::string> values;
-        if (!WaitFor([&] { return GetFileAttributesA(output.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000)) {
+        if (!WaitUntil([&] { return GetFileAttributesA(output.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                       10000)) {
+            ADD_FAILURE() << "the probe did not run";
             return values;
         }
-        std::ifstream file(output, std::ios::binary);
+        std::istringstream file(ReadFileBytes(output));
         std::string line;
         while (std::getline(file, line)) {
             const size_t equals = line.find('=');
@@ -93,10 +85,7 @@ protected:
 
 TEST_F(LaunchTest, AbsolutePathWithArgumentsStartsInTheCurrentDirectory) {
     ASSERT_TRUE(SetCurrentDirectoryA(temp.c_str()));
-    Describe((folder + kProbeName).c_str(), "one \"two words\" 表", "", 5);
-    ASSERT_EQ(LaunchProgram(&item, nullptr, 0), 0);
-    auto report = Report();
-    ASSERT_FALSE(report.empty()) << "the probe did not run";
+    auto report = Launch(folder + kProbeName, "one \"two words\" 表", "", 5);
     EXPECT_EQ(report["argc"], "4");
     EXPECT_EQ(report["arg1"], "one");
     EXPECT_EQ(report["arg2"], "two words");
@@ -107,10 +96,7 @@ TEST_F(LaunchTest, AbsolutePathWithArgumentsStartsInTheCurrentDirectory) {
 }
 
 TEST_F(LaunchTest, RelativePathBelowTheProgramWithAbsoluteDirectory) {
-    Describe("probes\\launch_probe.exe", "", temp.c_str(), SW_SHOWMINNOACTIVE);
-    ASSERT_EQ(LaunchProgram(&item, nullptr, 0), 0);
-    auto report = Report();
-    ASSERT_FALSE(report.empty()) << "the probe did not run";
+    auto report = Launch("probes\\launch_probe.exe", "", temp.c_str(), SW_SHOWMINNOACTIVE);
     EXPECT_NE(report["cmdline"].find(folder + "probes\\launch_probe.exe"), std::string::npos)
         << report["cmdline"];
     EXPECT_EQ(report["argc"], "1");
@@ -120,10 +106,7 @@ TEST_F(LaunchTest, RelativePathBelowTheProgramWithAbsoluteDirectory) {
 
 TEST_F(LaunchTest, RelativeDirectoryIsTakenFromTheProgramsFolder) {
     ASSERT_TRUE(SetCurrentDirectoryA(temp.c_str()));
-    Describe(kProbeName, "x", "probes", SW_SHOW);
-    ASSERT_EQ(LaunchProgram(&item, nullptr, 0), 0);
-    auto report = Report();
-    ASSERT_FALSE(report.empty()) << "the probe did not run";
+    auto report = Launch(kProbeName, "x", "probes", SW_SHOW);
     EXPECT_NE(report["cmdline"].find(folder + kProbeName), std::string::npos) << report["cmdline"];
     EXPECT_EQ(report["arg1"], "x");
     EXPECT_EQ(report["cwd"], folder + "probes");
@@ -134,10 +117,7 @@ TEST_F(LaunchTest, RelativeDirectoryIsTakenFromTheProgramsFolder) {
 // without a directory starts there. The show value goes to the shell unchecked, 0 included.
 TEST_F(LaunchTest, RelativePathWithoutDirectoryStartsInTheProgramsFolder) {
     ASSERT_TRUE(SetCurrentDirectoryA(temp.c_str()));
-    Describe(kProbeName, "", "", SW_HIDE);
-    ASSERT_EQ(LaunchProgram(&item, nullptr, 0), 0);
-    auto report = Report();
-    ASSERT_FALSE(report.empty()) << "the probe did not run";
+    auto report = Launch(kProbeName, "", "", SW_HIDE);
     EXPECT_EQ(report["cwd"], WithoutTrailingSeparator(folder));
     EXPECT_EQ(report["show"], "0");
 }
@@ -162,7 +142,7 @@ TEST_F(LaunchTest, IncompleteOrRefusedItemsStartNothing) {
 
     Sleep(1000);
     EXPECT_EQ(GetFileAttributesA(output.c_str()), INVALID_FILE_ATTRIBUTES) << "a probe was started";
-    EXPECT_EQ(CountChildProcesses(kProbeName), 0);
+    EXPECT_TRUE(ChildProcesses(kProbeName).empty());
 }
 
 }  // namespace

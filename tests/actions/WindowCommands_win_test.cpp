@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -105,7 +106,7 @@ bool StartOwner(OwnerProcess* owner, const std::string& program, const std::vect
         }
         return lines >= titles.size() || WaitForSingleObject(owner->info.hProcess, 0) == WAIT_OBJECT_0;
     };
-    const bool complete = started && WaitFor(allHandlesRead, 10000);
+    const bool complete = started && WaitUntil(allHandlesRead, 10000);
     CloseHandle(outputRead);
     size_t position = 0;
     while (complete && position < text.size()) {
@@ -139,29 +140,17 @@ bool IsNormal(HWND window) {
     return !IsZoomed(window) && !IsIconic(window);
 }
 
-bool IsChildProcess(DWORD processId) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    bool found = false;
-    for (BOOL more = Process32First(snapshot, &entry); more && !found;
-         more = Process32Next(snapshot, &entry)) {
-        found = entry.th32ProcessID == processId && entry.th32ParentProcessID == GetCurrentProcessId();
-    }
-    CloseHandle(snapshot);
-    return found;
-}
-
 // The titles of the folder windows of Wine's file manager that the shell opened for this test.
 std::vector<std::string> FolderWindowTitles() {
     std::vector<std::string> titles;
+    const std::vector<DWORD> children = ChildProcesses();
     for (HWND window = GetTopWindow(nullptr); window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
         char name[64] = {};
         char text[MAX_PATH] = {};
         DWORD processId = 0;
         GetWindowThreadProcessId(window, &processId);
         if (GetClassNameA(window, name, sizeof name) && strcmp(name, "ExplorerWClass") == 0 &&
-            IsChildProcess(processId)) {
+            std::count(children.begin(), children.end(), processId) != 0) {
             GetWindowTextA(window, text, sizeof text);
             titles.push_back(text);
         }
@@ -176,7 +165,7 @@ std::vector<std::string> FolderWindowTitles() {
 // ended afterwards.
 std::string OpenedFolderTitle(const std::string& expected) {
     std::string title = "<none>";
-    WaitFor(
+    WaitUntil(
         [&] {
             std::vector<std::string> titles = FolderWindowTitles();
             if (!titles.empty()) {
@@ -195,8 +184,8 @@ struct OwnerCopy {
     std::string folder;  // created for the copy and removed with it; empty for none
     ~OwnerCopy() {
         if (!path.empty()) {
-            WaitFor([&] { return DeleteFileA(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND; },
-                    5000);
+            WaitUntil([&] { return DeleteFileA(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND; },
+                      5000);
         }
         if (!folder.empty()) {
             RemoveDirectoryA(folder.c_str());
@@ -207,7 +196,7 @@ struct OwnerCopy {
 class WindowCommandsTest : public ::testing::Test {
 protected:
     OwnerProcess owner;
-    std::string ownerPath = TestProgramFolder() + kOwnerName;
+    std::string ownerPath = ExecutableDir() + kOwnerName;
 
     void Start(const std::vector<std::string>& titles) {
         ASSERT_TRUE(StartOwner(&owner, ownerPath, titles)) << "could not start " << ownerPath;
@@ -227,7 +216,7 @@ TEST_F(WindowCommandsTest, EveryCommandFailsWithoutAWindow) {
     Start({"soon gone"});
     const HWND gone = owner.windows[0];
     owner.Stop();
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(gone); }));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(gone); }));
     ASSERT_TRUE(PutClipboardText("before"));
     for (const WindowCommandEntry& entry : WindowCommandTable) {
         EXPECT_EQ(entry.action(nullptr, nullptr, 0), -1) << "command " << entry.event << " on null";
@@ -241,7 +230,7 @@ TEST_F(WindowCommandsTest, CloseAsksTheWindowsProgram) {
     Start({"close me"});
     const HWND window = owner.windows[0];
     EXPECT_EQ(RunCommand(1, window), 0);
-    EXPECT_TRUE(WaitFor([&] { return SendMessageA(window, kOwnerCloseCount, 0, 0) == 1; }));
+    EXPECT_TRUE(WaitUntil([&] { return SendMessageA(window, kOwnerCloseCount, 0, 0) == 1; }));
     // The program decided not to close: the window is still there.
     EXPECT_TRUE(IsWindow(window));
 }
@@ -251,7 +240,7 @@ TEST_F(WindowCommandsTest, SendToBottomPutsTheWindowBelowTheOthers) {
     const HWND target = owner.windows[0];
     const HWND other = owner.windows[1];
     SetWindowPos(target, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    ASSERT_TRUE(WaitFor([&] { return IsAbove(target, other); }));
+    ASSERT_TRUE(WaitUntil([&] { return IsAbove(target, other); }));
 
     // On a busy machine Wine has been seen to lose the first restack of windows shown a moment
     // ago: the owner handled the move to the bottom, yet the z-order kept the window on top. The
@@ -261,8 +250,8 @@ TEST_F(WindowCommandsTest, SendToBottomPutsTheWindowBelowTheOthers) {
     bool atBottom = false;
     for (int32_t attempt = 0; attempt < 3 && !atBottom; ++attempt) {
         EXPECT_EQ(RunCommand(2, target), 0);
-        atBottom =
-            WaitFor([&] { return IsAbove(other, target) && GetWindow(target, GW_HWNDLAST) == target; }, 2000);
+        atBottom = WaitUntil(
+            [&] { return IsAbove(other, target) && GetWindow(target, GW_HWNDLAST) == target; }, 2000);
     }
     EXPECT_TRUE(atBottom);
     EXPECT_TRUE(IsWindowVisible(target));
@@ -272,30 +261,30 @@ TEST_F(WindowCommandsTest, MaximizeToggles) {
     Start({"maximize"});
     const HWND window = owner.windows[0];
     EXPECT_EQ(RunCommand(3, window), 0);
-    EXPECT_TRUE(WaitFor([&] { return IsZoomed(window) != FALSE; }));
+    EXPECT_TRUE(WaitUntil([&] { return IsZoomed(window) != FALSE; }));
     EXPECT_EQ(RunCommand(3, window), 0);
-    EXPECT_TRUE(WaitFor([&] { return IsNormal(window); }));
+    EXPECT_TRUE(WaitUntil([&] { return IsNormal(window); }));
 
     // A minimized window that was not maximized is maximized, not restored.
     ShowWindow(window, SW_MINIMIZE);
-    ASSERT_TRUE(WaitFor([&] { return IsIconic(window) != FALSE; }));
+    ASSERT_TRUE(WaitUntil([&] { return IsIconic(window) != FALSE; }));
     EXPECT_EQ(RunCommand(3, window), 0);
-    EXPECT_TRUE(WaitFor([&] { return IsZoomed(window) && !IsIconic(window); }));
+    EXPECT_TRUE(WaitUntil([&] { return IsZoomed(window) && !IsIconic(window); }));
 }
 
 TEST_F(WindowCommandsTest, MinimizeToggles) {
     Start({"minimize"});
     const HWND window = owner.windows[0];
     EXPECT_EQ(RunCommand(4, window), 0);
-    EXPECT_TRUE(WaitFor([&] { return IsIconic(window) != FALSE; }));
+    EXPECT_TRUE(WaitUntil([&] { return IsIconic(window) != FALSE; }));
     EXPECT_EQ(RunCommand(4, window), 0);
-    EXPECT_TRUE(WaitFor([&] { return IsNormal(window); }));
+    EXPECT_TRUE(WaitUntil([&] { return IsNormal(window); }));
 
     // A maximized window is minimized.
     ShowWindow(window, SW_MAXIMIZE);
-    ASSERT_TRUE(WaitFor([&] { return IsZoomed(window) != FALSE; }));
+    ASSERT_TRUE(WaitUntil([&] { return IsZoomed(window) != FALSE; }));
     EXPECT_EQ(RunCommand(4, window), 0);
-    EXPECT_TRUE(WaitFor([&] { return IsIconic(window) != FALSE; }));
+    EXPECT_TRUE(WaitUntil([&] { return IsIconic(window) != FALSE; }));
 }
 
 // The menu must not freeze on a program that has stopped answering: the requests wait in the
@@ -318,9 +307,9 @@ TEST_F(WindowCommandsTest, CommandsDoNotWaitForAHungWindow) {
     EXPECT_EQ(RunCommand(1, maximize), 0);
     EXPECT_LT(GetTickCount() - start, 1000u);
 
-    EXPECT_TRUE(WaitFor(
+    EXPECT_TRUE(WaitUntil(
         [&] { return IsZoomed(maximize) && IsIconic(minimize) && (ExStyle(topmost) & WS_EX_TOPMOST) != 0; }));
-    EXPECT_TRUE(WaitFor([&] { return SendMessageA(maximize, kOwnerCloseCount, 0, 0) == 1; }));
+    EXPECT_TRUE(WaitUntil([&] { return SendMessageA(maximize, kOwnerCloseCount, 0, 0) == 1; }));
 }
 
 TEST_F(WindowCommandsTest, CopyTitlePutsTheTitleOnTheClipboard) {
@@ -448,16 +437,16 @@ TEST_F(WindowCommandsTest, AlwaysOnTopToggles) {
     const HWND window = owner.windows[0];
     const HWND normal = owner.windows[1];
     EXPECT_EQ(RunCommand(9, window), 0);
-    EXPECT_TRUE(WaitFor([&] { return (ExStyle(window) & WS_EX_TOPMOST) != 0; }));
+    EXPECT_TRUE(WaitUntil([&] { return (ExStyle(window) & WS_EX_TOPMOST) != 0; }));
     EXPECT_TRUE(IsAbove(window, normal));
     // A normal window brought to the top stays below a topmost one.
     SetWindowPos(normal, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     EXPECT_TRUE(IsAbove(window, normal));
 
     EXPECT_EQ(RunCommand(9, window), 0);
-    EXPECT_TRUE(WaitFor([&] { return (ExStyle(window) & WS_EX_TOPMOST) == 0; }));
+    EXPECT_TRUE(WaitUntil([&] { return (ExStyle(window) & WS_EX_TOPMOST) == 0; }));
     SetWindowPos(normal, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    EXPECT_TRUE(WaitFor([&] { return IsAbove(normal, window); }));
+    EXPECT_TRUE(WaitUntil([&] { return IsAbove(normal, window); }));
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "../res/BuiltProgram_win.h"
+#include "BuiltProgram_win.h"
 #include "res/resource.h"
 
 namespace {
@@ -233,20 +233,21 @@ TEST_F(ResourcesTest, VersionInformationNamesTheProduct) {
     char block[64];
     snprintf(block, sizeof block, "\\StringFileInfo\\%04x%04x\\", translation[0], translation[1]);
 
-    auto text = [&](const char* name) -> std::string {
-        char* value = nullptr;
-        UINT length = 0;
-        std::string key = std::string(block) + name;
-        if (!VerQueryValueA(info.data(), key.c_str(), reinterpret_cast<void**>(&value), &length) ||
-            value == nullptr)
-            return "<missing " + key + ">";
-        return std::string(value);
+    const std::pair<const char*, const char*> expected[] = {
+        {"ProductName", "Pivotel"},
+        {"OriginalFilename", "pivotel.exe"},
+        {"FileVersion", "0.1.0.0"},
+        {"ProductVersion", "0.1.0.0"},
+        {"FileDescription", "ピボテル リングメニュー"},
     };
-    EXPECT_EQ(text("ProductName"), "Pivotel");
-    EXPECT_EQ(text("OriginalFilename"), "pivotel.exe");
-    EXPECT_EQ(text("FileVersion"), "0.1.0.0");
-    EXPECT_EQ(text("ProductVersion"), "0.1.0.0");
-    EXPECT_EQ(text("FileDescription"), "ピボテル リングメニュー");
+    for (const auto& [name, value] : expected) {
+        const std::string key = std::string(block) + name;
+        char* text = nullptr;
+        UINT length = 0;
+        ASSERT_TRUE(VerQueryValueA(info.data(), key.c_str(), reinterpret_cast<void**>(&text), &length))
+            << key;
+        EXPECT_STREQ(text, value) << key;
+    }
 }
 
 }  // namespace

@@ -6,11 +6,10 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 
+#include "TestSupport.h"
 #include "dialogs/AdvancedSettings.h"
 
 namespace {
@@ -20,35 +19,16 @@ namespace fs = std::filesystem;
 // A settings file of its own per test, in the temporary folder, removed afterwards.
 class AdvancedSettingsFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder = fs::temp_directory_path() / ("pivotel-advanced-" + std::string(info->name()));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        path = (folder / "setting.ini").string();
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(folder, ignored);
-    }
-    void Write(const std::string& text) {
-        std::ofstream out(path, std::ios::binary);
-        out << text;
-    }
-    std::string Read() {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    void Write(const std::string& text) { ASSERT_TRUE(WriteFileBytes(path, text)); }
+    std::string Read() { return ReadFileBytes(path); }
     AdvancedSettingsState Load() {
         AdvancedSettingsState state = {-5, 9999, true};
         ReadAdvancedSettings(path.c_str(), &state);
         return state;
     }
 
-    fs::path folder;
-    std::string path;
+    TempDir folder;
+    std::string path = folder.File("setting.ini");
 };
 
 TEST(AdvancedSettingsMapping, TriggerEntryOnlyForTheTwoOtherButtons) {
@@ -122,14 +102,15 @@ TEST_F(AdvancedSettingsFile, ConfirmWritesTheThreeKeysInOrder) {
     EXPECT_EQ(state.triggerIndex, 1);
     EXPECT_EQ(state.opacity, 64u);
     EXPECT_TRUE(state.sendWheel);
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);  // no copy left
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path), fs::directory_iterator()),
+              1);  // no copy left
 
     // Where the copy must go stands a folder: nothing is written, but the opacity is still taken.
-    fs::create_directories(folder / "setting.tmp" / "x");
+    fs::create_directories(fs::path(folder.path) / "setting.tmp" / "x");
     EXPECT_FALSE(WriteAdvancedSettings(path.c_str(), 2, 65, false, &accepted));
     EXPECT_EQ(accepted, 65u);
     EXPECT_EQ(Read(), text);
-    fs::remove_all(folder / "setting.tmp");
+    fs::remove_all(fs::path(folder.path) / "setting.tmp");
 
     // Confirmed while a save holds the file: it waits, running its wait step, and neither update
     // loses the other's keys.

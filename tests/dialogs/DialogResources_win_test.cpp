@@ -1,6 +1,7 @@
 // The tray menu, the advanced settings dialog and the item edit dialog as linked into pivotel.exe,
 // read from the built program loaded as a data file: the menu's entries and commands, and the
-// dialog templates' frame, font and every control's id, class, text, style and position.
+// dialog templates' frame, font and every control's id, class, text and the style bits the
+// program relies on.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -13,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "../res/BuiltProgram_win.h"
+#include "BuiltProgram_win.h"
 #include "res/resource.h"
 
 namespace {
@@ -30,7 +31,6 @@ struct MenuHolder {
 // One control of a dialog template, as the template states it.
 struct TemplateItem {
     DWORD style;
-    short x, y, cx, cy;
     WORD id;
     std::wstring className;  // predefined classes by their names
     std::wstring text;
@@ -38,7 +38,6 @@ struct TemplateItem {
 
 struct DialogTemplate {
     DWORD style;
-    short cx, cy;
     std::wstring caption;
     WORD pointSize;
     std::wstring face;
@@ -70,8 +69,6 @@ bool ParseDialog(const void* data, DialogTemplate* out) {
         return false;  // an extended template
     }
     out->style = head->style;
-    out->cx = head->cx;
-    out->cy = head->cy;
     const WORD* p = reinterpret_cast<const WORD*>(head + 1);
     std::wstring text;
     WORD ordinal = 0;
@@ -87,7 +84,7 @@ bool ParseDialog(const void* data, DialogTemplate* out) {
     for (WORD i = 0; i < head->cdit; ++i) {
         p = AlignDword(p);
         const DLGITEMTEMPLATE* item = reinterpret_cast<const DLGITEMTEMPLATE*>(p);
-        TemplateItem parsed = {item->style, item->x, item->y, item->cx, item->cy, item->id, L"", L""};
+        TemplateItem parsed = {item->style, item->id, L"", L""};
         p = reinterpret_cast<const WORD*>(item + 1);
         p = ReadSzOrOrd(p, &parsed.className, &ordinal);
         if (ordinal >= 0x80 && ordinal <= 0x85) {
@@ -100,43 +97,33 @@ bool ParseDialog(const void* data, DialogTemplate* out) {
     return true;
 }
 
-// One control as a template must hold it.
+// A template's controls, in order: the id the program asks for, the class, the text and the style
+// bits that must be set (for buttons, statics, combo boxes and edits the whole type field).
 struct ExpectedControl {
     WORD id;
     const wchar_t* className;
     const wchar_t* text;
-    DWORD style;     // the bits that must be set, besides WS_CHILD | WS_VISIBLE
-    DWORD typeMask;  // the style's type field, which must equal style's (0: not checked)
-    short x, y, cx, cy;
+    DWORD style;
+};
+struct ExpectedDialog {
+    int id;
+    const wchar_t* caption;
+    const wchar_t* face;
+    std::vector<ExpectedControl> controls;
 };
 
-// A dialog template of the module, parsed; false when it is missing or cannot be parsed.
-bool LoadDialogTemplate(HMODULE module, int id, DialogTemplate* dialog) {
-    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5));  // RT_DIALOG
-    const void* data = found != nullptr ? LockResource(LoadResource(module, found)) : nullptr;
-    return data != nullptr && ParseDialog(data, dialog);
-}
-
-// The template's controls are exactly these, in this order, each visible and enabled.
-void ExpectControls(const DialogTemplate& dialog, const ExpectedControl* expected, size_t count) {
-    ASSERT_EQ(dialog.items.size(), count);
-    for (size_t i = 0; i < count; ++i) {
-        const TemplateItem& item = dialog.items[i];
-        SCOPED_TRACE(testing::Message() << "control " << i << " id " << expected[i].id);
-        EXPECT_EQ(item.id, expected[i].id);
-        // Class names are case-insensitive; the resource compiler may store them in capitals.
-        EXPECT_EQ(_wcsicmp(item.className.c_str(), expected[i].className), 0) << item.className.c_str();
-        EXPECT_EQ(item.text, std::wstring(expected[i].text));
-        EXPECT_EQ(item.style & expected[i].style, expected[i].style);
-        if (expected[i].typeMask != 0) {
-            EXPECT_EQ(item.style & expected[i].typeMask, expected[i].style & expected[i].typeMask);
+// The part of a control's style that names its kind, by class; 0 where the class has none.
+DWORD TypeMask(const std::wstring& className) {
+    static const struct {
+        const wchar_t* name;
+        DWORD mask;
+    } kMasks[] = {{L"Button", 0xF}, {L"Static", 0x1F}, {L"ComboBox", 0x3}, {L"Edit", ES_MULTILINE}};
+    for (const auto& entry : kMasks) {
+        if (_wcsicmp(className.c_str(), entry.name) == 0) {
+            return entry.mask;
         }
-        EXPECT_EQ(item.style & (WS_CHILD | WS_VISIBLE | WS_DISABLED), static_cast<DWORD>(WS_CHILD | WS_VISIBLE));
-        EXPECT_EQ(item.x, expected[i].x);
-        EXPECT_EQ(item.y, expected[i].y);
-        EXPECT_EQ(item.cx, expected[i].cx);
-        EXPECT_EQ(item.cy, expected[i].cy);
     }
+    return 0;
 }
 
 class DialogResources : public ::testing::Test {
@@ -166,74 +153,75 @@ TEST_F(DialogResources, TrayMenuHasItsThreeEntriesInOrder) {
     }
 }
 
-TEST_F(DialogResources, AdvancedSettingsTemplateHasEveryControlInPlace) {
-    DialogTemplate dialog = {};
-    ASSERT_TRUE(LoadDialogTemplate(exe.module, IDD_ADVANCED, &dialog));
-
-    EXPECT_EQ(dialog.cx, 204);
-    EXPECT_EQ(dialog.cy, 141);
-    EXPECT_EQ(dialog.caption, L"詳細設定");
-    EXPECT_EQ(dialog.pointSize, 9);
-    EXPECT_EQ(dialog.face, L"MS UI Gothic");
-    const DWORD frame = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
-    EXPECT_EQ(dialog.style & frame, frame);
-    EXPECT_EQ(dialog.style & WS_VISIBLE, 0u);
-
-    const ExpectedControl expected[] = {
-        {0xFFFF, L"Static", L"メニューを表示するキー(再起動後に有効)", SS_LEFT, 0x1F, 7, 7, 113, 8},
-        {1008, L"ComboBox", L"", CBS_DROPDOWNLIST | CBS_HASSTRINGS, 0x3, 7, 17, 115, 64},
-        {1004, L"Button", L"ホイール操作をマウス位置のウィンドウへ送る(再起動後に有効)",
-         BS_AUTOCHECKBOX | WS_TABSTOP, 0xF, 7, 47, 185, 8},
-        {0xFFFF, L"Static", L"ウィンドウを半透明化したときの透明度(0～255)", SS_LEFT, 0x1F, 7, 72, 130, 8},
-        {1007, L"msctls_trackbar32", L"", TBS_HORZ | TBS_NOTICKS | WS_TABSTOP, 0, 7, 82, 77, 14},
-        {40015, L"Edit", L"", ES_NUMBER | ES_RIGHT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 0, 87, 82, 30,
-         14},
-        {1005, L"msctls_updown32", L"", UDS_ARROWKEYS | UDS_AUTOBUDDY | UDS_SETBUDDYINT, 0, 117, 82, 7, 15},
-        {1, L"Button", L"OK", BS_DEFPUSHBUTTON, 0xF, 92, 117, 50, 17},
-        {2, L"Button", L"キャンセル", BS_PUSHBUTTON, 0xF, 147, 117, 50, 17},
-    };
-    ExpectControls(dialog, expected, sizeof expected / sizeof expected[0]);
-    // The up-down takes the control just before it as its buddy: that must be the edit.
-    EXPECT_EQ(dialog.items[6].id, 1005);
-    EXPECT_EQ(dialog.items[5].id, 40015);
-}
-
-TEST_F(DialogResources, ItemEditTemplateHasEveryControlInPlace) {
-    DialogTemplate dialog = {};
-    ASSERT_TRUE(LoadDialogTemplate(exe.module, IDD_ITEM_EDIT, &dialog));
-
-    EXPECT_EQ(dialog.cx, 234);
-    EXPECT_EQ(dialog.cy, 267);
-    EXPECT_EQ(dialog.caption, L"編集");
-    EXPECT_EQ(dialog.pointSize, 9);
-    EXPECT_EQ(dialog.face, L"Ms Shell Dlg");
-    const DWORD frame = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
-    EXPECT_EQ(dialog.style & frame, frame);
-    EXPECT_EQ(dialog.style & WS_VISIBLE, 0u);
-
-    // Every edit is a bordered single line that scrolls sideways.
+// Both dialogs are modal frames, hidden until shown, and every control is visible and enabled.
+// The up-down takes the control just before it (the edit 40015) as its buddy; every item edit is
+// a bordered single line that scrolls sideways.
+TEST_F(DialogResources, DialogTemplatesHoldTheirControlsInOrder) {
     const DWORD edit = ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
-    const DWORD editMask = ES_AUTOHSCROLL | ES_MULTILINE | WS_BORDER;
-    const ExpectedControl expected[] = {
-        {0xFFFF, L"Static", L"名前", SS_LEFT, 0x1F, 7, 7, 15, 8},
-        {1005, L"Edit", L"", edit, editMask, 7, 17, 125, 14},
-        {0xFFFF, L"Static", L"アイコンファイルパス", SS_LEFT, 0x1F, 7, 42, 51, 8},
-        {1006, L"Edit", L"", edit, editMask, 7, 52, 195, 14},
-        {40012, L"Button", L"選択...", BS_PUSHBUTTON | WS_TABSTOP, 0xF, 202, 52, 22, 14},
-        {0xFFFF, L"Static", L"実行ファイルパス", SS_LEFT, 0x1F, 7, 77, 45, 8},
-        {40008, L"Edit", L"", edit, editMask, 7, 87, 195, 14},
-        {40013, L"Button", L"選択...", BS_PUSHBUTTON | WS_TABSTOP, 0xF, 202, 87, 22, 14},
-        {0xFFFF, L"Static", L"パラメータ", SS_LEFT, 0x1F, 7, 112, 26, 8},
-        {40009, L"Edit", L"", edit, editMask, 7, 122, 218, 14},
-        {0xFFFF, L"Static", L"作業ディレクトリ", SS_LEFT, 0x1F, 7, 147, 43, 8},
-        {40010, L"Edit", L"", edit, editMask, 7, 157, 195, 14},
-        {40015, L"Button", L"選択...", BS_PUSHBUTTON | WS_TABSTOP, 0xF, 202, 157, 22, 14},
-        {0xFFFF, L"Static", L"ウィンドウの表示方法", SS_LEFT, 0x1F, 7, 182, 59, 8},
-        {40011, L"ComboBox", L"", CBS_DROPDOWNLIST | WS_TABSTOP, 0x3, 7, 192, 100, 64},
-        {1, L"Button", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 0xF, 122, 242, 50, 17},
-        {2, L"Button", L"キャンセル", BS_PUSHBUTTON | WS_TABSTOP, 0xF, 177, 242, 50, 17},
+    const DWORD button = BS_PUSHBUTTON | WS_TABSTOP;
+    const ExpectedDialog dialogs[] = {
+        {IDD_ADVANCED,
+         L"詳細設定",
+         L"MS UI Gothic",
+         {{0xFFFF, L"Static", L"メニューを表示するキー(再起動後に有効)", SS_LEFT},
+          {1008, L"ComboBox", L"", CBS_DROPDOWNLIST | CBS_HASSTRINGS},
+          {1004, L"Button", L"ホイール操作をマウス位置のウィンドウへ送る(再起動後に有効)",
+           BS_AUTOCHECKBOX | WS_TABSTOP},
+          {0xFFFF, L"Static", L"ウィンドウを半透明化したときの透明度(0～255)", SS_LEFT},
+          {1007, L"msctls_trackbar32", L"", TBS_HORZ | TBS_NOTICKS | WS_TABSTOP},
+          {40015, L"Edit", L"", ES_NUMBER | ES_RIGHT | edit},
+          {1005, L"msctls_updown32", L"", UDS_ARROWKEYS | UDS_AUTOBUDDY | UDS_SETBUDDYINT},
+          {1, L"Button", L"OK", BS_DEFPUSHBUTTON},
+          {2, L"Button", L"キャンセル", BS_PUSHBUTTON}}},
+        {IDD_ITEM_EDIT,
+         L"編集",
+         L"Ms Shell Dlg",
+         {{0xFFFF, L"Static", L"名前", SS_LEFT},
+          {1005, L"Edit", L"", edit},
+          {0xFFFF, L"Static", L"アイコンファイルパス", SS_LEFT},
+          {1006, L"Edit", L"", edit},
+          {40012, L"Button", L"選択...", button},
+          {0xFFFF, L"Static", L"実行ファイルパス", SS_LEFT},
+          {40008, L"Edit", L"", edit},
+          {40013, L"Button", L"選択...", button},
+          {0xFFFF, L"Static", L"パラメータ", SS_LEFT},
+          {40009, L"Edit", L"", edit},
+          {0xFFFF, L"Static", L"作業ディレクトリ", SS_LEFT},
+          {40010, L"Edit", L"", edit},
+          {40015, L"Button", L"選択...", button},
+          {0xFFFF, L"Static", L"ウィンドウの表示方法", SS_LEFT},
+          {40011, L"ComboBox", L"", CBS_DROPDOWNLIST | WS_TABSTOP},
+          {1, L"Button", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP},
+          {2, L"Button", L"キャンセル", button}}},
     };
-    ExpectControls(dialog, expected, sizeof expected / sizeof expected[0]);
+    for (const ExpectedDialog& expected : dialogs) {
+        SCOPED_TRACE(testing::Message() << "dialog " << expected.id);
+        DialogTemplate dialog = {};
+        HRSRC found =
+            FindResourceA(exe.module, MAKEINTRESOURCEA(expected.id), MAKEINTRESOURCEA(5));  // RT_DIALOG
+        const void* data = found != nullptr ? LockResource(LoadResource(exe.module, found)) : nullptr;
+        ASSERT_TRUE(data != nullptr && ParseDialog(data, &dialog));
+        EXPECT_EQ(dialog.caption, expected.caption);
+        EXPECT_EQ(dialog.pointSize, 9);
+        EXPECT_EQ(dialog.face, expected.face);
+        const DWORD frame = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+        EXPECT_EQ(dialog.style & (frame | WS_VISIBLE), frame);
+        ASSERT_EQ(dialog.items.size(), expected.controls.size());
+        for (size_t i = 0; i < dialog.items.size(); ++i) {
+            const TemplateItem& item = dialog.items[i];
+            const ExpectedControl& control = expected.controls[i];
+            SCOPED_TRACE(testing::Message() << "control " << i << " id " << control.id);
+            EXPECT_EQ(item.id, control.id);
+            // Class names are case-insensitive; the resource compiler may store them in capitals.
+            EXPECT_EQ(_wcsicmp(item.className.c_str(), control.className), 0) << item.className.c_str();
+            EXPECT_EQ(item.text, std::wstring(control.text));
+            EXPECT_EQ(item.style & control.style, control.style);
+            const DWORD type = TypeMask(item.className);
+            EXPECT_EQ(item.style & type, control.style & type);
+            EXPECT_EQ(item.style & (WS_CHILD | WS_VISIBLE | WS_DISABLED),
+                      static_cast<DWORD>(WS_CHILD | WS_VISIBLE));
+        }
+    }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "TestSupport.h"
 #include "actions/Launch.h"
 #include "dialogs/ItemEdit.h"
 #include "dialogs/ItemEditDialog.h"
@@ -127,49 +128,23 @@ int32_t CommandStub(MenuItem*, WindowHandle, int32_t) {
     return 0;
 }
 
-int CountItems() {
-    int count = 0;
-    for (const MenuItem* item = itemListHead; item != nullptr; item = item->next) {
-        ++count;
-    }
-    return count;
-}
-
 // Clean tables and dialog inputs per test, and a real file (whose icon the shell gives) in a
 // folder of its own under the temporary folder.
 class ItemEditDialog : public ::testing::Test {
 protected:
     void SetUp() override {
-        FreeAllItems();
-        ClearPages();
-        ClearPalette();
+        ResetTables();
         editItem = nullptr;
         editFromDrop = 0;
         std::memset(droppedPath, 0, sizeof droppedPath);
         editDialogOpen = 0;
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        folder = std::string(temp) + "pivotel-itemedit-dialog";
-        CreateDirectoryA(folder.c_str(), nullptr);
         app = MakeFile("app.exe");
         tool = MakeFile("tool.txt");
     }
-    void TearDown() override {
-        FreeAllItems();
-        ClearPages();
-        ClearPalette();
-        DeleteFileA(app.c_str());
-        DeleteFileA(tool.c_str());
-        RemoveDirectoryA(folder.c_str());
-    }
+    void TearDown() override { ResetTables(); }
     std::string MakeFile(const char* name) {
-        const std::string path = folder + "\\" + name;
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        EXPECT_NE(file, INVALID_HANDLE_VALUE) << path;
-        DWORD written = 0;
-        WriteFile(file, "pivotel", 7, &written, nullptr);
-        CloseHandle(file);
+        const std::string path = temp.File(name);
+        EXPECT_TRUE(WriteFileBytes(path, "pivotel"));
         return path;
     }
     MenuItem* MakeItem(uint32_t id, uint8_t kind, const char* text) {
@@ -188,7 +163,8 @@ protected:
         return item;
     }
 
-    std::string folder, app, tool;
+    TempDir temp;
+    std::string folder = temp.path, app, tool;
 };
 
 TEST_F(ItemEditDialog, DroppedFileIsShownAndOkCreatesALaunchItemInTheFirstEmptyCell) {

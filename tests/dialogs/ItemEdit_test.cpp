@@ -7,19 +7,16 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "actions/Launch.h"
 #include "dialogs/ItemEdit.h"
 #include "settings/MenuItems.h"
 #include "settings/Pages.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 PathParts Split(const char* path) {
     PathParts parts;
@@ -110,28 +107,16 @@ TEST(ShowChoices, MapEntriesToShowCommandsAndBack) {
 class ItemEditTables : public ::testing::Test {
 protected:
     void SetUp() override {
-        FreeAllItems();
-        ClearPages();
-        ClearPalette();
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder = fs::temp_directory_path() / ("pivotel-itemedit-" + std::string(info->name()));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
+        ResetTables();
         app = MakeFile("app.exe");
         other = MakeFile("other.txt");
-        missing = (folder / "missing.exe").string();
+        missing = folder.File("missing.exe");
     }
-    void TearDown() override {
-        FreeAllItems();
-        ClearPages();
-        ClearPalette();
-        std::error_code ignored;
-        fs::remove_all(folder, ignored);
-    }
+    void TearDown() override { ResetTables(); }
     std::string MakeFile(const char* name) {
-        const fs::path path = folder / name;
-        std::ofstream(path, std::ios::binary) << "pivotel test file";
-        return path.string();
+        const std::string path = folder.File(name);
+        EXPECT_TRUE(WriteFileBytes(path, "pivotel test file"));
+        return path;
     }
 
     // A launch item with an icon, in the list (not placed anywhere).
@@ -172,7 +157,7 @@ protected:
         return fields;
     }
 
-    fs::path folder;
+    TempDir folder;
     std::string app, other, missing;
 };
 
@@ -202,14 +187,6 @@ std::string DescribeTables() {
     text += " context " + std::to_string(paletteGrid.contextCell.row) + "/" +
             std::to_string(paletteGrid.contextCell.column);
     return text;
-}
-
-int CountItems() {
-    int count = 0;
-    for (const MenuItem* item = itemListHead; item != nullptr; item = item->next) {
-        ++count;
-    }
-    return count;
 }
 
 TEST_F(ItemEditTables, EachModeFillsItsFields) {
@@ -489,7 +466,7 @@ TEST_F(ItemEditTables, IconThatDoesNotLoadLeavesTheNameAlone) {
 TEST_F(ItemEditTables, NativeIconLoaderAcceptsAnyExistingFile) {
     MenuItem staged = {};
     EXPECT_EQ(SetItemIcon(&staged, other.c_str()), 0);
-    EXPECT_EQ(SetItemIcon(&staged, folder.string().c_str()), 0);
+    EXPECT_EQ(SetItemIcon(&staged, folder.path.c_str()), 0);
     EXPECT_EQ(SetItemIcon(&staged, missing.c_str()), -1);
     PlatformDestroyIcon(staged.icon);
 }

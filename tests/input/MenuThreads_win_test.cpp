@@ -3,13 +3,10 @@
 // while it is open ends both threads and frees the queue and the items.
 
 #include <windows.h>
-#include <objidl.h>
-#include <gdiplus.h>
 
 #include <gtest/gtest.h>
 
-#include "PumpMessages_win.h"
-#include "SettingsTestSupport.h"
+#include "TestSupport_win.h"
 #include "input/EventQueue.h"
 #include "input/MenuThreads.h"
 #include "input/MouseEvents.h"
@@ -22,13 +19,8 @@ extern HHOOK mouseHook;
 
 namespace {
 
-void SendXButton1(DWORD flags) {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    input.mi.mouseData = XBUTTON1;
-    SendInput(1, &input, sizeof input);
-}
+[[maybe_unused]] const auto* const gdiplusEnvironment =
+    ::testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
 
 // Drops the hook as the system does, sends side button 1 `flags` while no hook watches, and moves
 // the pointer (drifting, so no two looks of the watchdog see one place) until the hook is back.
@@ -37,13 +29,10 @@ bool DropHookAcross(DWORD flags) {
     if (!UnhookWindowsHookEx(dropped)) {
         return false;
     }
-    SendXButton1(flags);
+    SendMouse(flags, 0, 0, XBUTTON1);
     int moves = 0;
     return PumpUntil(4000, [&] {
-        INPUT input = {INPUT_MOUSE};
-        input.mi.dx = ++moves % 2 ? 9 : -8;
-        input.mi.dwFlags = MOUSEEVENTF_MOVE;
-        SendInput(1, &input, sizeof input);
+        SendMouse(MOUSEEVENTF_MOVE, ++moves % 2 ? 9 : -8);
         return mouseHook != dropped;
     });
 }
@@ -67,9 +56,6 @@ TEST(MenuThreadsTest, StoppingWhatNeverStartedDoesNothing) {
 }
 
 TEST(MenuThreadsTest, TriggerOpensAndClosesTheRingAndStopEndsEverything) {
-    ULONG_PTR gdiplus = 0;
-    Gdiplus::GdiplusStartupInput gdiplusInput;
-    ASSERT_EQ(Gdiplus::GdiplusStartup(&gdiplus, &gdiplusInput, nullptr), Gdiplus::Ok);
     SettingsFileSession session;
     ASSERT_TRUE(WriteFileBytes(session.path, kSettings));
     ASSERT_TRUE(WriteIconFile(ExecutableDir() + "item.ico"));
@@ -84,7 +70,7 @@ TEST(MenuThreadsTest, TriggerOpensAndClosesTheRingAndStopEndsEverything) {
     SetCursorPos(500, 400);
     Pump(100);
 
-    SendXButton1(MOUSEEVENTF_XDOWN);
+    SendMouse(MOUSEEVENTF_XDOWN, 0, 0, XBUTTON1);
     ASSERT_TRUE(PumpUntil(3000, RingVisible));
     RECT rect;
     GetWindowRect(ring, &rect);
@@ -93,23 +79,23 @@ TEST(MenuThreadsTest, TriggerOpensAndClosesTheRingAndStopEndsEverything) {
     EXPECT_EQ(rect.right - rect.left, 256);
     EXPECT_EQ(rect.bottom - rect.top, 256);
 
-    SendXButton1(MOUSEEVENTF_XUP);
+    SendMouse(MOUSEEVENTF_XUP, 0, 0, XBUTTON1);
     EXPECT_TRUE(PumpUntil(3000, [] { return !RingVisible(); }));
 
     // The system drops the hook in the middle of a gesture. A release lost meanwhile: once the
     // hook is back the ring is closed, running nothing. A press that only the system saw: the
     // trigger is known as held, so the wheel goes to the menu.
-    SendXButton1(MOUSEEVENTF_XDOWN);
+    SendMouse(MOUSEEVENTF_XDOWN, 0, 0, XBUTTON1);
     ASSERT_TRUE(PumpUntil(3000, RingVisible));
     ASSERT_TRUE(DropHookAcross(MOUSEEVENTF_XUP));
     EXPECT_TRUE(PumpUntil(3000, [] { return !RingVisible(); }));
     ASSERT_TRUE(DropHookAcross(MOUSEEVENTF_XDOWN));
     EXPECT_EQ(heldButtons, kHeldX1);
-    SendXButton1(MOUSEEVENTF_XUP);
+    SendMouse(MOUSEEVENTF_XUP, 0, 0, XBUTTON1);
     EXPECT_TRUE(PumpUntil(1000, [] { return heldButtons == 0; }));
 
     // Open again and stop while it is open, in the shutdown's order.
-    SendXButton1(MOUSEEVENTF_XDOWN);
+    SendMouse(MOUSEEVENTF_XDOWN, 0, 0, XBUTTON1);
     ASSERT_TRUE(PumpUntil(3000, RingVisible));
     RemoveMouseHook();
     const DWORD start = GetTickCount();
@@ -127,10 +113,9 @@ TEST(MenuThreadsTest, TriggerOpensAndClosesTheRingAndStopEndsEverything) {
     EXPECT_EQ(OnTriggerDown(press), 0);
 
     ClearEventTable();
-    SendXButton1(MOUSEEVENTF_XUP);
+    SendMouse(MOUSEEVENTF_XUP, 0, 0, XBUTTON1);
     Pump(50);
     RemoveFile(ExecutableDir() + "item.ico");
-    Gdiplus::GdiplusShutdown(gdiplus);
 }
 
 }  // namespace

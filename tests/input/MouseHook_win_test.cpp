@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "PumpMessages_win.h"
+#include "TestSupport_win.h"
 #include "input/MouseEvents.h"
 #include "input/MouseHook.h"
 
@@ -26,15 +26,6 @@ LRESULT CALLBACK RecordingWndProc(HWND window, UINT message, WPARAM wParam, LPAR
 int32_t ConsumeX1(const MouseHookRecord& event) {
     handled.push_back(event);
     return 0;
-}
-
-void SendButton(DWORD flags, DWORD data, ULONG_PTR extra = 0) {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    input.mi.mouseData = data;
-    input.mi.dwExtraInfo = extra;
-    SendInput(1, &input, sizeof input);
 }
 
 class MouseHookTest : public ::testing::Test {
@@ -66,20 +57,29 @@ protected:
         DestroyWindow(window);
         ClearEventTable();
     }
+    // Side button 1's press, double press and release go to ConsumeX1, under the real hook.
+    static void BindX1() {
+        RegisterEventHandler(X1Down, ConsumeX1, 0);
+        RegisterEventHandler(X1Double, ConsumeX1, 0);
+        RegisterEventHandler(X1Up, ConsumeX1, 0);
+        ASSERT_EQ(InstallMouseHook(), 0);
+        Pump(50);
+    }
+    // Takes messages until the window has had `count` button messages: input sent after what the
+    // hook consumed, once there, shows that the hook has seen everything before it.
+    static bool WindowGets(size_t count) {
+        return PumpUntil(3000, [=] { return windowMessages.size() >= count; });
+    }
 };
 
 TEST_F(MouseHookTest, BoundPressesAreConsumedAndOthersReachTheWindow) {
-    RegisterEventHandler(X1Down, ConsumeX1, 0);
-    RegisterEventHandler(X1Double, ConsumeX1, 0);
-    RegisterEventHandler(X1Up, ConsumeX1, 0);
-    ASSERT_EQ(InstallMouseHook(), 0);
-    Pump(50);
+    BindX1();
 
-    SendButton(MOUSEEVENTF_XDOWN, XBUTTON1);
-    SendButton(MOUSEEVENTF_XUP, XBUTTON1);
-    SendButton(MOUSEEVENTF_MIDDLEDOWN, 0);
-    SendButton(MOUSEEVENTF_MIDDLEUP, 0);
-    Pump(300);
+    SendMouse(MOUSEEVENTF_XDOWN, 0, 0, XBUTTON1);
+    SendMouse(MOUSEEVENTF_XUP, 0, 0, XBUTTON1);
+    SendMouse(MOUSEEVENTF_MIDDLEDOWN, 0, 0, 0);
+    SendMouse(MOUSEEVENTF_MIDDLEUP, 0, 0, 0);
+    ASSERT_TRUE(WindowGets(2));
 
     ASSERT_EQ(handled.size(), 2u);
     EXPECT_EQ(handled[0].pt.x, 250);
@@ -94,17 +94,13 @@ TEST_F(MouseHookTest, BoundPressesAreConsumedAndOthersReachTheWindow) {
 }
 
 TEST_F(MouseHookTest, MarkedInputPassesThroughUntouched) {
-    RegisterEventHandler(X1Down, ConsumeX1, 0);
-    RegisterEventHandler(X1Double, ConsumeX1, 0);
-    RegisterEventHandler(X1Up, ConsumeX1, 0);
-    ASSERT_EQ(InstallMouseHook(), 0);
-    Pump(50);
+    BindX1();
 
-    SendButton(MOUSEEVENTF_XDOWN, XBUTTON1, PassThroughMarker);
-    Pump(200);
+    SendMouse(MOUSEEVENTF_XDOWN, 0, 0, XBUTTON1, PassThroughMarker);
+    ASSERT_TRUE(WindowGets(1));
     EXPECT_EQ(heldButtons, kHeldX1);  // the hook saw it
-    SendButton(MOUSEEVENTF_XUP, XBUTTON1, PassThroughMarker);
-    Pump(300);
+    SendMouse(MOUSEEVENTF_XUP, 0, 0, XBUTTON1, PassThroughMarker);
+    ASSERT_TRUE(WindowGets(2));
 
     EXPECT_TRUE(handled.empty());
     EXPECT_EQ(windowMessages, (std::vector<UINT>{WM_XBUTTONDOWN, WM_XBUTTONUP}));
@@ -112,13 +108,11 @@ TEST_F(MouseHookTest, MarkedInputPassesThroughUntouched) {
 }
 
 TEST_F(MouseHookTest, RemovedHookSeesNothing) {
-    RegisterEventHandler(X1Down, ConsumeX1, 0);
-    RegisterEventHandler(X1Double, ConsumeX1, 0);
-    ASSERT_EQ(InstallMouseHook(), 0);
+    BindX1();
     RemoveMouseHook();
-    SendButton(MOUSEEVENTF_XDOWN, XBUTTON1);
-    SendButton(MOUSEEVENTF_XUP, XBUTTON1);
-    Pump(300);
+    SendMouse(MOUSEEVENTF_XDOWN, 0, 0, XBUTTON1);
+    SendMouse(MOUSEEVENTF_XUP, 0, 0, XBUTTON1);
+    ASSERT_TRUE(WindowGets(2));
     EXPECT_TRUE(handled.empty());
     EXPECT_EQ(windowMessages, (std::vector<UINT>{WM_XBUTTONDOWN, WM_XBUTTONUP}));
 }

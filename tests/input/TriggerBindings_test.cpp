@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "SettingsTestSupport.h"
+#include "TestSupport.h"
 #include "input/EventQueue.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <atomic>
 #include <vector>
 
-#include "PumpMessages_win.h"
+#include "TestSupport_win.h"
 #include "input/MouseEvents.h"
 #include "input/MouseHook.h"
 #include "input/TriggerBindings.h"
@@ -138,24 +138,6 @@ MouseHookRecord WheelAt(int32_t x, int32_t y, int16_t delta) {
     record.pt = {x, y};
     record.mouseData = static_cast<uint32_t>(static_cast<uint16_t>(delta)) << 16;
     return record;
-}
-
-void SendKey(WORD key, bool down) {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
-    SendInput(1, &input, sizeof input);
-}
-
-void SendMouse(DWORD flags, LONG dx = 0, LONG dy = 0, DWORD data = 0) {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = dx;
-    input.mi.dy = dy;
-    input.mi.dwFlags = flags;
-    input.mi.mouseData = data;
-    SendInput(1, &input, sizeof input);
 }
 
 class WheelForwardTest : public ::testing::Test {

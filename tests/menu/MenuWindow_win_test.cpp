@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "../res/BuiltProgram_win.h"
+#include "BuiltProgram_win.h"
+#include "TestSupport_win.h"
 #include "menu/MenuDrawing.h"
 #include "menu/MenuWindow.h"
 #include "menu/RingGeometry.h"
@@ -25,17 +26,6 @@
 
 namespace {
 
-class GdiplusEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        Gdiplus::GdiplusStartupInput input;
-        ASSERT_EQ(Gdiplus::GdiplusStartup(&token, &input, nullptr), Gdiplus::Ok);
-    }
-    void TearDown() override { Gdiplus::GdiplusShutdown(token); }
-
-private:
-    ULONG_PTR token = 0;
-};
 [[maybe_unused]] const auto* const gdiplusEnvironment =
     ::testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
 
@@ -142,11 +132,6 @@ int32_t RecordingAction(MenuItem* item, WindowHandle target, int32_t reserved) {
     EXPECT_EQ(reserved, 0);
     actionCalls.push_back(call);
     return 0;
-}
-
-void ResetTables() {
-    FreeAllItems();
-    ClearPages();
 }
 
 // An item with the test action in a slot of a page, with the half-transparent icon or none.
@@ -333,21 +318,12 @@ protected:
         ASSERT_NE(owned, nullptr);
         ShowWindow(owner, SW_SHOWNOACTIVATE);
         ShowWindow(owned, SW_SHOWNOACTIVATE);
-        Pump();
+        Pump(100);
     }
     void TearDown() override {
         DestroyWindow(owned);
         DestroyWindow(owner);
         MenuTest::TearDown();
-    }
-    static void Pump() {
-        MSG message;
-        for (int i = 0; i < 10; ++i) {
-            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-                DispatchMessageA(&message);
-            }
-            Sleep(10);
-        }
     }
 };
 

@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "TestSupport.h"
 #include "menu/RingGeometry.h"
 #include "settings/MenuItems.h"
 #include "settings/Pages.h"
@@ -148,12 +149,8 @@ TEST(RingSlotOffsetsTest, IconSquaresSitOnTheRingAtTheirSlots) {
 
 class PagingTest : public ::testing::Test {
 protected:
-    void SetUp() override { Reset(); }
-    void TearDown() override { Reset(); }
-    static void Reset() {
-        FreeAllItems();
-        ClearPages();
-    }
+    void SetUp() override { ResetTables(); }
+    void TearDown() override { ResetTables(); }
     // A page whose slot holds an id; the id names an item only when one was created for it.
     static void Fill(int32_t page, int32_t slot, uint32_t id) {
         ASSERT_TRUE(StorePageSlotId(page, slot, id));

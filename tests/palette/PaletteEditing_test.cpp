@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "../settings/SettingsTestSupport.h"
+#include "TestSupport.h"
 #include "dialogs/ItemEdit.h"
 #include "palette/PaletteEditing.h"
 #include "palette/PaletteLayout.h"

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "../settings/SettingsTestSupport.h"
+#include "TestSupport.h"
 #include "menu/RingGeometry.h"
 #include "menu/RingItems.h"
 #include "palette/PaletteEditing.h"

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <string>
 
-#include "../settings/SettingsTestSupport.h"
+#include "TestSupport_win.h"
 #include "dialogs/ItemEdit.h"
 #include "palette/PaletteLayout.h"
 #include "palette/PaletteWindow.h"
@@ -25,27 +25,8 @@
 
 namespace {
 
-constexpr DWORD kEndTimeoutMs = 5000;
-
-struct SettingsFileGuard {
-    char path[kMaxPath] = {};
-    SettingsFileGuard() {
-        GetSettingsPath(path);
-        DeleteFileA(path);
-    }
-    ~SettingsFileGuard() { DeleteFileA(path); }
-    bool Exists() const { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
-};
-
 bool WaitForPaletteEnd() {
-    const DWORD start = GetTickCount();
-    while (IsPaletteThreadRunning()) {
-        if (GetTickCount() - start > kEndTimeoutMs) {
-            return false;
-        }
-        Sleep(10);
-    }
-    return true;
+    return WaitUntil([] { return !IsPaletteThreadRunning(); });
 }
 
 int32_t CountPaletteWindows() {
@@ -55,35 +36,6 @@ int32_t CountPaletteWindows() {
         ++count;
     }
     return count;
-}
-
-// Brings the editor to the top, has it paint and answers the colour at a client point.
-COLORREF ScreenPixel(int32_t x, int32_t y) {
-    HDC dc = GetDC(nullptr);
-    POINT point = {x, y};
-    ClientToScreen(paletteWindow, &point);
-    const COLORREF colour = GetPixel(dc, point.x, point.y);
-    ReleaseDC(nullptr, dc);
-    return colour;
-}
-
-// Whether the pixel at (x, y) of the editor's client area shows expected within three seconds.
-// Wine copies a window's drawing to the screen a little after the drawing, and later still on a
-// busy machine, so a pixel read at once can still show the frame before.
-testing::AssertionResult PixelBecomes(int32_t x, int32_t y, COLORREF expected) {
-    const DWORD start = GetTickCount();
-    COLORREF colour = ScreenPixel(x, y);
-    while (colour != expected && GetTickCount() - start < 3000) {
-        Sleep(20);
-        colour = ScreenPixel(x, y);
-    }
-    if (colour == expected) {
-        return testing::AssertionSuccess();
-    }
-    char text[96];
-    snprintf(text, sizeof text, "pixel (%d, %d) is 0x%06lX, not 0x%06lX", static_cast<int>(x),
-             static_cast<int>(y), static_cast<unsigned long>(colour), static_cast<unsigned long>(expected));
-    return testing::AssertionFailure() << text;
 }
 
 void ShowEditorOnTop() {
@@ -98,7 +50,7 @@ void CloseEditor() {
 }
 
 TEST(PaletteWindow, OpensOnceShowsItsPictureAndWritesTheSettingsOnceOnClosing) {
-    SettingsFileGuard settings;
+    SettingsFileSession settings;
     ASSERT_EQ(LoadSettings(), 0);  // no file: nothing loads, and closing may save
     const uint32_t savesBefore = paletteSaveCount.load();
     ASSERT_EQ(StartPaletteThread(), 0);
@@ -125,20 +77,22 @@ TEST(PaletteWindow, OpensOnceShowsItsPictureAndWritesTheSettingsOnceOnClosing) {
 
     // The picture on screen at points of the layout.
     ShowEditorOnTop();
-    EXPECT_TRUE(PixelBecomes(20, 40, RGB(59, 110, 165)));     // the blue panel
-    EXPECT_TRUE(PixelBecomes(135, 156, RGB(59, 110, 165)));   // inside the ring's hole
-    EXPECT_TRUE(PixelBecomes(135, 96, RGB(211, 207, 199)));   // the grey ring, between slot 0 and the hole
-    EXPECT_TRUE(PixelBecomes(135, 66, RGB(211, 207, 199)));   // inside slot 0's frame
-    EXPECT_TRUE(PixelBecomes(116, 47, RGB(128, 128, 128)));   // slot 0's frame, one pixel inside its box
-    EXPECT_TRUE(PixelBecomes(290, 20, RGB(255, 255, 255)));   // a palette cell
-    EXPECT_TRUE(PixelBecomes(313, 20, RGB(204, 204, 204)));   // a vertical grid line
-    EXPECT_TRUE(PixelBecomes(290, 246, RGB(204, 204, 204)));  // a horizontal grid line
-    EXPECT_TRUE(PixelBecomes(600, 12, RGB(0, 0, 0)));         // the up arrow's triangle
-    EXPECT_TRUE(PixelBecomes(600, 279, RGB(0, 0, 0)));        // the down arrow's triangle
+    EXPECT_TRUE(PixelBecomes(paletteWindow, 20, 40, RGB(59, 110, 165)));    // the blue panel
+    EXPECT_TRUE(PixelBecomes(paletteWindow, 135, 156, RGB(59, 110, 165)));  // inside the ring's hole
+    EXPECT_TRUE(PixelBecomes(paletteWindow, 135, 96,
+                             RGB(211, 207, 199)));  // the grey ring, between slot 0 and the hole
+    EXPECT_TRUE(PixelBecomes(paletteWindow, 135, 66, RGB(211, 207, 199)));  // inside slot 0's frame
+    EXPECT_TRUE(PixelBecomes(paletteWindow, 116, 47,
+                             RGB(128, 128, 128)));  // slot 0's frame, one pixel inside its box
+    EXPECT_TRUE(PixelBecomes(paletteWindow, 290, 20, RGB(255, 255, 255)));   // a palette cell
+    EXPECT_TRUE(PixelBecomes(paletteWindow, 313, 20, RGB(204, 204, 204)));   // a vertical grid line
+    EXPECT_TRUE(PixelBecomes(paletteWindow, 290, 246, RGB(204, 204, 204)));  // a horizontal grid line
+    EXPECT_TRUE(PixelBecomes(paletteWindow, 600, 12, RGB(0, 0, 0)));         // the up arrow's triangle
+    EXPECT_TRUE(PixelBecomes(paletteWindow, 600, 279, RGB(0, 0, 0)));        // the down arrow's triangle
     // The thumb at the top of the track (row 0): plain face, where the track is dotted.
-    EXPECT_TRUE(PixelBecomes(600, 25, RGB(212, 208, 200)));
-    EXPECT_TRUE(PixelBecomes(601, 25, RGB(212, 208, 200)));
-    EXPECT_NE(ScreenPixel(600, 100), ScreenPixel(601, 100));
+    EXPECT_TRUE(PixelBecomes(paletteWindow, 600, 25, RGB(212, 208, 200)));
+    EXPECT_TRUE(PixelBecomes(paletteWindow, 601, 25, RGB(212, 208, 200)));
+    EXPECT_NE(ScreenPixel(paletteWindow, 600, 100), ScreenPixel(paletteWindow, 601, 100));
 
     MenuItem* item = CreateItem(7);
     ASSERT_NE(item, nullptr);
@@ -149,26 +103,24 @@ TEST(PaletteWindow, OpensOnceShowsItsPictureAndWritesTheSettingsOnceOnClosing) {
     SetItemKind(item, KindLaunch, launch);
     SetPaletteCell(2, 3, item);
     SetPageSlot(1, 4, item);
-    const SettingsFileGuard& file = settings;
-    EXPECT_FALSE(file.Exists());
+    const SettingsFileSession& file = settings;
+    EXPECT_FALSE(FileExists(file.path));
     CloseEditor();
     EXPECT_EQ(paletteSaveCount.load(), savesBefore + 1);
-    EXPECT_TRUE(file.Exists());
+    EXPECT_TRUE(FileExists(file.path));
     // The tables as they were when the editor closed.
-    EXPECT_EQ(GetPrivateProfileIntA("ITEMS", "NUM", -1, file.path), 1);
-    EXPECT_EQ(GetPrivateProfileIntA("ITEM0", "ID", -1, file.path), 7);
-    EXPECT_EQ(GetPrivateProfileIntA("PALETTE", "ITEM19", -1, file.path), 7);
-    EXPECT_EQ(GetPrivateProfileIntA("PAGE1", "ITEM4", -1, file.path), 7);
-    ClearPages();
-    ClearPalette();
-    FreeAllItems();
+    EXPECT_EQ(GetPrivateProfileIntA("ITEMS", "NUM", -1, file.path.c_str()), 1);
+    EXPECT_EQ(GetPrivateProfileIntA("ITEM0", "ID", -1, file.path.c_str()), 7);
+    EXPECT_EQ(GetPrivateProfileIntA("PALETTE", "ITEM19", -1, file.path.c_str()), 7);
+    EXPECT_EQ(GetPrivateProfileIntA("PAGE1", "ITEM4", -1, file.path.c_str()), 7);
+    ResetTables();
     EXPECT_EQ(paletteWindow, nullptr);
     EXPECT_EQ(CountPaletteWindows(), 0);
     EXPECT_EQ(WaitForPaletteWindow(), -1);
 }
 
 TEST(PaletteWindow, OpensAgainScrolledToTheTopOnThePageLastShown) {
-    SettingsFileGuard settings;
+    SettingsFileSession settings;
     editorPage = 3;
     scrollRow = 9;
     ASSERT_EQ(StartPaletteThread(), 0);
@@ -178,9 +130,9 @@ TEST(PaletteWindow, OpensAgainScrolledToTheTopOnThePageLastShown) {
     ShowEditorOnTop();
     // The tab joint covers the frame's light top edge under tab 3 only.
     const PaletteBox tab3 = PageTabBox(3);
-    EXPECT_TRUE(PixelBecomes(tab3.left + 10, 25, RGB(212, 208, 200)));
-    EXPECT_TRUE(PixelBecomes(PageTabBox(0).left + 10, 25, RGB(255, 255, 255)));
-    EXPECT_TRUE(PixelBecomes(600, ThumbTop(0) + 5, RGB(212, 208, 200)));
+    EXPECT_TRUE(PixelBecomes(paletteWindow, tab3.left + 10, 25, RGB(212, 208, 200)));
+    EXPECT_TRUE(PixelBecomes(paletteWindow, PageTabBox(0).left + 10, 25, RGB(255, 255, 255)));
+    EXPECT_TRUE(PixelBecomes(paletteWindow, 600, ThumbTop(0) + 5, RGB(212, 208, 200)));
     CloseEditor();
     EXPECT_EQ(editorPage, 3);
 
@@ -194,7 +146,7 @@ TEST(PaletteWindow, OpensAgainScrolledToTheTopOnThePageLastShown) {
 }
 
 TEST(PaletteWindow, ClosingWithoutSavingWritesNothingAndWaitsForTheThread) {
-    SettingsFileGuard settings;
+    SettingsFileSession settings;
     const uint32_t savesBefore = paletteSaveCount.load();
     ASSERT_EQ(StartPaletteThread(), 0);
     ASSERT_EQ(WaitForPaletteWindow(), 0);
@@ -212,7 +164,7 @@ TEST(PaletteWindow, ClosingWithoutSavingWritesNothingAndWaitsForTheThread) {
     // With no editor open it returns at once.
     ClosePaletteWithoutSaving();
     EXPECT_EQ(paletteSaveCount.load(), savesBefore);
-    EXPECT_FALSE(settings.Exists());
+    EXPECT_FALSE(FileExists(settings.path));
 
     // The editor opens again afterwards, and a normal close saves again.
     ASSERT_EQ(StartPaletteThread(), 0);
@@ -224,7 +176,7 @@ TEST(PaletteWindow, ClosingWithoutSavingWritesNothingAndWaitsForTheThread) {
 // A thread that fails at once (here: its window class is taken) leaves no handle behind, so the
 // editor opens once the cause is gone.
 TEST(PaletteWindow, AThreadThatFailsAtOnceDoesNotKeepTheEditorFromOpening) {
-    SettingsFileGuard settings;
+    SettingsFileSession settings;
     const uint32_t savesBefore = paletteSaveCount.load();
     WNDCLASSEXA taken = {};
     taken.cbSize = sizeof taken;
@@ -274,14 +226,8 @@ void ShowEditorAwayFromCursor() {
     ShowEditorOnTop();
 }
 
-void ResetAllTables() {
-    ClearPages();
-    ClearPalette();
-    FreeAllItems();
-}
-
 TEST(PaletteWindow, DrawsTheIconsOfTheVisibleRowsAndOfTheEditorsPage) {
-    SettingsFileGuard settings;
+    SettingsFileSession settings;
     const std::string iconPath = ExecutableDir() + UniqueName("palette_icon") + ".ico";
     ASSERT_TRUE(WriteIconFile(iconPath));
     MenuItem* top = IconItem(1, "top", iconPath);
@@ -297,23 +243,24 @@ TEST(PaletteWindow, DrawsTheIconsOfTheVisibleRowsAndOfTheEditorsPage) {
     ASSERT_EQ(WaitForPaletteWindow(), 0);
     ShowEditorAwayFromCursor();
     const PalettePoint atRest = CellIconCorner(0, 0, false);
-    EXPECT_TRUE(PixelBecomes(atRest.x + 1, atRest.y + 1, kIconColour));
-    EXPECT_TRUE(PixelBecomes(atRest.x + 31, atRest.y + 31, kIconColour));
-    EXPECT_TRUE(PixelBecomes(atRest.x + 32, atRest.y + 32, RGB(255, 255, 255))) << "no hover shift";
+    EXPECT_TRUE(PixelBecomes(paletteWindow, atRest.x + 1, atRest.y + 1, kIconColour));
+    EXPECT_TRUE(PixelBecomes(paletteWindow, atRest.x + 31, atRest.y + 31, kIconColour));
+    EXPECT_TRUE(PixelBecomes(paletteWindow, atRest.x + 32, atRest.y + 32, RGB(255, 255, 255)))
+        << "no hover shift";
     const PalettePoint hidden = CellIconCorner(0, 2, false);
-    EXPECT_TRUE(PixelBecomes(hidden.x + 5, hidden.y + 5, RGB(255, 255, 255)));
+    EXPECT_TRUE(PixelBecomes(paletteWindow, hidden.x + 5, hidden.y + 5, RGB(255, 255, 255)));
     const PalettePoint slot = SlotIconCorner(3, false);
-    EXPECT_TRUE(PixelBecomes(slot.x + 5, slot.y + 5, kIconColour));
+    EXPECT_TRUE(PixelBecomes(paletteWindow, slot.x + 5, slot.y + 5, kIconColour));
     const PalettePoint otherSlot = SlotIconCorner(1, false);
-    EXPECT_NE(ScreenPixel(otherSlot.x + 5, otherSlot.y + 5), kIconColour);
+    EXPECT_NE(ScreenPixel(paletteWindow, otherSlot.x + 5, otherSlot.y + 5), kIconColour);
 
     // Eight notches down: grid row 8 is the first one shown. A tab press shows page 5's ring.
     for (int i = 0; i < 8; ++i) {
         SendMessageA(paletteWindow, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), 0);
     }
     EXPECT_EQ(scrollRow, 8);
-    EXPECT_TRUE(PixelBecomes(hidden.x + 5, hidden.y + 5, kIconColour));
-    EXPECT_TRUE(PixelBecomes(atRest.x + 5, atRest.y + 5, RGB(255, 255, 255)));
+    EXPECT_TRUE(PixelBecomes(paletteWindow, hidden.x + 5, hidden.y + 5, kIconColour));
+    EXPECT_TRUE(PixelBecomes(paletteWindow, atRest.x + 5, atRest.y + 5, RGB(255, 255, 255)));
     // Presses and releases count where they happened, wherever the cursor is by now: a press on
     // tab 5 shows page 5's ring, a click on the down arrow scrolls one more row.
     const PaletteBox tab = PageTabBox(5);
@@ -326,12 +273,12 @@ TEST(PaletteWindow, DrawsTheIconsOfTheVisibleRowsAndOfTheEditorsPage) {
     SendMessageA(paletteWindow, WM_LBUTTONUP, 0, onDownArrow);
     EXPECT_EQ(scrollRow, 9);
     ShowEditorOnTop();
-    EXPECT_TRUE(PixelBecomes(otherSlot.x + 5, otherSlot.y + 5, kIconColour));
-    EXPECT_NE(ScreenPixel(slot.x + 5, slot.y + 5), kIconColour);
+    EXPECT_TRUE(PixelBecomes(paletteWindow, otherSlot.x + 5, otherSlot.y + 5, kIconColour));
+    EXPECT_NE(ScreenPixel(paletteWindow, slot.x + 5, slot.y + 5), kIconColour);
 
     CloseEditor();
     editorPage = 0;
-    ResetAllTables();
+    ResetTables();
     DeleteFileA(iconPath.c_str());
 }
 
@@ -341,7 +288,7 @@ struct EditorGuard {
 };
 
 TEST(PaletteWindow, TheLabelLeavesWithTheCursor) {
-    SettingsFileGuard settings;
+    SettingsFileSession settings;
     EditorGuard editor;
     ASSERT_EQ(StartLabelThread(), 0);
     ASSERT_EQ(WaitForLabelWindow(), 0);
@@ -385,20 +332,19 @@ HGLOBAL MakeDrop(const char* const* paths, int32_t count) {
 }
 
 HWND WaitForEditDialog() {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < kEndTimeoutMs) {
+    HWND dialog = nullptr;
+    WaitUntil([&] {
         // Only this process's dialog: other tests on the same desktop open their own "編集".
-        HWND dialog = nullptr;
         while ((dialog = FindWindowExA(nullptr, dialog, "#32770", "\x95\xD2\x8F\x57")) != nullptr) {
             DWORD process = 0;
             GetWindowThreadProcessId(dialog, &process);
             if (process == GetCurrentProcessId() && IsWindowVisible(dialog)) {
-                return dialog;
+                return true;
             }
         }
-        Sleep(20);
-    }
-    return nullptr;
+        return false;
+    });
+    return dialog;
 }
 
 std::string ControlText(HWND dialog, int id) {
@@ -408,7 +354,7 @@ std::string ControlText(HWND dialog, int id) {
 }
 
 TEST(PaletteWindow, ADroppedFileBecomesALaunchItemThroughTheEditDialog) {
-    SettingsFileGuard settings;
+    SettingsFileSession settings;
     ASSERT_EQ(LoadSettings(), 0);
     EditorGuard editor;
     // C:\Tools\app.exe: a real program file, so its icon loads.
@@ -448,11 +394,7 @@ TEST(PaletteWindow, ADroppedFileBecomesALaunchItemThroughTheEditDialog) {
     EXPECT_EQ(WaitForEditDialog(), dialog);
 
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    const DWORD start = GetTickCount();
-    while (IsWindow(dialog) && GetTickCount() - start < kEndTimeoutMs) {
-        Sleep(20);
-    }
-    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
     EXPECT_EQ(editDialogOpen, 0);
     {
         TablesLock lock;
@@ -465,15 +407,11 @@ TEST(PaletteWindow, ADroppedFileBecomesALaunchItemThroughTheEditDialog) {
         EXPECT_STREQ(made->shortcut->path, "C:\\Tools\\app.exe");
         EXPECT_EQ(made->shortcut->show, 5);
         EXPECT_EQ(GetPaletteItem(0, 3), nullptr);
-        int32_t items = 0;
-        for (MenuItem* item = itemListHead; item != nullptr; item = item->next) {
-            ++items;
-        }
-        EXPECT_EQ(items, 2) << "only the first file of the drop became an item";
+        EXPECT_EQ(CountItems(), 2) << "only the first file of the drop became an item";
     }
     CloseEditor();
-    EXPECT_EQ(GetPrivateProfileIntA("ITEMS", "NUM", -1, settings.path), 2);
-    ResetAllTables();
+    EXPECT_EQ(GetPrivateProfileIntA("ITEMS", "NUM", -1, settings.path.c_str()), 2);
+    ResetTables();
     DeleteFileA("C:\\Tools\\app.exe");
     RemoveDirectoryA("C:\\Tools");
     DeleteFileA(iconPath.c_str());

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "platform/IniFile.h"
 
 namespace {
@@ -38,69 +39,6 @@ std::string Printable(const std::string& bytes, size_t limit = 400) {
         out += "...";
     }
     return out;
-}
-
-void RemoveTree(const std::string& directory) {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((directory + "\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") {
-                continue;
-            }
-            std::string path = directory + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(path.c_str());
-            }
-        } while (FindNextFileA(find, &found));
-        FindClose(find);
-    }
-    RemoveDirectoryA(directory.c_str());
-}
-
-// A fresh directory under the temporary folder, removed with its content when the holder goes.
-struct TempDir {
-    std::string path;  // without a trailing backslash
-    TempDir() {
-        char base[MAX_PATH];
-        GetTempPathA(sizeof base, base);
-        static unsigned counter = 0;
-        char name[MAX_PATH];
-        snprintf(name, sizeof name, "%sinidiff-%lu-%u", base, GetCurrentProcessId(), ++counter);
-        path = name;
-        CreateDirectoryA(path.c_str(), nullptr);
-    }
-    ~TempDir() { RemoveTree(path); }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string File(const std::string& name) const { return path + "\\" + name; }
-};
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    FILE* f = fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-}
-
-// The file's bytes, or "<missing>" when it cannot be opened.
-std::string ReadBytes(const std::string& path) {
-    FILE* f = fopen(path.c_str(), "rb");
-    if (f == nullptr) {
-        return "<missing>";
-    }
-    std::string bytes;
-    char chunk[65536];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, f)) > 0) {
-        bytes.append(chunk, got);
-    }
-    fclose(f);
-    return bytes;
 }
 
 // Reads section/key both ways with buffers of the given size and requires the same answer.
@@ -138,8 +76,8 @@ bool ExpectSameWrite(const std::string& winePath, const std::string& ourPath, co
     std::string what =
         context + " write [" + Printable(section) + "] " + Printable(key) + "=" + Printable(value);
     EXPECT_EQ(ours != 0, wine != FALSE) << what;
-    std::string wineFile = ReadBytes(winePath);
-    std::string ourFile = ReadBytes(ourPath);
+    std::string wineFile = FileExists(winePath) ? ReadFileBytes(winePath) : "<missing>";
+    std::string ourFile = FileExists(ourPath) ? ReadFileBytes(ourPath) : "<missing>";
     EXPECT_EQ(Printable(ourFile, 100000), Printable(wineFile, 100000)) << what;
     return ourFile == wineFile;
 }
@@ -208,7 +146,7 @@ void RunReadCases(const TempDir& dir, const std::vector<ReadCase>& cases) {
         if (c.content == "<dir>") {
             CreateDirectoryA(path.c_str(), nullptr);
         } else if (c.content != "<none>") {
-            WriteBytes(path, c.content);
+            ASSERT_TRUE(WriteFileBytes(path, c.content));
         }
         for (const auto& sectionKey : c.keys) {
             for (const char* defaultValue : defaults) {
@@ -277,7 +215,8 @@ TEST_F(IniFileDiff, QuotesEmptyAndLongValuesReadAlike) {
     };
     RunReadCases(dir, cases);
     std::string path = dir.File("long.ini");
-    WriteBytes(path, "[s]\r\nlong=" + longValue + "\r\nq=\"" + longValue.substr(0, 100) + "\"\r\n");
+    ASSERT_TRUE(
+        WriteFileBytes(path, "[s]\r\nlong=" + longValue + "\r\nq=\"" + longValue.substr(0, 100) + "\"\r\n"));
     for (uint32_t size = 95; size <= 305; ++size) {
         ExpectSameRead(path, "s", "long", "", size, "long value");
         ExpectSameRead(path, "s", "q", "", size, "long quoted value");
@@ -333,7 +272,8 @@ TEST_F(IniFileDiff, CodePage932NamesAndValuesReadAlike) {
     // Cuts at every length of a mixed value, with and without quotes.
     std::string mixed = "a" + hyou + hyou + "b" + so + choon + "\xB1" + dash;
     std::string file = dir.File("cut.ini");
-    WriteBytes(file, "[s]\r\nm=" + mixed + "\r\nq=\"" + mixed + "\"\r\nr='" + hyou + "'\r\n");
+    ASSERT_TRUE(
+        WriteFileBytes(file, "[s]\r\nm=" + mixed + "\r\nq=\"" + mixed + "\"\r\nr='" + hyou + "'\r\n"));
     for (uint32_t size = 1; size <= 20; ++size) {
         ExpectSameRead(file, "s", "m", "", size, "cut");
         ExpectSameRead(file, "s", "q", "", size, "cut quoted");
@@ -358,8 +298,8 @@ void RunWriteCases(const TempDir& dir, const std::vector<WriteCase>& cases) {
         std::string ourPath = dir.File("w" + std::to_string(index) + "-ours.ini");
         ++index;
         if (c.content != "<none>") {
-            WriteBytes(winePath, c.content);
-            WriteBytes(ourPath, c.content);
+            ASSERT_TRUE(WriteFileBytes(winePath, c.content));
+            ASSERT_TRUE(WriteFileBytes(ourPath, c.content));
         }
         for (const auto& w : c.writes) {
             if (!ExpectSameWrite(winePath, ourPath, w[0], w[1], w[2], c.label)) {
@@ -430,10 +370,10 @@ TEST_F(IniFileDiff, FailedWritesAgree) {
     // A read-only file is refused and keeps its content. (Wine run by root writes it anyway, so
     // only our side is checked; Windows refuses such a file.)
     std::string ours = dir.File("ro-ours.ini");
-    WriteBytes(ours, "[s]\r\nk=1\r\n");
+    ASSERT_TRUE(WriteFileBytes(ours, "[s]\r\nk=1\r\n"));
     SetFileAttributesA(ours.c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(IniWriteString("s", "k", "2", ours.c_str()), 0);
-    EXPECT_EQ(ReadBytes(ours), "[s]\r\nk=1\r\n");
+    EXPECT_EQ(ReadFileBytes(ours), "[s]\r\nk=1\r\n");
 }
 
 // The writes the program makes when it saves: items, their count, eight pages, the palette, and
@@ -645,8 +585,8 @@ TEST_F(IniFileDiff, GeneratedFilesReadAndWriteAlike) {
             std::string content;
             if (r.Percent(95)) {
                 content = RandomFile(r, &utf8Mark);
-                WriteBytes(winePath, content);
-                WriteBytes(ourPath, content);
+                ASSERT_TRUE(WriteFileBytes(winePath, content));
+                ASSERT_TRUE(WriteFileBytes(ourPath, content));
             }
             label += " content " + Printable(content, 300);
             bool same = true;
@@ -681,8 +621,8 @@ TEST_F(IniFileDiff, MegabyteFileReadsAndWritesAlike) {
     }
     content += "[CONFIG]\r\nALPHA=191";
     std::string winePath = dir.File("big-wine.ini"), ourPath = dir.File("big-ours.ini");
-    WriteBytes(winePath, content);
-    WriteBytes(ourPath, content);
+    ASSERT_TRUE(WriteFileBytes(winePath, content));
+    ASSERT_TRUE(WriteFileBytes(ourPath, content));
     for (const char* key : {"ID", "TEXT", "NONE"}) {
         for (const char* section : {"ITEM0", "ITEM1000", "ITEM9999", "item5000"}) {
             ExpectSameRead(winePath, section, key, "", 128, "megabyte");

@@ -14,49 +14,15 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "TestSupport.h"
 #include "platform/IniFile.h"
 
 namespace {
-
-// A fresh directory under /tmp, removed with everything in it at the end.
-struct TempDir {
-    std::string path;
-    TempDir() {
-        char name[] = "/tmp/pivotel-ini-XXXXXX";
-        path = mkdtemp(name) != nullptr ? name : "";
-    }
-    ~TempDir() {
-        if (!path.empty()) {
-            chmod(path.c_str(), 0755);
-            std::string command = "rm -rf '" + path + "'";
-            if (system(command.c_str()) != 0) {
-                fprintf(stderr, "could not remove %s\n", path.c_str());
-            }
-        }
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string File(const std::string& name) const { return path + "/" + name; }
-};
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 std::vector<std::string> DirectoryEntries(const std::string& directory) {
     std::vector<std::string> names;
@@ -104,10 +70,18 @@ bool DropPrivileges() {
 
 const char kOldFile[] = "; hand-written\n[CONFIG]\nTRIGGER=1\n\n[ITEMS]\nNUM=0\n";
 
-TEST(IniFileAtomicWrite, ReadOnlyDirectoryKeepsTheOldFile) {
+// A fresh folder per test, with the settings file's path in it.
+class IniFileFolder : public ::testing::Test {
+protected:
     TempDir dir;
     std::string path = dir.File("setting.ini");
-    WriteBytes(path, kOldFile);
+};
+class IniFileAtomicWrite : public IniFileFolder {};
+class IniFileHostileInput : public IniFileFolder {};
+class IniFileAnswers : public IniFileFolder {};
+
+TEST_F(IniFileAtomicWrite, ReadOnlyDirectoryKeepsTheOldFile) {
+    WriteFileBytes(path, kOldFile);
     chmod(path.c_str(), 0666);  // the file itself may be written; only a new file beside it may not
     chmod(dir.path.c_str(), 0555);
     int status = InChild([&] {
@@ -118,18 +92,16 @@ TEST(IniFileAtomicWrite, ReadOnlyDirectoryKeepsTheOldFile) {
     });
     chmod(dir.path.c_str(), 0755);
     EXPECT_EQ(status, 0) << "the write must fail";
-    EXPECT_EQ(ReadBytes(path), kOldFile);
+    EXPECT_EQ(ReadFileBytes(path), kOldFile);
     EXPECT_EQ(DirectoryEntries(dir.path), std::vector<std::string>{"setting.ini"});
 }
 
-TEST(IniFileAtomicWrite, FailureWhileWritingKeepsTheOldFile) {
-    TempDir dir;
-    std::string path = dir.File("setting.ini");
+TEST_F(IniFileAtomicWrite, FailureWhileWritingKeepsTheOldFile) {
     std::string old = kOldFile;
     for (int n = 0; n < 400; ++n) {
         old += "ITEM" + std::to_string(n) + "=" + std::to_string(n) + "\n";
     }
-    WriteBytes(path, old);
+    WriteFileBytes(path, old);
     int status = InChild([&] {
         signal(SIGXFSZ, SIG_IGN);
         rlimit limit{4096, 4096};  // no file may grow beyond 4 KB: the new content cannot be written
@@ -139,13 +111,11 @@ TEST(IniFileAtomicWrite, FailureWhileWritingKeepsTheOldFile) {
         return IniWriteString("CONFIG", "TRIGGER", "2", path.c_str()) == 0 ? 0 : 1;
     });
     EXPECT_EQ(status, 0) << "the write must fail";
-    EXPECT_EQ(ReadBytes(path), old);
+    EXPECT_EQ(ReadFileBytes(path), old);
     EXPECT_EQ(DirectoryEntries(dir.path), std::vector<std::string>{"setting.ini"});
 }
 
-TEST(IniFileAtomicWrite, PathThatIsADirectoryIsNeitherReadNorReplaced) {
-    TempDir dir;
-    std::string path = dir.File("setting.ini");
+TEST_F(IniFileAtomicWrite, PathThatIsADirectoryIsNeitherReadNorReplaced) {
     ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
     // The default comes back as given, quotes and all, as when the file cannot be opened.
     EXPECT_EQ(Read(path, "CONFIG", "TRIGGER", "\"x\""), "\"x\"");
@@ -156,24 +126,21 @@ TEST(IniFileAtomicWrite, PathThatIsADirectoryIsNeitherReadNorReplaced) {
     EXPECT_EQ(DirectoryEntries(dir.path), std::vector<std::string>{"setting.ini"});
 }
 
-TEST(IniFileAtomicWrite, ReadOnlyFileAndMissingDirectoryAreRefused) {
-    TempDir dir;
-    std::string path = dir.File("setting.ini");
-    WriteBytes(path, kOldFile);
+TEST_F(IniFileAtomicWrite, ReadOnlyFileAndMissingDirectoryAreRefused) {
+    WriteFileBytes(path, kOldFile);
     chmod(path.c_str(), 0444);  // refused even for root, as the system refuses a read-only file
     EXPECT_EQ(IniWriteString("CONFIG", "TRIGGER", "2", path.c_str()), 0);
-    EXPECT_EQ(ReadBytes(path), kOldFile);
+    EXPECT_EQ(ReadFileBytes(path), kOldFile);
     std::string nowhere = dir.File("missing/setting.ini");
     EXPECT_EQ(IniWriteString("CONFIG", "TRIGGER", "2", nowhere.c_str()), 0);
     EXPECT_EQ(Read(nowhere, "CONFIG", "TRIGGER", "D"), "D");
     EXPECT_EQ(DirectoryEntries(dir.path), std::vector<std::string>{"setting.ini"});
 }
 
-TEST(IniFileAtomicWrite, KeepsPermissionsAndWritesThroughALink) {
-    TempDir dir;
+TEST_F(IniFileAtomicWrite, KeepsPermissionsAndWritesThroughALink) {
     std::string real = dir.File("real.ini");
     std::string link = dir.File("setting.ini");
-    WriteBytes(real, kOldFile);
+    WriteFileBytes(real, kOldFile);
     chmod(real.c_str(), 0640);
     ASSERT_EQ(symlink("real.ini", link.c_str()), 0);
     ASSERT_NE(IniWriteString("CONFIG", "TRIGGER", "2", link.c_str()), 0);
@@ -182,13 +149,11 @@ TEST(IniFileAtomicWrite, KeepsPermissionsAndWritesThroughALink) {
     EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link must stay a link";
     ASSERT_EQ(stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(ReadBytes(real), "; hand-written\r\n[CONFIG]\r\nTRIGGER=2\r\n[ITEMS]\r\nNUM=0\r\n");
+    EXPECT_EQ(ReadFileBytes(real), "; hand-written\r\n[CONFIG]\r\nTRIGGER=2\r\n[ITEMS]\r\nNUM=0\r\n");
     EXPECT_EQ(DirectoryEntries(dir.path).size(), 2u);
 }
 
-TEST(IniFileAtomicWrite, ConcurrentWritersLoseNothing) {
-    TempDir dir;
-    std::string path = dir.File("setting.ini");
+TEST_F(IniFileAtomicWrite, ConcurrentWritersLoseNothing) {
     const int perThread = 150;
     auto writer = [&](const char* section) {
         for (int n = 0; n < perThread; ++n) {
@@ -226,9 +191,7 @@ void ExpectBoundedReads(const std::string& path, const std::vector<std::string>&
     }
 }
 
-TEST(IniFileHostileInput, BinaryGarbageIsReadAndWrittenSafely) {
-    TempDir dir;
-    std::string path = dir.File("setting.ini");
+TEST_F(IniFileHostileInput, BinaryGarbageIsReadAndWrittenSafely) {
     std::mt19937 random(7);
     std::string garbage;
     for (int n = 0; n < 65536; ++n) {
@@ -237,7 +200,7 @@ TEST(IniFileHostileInput, BinaryGarbageIsReadAndWrittenSafely) {
     // Known lines in the middle: an ASCII byte before them ends whatever character came before.
     garbage[0] = 'x';  // not a UTF-16 mark
     garbage.insert(30000, "x\r\n[REAL]\r\nKEY=42\r\n");
-    WriteBytes(path, garbage);
+    WriteFileBytes(path, garbage);
     ExpectBoundedReads(path, {"REAL", "KEY", "", " ", "\x95\x5C", std::string(300, 'A')});
     EXPECT_EQ(Read(path, "REAL", "KEY"), "42");
     ASSERT_NE(IniWriteString("REAL", "NEW", "1", path.c_str()), 0);
@@ -251,60 +214,55 @@ TEST(IniFileHostileInput, BinaryGarbageIsReadAndWrittenSafely) {
             pairs += static_cast<char>(b);
         }
     }
-    WriteBytes(path, pairs);
+    WriteFileBytes(path, pairs);
     ExpectBoundedReads(path, {"", "\x81", "a", "[", "="});
     EXPECT_NE(IniWriteString("s", "k", "v", path.c_str()), 0);
     EXPECT_EQ(Read(path, "s", "k"), "v");
 }
 
-TEST(IniFileHostileInput, EmptyFileAndFileWithOnlyAMark) {
-    TempDir dir;
-    std::string path = dir.File("setting.ini");
-    WriteBytes(path, "");
+TEST_F(IniFileHostileInput, EmptyFileAndFileWithOnlyAMark) {
+    WriteFileBytes(path, "");
     EXPECT_EQ(Read(path, "CONFIG", "TRIGGER", "D"), "D");
     ASSERT_NE(IniWriteString("CONFIG", "TRIGGER", "0", path.c_str()), 0);
-    EXPECT_EQ(ReadBytes(path), "[CONFIG]\r\nTRIGGER=0\r\n");
-    WriteBytes(path, "\xEF\xBB\xBF");
+    EXPECT_EQ(ReadFileBytes(path), "[CONFIG]\r\nTRIGGER=0\r\n");
+    WriteFileBytes(path, "\xEF\xBB\xBF");
     ASSERT_NE(IniWriteString("CONFIG", "TRIGGER", "0", path.c_str()), 0);
-    EXPECT_EQ(ReadBytes(path), "\xEF\xBB\xBF[CONFIG]\r\nTRIGGER=0\r\n");
+    EXPECT_EQ(ReadFileBytes(path), "\xEF\xBB\xBF[CONFIG]\r\nTRIGGER=0\r\n");
     // A UTF-16 file is not understood, so it is neither read nor overwritten with 8-bit text.
     const std::string utf16("\xFF\xFE[\0s\0]\0\r\0\n\0k\0=\0001\0", 18);
-    WriteBytes(path, utf16);
+    WriteFileBytes(path, utf16);
     EXPECT_EQ(Read(path, "s", "k", "D"), "D");
     EXPECT_EQ(IniWriteString("s", "k", "2", path.c_str()), 0);
-    EXPECT_EQ(ReadBytes(path), utf16);
+    EXPECT_EQ(ReadFileBytes(path), utf16);
 }
 
-TEST(IniFileHostileInput, MegabyteFilesAndHugeLines) {
-    TempDir dir;
-    std::string path = dir.File("setting.ini");
+TEST_F(IniFileHostileInput, MegabyteFilesAndHugeLines) {
     std::string big;
     for (int n = 0; big.size() < (1u << 20); ++n) {
         big += "[ITEM" + std::to_string(n) + "]\r\nID=" + std::to_string(n) + "\r\nTEXT=\x83\x81\x83\x82\r\n";
     }
     big += "[CONFIG]\r\nALPHA=191";
-    WriteBytes(path, big);
+    WriteFileBytes(path, big);
     EXPECT_EQ(Read(path, "ITEM0", "ID"), "0");
     EXPECT_EQ(Read(path, "CONFIG", "ALPHA"), "191");
     ASSERT_NE(IniWriteString("CONFIG", "ALPHA", "200", path.c_str()), 0);
     EXPECT_EQ(Read(path, "CONFIG", "ALPHA"), "200");
     EXPECT_EQ(Read(path, "ITEM20000", "TEXT"), "\x83\x81\x83\x82");
     // One line of a megabyte: an unclosed header, then one long value.
-    WriteBytes(path, "[" + std::string(1u << 20, '[') + "\r\nk=" + std::string(1u << 20, 'v'));
+    WriteFileBytes(path, "[" + std::string(1u << 20, '[') + "\r\nk=" + std::string(1u << 20, 'v'));
     EXPECT_EQ(Read(path, "", "k", "", 5), "vvvv");
     ExpectBoundedReads(path, {"", "k"});
-    WriteBytes(path, std::string(1u << 20, '\x81'));
+    WriteFileBytes(path, std::string(1u << 20, '\x81'));
     ExpectBoundedReads(path, {"", "\x81\x81"});
 }
 
 // Answers established against the system's profile functions by the differential test.
-TEST(IniFileAnswers, ReadsLikeTheProfileFunctions) {
-    TempDir dir;
-    std::string path = dir.File("setting.ini");
-    WriteBytes(path,
-               "top=1\n[Sec]\r\n  Key  =  Value  \r\nnoeq\r\n;c=2\r\nq=\"quoted\"\r\n[s\x81\x5D\r\nx=3\r\n"
-               "[sec]\r\nother=1\r\n[\x81\x5B]\r\n\x95\x5C=\x83\x5C\x81\x40\r\nv=abc\x81\nw=1\r\n"
-               "[\x82\x60]\r\nz=4");
+TEST_F(IniFileAnswers, ReadsLikeTheProfileFunctions) {
+    WriteFileBytes(
+        path,
+        "top=1\n[Sec]\r\n  Key  =  Value  \r\nnoeq\r\n;c=2\r\nq=\"quoted\"\r\n[s\x81\x5D\r\nx=3\r\n"
+        "[sec]\r\nother=1\r\n[\x81\x5B]\r\n\x95\x5C=\x83\x5C\x81\x40\r\nv=abc\x81\nw=1\r\n"
+        "[\x82\x60]\r\nz=4");
     EXPECT_EQ(Read(path, "", "top"), "1");
     EXPECT_EQ(Read(path, " SEC ", "key"), "Value");
     EXPECT_EQ(Read(path, "Sec", "noeq", "D"), "D");   // no '=': read as missing
@@ -327,23 +285,21 @@ TEST(IniFileAnswers, ReadsLikeTheProfileFunctions) {
     EXPECT_EQ(Read(dir.File("missing.ini"), "s", "k", "\"d\""), "d");
 }
 
-TEST(IniFileAnswers, WritesLikeTheProfileFunctions) {
-    TempDir dir;
-    std::string path = dir.File("setting.ini");
+TEST_F(IniFileAnswers, WritesLikeTheProfileFunctions) {
     const std::string original =
         "top=1\n\n[s]\na = 1 \n\n; c\n[t]\r\n=e1\r\n=e2\r\n[]\r\ne=3\r\n[ u ] junk\r\nk=v";
-    WriteBytes(path, original);
+    WriteFileBytes(path, original);
     ASSERT_NE(IniWriteString("S", "A", " \t1", path.c_str()), 0);
-    EXPECT_EQ(ReadBytes(path), original) << "the same value leaves the file alone";
+    EXPECT_EQ(ReadFileBytes(path), original) << "the same value leaves the file alone";
     ASSERT_NE(IniWriteString("S", "A", "2", path.c_str()), 0);
-    EXPECT_EQ(ReadBytes(path), "top=1\r\n[s]\r\na=2\r\n; c\r\n[t]\r\n=e1\r\ne=3\r\n[u]\r\nk=v\r\n");
+    EXPECT_EQ(ReadFileBytes(path), "top=1\r\n[s]\r\na=2\r\n; c\r\n[t]\r\n=e1\r\ne=3\r\n[u]\r\nk=v\r\n");
     // New names and values keep their trailing blanks until the next rewrite trims them.
     ASSERT_NE(IniWriteString("s", " new ", "  x ", path.c_str()), 0);
-    EXPECT_EQ(ReadBytes(path),
+    EXPECT_EQ(ReadFileBytes(path),
               "top=1\r\n[s]\r\na=2\r\n; c\r\nnew =x \r\n[t]\r\n=e1\r\ne=3\r\n[u]\r\nk=v\r\n");
     ASSERT_NE(IniWriteString(" New Sec ", "k", "v", path.c_str()), 0);
     EXPECT_EQ(
-        ReadBytes(path),
+        ReadFileBytes(path),
         "top=1\r\n[s]\r\na=2\r\n; c\r\nnew=x\r\n[t]\r\n=e1\r\ne=3\r\n[u]\r\nk=v\r\n[New Sec ]\r\nk=v\r\n");
     EXPECT_EQ(Read(path, "new sec", "K"), "v");
     EXPECT_EQ(IniWriteString(nullptr, "k", "v", path.c_str()), 0);

@@ -5,7 +5,6 @@
 // program itself writes for what it loaded.
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport_win.h"
 #include "actions/Launch.h"
 #include "actions/WindowCommands.h"
 #include "settings/MenuItems.h"
@@ -26,30 +26,6 @@
 namespace {
 
 constexpr uint32_t kIconSize = 32;  // the size the ring and the palette draw icons at
-
-std::string ReadFileBytes(const std::string& path) {
-    std::string bytes;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return bytes;
-    }
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) {
-        bytes.append(buffer, got);
-    }
-    fclose(file);
-    return bytes;
-}
-
-bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-    FILE* file = fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    const bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return fclose(file) == 0 && written;
-}
 
 // Puts a file's earlier content back when the scope ends, however the test left it.
 struct FileRestorer {
@@ -150,13 +126,6 @@ IconPicture PictureOf(IconHandle icon) {
     return picture;
 }
 
-std::string ExecutableFolder() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string text = path;
-    return text.substr(0, text.find_last_of('\\') + 1);
-}
-
 std::vector<MenuItem*> LoadedItems() {
     TablesLock lock;
     std::vector<MenuItem*> items;
@@ -166,50 +135,17 @@ std::vector<MenuItem*> LoadedItems() {
     return items;
 }
 
-// The processes this test started that run the named program.
-std::vector<DWORD> ChildProcesses(const char* exeName) {
-    std::vector<DWORD> found;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) {
-        return found;
-    }
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        if (entry.th32ParentProcessID == GetCurrentProcessId() && _stricmp(entry.szExeFile, exeName) == 0) {
-            found.push_back(entry.th32ProcessID);
-        }
-    }
-    CloseHandle(snapshot);
-    return found;
-}
-
-void EndProcess(DWORD id) {
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
-    if (process != nullptr) {
-        TerminateProcess(process, 0);
-        WaitForSingleObject(process, 5000);
-        CloseHandle(process);
-    }
-}
-
 class ShippedSettings : public ::testing::Test {
 protected:
     void SetUp() override {
-        FreeAllItems();
-        ClearPages();
-        ClearPalette();
+        ResetTables();
         ASSERT_EQ(GetSettingsPath(path), 0);
         ASSERT_NE(GetFileAttributesA(path), INVALID_FILE_ATTRIBUTES) << path << " is missing";
         ASSERT_EQ(LoadSettings(), 0);
         items = LoadedItems();
     }
 
-    void TearDown() override {
-        FreeAllItems();
-        ClearPages();
-        ClearPalette();
-    }
+    void TearDown() override { ResetTables(); }
 
     MenuItem* LaunchItem() const {
         for (MenuItem* item : items) {
@@ -254,7 +190,7 @@ TEST_F(ShippedSettings, EachWindowCommandOnceWithThePictureOfItsOwnIcon) {
 
         // Relative to the program's folder, so the set works wherever it is unpacked.
         EXPECT_TRUE(strncmp(item->iconPath, "icons\\", 6) == 0) << item->iconPath;
-        const std::vector<uint8_t> expected = IcoPicture(ReadFileBytes(ExecutableFolder() + item->iconPath));
+        const std::vector<uint8_t> expected = IcoPicture(ReadFileBytes(ExecutableDir() + item->iconPath));
         ASSERT_FALSE(expected.empty()) << item->iconPath << " has no 32-pixel 32-bit picture";
         const IconPicture loaded = PictureOf(item->icon);
         EXPECT_EQ(loaded.width, int32_t(kIconSize)) << item->iconPath;
@@ -288,16 +224,10 @@ TEST_F(ShippedSettings, EditorIsFoundOnTheSearchPathAndStarts) {
 
     ASSERT_TRUE(ChildProcesses(editor->shortcut->path).empty());
     ASSERT_EQ(LaunchProgram(editor, nullptr, 0), 0);
-    std::vector<DWORD> started;
-    const DWORD start = GetTickCount();
-    while (started.empty() && GetTickCount() - start < 10000) {
-        Sleep(50);
-        started = ChildProcesses(editor->shortcut->path);
-    }
-    for (DWORD id : started) {
-        EndProcess(id);
-    }
-    EXPECT_EQ(started.size(), 1u) << editor->shortcut->path << " did not start";
+    EXPECT_TRUE(WaitUntil([&] { return !ChildProcesses(editor->shortcut->path).empty(); }, 10000))
+        << editor->shortcut->path << " did not start";
+    EXPECT_EQ(ChildProcesses(editor->shortcut->path).size(), 1u);
+    EndChildProcesses({editor->shortcut->path});
 }
 
 TEST_F(ShippedSettings, PagesAndPaletteHoldEveryItem) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "SettingsTestSupport.h"
+#include "TestSupport.h"
 #include "settings/MenuItems.h"
 #include "settings/Pages.h"
 #include "settings/SettingsFile.h"

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "SettingsTestSupport.h"
+#include "TestSupport.h"
 #include "settings/MenuItems.h"
 #include "settings/Pages.h"
 

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "SettingsTestSupport.h"
+#include "TestSupport.h"
 #include "settings/Pages.h"
 #include "settings/SettingsFormat.h"
 

@@ -308,15 +308,6 @@ std::string MutateSettingsFile(const std::string& file, const std::vector<std::s
     return out;
 }
 
-std::vector<uint32_t> ItemIds() {
-    std::vector<uint32_t> ids;
-    TablesLock lock;
-    for (const MenuItem* item = itemListHead; item != nullptr; item = item->next) {
-        ids.push_back(item->id);
-    }
-    return ids;
-}
-
 namespace {
 
 bool Terminated(const char* field, size_t size) {

@@ -25,6 +25,3 @@ std::string MutateSettingsFile(const std::string& file, const std::vector<std::s
 // show command, the tail the last item, at most 1024 items, page counts equal to their nonzero
 // slots, and cached pointers that are either empty or the item of their id.
 std::string DescribeTableFaults();
-
-// The ids along the item list.
-std::vector<uint32_t> ItemIds();

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "SettingsTestSupport.h"
+#include "TestSupport.h"
 #include "platform/Platform.h"
 #include "settings/SettingsFile.h"
 
@@ -34,26 +34,6 @@ void EnterDirectory(const std::string& path) {
         ADD_FAILURE() << "cannot enter " << path;
     }
 }
-
-// A fresh directory under the temporary folder, removed with its content at the end.
-struct TempDir {
-    std::string path;
-    TempDir() {
-        static unsigned counter = 0;
-        fs::path base =
-            fs::temp_directory_path() /
-            ("pivotel-settings-" + std::to_string(std::random_device{}()) + "-" + std::to_string(++counter));
-        fs::create_directories(base);
-        path = base.string();
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string File(const std::string& name) const { return path + kSep + name; }
-};
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
     ASSERT_TRUE(WriteFileBytes(path, bytes)) << path;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "SettingsCorpus.h"
-#include "SettingsTestSupport.h"
+#include "TestSupport.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsFormat.h"
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "SettingsCorpus.h"
-#include "SettingsTestSupport.h"
+#include "TestSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 

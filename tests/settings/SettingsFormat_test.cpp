@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "SettingsCorpus.h"
-#include "SettingsTestSupport.h"
+#include "TestSupport.h"
 #include "actions/Launch.h"
 #include "actions/WindowCommands.h"
 #include "platform/Platform.h"

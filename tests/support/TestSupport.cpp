@@ -1,4 +1,4 @@
-#include "SettingsTestSupport.h"
+#include "TestSupport.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "settings/MenuItems.h"
@@ -115,6 +116,7 @@ void RemoveTree(const std::string& path) {
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveTree(child);
             } else {
+                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
                 DeleteFileA(child.c_str());
             }
         } while (FindNextFileA(search, &found));
@@ -140,6 +142,28 @@ void RemoveTree(const std::string& path) {
     }
     rmdir(path.c_str());
 #endif
+}
+
+TempDir::TempDir() {
+#ifdef _WIN32
+    char base[MAX_PATH] = {};
+    GetTempPathA(sizeof base, base);
+    static unsigned counter = 0;
+    path = std::string(base) + UniqueName("pivotel-") + "-" + std::to_string(++counter);
+    CreateDirectoryA(path.c_str(), nullptr);
+#else
+    char name[] = "/tmp/pivotel-XXXXXX";
+    path = mkdtemp(name) != nullptr ? name : "";
+#endif
+}
+
+TempDir::~TempDir() {
+    if (!path.empty()) {
+#ifndef _WIN32
+        chmod(path.c_str(), 0755);  // a test may have taken away the right to remove its files
+#endif
+        RemoveTree(path);
+    }
 }
 
 namespace {
@@ -181,6 +205,15 @@ bool WriteIconFile(const std::string& path) {
     }
     ico.append(mask, '\0');
     return WriteFileBytes(path, ico);
+}
+
+std::vector<uint32_t> ItemIds() {
+    std::vector<uint32_t> ids;
+    TablesLock lock;
+    for (const MenuItem* item = itemListHead; item != nullptr; item = item->next) {
+        ids.push_back(item->id);
+    }
+    return ids;
 }
 
 void ResetTables() {

@@ -8,12 +8,10 @@
 #include <algorithm>
 #include <string>
 
+#include "TestSupport.h"
+
 inline std::string PivotelExePath() {
-    char self[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string path(self, length);
-    path.erase(path.find_last_of("\\/") + 1);
-    path += PIVOTEL_EXE_RELATIVE;
+    std::string path = ExecutableDir() + PIVOTEL_EXE_RELATIVE;
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
 }
