@@ -106,7 +106,7 @@ bool StartOwner(OwnerProcess* owner, const std::string& program, const std::vect
         }
         return lines >= titles.size() || WaitForSingleObject(owner->info.hProcess, 0) == WAIT_OBJECT_0;
     };
-    const bool complete = started && WaitUntil(allHandlesRead, 10000);
+    const bool complete = started && WaitUntil(allHandlesRead);
     CloseHandle(outputRead);
     size_t position = 0;
     while (complete && position < text.size()) {

@@ -224,7 +224,7 @@ TEST_F(ShippedSettings, EditorIsFoundOnTheSearchPathAndStarts) {
 
     ASSERT_TRUE(ChildProcesses(editor->shortcut->path).empty());
     ASSERT_EQ(LaunchProgram(editor, nullptr, 0), 0);
-    EXPECT_TRUE(WaitUntil([&] { return !ChildProcesses(editor->shortcut->path).empty(); }, 10000))
+    EXPECT_TRUE(WaitUntil([&] { return !ChildProcesses(editor->shortcut->path).empty(); }))
         << editor->shortcut->path << " did not start";
     EXPECT_EQ(ChildProcesses(editor->shortcut->path).size(), 1u);
     EndChildProcesses({editor->shortcut->path});

@@ -46,7 +46,7 @@ struct TempDir {
 // Looks at done() every 10 ms until it holds (true) or timeoutMs have passed (false). A bound on
 // the wait only: a busy machine makes it slower, never wrong.
 template <typename Done>
-bool WaitUntil(Done done, int32_t timeoutMs = 5000) {
+bool WaitUntil(Done done, int32_t timeoutMs = 20000) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {
         if (std::chrono::steady_clock::now() > end) {

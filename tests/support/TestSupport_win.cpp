@@ -53,7 +53,7 @@ COLORREF ScreenPixel(HWND window, int32_t x, int32_t y) {
 
 testing::AssertionResult PixelBecomes(HWND window, int32_t x, int32_t y, COLORREF expected) {
     COLORREF colour = CLR_INVALID;
-    const bool shown = WaitUntil([&] { return (colour = ScreenPixel(window, x, y)) == expected; }, 3000);
+    const bool shown = WaitUntil([&] { return (colour = ScreenPixel(window, x, y)) == expected; });
     if (shown) {
         return testing::AssertionSuccess();
     }

@@ -49,7 +49,7 @@ private:
 
 // The colour on screen at a client point of window.
 COLORREF ScreenPixel(HWND window, int32_t x, int32_t y);
-// Whether the screen shows expected at a client point of window within three seconds. Wine copies
+// Whether the screen shows expected at a client point of window within the wait's bound. Wine copies
 // a window's drawing to the screen a little after the drawing, and later still on a busy machine,
 // so a pixel read at once can still show the frame before.
 testing::AssertionResult PixelBecomes(HWND window, int32_t x, int32_t y, COLORREF expected);
