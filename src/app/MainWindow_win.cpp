@@ -1,9 +1,9 @@
 // The hidden main window: it is never shown, and its destruction ends the program.
 
-#include "app/App.h"
+#include "app/App_win.h"
 
 #include "dialogs/AdvancedSettingsDialog.h"
-#include "palette/PaletteWindow.h"
+#include "palette/PaletteWindow_win.h"
 #include "res/resource.h"
 
 HWND mainWindow;

@@ -1,6 +1,6 @@
 // The notification-area icon of the main window and its menu.
 
-#include "app/App.h"
+#include "app/App_win.h"
 
 #include <cstring>
 

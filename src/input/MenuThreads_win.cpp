@@ -1,10 +1,10 @@
 // The ring menu's threads: loading the items, starting the menu window thread, the event queue
 // and the menu worker at start-up, and taking them down again at shutdown.
 
-#include "input/MenuThreads.h"
+#include "input/MenuThreads_win.h"
 
 #include "input/EventQueue.h"
-#include "menu/MenuWindow.h"
+#include "menu/MenuWindow_win.h"
 #include "menu/RingGeometry.h"
 #include "menu/RingMenu.h"
 #include "settings/MenuItems.h"

@@ -7,8 +7,8 @@
 #include <new>
 #include <vector>
 
-#include "menu/MenuDrawing.h"
-#include "menu/MenuWindow.h"
+#include "menu/MenuDrawing_win.h"
+#include "menu/MenuWindow_win.h"
 #include "menu/RingGeometry.h"
 #include "menu/RingMenu.h"
 #include "settings/Pages.h"

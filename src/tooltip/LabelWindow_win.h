@@ -5,7 +5,8 @@
 
 #include <cstdint>
 
-#include "menu/LayeredSurface.h"
+#include "menu/LayeredSurface_win.h"
+#include "platform/WindowThread_win.h"
 #include "tooltip/LabelWindow.h"
 
 // Guarded by the label's lock; the label thread writes labelWindow and labelSurface only while
@@ -14,6 +15,7 @@ extern HWND labelWindow;
 extern LayeredSurface* labelSurface;
 extern int32_t labelVisible;
 extern POINT labelPos;
+extern WindowThread labelThread;
 
 constexpr char kLabelClassName[] = "Pivotel Tool Tip";
 constexpr size_t kLabelTextUnits = 256;

@@ -11,7 +11,6 @@ extern HANDLE instanceMutex;
 extern ULONG_PTR gdiplusToken;
 extern HFONT labelFont;
 extern HWND mainWindow;
-extern HANDLE labelThread;
 
 // The texts of the start-up failure messages and their caption.
 extern const char kErrorCaption[];
