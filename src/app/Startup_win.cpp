@@ -12,6 +12,7 @@
 #include "input/MouseHook.h"
 #include "input/TriggerBindings.h"
 #include "palette/PaletteWindow_win.h"
+#include "platform/WindowThread_win.h"
 #include "tooltip/LabelWindow.h"
 
 HINSTANCE appInstance;
@@ -57,16 +58,6 @@ void ReleaseGraphics() {
     if (gdiplusToken != 0) {
         Gdiplus::GdiplusShutdown(gdiplusToken);
         gdiplusToken = 0;
-    }
-}
-
-// The main thread's message loop; the low-level hook is served from inside it. It ends on
-// WM_QUIT, and also when GetMessageA fails, since a thread whose queue is broken can do nothing.
-void RunMessageLoop() {
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
     }
 }
 

@@ -35,24 +35,17 @@ int32_t StartMenuThreads(HINSTANCE instance) {
     if (LoadSettings() != 0) {
         return -1;
     }
-    if (StartMenuWindowThread(instance) != 0) {
-        FreeAllItems();
-        return -1;
-    }
-    if (CreateEventQueue(eventQueue) != 0) {
-        StopMenuWindowThread();
-        FreeAllItems();
-        return -1;
-    }
-    menuWorker = MenuWorker{&eventQueue, &ringMenuOps, 0};
-    workerThread = PlatformStartThread(MenuWorkerThread, &menuWorker);
-    if (workerThread == nullptr) {
+    if (StartMenuWindowThread(instance) == 0 && CreateEventQueue(eventQueue) == 0) {
+        menuWorker = MenuWorker{&eventQueue, &ringMenuOps, 0};
+        workerThread = PlatformStartThread(MenuWorkerThread, &menuWorker);
+        if (workerThread != nullptr) {
+            return 0;
+        }
         DestroyEventQueue(eventQueue);
-        StopMenuWindowThread();
-        FreeAllItems();
-        return -1;
     }
-    return 0;
+    StopMenuWindowThread();
+    FreeAllItems();
+    return -1;
 }
 
 // Ends the worker with a quit message behind whatever it has still to take (an open menu is left

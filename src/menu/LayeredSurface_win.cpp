@@ -1,5 +1,6 @@
 #include "menu/LayeredSurface_win.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/Holders_win.h"
@@ -82,13 +83,8 @@ int32_t PresentLayeredSurface(LayeredSurface* surface, HWND window) {
         return 0;
     }
     POINT destination = {rect.left, rect.top};
-    SIZE size = {rect.right - rect.left, rect.bottom - rect.top};
-    if (size.cx > surface->width) {
-        size.cx = surface->width;
-    }
-    if (size.cy > surface->height) {
-        size.cy = surface->height;
-    }
+    SIZE size = {std::min<LONG>(rect.right - rect.left, surface->width),
+                 std::min<LONG>(rect.bottom - rect.top, surface->height)};
     POINT source = {0, 0};
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     return UpdateLayeredWindow(window, screen.get(), &destination, &size, surface->dc, &source, 0, &blend,

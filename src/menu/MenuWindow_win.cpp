@@ -1,7 +1,6 @@
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
-#include <process.h>
 
 #include <cstdlib>
 
@@ -20,12 +19,6 @@ std::atomic<HWND> menuWindow{nullptr};
 LayeredSurface* menuSurface;
 SkinImage* ringImage;
 SkinImage* highlightImage;
-
-namespace {
-
-constexpr DWORD kMenuExStyle = WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
-
-}  // namespace
 
 // Decodes a bitmap resource and puts a 32-bit ARGB `view` over the decoded pixels, so that the
 // fourth byte of every pixel is drawn as its alpha: GDI+ decodes a 32-bit BMP as 32-bit RGB, which
@@ -98,13 +91,7 @@ unsigned __stdcall MenuWindowThread(void* argument) {
     HINSTANCE instance = static_cast<HINSTANCE>(argument);
     unsigned exitCode = static_cast<unsigned>(-1);
 
-    const bool registered = RegisterWindowClass(instance, kMenuWindowClass, ResidentWindowProc);
-
-    HWND window = nullptr;
-    if (registered) {
-        window = CreateWindowExA(kMenuExStyle, kMenuWindowClass, "Pivotel", WS_POPUP, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, kMenuSize, kMenuSize, nullptr, nullptr, instance, nullptr);
-    }
+    HWND window = CreateResidentWindow(instance, kMenuWindowClass, "Pivotel", kMenuSize, kMenuSize);
     if (window != nullptr) {
         menuSurface = CreateLayeredSurface(kMenuSize, kMenuSize);
     }
@@ -120,11 +107,7 @@ unsigned __stdcall MenuWindowThread(void* argument) {
         exitCode = 0;
         menuWindow.store(window);
         SignalWindowThreadReady(menuThread);
-        MSG message;
-        while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
+        RunMessageLoop();
     }
 
     menuWindow.store(nullptr);
@@ -132,13 +115,7 @@ unsigned __stdcall MenuWindowThread(void* argument) {
     DestroySkinImage(ringImage);
     DestroySkinImage(highlightImage);
     DestroyLayeredSurface(menuSurface);
-    if (window != nullptr) {
-        DestroyWindow(window);
-    }
-    // Only a class this thread registered is taken away again.
-    if (registered) {
-        UnregisterClassA(kMenuWindowClass, instance);
-    }
+    DestroyResidentWindow(window, instance, kMenuWindowClass);
     return exitCode;
 }
 

@@ -70,21 +70,9 @@ SIZE PaletteWindowSize(uint32_t dpi) {
 // Set by ClosePaletteWithoutSaving: the thread then leaves its loop without writing the settings.
 std::atomic<bool> paletteDiscard{false};
 
-void DestroyContextMenus() {
-    if (contextMenus != nullptr) {
-        DestroyMenu(contextMenus);
-    }
-    contextMenus = nullptr;
-    itemMenu = nullptr;
-    emptyCellMenu = nullptr;
-    slotMenu = nullptr;
-}
-
+// The three context menus, from the menu resource that holds them as its submenus.
 bool LoadContextMenus(HINSTANCE instance) {
     contextMenus = LoadMenuA(instance, MAKEINTRESOURCEA(IDM_PALETTE));
-    if (contextMenus == nullptr) {
-        return false;
-    }
     itemMenu = GetSubMenu(contextMenus, kItemMenuIndex);
     emptyCellMenu = GetSubMenu(contextMenus, kEmptyCellMenuIndex);
     slotMenu = GetSubMenu(contextMenus, kSlotMenuIndex);
@@ -106,18 +94,6 @@ HWND CreatePaletteWindow(HINSTANCE instance) {
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     return window;
-}
-
-// Runs the editor's message loop; true when it ended with the window closed by its user, false
-// when GetMessageA failed.
-bool RunPaletteLoop() {
-    MSG message;
-    BOOL got;
-    while ((got = GetMessageA(&message, nullptr, 0, 0)) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return got == 0;
 }
 
 // Asks for a WM_MOUSELEAVE when the cursor leaves the window, so the label goes with it.
@@ -330,13 +306,16 @@ unsigned __stdcall PaletteWindowThread(void*) {
     ready = paletteWindow != nullptr;
     if (ready) {
         SignalWindowThreadReady(paletteThread);
-        if (RunPaletteLoop() && !paletteDiscard.load()) {
+        if (RunMessageLoop() && !paletteDiscard.load()) {
             SaveSettings();
             paletteSaveCount.fetch_add(1);
         }
     }
 
-    DestroyContextMenus();
+    if (contextMenus != nullptr) {
+        DestroyMenu(contextMenus);
+    }
+    contextMenus = itemMenu = emptyCellMenu = slotMenu = nullptr;
     if (paletteWindow != nullptr) {
         DestroyWindow(paletteWindow);
         paletteWindow = nullptr;

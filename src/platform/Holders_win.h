@@ -35,6 +35,16 @@ using GdipBrushHolder = Holder<Gdiplus::GpBrush*, Gdiplus::DllExports::GdipDelet
 using GdipFontHolder = Holder<Gdiplus::GpFont*, Gdiplus::DllExports::GdipDeleteFont>;
 using StringFormatHolder = Holder<Gdiplus::GpStringFormat*, Gdiplus::DllExports::GdipDeleteStringFormat>;
 
+// GDI+ graphics on dc, anti-aliased; empty when GDI+ cannot draw there.
+inline GraphicsHolder GraphicsOn(HDC dc) {
+    Gdiplus::GpGraphics* graphics = nullptr;
+    if (Gdiplus::DllExports::GdipCreateFromHDC(dc, &graphics) != Gdiplus::Ok) {
+        return nullptr;
+    }
+    Gdiplus::DllExports::GdipSetSmoothingMode(graphics, Gdiplus::SmoothingModeAntiAlias);
+    return GraphicsHolder(graphics);
+}
+
 // A window's device context (the screen's for no window), released to it.
 class WindowDc {
 public:

@@ -105,6 +105,18 @@ bool StopWindowThread(WindowThread& record, bool waitForUnready) {
     return true;
 }
 
+// Dispatches the thread's messages until WM_QUIT (true) or until GetMessageA fails (false), since a
+// thread whose queue is broken can do nothing.
+bool RunMessageLoop() {
+    MSG message;
+    BOOL got;
+    while ((got = GetMessageA(&message, nullptr, 0, 0)) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return got == 0;
+}
+
 // Registers a window class with the arrow cursor and the dialog face as background.
 bool RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC procedure, HICON icon) {
     WNDCLASSEXA windowClass = {};
@@ -128,4 +140,29 @@ LRESULT CALLBACK ResidentWindowProc(HWND window, UINT message, WPARAM wParam, LP
         PostQuitMessage(0);
     }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A hidden per-pixel-alpha popup that stays on top and never takes the focus, of a class of its
+// own that refuses WM_CLOSE. Null when it cannot be made; a class this call registered is then
+// taken away again, and one it could not register (the name is taken) is left alone.
+HWND CreateResidentWindow(HINSTANCE instance, const char* className, const char* title, int width,
+                          int height) {
+    if (!RegisterWindowClass(instance, className, ResidentWindowProc)) {
+        return nullptr;
+    }
+    HWND window =
+        CreateWindowExA(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST, className, title, WS_POPUP,
+                        CW_USEDEFAULT, CW_USEDEFAULT, width, height, nullptr, nullptr, instance, nullptr);
+    if (window == nullptr) {
+        UnregisterClassA(className, instance);
+    }
+    return window;
+}
+
+// Destroys a window made by CreateResidentWindow, and its class.
+void DestroyResidentWindow(HWND window, HINSTANCE instance, const char* className) {
+    if (window != nullptr) {
+        DestroyWindow(window);
+        UnregisterClassA(className, instance);
+    }
 }

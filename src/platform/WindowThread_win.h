@@ -22,5 +22,9 @@ bool AwaitWindowThread(WindowThread& record);
 bool IsWindowThreadRunning(WindowThread& record);
 bool StopWindowThread(WindowThread& record, bool waitForUnready);
 HANDLE WindowThreadHandle(WindowThread& record);
+bool RunMessageLoop();
 bool RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC procedure, HICON icon = nullptr);
 LRESULT CALLBACK ResidentWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+HWND CreateResidentWindow(HINSTANCE instance, const char* className, const char* title, int width,
+                          int height);
+void DestroyResidentWindow(HWND window, HINSTANCE instance, const char* className);

@@ -75,7 +75,6 @@ void AcquireLabelLockServingMessages() {
     }
 }
 
-constexpr DWORD kLabelExStyle = WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
 constexpr UINT kLabelCodePage = 932;
 constexpr Gdiplus::ARGB kGradientTop = 0x60000000;     // black at alpha 96
 constexpr Gdiplus::ARGB kGradientBottom = 0xFF002040;  // opaque dark blue
@@ -125,31 +124,16 @@ Gdiplus::GpStringFormat* CreateCentredFormat() {
 
 // What measuring and drawing the text both need, made afresh on the surface's device context.
 struct TextTools {
-    Gdiplus::GpGraphics* graphics = nullptr;
-    Gdiplus::GpFont* font = nullptr;
-    Gdiplus::GpStringFormat* format = nullptr;
+    GraphicsHolder graphics;
+    GdipFontHolder font;
+    StringFormatHolder format;
 
-    explicit TextTools(HDC dc) {
-        gdip::GdipCreateFromHDC(dc, &graphics);
-        font = CreateLabelFont(dc);
-        format = CreateCentredFormat();
+    explicit TextTools(HDC dc)
+        : graphics(GraphicsOn(dc)), font(CreateLabelFont(dc)), format(CreateCentredFormat()) {
         if (graphics != nullptr) {
-            gdip::GdipSetTextRenderingHint(graphics, Gdiplus::TextRenderingHintAntiAlias);
+            gdip::GdipSetTextRenderingHint(graphics.get(), Gdiplus::TextRenderingHintAntiAlias);
         }
     }
-    ~TextTools() {
-        if (format != nullptr) {
-            gdip::GdipDeleteStringFormat(format);
-        }
-        if (font != nullptr) {
-            gdip::GdipDeleteFont(font);
-        }
-        if (graphics != nullptr) {
-            gdip::GdipDeleteGraphics(graphics);
-        }
-    }
-    TextTools(const TextTools&) = delete;
-    TextTools& operator=(const TextTools&) = delete;
 };
 
 }  // namespace
@@ -194,8 +178,8 @@ int32_t MeasureLabelText(const char* text, const LabelRect& area) {
     TextTools tools(labelSurface->dc);
     const Gdiplus::RectF layout = ToRectF(area);
     Gdiplus::RectF bounds(0.0f, 0.0f, 0.0f, 0.0f);
-    gdip::GdipMeasureString(tools.graphics, wide, -1, tools.font, &layout, tools.format, &bounds, nullptr,
-                            nullptr);
+    gdip::GdipMeasureString(tools.graphics.get(), wide, -1, tools.font.get(), &layout, tools.format.get(),
+                            &bounds, nullptr, nullptr);
     return static_cast<int32_t>(bounds.Width);
 }
 
@@ -205,20 +189,15 @@ int32_t DrawLabelBackground(const LabelRect& box) {
     if (labelSurface == nullptr) {
         return 0;
     }
-    Gdiplus::GpGraphics* graphics = nullptr;
-    if (gdip::GdipCreateFromHDC(labelSurface->dc, &graphics) != Gdiplus::Ok) {
-        return 1;
-    }
+    const GraphicsHolder graphics = GraphicsOn(labelSurface->dc);
     const Gdiplus::RectF rect = ToRectF(box);
     Gdiplus::GpLineGradient* brush = nullptr;
-    if (gdip::GdipCreateLineBrushFromRect(&rect, kGradientTop, kGradientBottom,
-                                          Gdiplus::LinearGradientModeVertical, Gdiplus::WrapModeTile,
-                                          &brush) == Gdiplus::Ok) {
-        gdip::GdipSetSmoothingMode(graphics, Gdiplus::SmoothingModeAntiAlias);
-        gdip::GdipFillRectangle(graphics, brush, rect.X, rect.Y, rect.Width, rect.Height);
-        gdip::GdipDeleteBrush(brush);
+    if (graphics != nullptr && gdip::GdipCreateLineBrushFromRect(
+                                   &rect, kGradientTop, kGradientBottom, Gdiplus::LinearGradientModeVertical,
+                                   Gdiplus::WrapModeTile, &brush) == Gdiplus::Ok) {
+        const GdipBrushHolder held(brush);
+        gdip::GdipFillRectangle(graphics.get(), brush, rect.X, rect.Y, rect.Width, rect.Height);
     }
-    gdip::GdipDeleteGraphics(graphics);
     return 1;
 }
 
@@ -232,9 +211,10 @@ int32_t DrawLabelText(const LabelRect& box, const char* text) {
     TextTools tools(labelSurface->dc);
     Gdiplus::GpSolidFill* brush = nullptr;
     if (gdip::GdipCreateSolidFill(kTextColour, &brush) == Gdiplus::Ok) {
+        const GdipBrushHolder held(brush);
         const Gdiplus::RectF layout = ToRectF(box);
-        gdip::GdipDrawString(tools.graphics, wide, -1, tools.font, &layout, tools.format, brush);
-        gdip::GdipDeleteBrush(brush);
+        gdip::GdipDrawString(tools.graphics.get(), wide, -1, tools.font.get(), &layout, tools.format.get(),
+                             brush);
     }
     return 1;
 }
@@ -255,14 +235,8 @@ int32_t RenderLabel(const char* text) {
 // messages until WM_QUIT, then withdraws and destroys everything it made. Exit code 0 after a
 // quit, -1 when the window or surface could not be made.
 unsigned __stdcall LabelWindowThread(void* /*argument*/) {
-    const bool registered = RegisterWindowClass(appInstance, kLabelClassName, ResidentWindowProc);
-
-    HWND window = nullptr;
-    if (registered) {
-        window = CreateWindowExA(kLabelExStyle, kLabelClassName, kLabelClassName, WS_POPUP, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, kLabelWindowWidth, kLabelWindowHeight, nullptr, nullptr,
-                                 appInstance, nullptr);
-    }
+    HWND window = CreateResidentWindow(appInstance, kLabelClassName, kLabelClassName, kLabelWindowWidth,
+                                       kLabelWindowHeight);
     LayeredSurface* surface =
         window != nullptr ? CreateLayeredSurface(kLabelWindowWidth, kLabelWindowHeight) : nullptr;
     unsigned exitCode = static_cast<unsigned>(-1);
@@ -277,11 +251,7 @@ unsigned __stdcall LabelWindowThread(void* /*argument*/) {
             labelPos = {-1, -1};
         }
         SignalWindowThreadReady(labelThread);
-        MSG message;
-        while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
+        RunMessageLoop();
         exitCode = 0;
 
         labelWithdrawing = true;
@@ -294,12 +264,7 @@ unsigned __stdcall LabelWindowThread(void* /*argument*/) {
         ReleaseSRWLockExclusive(&labelLock);
     }
     DestroyLayeredSurface(surface);
-    if (window != nullptr) {
-        DestroyWindow(window);
-    }
-    if (registered) {
-        UnregisterClassA(kLabelClassName, appInstance);
-    }
+    DestroyResidentWindow(window, appInstance, kLabelClassName);
     return exitCode;
 }
 
