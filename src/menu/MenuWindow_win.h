@@ -27,16 +27,12 @@ struct SkinImage {
     bool isLocked;
 };
 
-SkinImage* LoadSkinImage(HINSTANCE instance, uint16_t resourceId);
-void DestroySkinImage(SkinImage*& image);
-
 extern WindowThread menuThread;
 extern std::atomic<HWND> menuWindow;
 extern LayeredSurface* menuSurface;
 extern SkinImage* ringImage;
 extern SkinImage* highlightImage;
 
-unsigned __stdcall MenuWindowThread(void* instance);
 int32_t StartMenuWindowThread(HINSTANCE instance);
 int32_t WaitForMenuWindow();
 void StopMenuWindowThread();

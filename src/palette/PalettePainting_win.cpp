@@ -7,10 +7,10 @@
 #include "tooltip/LabelWindow.h"
 
 LayeredSurface* backBuffer;
-LayeredSurface* backgroundImage;
 
 namespace {
 
+LayeredSurface* backgroundImage;  // the picture, with the sprites in a strip below it
 constexpr COLORREF kFillColour = RGB(212, 208, 200);
 
 // The fill colour with the background picture over it.

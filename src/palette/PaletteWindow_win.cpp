@@ -17,7 +17,6 @@
 const char kPaletteClassName[] = "メニューパレット";
 
 HWND paletteWindow;
-HMENU contextMenus;
 HMENU itemMenu;
 HMENU emptyCellMenu;
 HMENU slotMenu;
@@ -27,14 +26,11 @@ WindowThread paletteThread;
 
 namespace {
 
+HMENU contextMenus;  // holds the three context menus as its submenus
 constexpr DWORD kPaletteStyle = WS_VISIBLE | WS_CAPTION | WS_SYSMENU;
 constexpr int32_t kItemMenuIndex = 0;
 constexpr int32_t kEmptyCellMenuIndex = 1;
 constexpr int32_t kSlotMenuIndex = 2;
-
-#ifndef WM_DPICHANGED
-#define WM_DPICHANGED 0x02E0
-#endif
 
 // The per-monitor DPI functions exist from Windows 10 1607 on; looked up so that the program
 // still starts on older systems, which fall back to the screen's DPI and the system's metrics.

@@ -16,8 +16,6 @@ extern const char kPaletteClassName[];  // also the window's title
 
 extern HWND paletteWindow;
 extern LayeredSurface* backBuffer;
-extern LayeredSurface* backgroundImage;
-extern HMENU contextMenus;
 extern HMENU itemMenu;
 extern HMENU emptyCellMenu;
 extern HMENU slotMenu;
@@ -36,9 +34,7 @@ void ClosePaletteWithoutSaving();
 // True while a palette thread runs.
 bool IsPaletteThreadRunning();
 
-unsigned __stdcall PaletteWindowThread(void* argument);
 int32_t WaitForPaletteWindow();
-LRESULT CALLBACK PaletteWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int32_t ShowPaletteContextMenu(int32_t kind);
 
 bool CreatePaletteSurfaces(HINSTANCE instance);

@@ -20,9 +20,5 @@ extern WindowThread labelThread;
 constexpr char kLabelClassName[] = "Pivotel Tool Tip";
 constexpr size_t kLabelTextUnits = 256;
 
-unsigned __stdcall LabelWindowThread(void* argument);
 size_t ConvertLabelText(const char* text, wchar_t (&wide)[kLabelTextUnits]);
-int32_t RenderLabel(const char* text);
 int32_t MeasureLabelText(const char* text, const LabelRect& area);
-int32_t DrawLabelBackground(const LabelRect& box);
-int32_t DrawLabelText(const LabelRect& box, const char* text);
