@@ -1,9 +1,10 @@
 // The hidden main window: it is never shown, and its destruction ends the program.
 
-#include "app/App.h"
+#include "app/App_win.h"
 
 #include "dialogs/AdvancedSettingsDialog.h"
-#include "palette/PaletteWindow.h"
+#include "palette/PaletteWindow_win.h"
+#include "platform/WindowThread_win.h"
 #include "res/resource.h"
 
 HWND mainWindow;
@@ -72,15 +73,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 // Registers the main window's class and creates the window, sized for a 320 x 240 client area
 // but never shown. Returns 0, or -1 when the class or the window cannot be made.
 int32_t CreateMainWindow(HINSTANCE instance) {
-    WNDCLASSA windowClass = {};
-    windowClass.style = 0;
-    windowClass.lpfnWndProc = MainWndProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kMainWindowClass;
     taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
-    if (RegisterClassA(&windowClass) == 0) {
+    if (!RegisterWindowClass(instance, kMainWindowClass, MainWndProc)) {
         return -1;
     }
     RECT frame = {0, 0, 320, 240};

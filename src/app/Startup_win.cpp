@@ -7,18 +7,18 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
-#include "app/App.h"
-#include "input/MenuThreads.h"
+#include "app/App_win.h"
+#include "input/MenuThreads_win.h"
 #include "input/MouseHook.h"
 #include "input/TriggerBindings.h"
-#include "palette/PaletteWindow.h"
+#include "palette/PaletteWindow_win.h"
+#include "platform/WindowThread_win.h"
 #include "tooltip/LabelWindow.h"
 
 HINSTANCE appInstance;
 HANDLE instanceMutex;
 ULONG_PTR gdiplusToken;
 HFONT labelFont;
-HANDLE labelThread;
 
 const char kErrorCaption[] = "ERROR";
 const char kKeySettingsFailedText[] = "キー設定の読み込みに失敗しました。";
@@ -28,7 +28,9 @@ const char kHookFailedText[] = "フックのセットに失敗しました。";
 namespace {
 const char kInstanceMutexName[] = "Pivotel";
 
-void ShowStartupError(const char* text) { MessageBoxA(nullptr, text, kErrorCaption, MB_OK); }
+void ShowStartupError(const char* text) {
+    MessageBoxA(nullptr, text, kErrorCaption, MB_OK);
+}
 }  // namespace
 
 // GDI+, the Japanese C locale (the label's text conversions read code page 932 through it) and
@@ -37,8 +39,9 @@ void InitGraphics() {
     Gdiplus::GdiplusStartupInput input;  // version 1, no debug callback, background thread on
     Gdiplus::GdiplusStartup(&gdiplusToken, &input, nullptr);
     setlocale(LC_ALL, "japanese");
-    HFONT font = CreateFontA(16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_TT_ONLY_PRECIS,
-                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, VARIABLE_PITCH, nullptr);
+    HFONT font =
+        CreateFontA(16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_TT_ONLY_PRECIS,
+                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, VARIABLE_PITCH, nullptr);
     if (font != nullptr) {
         if (labelFont != nullptr) {
             DeleteObject(labelFont);
@@ -55,16 +58,6 @@ void ReleaseGraphics() {
     if (gdiplusToken != 0) {
         Gdiplus::GdiplusShutdown(gdiplusToken);
         gdiplusToken = 0;
-    }
-}
-
-// The main thread's message loop; the low-level hook is served from inside it. It ends on
-// WM_QUIT, and also when GetMessageA fails, since a thread whose queue is broken can do nothing.
-void RunMessageLoop() {
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
     }
 }
 

@@ -1,9 +1,10 @@
 // The notification-area icon of the main window and its menu.
 
-#include "app/App.h"
+#include "app/App_win.h"
 
 #include <cstring>
 
+#include "platform/Holders_win.h"
 #include "res/resource.h"
 
 NOTIFYICONDATAA trayIcon;
@@ -41,16 +42,12 @@ void RemoveTrayIcon() {
 // after the menu, or the menu would not close on a click elsewhere or on Escape. The chosen
 // command arrives at `window` as WM_COMMAND.
 void ShowTrayMenu(HWND window, LPARAM mouseMessage) {
-    HMENU menu = LoadMenuA(appInstance, MAKEINTRESOURCEA(IDM_TRAY));
-    if (menu == nullptr) {
-        return;
-    }
-    HMENU popup = GetSubMenu(menu, 0);
+    const MenuHolder menu(LoadMenuA(appInstance, MAKEINTRESOURCEA(IDM_TRAY)));
+    HMENU popup = GetSubMenu(menu.get(), 0);
     POINT cursor = {};
     if (popup != nullptr && LOWORD(mouseMessage) == WM_RBUTTONDOWN && GetCursorPos(&cursor)) {
         SetForegroundWindow(window);
         TrackPopupMenu(popup, 0, cursor.x, cursor.y, 0, window, nullptr);
         PostMessageA(window, WM_NULL, 0, 0);
     }
-    DestroyMenu(menu);
 }

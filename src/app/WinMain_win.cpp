@@ -1,5 +1,7 @@
 // Entry point of pivotel.exe. The program takes no command-line arguments.
 
-#include "app/App.h"
+#include "app/App_win.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return RunPivotel(instance); }
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    return RunPivotel(instance);
+}

@@ -1,10 +1,10 @@
 // The ring menu's threads: loading the items, starting the menu window thread, the event queue
 // and the menu worker at start-up, and taking them down again at shutdown.
 
-#include "input/MenuThreads.h"
+#include "input/MenuThreads_win.h"
 
 #include "input/EventQueue.h"
-#include "menu/MenuWindow.h"
+#include "menu/MenuWindow_win.h"
 #include "menu/RingGeometry.h"
 #include "menu/RingMenu.h"
 #include "settings/MenuItems.h"
@@ -35,24 +35,17 @@ int32_t StartMenuThreads(HINSTANCE instance) {
     if (LoadSettings() != 0) {
         return -1;
     }
-    if (StartMenuWindowThread(instance) != 0) {
-        FreeAllItems();
-        return -1;
-    }
-    if (!CreateEventQueue(eventQueue)) {
-        StopMenuWindowThread();
-        FreeAllItems();
-        return -1;
-    }
-    menuWorker = MenuWorker{&eventQueue, &ringMenuOps, 0};
-    workerThread = PlatformStartThread(MenuWorkerThread, &menuWorker);
-    if (workerThread == nullptr) {
+    if (StartMenuWindowThread(instance) == 0 && CreateEventQueue(eventQueue)) {
+        menuWorker = MenuWorker{&eventQueue, &ringMenuOps, 0};
+        workerThread = PlatformStartThread(MenuWorkerThread, &menuWorker);
+        if (workerThread != nullptr) {
+            return 0;
+        }
         DestroyEventQueue(eventQueue);
-        StopMenuWindowThread();
-        FreeAllItems();
-        return -1;
     }
-    return 0;
+    StopMenuWindowThread();
+    FreeAllItems();
+    return -1;
 }
 
 // Ends the worker with a quit message behind whatever it has still to take (an open menu is left

@@ -1,18 +1,36 @@
-#include <windows.h>
-#include <objidl.h>
-#include <gdiplus.h>
+#include "menu/LayeredSurface_win.h"
 
+#include <algorithm>
 #include <cstdlib>
 
-#include "menu/LayeredSurface.h"
+#include "platform/Holders_win.h"
 
-// A width x height 32-bit DIB section selected into a screen-compatible memory DC. None (null)
-// when any part cannot be made; nothing is left behind then.
-LayeredSurface* CreateLayeredSurface(int32_t width, int32_t height) {
-    LayeredSurface* surface = static_cast<LayeredSurface*>(calloc(1, sizeof(LayeredSurface)));
-    if (surface == nullptr) {
+namespace {
+
+// A surface around bitmap, selected into a new memory DC compatible with the screen. Null when
+// any part is missing; nothing is left behind then, the bitmap included.
+LayeredSurface* WrapBitmap(HBITMAP bitmap, void* bits) {
+    BitmapHolder held(bitmap);
+    BITMAP description = {};
+    WindowDc screen;
+    if (bitmap == nullptr || screen.get() == nullptr ||
+        GetObjectA(bitmap, sizeof description, &description) != sizeof description) {
         return nullptr;
     }
+    MemoryDcHolder dc(CreateCompatibleDC(screen.get()));
+    LayeredSurface* surface = static_cast<LayeredSurface*>(calloc(1, sizeof(LayeredSurface)));
+    if (surface == nullptr || dc == nullptr || SelectObject(dc.get(), bitmap) == nullptr) {
+        free(surface);
+        return nullptr;
+    }
+    *surface = LayeredSurface{dc.release(), held.release(), bits, description.bmWidth, description.bmHeight};
+    return surface;
+}
+
+}  // namespace
+
+// A width x height 32-bit surface. None (null) when any part cannot be made.
+LayeredSurface* CreateLayeredSurface(int32_t width, int32_t height) {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
@@ -20,31 +38,22 @@ LayeredSurface* CreateLayeredSurface(int32_t width, int32_t height) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    surface->bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &surface->bits, nullptr, 0);
-    HDC screen = surface->bitmap != nullptr ? GetDC(nullptr) : nullptr;
-    if (screen != nullptr) {
-        surface->dc = CreateCompatibleDC(screen);
-        ReleaseDC(nullptr, screen);
-    }
-    if (surface->dc == nullptr || SelectObject(surface->dc, surface->bitmap) == nullptr) {
-        DestroyLayeredSurface(surface);
-        return nullptr;
-    }
-    surface->width = width;
-    surface->height = height;
-    return surface;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    return WrapBitmap(bitmap, bits);
+}
+
+// A surface holding a bitmap resource at its own size; null when it cannot be loaded.
+LayeredSurface* LoadBitmapSurface(HINSTANCE instance, uint16_t resourceId) {
+    return WrapBitmap(LoadBitmapA(instance, MAKEINTRESOURCEA(resourceId)), nullptr);
 }
 
 void DestroyLayeredSurface(LayeredSurface*& surface) {
     if (surface == nullptr) {
         return;
     }
-    if (surface->dc != nullptr) {
-        DeleteDC(surface->dc);
-    }
-    if (surface->bitmap != nullptr) {
-        DeleteObject(surface->bitmap);
-    }
+    DeleteDC(surface->dc);
+    DeleteObject(surface->bitmap);
     free(surface);
     surface = nullptr;
 }
@@ -56,8 +65,8 @@ int32_t ClearLayeredSurface(LayeredSurface* surface) {
     }
     Gdiplus::GpGraphics* graphics = nullptr;
     if (Gdiplus::DllExports::GdipCreateFromHDC(surface->dc, &graphics) == Gdiplus::Ok) {
+        GraphicsHolder held(graphics);
         Gdiplus::DllExports::GdipGraphicsClear(graphics, 0x00000000);
-        Gdiplus::DllExports::GdipDeleteGraphics(graphics);
     }
     return 1;
 }
@@ -68,28 +77,49 @@ int32_t PresentLayeredSurface(LayeredSurface* surface, HWND window) {
     if (surface == nullptr || window == nullptr) {
         return 0;
     }
-    HDC screen = GetDC(nullptr);
-    if (screen == nullptr) {
+    WindowDc screen;
+    RECT rect;
+    if (screen.get() == nullptr || !GetWindowRect(window, &rect)) {
         return 0;
     }
-    int32_t result = 0;
-    RECT rect;
-    if (GetWindowRect(window, &rect)) {
-        POINT destination = {rect.left, rect.top};
-        SIZE size = {rect.right - rect.left, rect.bottom - rect.top};
-        if (size.cx > surface->width) {
-            size.cx = surface->width;
-        }
-        if (size.cy > surface->height) {
-            size.cy = surface->height;
-        }
-        POINT source = {0, 0};
-        BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-        result = UpdateLayeredWindow(window, screen, &destination, &size, surface->dc, &source, 0, &blend,
-                                     ULW_ALPHA)
-                     ? 1
-                     : 0;
+    POINT destination = {rect.left, rect.top};
+    SIZE size = {std::min<LONG>(rect.right - rect.left, surface->width),
+                 std::min<LONG>(rect.bottom - rect.top, surface->height)};
+    POINT source = {0, 0};
+    BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    return UpdateLayeredWindow(window, screen.get(), &destination, &size, surface->dc, &source, 0, &blend,
+                               ULW_ALPHA)
+               ? 1
+               : 0;
+}
+
+// Copies a rectangle between surfaces: 1 when copied, 0 when a surface is missing.
+int32_t CopySurfaceRect(LayeredSurface* destination, LayeredSurface* source, int32_t x, int32_t y,
+                        int32_t width, int32_t height, int32_t sourceX, int32_t sourceY) {
+    if (destination == nullptr || source == nullptr) {
+        return 0;
     }
-    ReleaseDC(nullptr, screen);
-    return result;
+    BitBlt(destination->dc, x, y, width, height, source->dc, sourceX, sourceY, SRCCOPY);
+    return 1;
+}
+
+// Fills a rectangle with a solid brush, outlined by a zero-width inside-frame pen; the DC's own
+// brush and pen are put back. 1 on success, 0 when anything is missing or cannot be selected.
+int32_t FillSurfaceRect(LayeredSurface* surface, int32_t x, int32_t y, int32_t width, int32_t height,
+                        COLORREF brushColour, COLORREF penColour) {
+    if (surface == nullptr) {
+        return 0;
+    }
+    BrushHolder brush(CreateSolidBrush(brushColour));
+    PenHolder pen(CreatePen(PS_INSIDEFRAME, 0, penColour));
+    HGDIOBJ oldBrush = brush != nullptr && pen != nullptr ? SelectObject(surface->dc, brush.get()) : nullptr;
+    HGDIOBJ oldPen = oldBrush != nullptr ? SelectObject(surface->dc, pen.get()) : nullptr;
+    if (oldPen != nullptr) {
+        Rectangle(surface->dc, x, y, x + width, y + height);
+        SelectObject(surface->dc, oldPen);
+    }
+    if (oldBrush != nullptr) {
+        SelectObject(surface->dc, oldBrush);
+    }
+    return oldPen != nullptr ? 1 : 0;
 }

@@ -7,49 +7,14 @@
 #include <new>
 #include <vector>
 
-#include "menu/MenuDrawing.h"
-#include "menu/MenuWindow.h"
+#include "menu/MenuDrawing_win.h"
+#include "menu/MenuWindow_win.h"
 #include "menu/RingGeometry.h"
 #include "menu/RingMenu.h"
+#include "platform/Holders_win.h"
 #include "settings/Pages.h"
 
 namespace gdip = Gdiplus::DllExports;
-
-namespace {
-
-// A GDI+ graphics object on the menu surface for one drawing operation, anti-aliased.
-struct SurfaceGraphics {
-    Gdiplus::GpGraphics* graphics = nullptr;
-    explicit SurfaceGraphics(HDC dc) {
-        if (gdip::GdipCreateFromHDC(dc, &graphics) != Gdiplus::Ok) {
-            graphics = nullptr;
-            return;
-        }
-        gdip::GdipSetSmoothingMode(graphics, Gdiplus::SmoothingModeAntiAlias);
-    }
-    ~SurfaceGraphics() {
-        if (graphics != nullptr) {
-            gdip::GdipDeleteGraphics(graphics);
-        }
-    }
-    SurfaceGraphics(const SurfaceGraphics&) = delete;
-    SurfaceGraphics& operator=(const SurfaceGraphics&) = delete;
-};
-
-// A GDI+ bitmap made for one drawing operation.
-struct TemporaryBitmap {
-    Gdiplus::GpBitmap* bitmap = nullptr;
-    TemporaryBitmap() = default;
-    ~TemporaryBitmap() {
-        if (bitmap != nullptr) {
-            gdip::GdipDisposeImage(bitmap);
-        }
-    }
-    TemporaryBitmap(const TemporaryBitmap&) = delete;
-    TemporaryBitmap& operator=(const TemporaryBitmap&) = delete;
-};
-
-}  // namespace
 
 // The ring skin scaled into the rectangle (the whole 256 x 256 surface when DrawRingMenu calls).
 // 0 when the surface, the skin or the rectangle is missing.
@@ -57,9 +22,9 @@ int32_t DrawRingBackground(const RECT* rect) {
     if (menuSurface == nullptr || ringImage == nullptr || rect == nullptr) {
         return 0;
     }
-    SurfaceGraphics g(menuSurface->dc);
-    if (g.graphics != nullptr && ringImage->view != nullptr) {
-        gdip::GdipDrawImageRect(g.graphics, ringImage->view, static_cast<float>(rect->left),
+    const GraphicsHolder graphics = GraphicsOn(menuSurface->dc);
+    if (graphics != nullptr && ringImage->view != nullptr) {
+        gdip::GdipDrawImageRect(graphics.get(), ringImage->view, static_cast<float>(rect->left),
                                 static_cast<float>(rect->top), static_cast<float>(rect->right - rect->left),
                                 static_cast<float>(rect->bottom - rect->top));
     }
@@ -85,9 +50,9 @@ int32_t DrawSectorHighlight(double angleDegrees) {
     for (int i = 0; i < 3; ++i) {
         points[i] = Gdiplus::GpPointF(corners[i].x, corners[i].y);
     }
-    SurfaceGraphics g(menuSurface->dc);
-    if (g.graphics != nullptr) {
-        gdip::GdipDrawImagePoints(g.graphics, highlightImage->view, points, 3);
+    const GraphicsHolder graphics = GraphicsOn(menuSurface->dc);
+    if (graphics != nullptr) {
+        gdip::GdipDrawImagePoints(graphics.get(), highlightImage->view, points, 3);
     }
     return 1;
 }
@@ -101,6 +66,8 @@ bool ReadIconAlphaPixels(HICON icon, std::vector<uint32_t>& pixels, int32_t& wid
     if (!GetIconInfo(icon, &info)) {
         return false;
     }
+    const BitmapHolder colourBitmap(info.hbmColor);
+    const BitmapHolder maskBitmap(info.hbmMask);
     bool hasAlpha = false;
     BITMAP colour = {};
     if (info.hbmColor != nullptr && GetObjectA(info.hbmColor, sizeof colour, &colour) == sizeof colour &&
@@ -115,25 +82,13 @@ bool ReadIconAlphaPixels(HICON icon, std::vector<uint32_t>& pixels, int32_t& wid
         header.bmiHeader.biBitCount = 32;
         header.bmiHeader.biCompression = BI_RGB;
         pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
-        HDC screen = GetDC(nullptr);
-        if (screen != nullptr) {
-            if (GetDIBits(screen, info.hbmColor, 0, static_cast<UINT>(height), pixels.data(), &header,
-                          DIB_RGB_COLORS) == height) {
-                for (uint32_t pixel : pixels) {
-                    if ((pixel & 0xFF000000u) != 0) {
-                        hasAlpha = true;
-                        break;
-                    }
-                }
+        const WindowDc screen;
+        if (screen.get() != nullptr && GetDIBits(screen.get(), info.hbmColor, 0, static_cast<UINT>(height),
+                                                 pixels.data(), &header, DIB_RGB_COLORS) == height) {
+            for (uint32_t pixel : pixels) {
+                hasAlpha = hasAlpha || (pixel & 0xFF000000u) != 0;
             }
-            ReleaseDC(nullptr, screen);
         }
-    }
-    if (info.hbmColor != nullptr) {
-        DeleteObject(info.hbmColor);
-    }
-    if (info.hbmMask != nullptr) {
-        DeleteObject(info.hbmMask);
     }
     return hasAlpha;
 }
@@ -155,21 +110,16 @@ int32_t DrawSlotIcon(const RECT* rect, HICON icon) {
     std::vector<uint32_t> pixels;
     int32_t width = 0;
     int32_t height = 0;
-    TemporaryBitmap image;
-    Gdiplus::GpStatus made;
-    if (ReadIconAlphaPixels(icon, pixels, width, height)) {
-        made = gdip::GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppARGB,
-                                               reinterpret_cast<BYTE*>(pixels.data()), &image.bitmap);
-    } else {
-        made = gdip::GdipCreateBitmapFromHICON(icon, &image.bitmap);
-    }
-    if (made != Gdiplus::Ok) {
-        image.bitmap = nullptr;
-        return 1;
-    }
-    SurfaceGraphics g(menuSurface->dc);
-    if (g.graphics != nullptr) {
-        gdip::GdipDrawImageRect(g.graphics, image.bitmap, static_cast<float>(rect->left),
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    const Gdiplus::GpStatus made =
+        ReadIconAlphaPixels(icon, pixels, width, height)
+            ? gdip::GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppARGB,
+                                              reinterpret_cast<BYTE*>(pixels.data()), &bitmap)
+            : gdip::GdipCreateBitmapFromHICON(icon, &bitmap);
+    const ImageHolder image(made == Gdiplus::Ok ? bitmap : nullptr);
+    const GraphicsHolder graphics = GraphicsOn(menuSurface->dc);
+    if (image != nullptr && graphics != nullptr) {
+        gdip::GdipDrawImageRect(graphics.get(), image.get(), static_cast<float>(rect->left),
                                 static_cast<float>(rect->top), static_cast<float>(rect->right - rect->left),
                                 static_cast<float>(rect->bottom - rect->top));
     }

@@ -1,48 +1,24 @@
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
-#include <process.h>
 
 #include <cstdlib>
 
-#include "menu/MenuDrawing.h"
-#include "menu/MenuWindow.h"
+#include "menu/MenuDrawing_win.h"
+#include "menu/MenuWindow_win.h"
 #include "res/resource.h"
 
 namespace gdip = Gdiplus::DllExports;
 
 const char kMenuWindowClass[] = "Pivotel";
 
-// The stopper owns this handle: it is set when the thread is started and cleared only after the
-// thread has been joined, so nobody ever waits on a handle that has already been closed.
-std::atomic<HANDLE> menuThread{nullptr};
+WindowThread menuThread;
 // Published only once the window can be drawn to and presented (surface and skins loaded), and
 // withdrawn first thing at teardown, so the worker never sees a window whose surface is missing.
 std::atomic<HWND> menuWindow{nullptr};
 LayeredSurface* menuSurface;
 SkinImage* ringImage;
 SkinImage* highlightImage;
-
-namespace {
-
-constexpr DWORD kMenuExStyle = WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
-constexpr DWORD kWindowPollMs = 200;
-constexpr int kWindowPolls = 5;
-constexpr DWORD kStopGraceMs = 1000;
-
-// Any program may post WM_CLOSE to a hidden top-level window; the ring's window lives as long as
-// the program does (only the stopper's WM_QUIT ends it), so closing it is refused.
-LRESULT CALLBACK MenuWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_CLOSE) {
-        return 0;
-    }
-    if (message == WM_DESTROY) {
-        PostQuitMessage(0);
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-}  // namespace
 
 // Decodes a bitmap resource and puts a 32-bit ARGB `view` over the decoded pixels, so that the
 // fourth byte of every pixel is drawn as its alpha: GDI+ decodes a 32-bit BMP as 32-bit RGB, which
@@ -115,19 +91,7 @@ unsigned __stdcall MenuWindowThread(void* argument) {
     HINSTANCE instance = static_cast<HINSTANCE>(argument);
     unsigned exitCode = static_cast<unsigned>(-1);
 
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = MenuWndProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kMenuWindowClass;
-    const bool registered = RegisterClassA(&windowClass) != 0;
-
-    HWND window = nullptr;
-    if (registered) {
-        window = CreateWindowExA(kMenuExStyle, kMenuWindowClass, "Pivotel", WS_POPUP, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, kMenuSize, kMenuSize, nullptr, nullptr, instance, nullptr);
-    }
+    HWND window = CreateResidentWindow(instance, kMenuWindowClass, "Pivotel", kMenuSize, kMenuSize);
     if (window != nullptr) {
         menuSurface = CreateLayeredSurface(kMenuSize, kMenuSize);
     }
@@ -142,11 +106,8 @@ unsigned __stdcall MenuWindowThread(void* argument) {
         PresentLayeredSurface(menuSurface, window);
         exitCode = 0;
         menuWindow.store(window);
-        MSG message;
-        while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
+        SignalWindowThreadReady(menuThread);
+        RunMessageLoop();
     }
 
     menuWindow.store(nullptr);
@@ -154,70 +115,24 @@ unsigned __stdcall MenuWindowThread(void* argument) {
     DestroySkinImage(ringImage);
     DestroySkinImage(highlightImage);
     DestroyLayeredSurface(menuSurface);
-    if (window != nullptr) {
-        DestroyWindow(window);
-    }
-    // Only a class this thread registered is taken away again.
-    if (registered) {
-        UnregisterClassA(kMenuWindowClass, instance);
-    }
+    DestroyResidentWindow(window, instance, kMenuWindowClass);
     return exitCode;
 }
 
-// Starts the menu window thread unless one is held already. 0 when a thread runs afterwards,
-// -1 when it could not be started.
+// Starts the menu window thread unless one runs. 0 when a thread runs afterwards, -1 when it
+// could not be started.
 int32_t StartMenuWindowThread(HINSTANCE instance) {
-    if (menuThread.load() != nullptr) {
-        return 0;
-    }
-    HANDLE thread =
-        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, MenuWindowThread, instance, 0, nullptr));
-    if (thread == nullptr) {
-        return -1;
-    }
-    menuThread.store(thread);
-    return 0;
+    return StartWindowThread(menuThread, MenuWindowThread, instance) ? 0 : -1;
 }
 
-// 0 when the menu window is ready, -1 otherwise. With no thread it answers at once; while the
-// thread is still setting up it waits up to five times 200 ms, and stops waiting as soon as the
-// thread has ended without a window (its set-up failed).
+// 0 when the menu window is ready, -1 otherwise: at once without a thread, else after a bounded
+// wait for its set-up, which ends early when the thread fails.
 int32_t WaitForMenuWindow() {
-    HANDLE thread = menuThread.load();
-    if (thread == nullptr) {
-        return -1;
-    }
-    if (menuWindow.load() != nullptr) {
-        return 0;
-    }
-    for (int i = 0; i < kWindowPolls; ++i) {
-        const DWORD waited = WaitForSingleObject(thread, kWindowPollMs);
-        if (menuWindow.load() != nullptr) {
-            return 0;
-        }
-        if (waited != WAIT_TIMEOUT) {
-            return -1;
-        }
-    }
-    return -1;
+    return AwaitWindowThread(menuThread) && menuWindow.load() != nullptr ? 0 : -1;
 }
 
-// Ends the menu window thread and releases its handle. A running window is told to quit and the
-// thread is joined without a time limit. A thread without a window (its set-up failed, or it is
-// already tearing down) is given a second to end and then released; one still running after that
-// cannot be told to quit and is left alone.
+// Ends the menu window thread and releases its handle; one still setting up after the bounded
+// wait cannot be told to quit and is left alone.
 void StopMenuWindowThread() {
-    HANDLE thread = menuThread.load();
-    if (thread == nullptr) {
-        return;
-    }
-    HWND window = WaitForMenuWindow() == 0 ? menuWindow.load() : nullptr;
-    // Never post with a null window: that would put WM_QUIT into the caller's own queue.
-    if (window != nullptr && PostMessageA(window, WM_QUIT, 0, 0)) {
-        WaitForSingleObject(thread, INFINITE);
-    } else if (WaitForSingleObject(thread, kStopGraceMs) != WAIT_OBJECT_0) {
-        return;
-    }
-    CloseHandle(thread);
-    menuThread.store(nullptr);
+    StopWindowThread(menuThread, false);
 }

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "menu/MenuDrawing.h"
-#include "menu/MenuWindow.h"
+#include "menu/MenuDrawing_win.h"
+#include "menu/MenuWindow_win.h"
 #include "menu/RingItems.h"
 #include "menu/RingGeometry.h"
 #include "menu/RingMenu.h"

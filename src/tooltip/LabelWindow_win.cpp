@@ -3,14 +3,14 @@
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
-#include <process.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <vector>
 
-#include "app/App.h"
+#include "app/App_win.h"
+#include "platform/Holders_win.h"
 #include "tooltip/LabelWindow_win.h"
 
 namespace gdip = Gdiplus::DllExports;
@@ -19,13 +19,13 @@ HWND labelWindow;
 LayeredSurface* labelSurface;
 int32_t labelVisible;
 POINT labelPos = {-1, -1};
+WindowThread labelThread;
 
 namespace {
 
 // The label's lock. ShowLabel and HideLabel come from two threads (the menu worker and the palette
 // editor) and both draw into the one surface; the label thread takes it to publish and to withdraw
-// the window and surface. It also guards labelThread against StopLabelThread closing the handle
-// while a caller looks at it. Never held across WaitForLabelWindow's sleeps.
+// the window and surface. Never held while waiting for the thread.
 SRWLOCK labelLock = SRWLOCK_INIT;
 
 // Set by the label thread when it has left its message loop and wants the lock to withdraw the
@@ -64,13 +64,6 @@ void RememberLabelImage(const char* text) {
     }
 }
 
-struct LabelLockHolder {
-    LabelLockHolder() { AcquireSRWLockExclusive(&labelLock); }
-    ~LabelLockHolder() { ReleaseSRWLockExclusive(&labelLock); }
-    LabelLockHolder(const LabelLockHolder&) = delete;
-    LabelLockHolder& operator=(const LabelLockHolder&) = delete;
-};
-
 // The label thread's way to take the lock: a caller holding it may be inside SetWindowPos on the
 // label window, waiting for this thread to answer the messages that sends, so those are served
 // while the lock is busy.
@@ -82,26 +75,11 @@ void AcquireLabelLockServingMessages() {
     }
 }
 
-constexpr DWORD kLabelExStyle = WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
-constexpr int32_t kWaitAttempts = 5;
-constexpr DWORD kWaitStepMs = 200;
 constexpr UINT kLabelCodePage = 932;
 constexpr Gdiplus::ARGB kGradientTop = 0x60000000;     // black at alpha 96
 constexpr Gdiplus::ARGB kGradientBottom = 0xFF002040;  // opaque dark blue
 constexpr Gdiplus::ARGB kTextColour = 0xFFFFFFFF;
 constexpr Gdiplus::REAL kFallbackFontPixels = 16.0f;
-
-// The label's window lives as long as the program does (only StopLabelThread's WM_QUIT ends it), so
-// a WM_CLOSE that another program posts to it is refused.
-LRESULT CALLBACK LabelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_CLOSE) {
-        return 0;
-    }
-    if (message == WM_DESTROY) {
-        PostQuitMessage(0);
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
 
 Gdiplus::RectF ToRectF(const LabelRect& rect) {
     return Gdiplus::RectF(static_cast<Gdiplus::REAL>(rect.left), static_cast<Gdiplus::REAL>(rect.top),
@@ -146,31 +124,16 @@ Gdiplus::GpStringFormat* CreateCentredFormat() {
 
 // What measuring and drawing the text both need, made afresh on the surface's device context.
 struct TextTools {
-    Gdiplus::GpGraphics* graphics = nullptr;
-    Gdiplus::GpFont* font = nullptr;
-    Gdiplus::GpStringFormat* format = nullptr;
+    GraphicsHolder graphics;
+    GdipFontHolder font;
+    StringFormatHolder format;
 
-    explicit TextTools(HDC dc) {
-        gdip::GdipCreateFromHDC(dc, &graphics);
-        font = CreateLabelFont(dc);
-        format = CreateCentredFormat();
+    explicit TextTools(HDC dc)
+        : graphics(GraphicsOn(dc)), font(CreateLabelFont(dc)), format(CreateCentredFormat()) {
         if (graphics != nullptr) {
-            gdip::GdipSetTextRenderingHint(graphics, Gdiplus::TextRenderingHintAntiAlias);
+            gdip::GdipSetTextRenderingHint(graphics.get(), Gdiplus::TextRenderingHintAntiAlias);
         }
     }
-    ~TextTools() {
-        if (format != nullptr) {
-            gdip::GdipDeleteStringFormat(format);
-        }
-        if (font != nullptr) {
-            gdip::GdipDeleteFont(font);
-        }
-        if (graphics != nullptr) {
-            gdip::GdipDeleteGraphics(graphics);
-        }
-    }
-    TextTools(const TextTools&) = delete;
-    TextTools& operator=(const TextTools&) = delete;
 };
 
 }  // namespace
@@ -215,8 +178,8 @@ int32_t MeasureLabelText(const char* text, const LabelRect& area) {
     TextTools tools(labelSurface->dc);
     const Gdiplus::RectF layout = ToRectF(area);
     Gdiplus::RectF bounds(0.0f, 0.0f, 0.0f, 0.0f);
-    gdip::GdipMeasureString(tools.graphics, wide, -1, tools.font, &layout, tools.format, &bounds, nullptr,
-                            nullptr);
+    gdip::GdipMeasureString(tools.graphics.get(), wide, -1, tools.font.get(), &layout, tools.format.get(),
+                            &bounds, nullptr, nullptr);
     return static_cast<int32_t>(bounds.Width);
 }
 
@@ -226,20 +189,15 @@ int32_t DrawLabelBackground(const LabelRect& box) {
     if (labelSurface == nullptr) {
         return 0;
     }
-    Gdiplus::GpGraphics* graphics = nullptr;
-    if (gdip::GdipCreateFromHDC(labelSurface->dc, &graphics) != Gdiplus::Ok) {
-        return 1;
-    }
+    const GraphicsHolder graphics = GraphicsOn(labelSurface->dc);
     const Gdiplus::RectF rect = ToRectF(box);
     Gdiplus::GpLineGradient* brush = nullptr;
-    if (gdip::GdipCreateLineBrushFromRect(&rect, kGradientTop, kGradientBottom,
-                                          Gdiplus::LinearGradientModeVertical, Gdiplus::WrapModeTile,
-                                          &brush) == Gdiplus::Ok) {
-        gdip::GdipSetSmoothingMode(graphics, Gdiplus::SmoothingModeAntiAlias);
-        gdip::GdipFillRectangle(graphics, brush, rect.X, rect.Y, rect.Width, rect.Height);
-        gdip::GdipDeleteBrush(brush);
+    if (graphics != nullptr && gdip::GdipCreateLineBrushFromRect(
+                                   &rect, kGradientTop, kGradientBottom, Gdiplus::LinearGradientModeVertical,
+                                   Gdiplus::WrapModeTile, &brush) == Gdiplus::Ok) {
+        const GdipBrushHolder held(brush);
+        gdip::GdipFillRectangle(graphics.get(), brush, rect.X, rect.Y, rect.Width, rect.Height);
     }
-    gdip::GdipDeleteGraphics(graphics);
     return 1;
 }
 
@@ -253,9 +211,10 @@ int32_t DrawLabelText(const LabelRect& box, const char* text) {
     TextTools tools(labelSurface->dc);
     Gdiplus::GpSolidFill* brush = nullptr;
     if (gdip::GdipCreateSolidFill(kTextColour, &brush) == Gdiplus::Ok) {
+        const GdipBrushHolder held(brush);
         const Gdiplus::RectF layout = ToRectF(box);
-        gdip::GdipDrawString(tools.graphics, wide, -1, tools.font, &layout, tools.format, brush);
-        gdip::GdipDeleteBrush(brush);
+        gdip::GdipDrawString(tools.graphics.get(), wide, -1, tools.font.get(), &layout, tools.format.get(),
+                             brush);
     }
     return 1;
 }
@@ -274,23 +233,10 @@ int32_t RenderLabel(const char* text) {
 
 // The label thread: creates the hidden window with a transparent image, publishes it, pumps its
 // messages until WM_QUIT, then withdraws and destroys everything it made. Exit code 0 after a
-// quit, -1 when the window or surface could not be made. It does not touch labelThread, which
-// belongs to its starter.
+// quit, -1 when the window or surface could not be made.
 unsigned __stdcall LabelWindowThread(void* /*argument*/) {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = LabelWndProc;
-    windowClass.hInstance = appInstance;
-    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kLabelClassName;
-    const bool registered = RegisterClassA(&windowClass) != 0;
-
-    HWND window = nullptr;
-    if (registered) {
-        window = CreateWindowExA(kLabelExStyle, kLabelClassName, kLabelClassName, WS_POPUP, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, kLabelWindowWidth, kLabelWindowHeight, nullptr, nullptr,
-                                 appInstance, nullptr);
-    }
+    HWND window = CreateResidentWindow(appInstance, kLabelClassName, kLabelClassName, kLabelWindowWidth,
+                                       kLabelWindowHeight);
     LayeredSurface* surface =
         window != nullptr ? CreateLayeredSurface(kLabelWindowWidth, kLabelWindowHeight) : nullptr;
     unsigned exitCode = static_cast<unsigned>(-1);
@@ -298,17 +244,14 @@ unsigned __stdcall LabelWindowThread(void* /*argument*/) {
         ClearLayeredSurface(surface);
         PresentLayeredSurface(surface, window);
         {
-            LabelLockHolder hold;
+            LockHolder hold(labelLock);
             labelSurface = surface;
             labelWindow = window;
             labelVisible = 0;
             labelPos = {-1, -1};
         }
-        MSG message;
-        while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
+        SignalWindowThreadReady(labelThread);
+        RunMessageLoop();
         exitCode = 0;
 
         labelWithdrawing = true;
@@ -321,54 +264,28 @@ unsigned __stdcall LabelWindowThread(void* /*argument*/) {
         ReleaseSRWLockExclusive(&labelLock);
     }
     DestroyLayeredSurface(surface);
-    if (window != nullptr) {
-        DestroyWindow(window);
-    }
-    if (registered) {
-        UnregisterClassA(kLabelClassName, appInstance);
-    }
+    DestroyResidentWindow(window, appInstance, kLabelClassName);
     return exitCode;
 }
 
-// Starts LabelWindowThread with _beginthreadex and stores its handle in labelThread (app/App.h),
-// unless a handle is held already. 0 when a handle is held afterwards, -1 when the thread could
-// not be started.
+// Starts the label thread unless one runs. 0 when one runs afterwards, -1 when it could not be
+// started.
 int32_t StartLabelThread() {
-    LabelLockHolder hold;
-    if (labelThread == nullptr) {
+    if (!IsWindowThreadRunning(labelThread)) {
         labelWithdrawing = false;
         labelStopping = false;
-        labelThread =
-            reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, LabelWindowThread, nullptr, 0, nullptr));
     }
-    return labelThread != nullptr ? 0 : -1;
+    return StartWindowThread(labelThread, LabelWindowThread, nullptr) ? 0 : -1;
 }
 
-// 0 once the label window exists, -1 otherwise. Polls for it with up to kWaitAttempts sleeps of
-// kWaitStepMs while the thread starts; gives up at once when there is no thread or the thread has
-// ended or is ending (its set-up failed, or it is being stopped).
+// 0 once the label window exists, -1 otherwise: at once without a thread or while it ends, else
+// after a bounded wait for its set-up, which ends early when the thread fails.
 int32_t WaitForLabelWindow() {
-    for (int32_t attempt = 0;; ++attempt) {
-        if (labelWithdrawing) {
-            return -1;
-        }
-        {
-            LabelLockHolder hold;
-            if (labelThread == nullptr) {
-                return -1;
-            }
-            if (labelWindow != nullptr) {
-                return 0;
-            }
-            if (WaitForSingleObject(labelThread, 0) != WAIT_TIMEOUT) {
-                return -1;
-            }
-        }
-        if (attempt == kWaitAttempts) {
-            return -1;
-        }
-        Sleep(kWaitStepMs);
+    if (labelWithdrawing || !AwaitWindowThread(labelThread)) {
+        return -1;
     }
+    LockHolder hold(labelLock);
+    return labelWindow != nullptr ? 0 : -1;
 }
 
 // Shows text (code page 932, or null for a fully transparent label) with the window's top-left
@@ -379,7 +296,7 @@ int32_t ShowLabel(const char* text, int32_t x, int32_t y) {
     if (labelStopping || WaitForLabelWindow() != 0) {
         return -1;
     }
-    LabelLockHolder hold;
+    LockHolder hold(labelLock);
     if (labelWindow == nullptr || labelStopping) {
         return -1;  // withdrawn, or being stopped, since the wait
     }
@@ -408,7 +325,7 @@ void HideLabel() {
     if (labelStopping || WaitForLabelWindow() != 0) {
         return;
     }
-    LabelLockHolder hold;
+    LockHolder hold(labelLock);
     if (labelWindow == nullptr || labelVisible == 0 || labelStopping) {
         return;
     }
@@ -419,35 +336,11 @@ void HideLabel() {
     labelImage.valid = false;
 }
 
-// Asks the label thread to quit (ShowLabel and HideLabel give up from the start of the stop) and
-// waits for it without a time limit, then closes the handle.
-// A thread that has ended already (its set-up failed) is only released; a thread that still has
-// no window after WaitForLabelWindow's bounded wait is left alone.
+// Ends the label thread (ShowLabel and HideLabel give up from the start of the stop) and releases
+// its handle. A thread still setting up after the bounded wait is left alone, and so are callers.
 void StopLabelThread() {
     labelStopping = true;
-    const bool running = WaitForLabelWindow() == 0;
-    HWND window;
-    HANDLE thread;
-    {
-        LabelLockHolder hold;
-        window = labelWindow;
-        thread = labelThread;
-    }
-    if (thread == nullptr) {
-        return;
-    }
-    if (running && window != nullptr) {
-        PostMessageA(window, WM_QUIT, 0, 0);
-    }
-    if (running || labelWithdrawing) {
-        WaitForSingleObject(thread, INFINITE);
-    }
-    LabelLockHolder hold;
-    if (WaitForSingleObject(labelThread, 0) == WAIT_OBJECT_0) {
-        CloseHandle(labelThread);
-        labelThread = nullptr;
-        labelWindow = nullptr;
-    } else {
-        labelStopping = false;  // a thread that is still starting is left alone, and so are callers
+    if (!StopWindowThread(labelThread, false)) {
+        labelStopping = false;
     }
 }

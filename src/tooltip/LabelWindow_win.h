@@ -5,7 +5,8 @@
 
 #include <cstdint>
 
-#include "menu/LayeredSurface.h"
+#include "menu/LayeredSurface_win.h"
+#include "platform/WindowThread_win.h"
 #include "tooltip/LabelWindow.h"
 
 // Guarded by the label's lock; the label thread writes labelWindow and labelSurface only while
@@ -14,13 +15,10 @@ extern HWND labelWindow;
 extern LayeredSurface* labelSurface;
 extern int32_t labelVisible;
 extern POINT labelPos;
+extern WindowThread labelThread;
 
 constexpr char kLabelClassName[] = "Pivotel Tool Tip";
 constexpr size_t kLabelTextUnits = 256;
 
-unsigned __stdcall LabelWindowThread(void* argument);
 size_t ConvertLabelText(const char* text, wchar_t (&wide)[kLabelTextUnits]);
-int32_t RenderLabel(const char* text);
 int32_t MeasureLabelText(const char* text, const LabelRect& area);
-int32_t DrawLabelBackground(const LabelRect& box);
-int32_t DrawLabelText(const LabelRect& box, const char* text);

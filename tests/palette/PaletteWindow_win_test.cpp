@@ -1,6 +1,6 @@
 // The palette editor's thread and window under Wine: opening it (once), what its window shows,
 // writing the settings file when it closes, the state kept between openings, closing it without
-// saving at shutdown, a thread that fails at once, the icons it draws, the label leaving with the
+// saving at shutdown, the icons it draws, the label leaving with the
 // cursor, and a file dropped on it becoming a launch item through the edit dialog.
 
 #include <windows.h>
@@ -15,7 +15,7 @@
 #include "TestSupport_win.h"
 #include "dialogs/ItemEdit.h"
 #include "palette/PaletteLayout.h"
-#include "palette/PaletteWindow.h"
+#include "palette/PaletteWindow_win.h"
 #include "res/resource.h"
 #include "tooltip/LabelWindow_win.h"
 #include "settings/MenuItems.h"
@@ -171,30 +171,6 @@ TEST(PaletteWindow, ClosingWithoutSavingWritesNothingAndWaitsForTheThread) {
     ASSERT_EQ(WaitForPaletteWindow(), 0);
     CloseEditor();
     EXPECT_EQ(paletteSaveCount.load(), savesBefore + 1);
-}
-
-// A thread that fails at once (here: its window class is taken) leaves no handle behind, so the
-// editor opens once the cause is gone.
-TEST(PaletteWindow, AThreadThatFailsAtOnceDoesNotKeepTheEditorFromOpening) {
-    SettingsFileSession settings;
-    const uint32_t savesBefore = paletteSaveCount.load();
-    WNDCLASSEXA taken = {};
-    taken.cbSize = sizeof taken;
-    taken.lpfnWndProc = DefWindowProcA;
-    taken.hInstance = GetModuleHandleA(nullptr);
-    taken.lpszClassName = kPaletteClassName;
-    ASSERT_NE(RegisterClassExA(&taken), 0);
-    for (int32_t attempt = 0; attempt < 3; ++attempt) {
-        ASSERT_EQ(StartPaletteThread(), 0);
-        ASSERT_TRUE(WaitForPaletteEnd());
-    }
-    EXPECT_EQ(WaitForPaletteWindow(), -1);
-    ASSERT_TRUE(UnregisterClassA(kPaletteClassName, GetModuleHandleA(nullptr)));
-
-    ASSERT_EQ(StartPaletteThread(), 0);
-    ASSERT_EQ(WaitForPaletteWindow(), 0);
-    CloseEditor();
-    EXPECT_EQ(paletteSaveCount.load(), savesBefore + 1);  // the failed starts saved nothing
 }
 
 // The colour of the test icons (WriteIconFile), which DrawIconEx stretches to 32 x 32.

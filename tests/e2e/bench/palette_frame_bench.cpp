@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "BenchTiming.h"
-#include "app/App.h"
+#include "app/App_win.h"
 #include "palette/PaletteEditing.h"
-#include "palette/PaletteWindow.h"
+#include "palette/PaletteWindow_win.h"
 #include "settings/MenuItems.h"
 #include "settings/Pages.h"
 #include "tooltip/LabelWindow.h"
@@ -76,7 +76,8 @@ int main(int argc, char** argv) {
 
     // Which icons where, from the tables (the portable part of a frame).
     PaletteFrame frame;
-    EmitStats("palette-compose", Measure(rounds, [&](int i) { ComposePaletteFrame(300 + i % 2, 30, false, &frame); }));
+    EmitStats("palette-compose",
+              Measure(rounds, [&](int i) { ComposePaletteFrame(300 + i % 2, 30, false, &frame); }));
     printf("{\"icons_per_frame\":%d}\n", frame.iconCount);
 
     // A whole frame as after a mouse move, here on this thread (the editor's own thread waits in

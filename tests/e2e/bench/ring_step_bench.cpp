@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "BenchTiming.h"
-#include "app/App.h"
-#include "menu/MenuDrawing.h"
-#include "menu/MenuWindow.h"
+#include "app/App_win.h"
+#include "menu/MenuDrawing_win.h"
+#include "menu/MenuWindow_win.h"
 #include "menu/RingGeometry.h"
 #include "menu/RingMenu.h"
 #include "settings/MenuItems.h"

@@ -11,7 +11,6 @@ extern HANDLE instanceMutex;
 extern ULONG_PTR gdiplusToken;
 extern HFONT labelFont;
 extern HWND mainWindow;
-extern HANDLE labelThread;
 
 // The texts of the start-up failure messages and their caption.
 extern const char kErrorCaption[];
@@ -23,7 +22,6 @@ int RunPivotel(HINSTANCE instance);
 void InitGraphics();
 void ReleaseGraphics();
 int32_t CreateMainWindow(HINSTANCE instance);
-void RunMessageLoop();
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The tray icon: its record, the callback message it sends the main window, and the message the

@@ -2,11 +2,8 @@
 // The ring menu's window and the thread that owns it: a 256 x 256 borderless, topmost,
 // per-pixel-alpha window that never takes the focus, its drawing surface and the two skin images.
 // The thread only pumps messages; the menu worker draws, moves, shows and hides (RingMenu.h).
-//
-// The menu threads' starter calls StartMenuWindowThread (appInstance) (or starts MenuWindowThread
-// with _beginthreadex itself, storing the handle in menuThread); the stopper, at shutdown and
-// after a failed start, calls StopMenuWindowThread. The stopper owns the handle: the thread never
-// clears menuThread.
+// The menu threads' starter calls StartMenuWindowThread (appInstance) and, at shutdown and after a
+// failed start, StopMenuWindowThread.
 
 #include <windows.h>
 #include <objidl.h>
@@ -15,7 +12,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "menu/LayeredSurface.h"
+#include "menu/LayeredSurface_win.h"
+#include "platform/WindowThread_win.h"
 
 constexpr int32_t kMenuSize = 256;
 extern const char kMenuWindowClass[];
@@ -29,16 +27,12 @@ struct SkinImage {
     bool isLocked;
 };
 
-SkinImage* LoadSkinImage(HINSTANCE instance, uint16_t resourceId);
-void DestroySkinImage(SkinImage*& image);
-
-extern std::atomic<HANDLE> menuThread;
+extern WindowThread menuThread;
 extern std::atomic<HWND> menuWindow;
 extern LayeredSurface* menuSurface;
 extern SkinImage* ringImage;
 extern SkinImage* highlightImage;
 
-unsigned __stdcall MenuWindowThread(void* instance);
 int32_t StartMenuWindowThread(HINSTANCE instance);
 int32_t WaitForMenuWindow();
 void StopMenuWindowThread();
