@@ -162,8 +162,8 @@ protected:
     }
 };
 
-// The forward to a window whose thread has stopped pumping returns while it still hangs; the window gets the
-// turn, as a sent message, when it answers again.
+// The forward to a window whose thread has stopped pumping returns while it still hangs; the
+// window gets the turn, as a sent message, when it answers again.
 TEST_F(WheelForwardTest, HungWindowDoesNotHoldUpTheHook) {
     ReceiverThread receiver;
     receiver.hung = false;
