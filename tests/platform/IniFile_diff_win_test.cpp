@@ -196,23 +196,18 @@ TEST_F(IniFileDiff, QuotesEmptyAndLongValuesReadAlike) {
     std::string longValue(300, 'x');
     longValue[0] = 'A';
     longValue[299] = 'Z';
+    // clang-format off
     std::vector<ReadCase> cases = {
         {"quotes",
          "[s]\r\nq=\"quoted\"\r\nq2='x'\r\nq3=\"\r\nq4=\"abc\r\nq5=\"\"\r\nq6=\"a'\r\nq7= \" x \" \r\n"
          "q8='''\r\nq9=\"\"\"\r\n",
-         {{"s", "q"},
-          {"s", "q2"},
-          {"s", "q3"},
-          {"s", "q4"},
-          {"s", "q5"},
-          {"s", "q6"},
-          {"s", "q7"},
-          {"s", "q8"},
-          {"s", "q9"}}},
+         {{"s", "q"}, {"s", "q2"}, {"s", "q3"}, {"s", "q4"}, {"s", "q5"}, {"s", "q6"}, {"s", "q7"},
+          {"s", "q8"}, {"s", "q9"}}},
         {"long",
          "[s]\r\nlong=" + longValue + "\r\nquoted=\"" + longValue + "\"\r\n",
          {{"s", "long"}, {"s", "quoted"}}},
     };
+    // clang-format on
     RunReadCases(dir, cases);
     std::string path = dir.File("long.ini");
     ASSERT_TRUE(
@@ -245,21 +240,13 @@ TEST_F(IniFileDiff, CodePage932NamesAndValuesReadAlike) {
                       a = "\x83\x41";
     const std::string ideoSpace = "\x81\x40";
     const std::string path = "C:\\Program Files\\" + hyou + "\\" + so + "\x83\x74\x83\x67.exe";
+    // clang-format off
     std::vector<ReadCase> cases = {
         {"trail bytes",
          "[s" + dash + "\r\na=1\r\n[t]\r\nb=2\r\n[" + choon + "]\r\nc=3\r\n" + choon + "[x]\r\nd=4\r\n[" +
              hyou + so + "]\r\n" + hyou + "=" + path + "\r\n" + a + "=lower\r\n",
-         {{"s" + dash, "a"},
-          {"s", "a"},
-          {"", "a"},
-          {"t", "b"},
-          {choon, "c"},
-          {"x", "d"},
-          {choon, "d"},
-          {hyou + so, hyou},
-          {hyou + so, "\x95"},
-          {hyou + so, a},
-          {hyou + so, "\x83\x61"}}},
+         {{"s" + dash, "a"}, {"s", "a"}, {"", "a"}, {"t", "b"}, {choon, "c"}, {"x", "d"}, {choon, "d"},
+          {hyou + so, hyou}, {hyou + so, "\x95"}, {hyou + so, a}, {hyou + so, "\x83\x61"}}},
         {"values",
          "[ITEM0]\r\nTEXT=" + ideoSpace + "\x83\x81\x83\x82\x92\xA0" + ideoSpace + "\r\nICON=" + path +
              "\r\nQ=\"" + hyou + hyou + "\"\r\nH=\xB1\xB2\xB3\xDF\r\n",
@@ -268,6 +255,7 @@ TEST_F(IniFileDiff, CodePage932NamesAndValuesReadAlike) {
          "[\x82\x60]\r\na=1\r\n[\x83\x9F]\r\nb=2\r\n[\x84\x40]\r\nc=3\r\n",
          {{"\x82\x81", "a"}, {"\x82\x60", "a"}, {"\x83\xBF", "b"}, {"\x84\x70", "c"}}},
     };
+    // clang-format on
     RunReadCases(dir, cases);
     // Cuts at every length of a mixed value, with and without quotes.
     std::string mixed = "a" + hyou + hyou + "b" + so + choon + "\xB1" + dash;
@@ -315,6 +303,7 @@ void RunWriteCases(const TempDir& dir, const std::vector<WriteCase>& cases) {
 
 TEST_F(IniFileDiff, WritesLeaveIdenticalFiles) {
     const std::string hyou = "\x95\x5C", choon = "\x81\x5B";
+    // clang-format off
     std::vector<WriteCase> cases = {
         {"same value leaves the file alone", "[s]\na=1\n\n; c\n", {{"s", "a", "1"}, {"S", "A", " \t1"}}},
         {"trailing blank is a change", "[s]\na=1\n\n; c\n", {{"s", "a", "1 "}}},
@@ -327,9 +316,7 @@ TEST_F(IniFileDiff, WritesLeaveIdenticalFiles) {
         {"new names keep trailing blanks", "[s]\r\na=1\r\n", {{"  New Sec  ", "  New Key  ", "  v  "}}},
         {"missing file is created",
          "<none>",
-         {{"CONFIG", "TRIGGER", "0"},
-          {"CONFIG", "ALPHA", "191"},
-          {"ITEMS", "NUM", "2"},
+         {{"CONFIG", "TRIGGER", "0"}, {"CONFIG", "ALPHA", "191"}, {"ITEMS", "NUM", "2"},
           {"config", "alpha", "7"}}},
         {"empty file", "", {{"s", "k", ""}}},
         {"empty value over a value", "[s]\r\na=1\r\n", {{"s", "a", ""}, {"s", "a", "  "}, {"s", "a", "x"}}},
@@ -347,13 +334,11 @@ TEST_F(IniFileDiff, WritesLeaveIdenticalFiles) {
         {"nameless headers", "[]\r\na=1\r\n[]\r\nb=2\r\n", {{"", "c", "3"}, {" ", "a", "9"}, {"", "b", "8"}}},
         {"code page 932 names and values",
          "[s]\r\n",
-         {{"\x83\x41", "k", "v"},
-          {"\x83\x61", "k", "w"},
-          {"\x83\x41", "\x83\x41", hyou},
-          {"s", "ICON", "C:\\" + hyou + "\\" + choon + ".exe"},
-          {hyou + choon, "\x81\x5D", "[x]"},
+         {{"\x83\x41", "k", "v"}, {"\x83\x61", "k", "w"}, {"\x83\x41", "\x83\x41", hyou},
+          {"s", "ICON", "C:\\" + hyou + "\\" + choon + ".exe"}, {hyou + choon, "\x81\x5D", "[x]"},
           {"s", "TEXT", "\x81\x40\x83\x81\x83\x82\x81\x40"}}},
     };
+    // clang-format on
     RunWriteCases(dir, cases);
 }
 

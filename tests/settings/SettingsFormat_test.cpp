@@ -221,26 +221,23 @@ std::string WideText(size_t length, char filler) {
     return text;
 }
 
-MenuItem* MakeItem(uint32_t id, const std::string& icon, const std::string& text, uint8_t kind,
-                   ItemAction action, ShortcutInfo* shortcut) {
-    MenuItem* item = CreateItem(id);
-    if (item == nullptr || SetItemIcon(item, icon.c_str()) != 0) {
-        return nullptr;
+// Puts an item with every field of the record into the list.
+bool MakeItem(const ItemRecord& r) {
+    MenuItem* item = CreateItem(r.id);
+    if (item == nullptr || SetItemIcon(item, r.iconPath.c_str()) != 0) {
+        return false;
     }
-    SetItemText(item, text.c_str());
-    item->action = action;
-    SetItemKind(item, kind, shortcut);
-    return item;
-}
-
-ShortcutInfo* MakeLaunch(const std::string& path, const std::string& args, const std::string& dir,
-                         int32_t show) {
-    ShortcutInfo* shortcut = CreateShortcutInfo();
-    SetShortcutPath(shortcut, path.c_str());
-    SetShortcutArgs(shortcut, args.c_str());
-    SetShortcutDir(shortcut, dir.c_str());
-    shortcut->show = show;
-    return shortcut;
+    ShortcutInfo* shortcut = r.hasLaunch ? CreateShortcutInfo() : nullptr;
+    if (shortcut != nullptr) {
+        SetShortcutPath(shortcut, r.path.c_str());
+        SetShortcutArgs(shortcut, r.args.c_str());
+        SetShortcutDir(shortcut, r.dir.c_str());
+        shortcut->show = r.show;
+    }
+    SetItemText(item, r.text.c_str());
+    item->action = r.action;
+    SetItemKind(item, static_cast<uint8_t>(r.kind), shortcut);
+    return true;
 }
 
 TEST_F(SettingsFormatTest, SaveThenLoadKeepsEveryFieldAtItsLimits) {
@@ -248,35 +245,31 @@ TEST_F(SettingsFormatTest, SaveThenLoadKeepsEveryFieldAtItsLimits) {
     const std::string longIcon = MakeLongIconPath();
     ASSERT_EQ(longIcon.size(), 259u);
     // Every window command, so that each EVENT id maps back to its command.
+    std::vector<ItemRecord> saved;
     for (const WindowCommandEntry& entry : WindowCommandTable) {
-        ASSERT_NE(MakeItem(entry.event, relativeIcon, "cmd" + std::to_string(entry.event), KindWindowCommand,
-                           entry.action, nullptr),
-                  nullptr);
+        saved.push_back({entry.event, relativeIcon, "cmd" + std::to_string(entry.event), KindWindowCommand,
+                         entry.action, false, "", "", "", -1});
     }
     // Launch fields full: 63 bytes of text and 259 of path, arguments and directory, with
-    // two-byte characters whose trail bytes are backslashes.
-    const std::string path259 = "C:\\" + WideText(256, 'p');
-    const std::string args259 = "/x \"" + WideText(255, 'a');
-    const std::string dir259 = "\\\\srv\\" + WideText(253, 'd');
-    ASSERT_NE(MakeItem(10, absoluteIcon, WideText(63, 'x'), KindLaunch, LaunchProgram,
-                       MakeLaunch(path259, args259, dir259, 3)),
-              nullptr);
-    ASSERT_NE(MakeItem(11, longIcon, "[a]=b;c " + kHyo, KindLaunch, LaunchProgram,
-                       MakeLaunch(std::string("tools") + kSep + kHyo + ".exe", "", "", 2147483647)),
-              nullptr);
-    ASSERT_NE(MakeItem(4000000000u, relativeIcon, "", KindLaunch, LaunchProgram, nullptr), nullptr);
-    ASSERT_NE(MakeItem(12, relativeIcon, std::string(63, 'T'), KindLaunch, LaunchProgram,
-                       MakeLaunch("x", "", std::string(259, 'D'), 0)),
-              nullptr);
-    // Values that the profile read would change at their ends, at their limits.
-    ASSERT_NE(MakeItem(13, relativeIcon, "\"" + std::string(61, 'q') + "\"", KindLaunch, LaunchProgram,
-                       MakeLaunch("\"C:\\a b\\c.exe\"", "\"" + WideText(257, 'a') + "\"",
-                                  " " + std::string(257, 'd') + "\t", 5)),
-              nullptr);
-    const std::vector<ItemRecord> saved = Records();
-    ASSERT_EQ(saved.size(), 14u);
-    ASSERT_EQ(saved[9].text.size(), 63u);
-    ASSERT_EQ(saved[9].path, path259);
+    // two-byte characters whose trail bytes are backslashes. The last item's values are ones the
+    // profile read would change at their ends, at their limits.
+    // clang-format off
+    const std::vector<ItemRecord> launches = {
+        {10, absoluteIcon, WideText(63, 'x'), KindLaunch, LaunchProgram, true, "C:\\" + WideText(256, 'p'),
+         "/x \"" + WideText(255, 'a'), "\\\\srv\\" + WideText(253, 'd'), 3},
+        {11, longIcon, "[a]=b;c " + kHyo, KindLaunch, LaunchProgram, true,
+         std::string("tools") + kSep + kHyo + ".exe", "", "", 2147483647},
+        {4000000000u, relativeIcon, "", KindLaunch, LaunchProgram, false, "", "", "", -1},
+        {12, relativeIcon, std::string(63, 'T'), KindLaunch, LaunchProgram, true, "x", "",
+         std::string(259, 'D'), 0},
+        {13, relativeIcon, "\"" + std::string(61, 'q') + "\"", KindLaunch, LaunchProgram, true,
+         "\"C:\\a b\\c.exe\"", "\"" + WideText(257, 'a') + "\"", " " + std::string(257, 'd') + "\t", 5}};
+    // clang-format on
+    saved.insert(saved.end(), launches.begin(), launches.end());
+    for (const ItemRecord& record : saved) {
+        ASSERT_TRUE(MakeItem(record)) << record.id;
+    }
+    ASSERT_EQ(Records(), saved);
 
     StorePageSlotId(0, 0, 1);
     StorePageSlotId(0, 7, 4000000000u);
