@@ -89,14 +89,14 @@ TEST(ItemPathSplit, PickersStartInTheFieldsFolder) {
 }
 
 TEST(ShowChoices, MapEntriesToShowCommandsAndBack) {
-    EXPECT_EQ(ShowValueFromIndex(0), 5);
-    EXPECT_EQ(ShowValueFromIndex(1), 3);
-    EXPECT_EQ(ShowValueFromIndex(2), 2);
+    const int32_t shows[] = {5, 3, 2};
+    ASSERT_EQ(kShowChoiceCount, 3);
+    for (int32_t index = 0; index < kShowChoiceCount; ++index) {
+        EXPECT_EQ(ShowValueFromIndex(index), shows[index]);
+        EXPECT_EQ(ShowIndexFromValue(shows[index]), index);
+    }
     EXPECT_EQ(ShowValueFromIndex(-1), -1);  // no entry selected
     EXPECT_EQ(ShowValueFromIndex(3), -1);
-    for (int32_t index = 0; index < kShowChoiceCount; ++index) {
-        EXPECT_EQ(ShowIndexFromValue(ShowValueFromIndex(index)), index);
-    }
     for (int32_t show : {-5, 0, 1, 4, 6, 10}) {
         EXPECT_EQ(ShowIndexFromValue(show), -1) << show;
     }
@@ -119,29 +119,28 @@ protected:
         return path;
     }
 
-    // A launch item with an icon, in the list (not placed anywhere).
-    MenuItem* MakeLaunchItem(uint32_t id, const char* text, int32_t show) {
+    // An item in the list (not placed anywhere) with the given icon, or none when icon is empty.
+    MenuItem* MakeItem(uint32_t id, const char* text, const std::string& icon, uint8_t kind,
+                       ItemAction action, ShortcutInfo* launch) {
         MenuItem* item = CreateItem(id);
         EXPECT_NE(item, nullptr);
+        SetItemText(item, text);
+        EXPECT_TRUE(icon.empty() || SetItemIcon(item, icon.c_str()) == 0);
+        item->action = action;
+        SetItemKind(item, kind, launch);
+        return item;
+    }
+    // A launch item with an icon, started from C:\old.
+    MenuItem* MakeLaunchItem(uint32_t id, const char* text, int32_t show) {
         ShortcutInfo* launch = CreateShortcutInfo();
         SetShortcutPath(launch, "C:\\old\\old.exe");
         SetShortcutArgs(launch, "-old");
         SetShortcutDir(launch, "C:\\old");
         launch->show = show;
-        SetItemText(item, text);
-        EXPECT_EQ(SetItemIcon(item, app.c_str()), 0);
-        item->action = LaunchProgram;
-        SetItemKind(item, KindLaunch, launch);
-        return item;
+        return MakeItem(id, text, app, KindLaunch, LaunchProgram, launch);
     }
     MenuItem* MakeWindowCommand(uint32_t id) {
-        MenuItem* item = CreateItem(id);
-        EXPECT_NE(item, nullptr);
-        SetItemText(item, "maximize");
-        EXPECT_EQ(SetItemIcon(item, app.c_str()), 0);
-        item->action = WindowCommandStub;
-        SetItemKind(item, KindWindowCommand, nullptr);
-        return item;
+        return MakeItem(id, "maximize", app, KindWindowCommand, WindowCommandStub, nullptr);
     }
     static int32_t WindowCommandStub(MenuItem*, WindowHandle, int32_t) { return 0; }
 
@@ -211,9 +210,7 @@ std::string DescribeTables() {
 TEST_F(ItemEditTables, EachModeFillsItsFields) {
     const std::string dropped = "C:\\Tools\\app.exe";
     MenuItem* item = MakeLaunchItem(4, "editor", 3);
-    MenuItem* bare = CreateItem(5);
-    SetItemText(bare, "bare");
-    SetItemKind(bare, KindLaunch, nullptr);
+    MenuItem* bare = MakeItem(5, "bare", "", KindLaunch, nullptr, nullptr);
     MenuItem stray = {};  // not in the list: never read
     std::snprintf(stray.text, sizeof stray.text, "stray");
     const std::string editor = "editor|" + app + "|C:\\old\\old.exe|-old|C:\\old|1|on";
@@ -385,20 +382,14 @@ TEST_F(ItemEditTables, NameIsKeptAsItsFirst63BytesWithoutSplittingACharacter) {
 // rename it and swap its icon and then fail, so the dialog could never be closed with OK; now the
 // item gets a launch record from the fields and can be repaired.
 TEST_F(ItemEditTables, LaunchItemWithoutLaunchRecordGetsOneFromTheFields) {
-    MenuItem* bare = CreateItem(9);
-    SetItemText(bare, "bare");
-    ASSERT_EQ(SetItemIcon(bare, app.c_str()), 0);
-    bare->action = LaunchProgram;
-    SetItemKind(bare, KindLaunch, nullptr);
+    MenuItem* bare = MakeItem(9, "bare", app, KindLaunch, LaunchProgram, nullptr);
     ItemEditFields fields = FieldsFor("repaired", other, "C:\\bin\\tool.exe", 1);
     ASSERT_TRUE(ConfirmItemEdit(bare, &fields));
     EXPECT_EQ(Fields(bare), "9|repaired|" + other + "|2|launch|C:\\bin\\tool.exe|--new|C:\\work|3");
     EXPECT_TRUE(IsItemComplete(bare));
 
     // Without a launch path it is still refused, and untouched.
-    MenuItem* other_bare = CreateItem(10);
-    SetItemText(other_bare, "other");
-    SetItemKind(other_bare, KindLaunch, nullptr);
+    MenuItem* other_bare = MakeItem(10, "other", "", KindLaunch, nullptr, nullptr);
     fields = FieldsFor("renamed", other, "", 0);
     EXPECT_FALSE(ConfirmItemEdit(other_bare, &fields));
     EXPECT_EQ(Fields(other_bare), "10|other||2|none");
