@@ -423,30 +423,6 @@ struct Random {
     }
 };
 
-std::string RandomUnit(Random& r) {
-    static const std::string word = "abcXYZ019_.";
-    static const std::string blank = " \t\x0b\x0c\x1a";
-    static const std::string markup = "[]=;\"'";
-    static const std::vector<std::string> breaks = {"\r\n", "\n", "\r", "\r\r\n", "\n\n"};
-    static const std::string singles = "\xA1\xB1\xCC\xDF\x80\xA0\xFD\xFE\xFF\x7F";
-    uint32_t roll = r.Below(100);
-    if (roll < 30)
-        return std::string(1, word[r.Below(static_cast<uint32_t>(word.size()))]);
-    if (roll < 40)
-        return std::string(1, blank[r.Below(static_cast<uint32_t>(blank.size()))]);
-    if (roll < 52)
-        return std::string(1, markup[r.Below(static_cast<uint32_t>(markup.size()))]);
-    if (roll < 60)
-        return r.Pick(breaks);
-    if (roll < 62)
-        return std::string(1, '\0');
-    if (roll < 72)
-        return r.Pick(Pool().tricky);
-    if (roll < 82)
-        return r.Pick(Pool().all);
-    return std::string(1, singles[r.Below(static_cast<uint32_t>(singles.size()))]);
-}
-
 std::string WithoutBreaks(std::string s) {
     std::string out;
     for (char c : s) {
@@ -457,6 +433,34 @@ std::string WithoutBreaks(std::string s) {
     return out;
 }
 
+// One piece of text, by a roll of 100: a letter, digit or dot (30), a blank (10), markup (12), a
+// line break (8), a zero byte (2), a two-byte character with an ASCII-like trail (10) or any (10),
+// a byte that stands alone (18).
+std::string RandomUnit(Random& r) {
+    static const std::vector<std::string> breaks = {"\r\n", "\n", "\r", "\r\r\n", "\n\n"};
+    const auto one = [&r](const std::string& set) {
+        return std::string(1, set[r.Below(static_cast<uint32_t>(set.size()))]);
+    };
+    const uint32_t roll = r.Below(100);
+    return roll < 30   ? one("abcXYZ019_.")
+           : roll < 40 ? one(" \t\x0b\x0c\x1a")
+           : roll < 52 ? one("[]=;\"'")
+           : roll < 60 ? r.Pick(breaks)
+           : roll < 62 ? std::string(1, '\0')
+           : roll < 72 ? r.Pick(Pool().tricky)
+           : roll < 82 ? r.Pick(Pool().all)
+                       : one("\xA1\xB1\xCC\xDF\x80\xA0\xFD\xFE\xFF\x7F");
+}
+
+// Up to max units (chosen at random), without line breaks and zero bytes when oneLine.
+std::string RandomUnits(Random& r, uint32_t max, bool oneLine) {
+    std::string text;
+    for (uint32_t i = r.Below(max + 1); i > 0; --i) {
+        text += RandomUnit(r);
+    }
+    return oneLine ? WithoutBreaks(text) : text;
+}
+
 std::string RandomName(Random& r) {
     static const std::vector<std::string> known = {
         "CONFIG", "ITEM0", "ITEMS", "PAGE1", "a", "\x95\x5C", "\x83\x5C\x81\x5B", "X\x81\x5D", ""};
@@ -464,10 +468,7 @@ std::string RandomName(Random& r) {
     if (r.Percent(70)) {
         name = r.Pick(known);
     } else {
-        for (uint32_t i = r.Below(5); i > 0; --i) {
-            name += RandomUnit(r);
-        }
-        name = WithoutBreaks(name);
+        name = RandomUnits(r, 4, true);
     }
     bool ascii = true;
     for (char c : name) {
@@ -492,11 +493,7 @@ std::string RandomValue(Random& r) {
     if (r.Percent(30)) {
         return std::to_string(r.Below(5000));
     }
-    std::string value;
-    for (uint32_t i = r.Below(21); i > 0; --i) {
-        value += RandomUnit(r);
-    }
-    value = WithoutBreaks(value);
+    std::string value = RandomUnits(r, 20, true);
     if (r.Percent(20)) {
         std::string quote = r.Percent(50) ? "\"" : "'";
         value = quote + value + quote;
@@ -517,11 +514,7 @@ std::string RandomLine(Random& r) {
     if (roll < 80) {
         return RandomName(r) + r.Pick(equals) + RandomValue(r);
     }
-    std::string line;
-    for (uint32_t i = r.Below(11); i > 0; --i) {
-        line += RandomUnit(r);
-    }
-    return line;
+    return RandomUnits(r, 10, false);
 }
 
 // ASCII only after a UTF-8 mark: the system function converts such a file's text, we do not.
