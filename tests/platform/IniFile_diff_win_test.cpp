@@ -159,7 +159,7 @@ void RunReadCases(const TempDir& dir, const std::vector<ReadCase>& cases) {
     }
 }
 
-TEST_F(IniFileDiff, NamesBlanksCaseAndDuplicatesReadAlike) {
+TEST_F(IniFileDiff, NamesBlanksLineEndsAndMarksReadAlike) {
     const std::string file =
         "[Sec]\r\nKey=Value\r\n  spaced  =   v  al  \r\nempty=\r\nnoeq\r\n;comment=1\r\n\r\n"
         "[sec]\r\ndup=second\r\nKey=dup2\r\n"
@@ -185,6 +185,16 @@ TEST_F(IniFileDiff, NamesBlanksCaseAndDuplicatesReadAlike) {
         {"path is a directory", "<dir>", {{"s", "k"}}},
         {"empty file", "", {{"s", "k"}, {"", "k"}}},
         {"only blanks", " \r\n\t\r\n\x1a", {{"s", "k"}, {"", "k"}}},
+        {"LF", "[s]\na=1\nb=2\n", {{"s", "a"}, {"s", "b"}}},
+        {"CR", "[s]\ra=1\rb=2\r", {{"s", "a"}, {"s", "b"}}},
+        {"mixed", "[s]\r\r\n\n\ra=1\n\r\nb=2", {{"s", "a"}, {"s", "b"}}},
+        {"no final line end", "[s]\r\na=1", {{"s", "a"}}},
+        {"zero bytes",
+         std::string("[s]\r\na=ab\0cd\r\nk\0x=2\r\n\0abc=3\r\n=4\r\n", 33),
+         {{"s", "a"}, {"s", "k"}, {"s", ""}, {"s", "abc"}}},
+        {"zero in a header", std::string("[t\0u]\r\na=1\r\n", 12), {{"t", "a"}, {"t\x01u", "a"}}},
+        {"UTF-8 mark", "\xEF\xBB\xBF[s]\r\na=1\r\n", {{"s", "a"}}},
+        {"UTF-8 mark only", "\xEF\xBB\xBF", {{"s", "a"}}},
     };
     RunReadCases(dir, cases);
     // A file in a directory that does not exist.
@@ -216,22 +226,6 @@ TEST_F(IniFileDiff, QuotesEmptyAndLongValuesReadAlike) {
         ExpectSameRead(path, "s", "long", "", size, "long value");
         ExpectSameRead(path, "s", "q", "", size, "long quoted value");
     }
-}
-
-TEST_F(IniFileDiff, LineEndsZerosAndMarksReadAlike) {
-    std::vector<ReadCase> cases = {
-        {"LF", "[s]\na=1\nb=2\n", {{"s", "a"}, {"s", "b"}}},
-        {"CR", "[s]\ra=1\rb=2\r", {{"s", "a"}, {"s", "b"}}},
-        {"mixed", "[s]\r\r\n\n\ra=1\n\r\nb=2", {{"s", "a"}, {"s", "b"}}},
-        {"no final line end", "[s]\r\na=1", {{"s", "a"}}},
-        {"zero bytes",
-         std::string("[s]\r\na=ab\0cd\r\nk\0x=2\r\n\0abc=3\r\n=4\r\n", 33),
-         {{"s", "a"}, {"s", "k"}, {"s", ""}, {"s", "abc"}}},
-        {"zero in a header", std::string("[t\0u]\r\na=1\r\n", 12), {{"t", "a"}, {"t\x01u", "a"}}},
-        {"UTF-8 mark", "\xEF\xBB\xBF[s]\r\na=1\r\n", {{"s", "a"}}},
-        {"UTF-8 mark only", "\xEF\xBB\xBF", {{"s", "a"}}},
-    };
-    RunReadCases(dir, cases);
 }
 
 TEST_F(IniFileDiff, CodePage932NamesAndValuesReadAlike) {

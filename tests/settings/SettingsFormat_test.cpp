@@ -457,25 +457,15 @@ TEST_F(SettingsFormatTest, LaunchRecordIsLeftOutForMissingPathOrNegativeShowComm
                          "[ITEM7]", "ID=8", head, "TYPE=2", "SCPATH=p", "SCARG=a", "SCDIR=d"}));
     // clang-format on
     ASSERT_EQ(LoadSettings(), 0);
-    ASSERT_EQ(ItemIds(), (std::vector<uint32_t>{1, 2, 3, 4, 5, 6, 7, 8}));
-    for (uint32_t id : {1u, 2u, 4u, 5u}) {
-        EXPECT_EQ(FindItem(id)->shortcut, nullptr) << id;
-        EXPECT_EQ(FindItem(id)->kind, KindLaunch) << id;
-    }
-    const struct {
-        uint32_t id;
-        int32_t show;
-        const char* args;
-        const char* dir;
-    } kept[] = {{3, 3, "", ""}, {6, 2147483647, "", ""}, {7, 5, "", ""}, {8, 5, "a", "d"}};
-    for (const auto& k : kept) {
-        const ShortcutInfo* s = FindItem(k.id)->shortcut;
-        ASSERT_NE(s, nullptr) << k.id;
-        EXPECT_STREQ(s->path, "p");
-        EXPECT_EQ(s->show, k.show) << k.id;
-        EXPECT_STREQ(s->args, k.args);
-        EXPECT_STREQ(s->dir, k.dir);
-    }
+    auto launch = [&](uint32_t id, int32_t show, const char* args, const char* dir) {
+        return ItemRecord{id, relativeIcon, "", KindLaunch, LaunchProgram, true, "p", args, dir, show};
+    };
+    auto without = [&](uint32_t id) {
+        return ItemRecord{id, relativeIcon, "", KindLaunch, LaunchProgram, false, "", "", "", -1};
+    };
+    EXPECT_EQ(Records(), (std::vector<ItemRecord>{without(1), without(2), launch(3, 3, "", ""), without(4),
+                                                  without(5), launch(6, 2147483647, "", ""),
+                                                  launch(7, 5, "", ""), launch(8, 5, "a", "d")}));
 
     // Without a launch record a save writes no launch keys: those in the file stay as they were.
     ASSERT_EQ(SaveSettings(), 0);
