@@ -153,11 +153,10 @@ TEST_F(SettingsFormatTest, WorkedExampleLoads) {
     EXPECT_EQ(GetPageItem(0, 0), close);
     EXPECT_EQ(GetPageItem(0, 1), nullptr);
     EXPECT_EQ(GetPageItem(0, 2), editor);
-    int occupied = 0;
-    for (const PaletteCell& cell : paletteGrid.cells) {
-        occupied += cell.id != 0 ? 1 : 0;
-    }
-    EXPECT_EQ(occupied, 2);
+    std::vector<uint32_t> ids(kPageCount * kSlotsPerPage + kPaletteCells, 0);
+    ids[0] = ids[kPageCount * kSlotsPerPage] = 1;
+    ids[2] = ids[kPageCount * kSlotsPerPage + 1] = 5;
+    EXPECT_EQ(SlotAndCellIds(), ids);
     EXPECT_EQ(GetPaletteItem(0, 0), close);
     EXPECT_EQ(GetPaletteItem(0, 1), editor);
     EXPECT_EQ(translucencyAlpha, 191);
@@ -568,15 +567,15 @@ TEST_F(SettingsFormatTest, SlotAndCellIdsLoadAsWrittenWhetherOrNotAnItemHasThem)
     WriteSettings(Lines({"[PAGE2]", "ITEM1=77", "ITEM3=junk", "ITEM5=-1", "[PAGE8]", "ITEM0=4", "[PAGE7]",
                          "ITEM8=4", "ITEM7=0x10", "[PALETTE]", "ITEM239=77", "ITEM240=4", "ITEM-1=4"}));
     ASSERT_EQ(LoadSettings(), 0);
+    std::vector<uint32_t> ids(kPageCount * kSlotsPerPage + kPaletteCells, 0);
+    ids[2 * kSlotsPerPage + 1] = 77;
+    ids[2 * kSlotsPerPage + 5] = 4294967295u;
+    ids[7 * kSlotsPerPage + 7] = 16;
+    ids.back() = 77;
+    EXPECT_EQ(SlotAndCellIds(), ids);
     EXPECT_EQ(pageTable.pages[2].count, 2);
-    EXPECT_EQ(pageTable.pages[2].ids[1], 77u);
-    EXPECT_EQ(pageTable.pages[2].ids[3], 0u);
-    EXPECT_EQ(pageTable.pages[2].ids[5], 4294967295u);
     EXPECT_EQ(pageTable.pages[7].count, 1);
-    EXPECT_EQ(pageTable.pages[7].ids[7], 16u);
     EXPECT_EQ(GetPageItem(2, 1), nullptr);  // no item 77: counted, shows nothing
-    EXPECT_EQ(paletteGrid.cells[0].id, 0u);
-    EXPECT_EQ(paletteGrid.cells[239].id, 77u);
     EXPECT_EQ(GetPaletteItem(29, 7), nullptr);
     for (int p = 0; p < kPageCount; ++p) {
         for (int s = 0; s < kSlotsPerPage; ++s) {
