@@ -378,9 +378,8 @@ TEST_F(ItemEditTables, NameIsKeptAsItsFirst63BytesWithoutSplittingACharacter) {
     EXPECT_EQ(std::string(command->text), std::string(62, 'n'));
 }
 
-// Loading a settings file can leave a launch item without its launch record. Confirming used to
-// rename it and swap its icon and then fail, so the dialog could never be closed with OK; now the
-// item gets a launch record from the fields and can be repaired.
+// Loading a settings file can leave a launch item without its launch record: confirming gives it
+// one from the fields, so that such an item can be repaired and the dialog closed with OK.
 TEST_F(ItemEditTables, LaunchItemWithoutLaunchRecordGetsOneFromTheFields) {
     MenuItem* bare = MakeItem(9, "bare", app, KindLaunch, LaunchProgram, nullptr);
     ItemEditFields fields = FieldsFor("repaired", other, "C:\\bin\\tool.exe", 1);
@@ -395,7 +394,7 @@ TEST_F(ItemEditTables, LaunchItemWithoutLaunchRecordGetsOneFromTheFields) {
     EXPECT_EQ(Fields(other_bare), "10|other||2|none");
 }
 
-// A confirmation whose icon does not load used to apply the new name first; now nothing changes.
+// A confirmation whose icon does not load changes nothing, the name included.
 TEST_F(ItemEditTables, IconThatDoesNotLoadLeavesTheNameAlone) {
     MenuItem* launch = MakeLaunchItem(1, "editor", 5);
     const std::string before = Describe(launch);

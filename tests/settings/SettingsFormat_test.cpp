@@ -126,6 +126,24 @@ void PrintTo(const ItemRecord& r, std::ostream* os) {
         << r.args << "' '" << r.dir << "' " << r.show << "}";
 }
 
+// Puts an item with every field of the record into the list.
+bool MakeItem(const ItemRecord& r) {
+    MenuItem* item = CreateItem(r.id);
+    if (item == nullptr || SetItemIcon(item, r.iconPath.c_str()) != 0) {
+        return false;
+    }
+    ShortcutInfo* shortcut = r.hasLaunch ? CreateShortcutInfo() : nullptr;
+    if (shortcut != nullptr) {
+        SetShortcutPath(shortcut, r.path.c_str());
+        SetShortcutArgs(shortcut, r.args.c_str());
+        SetShortcutDir(shortcut, r.dir.c_str());
+        shortcut->show = r.show;
+    }
+    item->action = r.action;
+    return SetItemText(item, r.text.c_str()) == 0 &&
+           SetItemKind(item, static_cast<uint8_t>(r.kind), shortcut) == 0;
+}
+
 TEST_F(SettingsFormatTest, WorkedExampleLoads) {
     // clang-format off
     WriteSettings(Lines({"[CONFIG]", "TRIGGER=0", "SENDWHEEL=0", "ALPHA=191", "[ITEMS]", "NUM=2",
@@ -168,12 +186,9 @@ TEST_F(SettingsFormatTest, WithoutAFileNothingLoadsAndTheFirstSaveWritesEverythi
     EXPECT_EQ(translucencyAlpha, kDefaultTranslucencyAlpha);
     EXPECT_TRUE(DescribeTableFaults().empty());
 
-    MenuItem* item = CreateItem(3);
-    ASSERT_NE(item, nullptr);
-    ASSERT_EQ(SetItemIcon(item, relativeIcon.c_str()), 0);
-    ASSERT_EQ(SetItemText(item, "Top"), 0);
-    item->action = CmdToggleTopmost;
-    ASSERT_EQ(SetItemKind(item, KindWindowCommand, nullptr), 0);
+    ASSERT_TRUE(
+        MakeItem({3, relativeIcon, "Top", KindWindowCommand, CmdToggleTopmost, false, "", "", "", -1}));
+    MenuItem* item = FindItem(3);
     ASSERT_EQ(SetPageSlot(7, 7, item), 0);
     ASSERT_EQ(SetPaletteCell(29, 7, item), 0);
     ASSERT_TRUE(WriteFileBytes(ExecutableDir() + "setting.tmp", "[CONFIG]\r\n"));  // left by a cut-off save
@@ -218,25 +233,6 @@ std::string WideText(size_t length, char filler) {
     }
     text.append(length - text.size(), filler);
     return text;
-}
-
-// Puts an item with every field of the record into the list.
-bool MakeItem(const ItemRecord& r) {
-    MenuItem* item = CreateItem(r.id);
-    if (item == nullptr || SetItemIcon(item, r.iconPath.c_str()) != 0) {
-        return false;
-    }
-    ShortcutInfo* shortcut = r.hasLaunch ? CreateShortcutInfo() : nullptr;
-    if (shortcut != nullptr) {
-        SetShortcutPath(shortcut, r.path.c_str());
-        SetShortcutArgs(shortcut, r.args.c_str());
-        SetShortcutDir(shortcut, r.dir.c_str());
-        shortcut->show = r.show;
-    }
-    SetItemText(item, r.text.c_str());
-    item->action = r.action;
-    SetItemKind(item, static_cast<uint8_t>(r.kind), shortcut);
-    return true;
 }
 
 TEST_F(SettingsFormatTest, SaveThenLoadKeepsEveryFieldAtItsLimits) {
