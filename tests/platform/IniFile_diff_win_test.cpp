@@ -159,7 +159,7 @@ void RunReadCases(const TempDir& dir, const std::vector<ReadCase>& cases) {
     }
 }
 
-TEST_F(IniFileDiff, NamesBlanksCaseAndDuplicatesReadAlike) {
+TEST_F(IniFileDiff, NamesBlanksLineEndsAndMarksReadAlike) {
     const std::string file =
         "[Sec]\r\nKey=Value\r\n  spaced  =   v  al  \r\nempty=\r\nnoeq\r\n;comment=1\r\n\r\n"
         "[sec]\r\ndup=second\r\nKey=dup2\r\n"
@@ -185,46 +185,6 @@ TEST_F(IniFileDiff, NamesBlanksCaseAndDuplicatesReadAlike) {
         {"path is a directory", "<dir>", {{"s", "k"}}},
         {"empty file", "", {{"s", "k"}, {"", "k"}}},
         {"only blanks", " \r\n\t\r\n\x1a", {{"s", "k"}, {"", "k"}}},
-    };
-    RunReadCases(dir, cases);
-    // A file in a directory that does not exist.
-    ExpectSameRead(dir.File("nodir\\x.ini"), "s", "k", "\"q\"", 64, "missing directory");
-    ExpectSameRead(dir.File("nodir\\x.ini"), "s", "k", "DEF  ", 64, "missing directory");
-}
-
-TEST_F(IniFileDiff, QuotesEmptyAndLongValuesReadAlike) {
-    std::string longValue(300, 'x');
-    longValue[0] = 'A';
-    longValue[299] = 'Z';
-    std::vector<ReadCase> cases = {
-        {"quotes",
-         "[s]\r\nq=\"quoted\"\r\nq2='x'\r\nq3=\"\r\nq4=\"abc\r\nq5=\"\"\r\nq6=\"a'\r\nq7= \" x \" \r\n"
-         "q8='''\r\nq9=\"\"\"\r\n",
-         {{"s", "q"},
-          {"s", "q2"},
-          {"s", "q3"},
-          {"s", "q4"},
-          {"s", "q5"},
-          {"s", "q6"},
-          {"s", "q7"},
-          {"s", "q8"},
-          {"s", "q9"}}},
-        {"long",
-         "[s]\r\nlong=" + longValue + "\r\nquoted=\"" + longValue + "\"\r\n",
-         {{"s", "long"}, {"s", "quoted"}}},
-    };
-    RunReadCases(dir, cases);
-    std::string path = dir.File("long.ini");
-    ASSERT_TRUE(
-        WriteFileBytes(path, "[s]\r\nlong=" + longValue + "\r\nq=\"" + longValue.substr(0, 100) + "\"\r\n"));
-    for (uint32_t size = 95; size <= 305; ++size) {
-        ExpectSameRead(path, "s", "long", "", size, "long value");
-        ExpectSameRead(path, "s", "q", "", size, "long quoted value");
-    }
-}
-
-TEST_F(IniFileDiff, LineEndsZerosAndMarksReadAlike) {
-    std::vector<ReadCase> cases = {
         {"LF", "[s]\na=1\nb=2\n", {{"s", "a"}, {"s", "b"}}},
         {"CR", "[s]\ra=1\rb=2\r", {{"s", "a"}, {"s", "b"}}},
         {"mixed", "[s]\r\r\n\n\ra=1\n\r\nb=2", {{"s", "a"}, {"s", "b"}}},
@@ -237,6 +197,35 @@ TEST_F(IniFileDiff, LineEndsZerosAndMarksReadAlike) {
         {"UTF-8 mark only", "\xEF\xBB\xBF", {{"s", "a"}}},
     };
     RunReadCases(dir, cases);
+    // A file in a directory that does not exist.
+    ExpectSameRead(dir.File("nodir\\x.ini"), "s", "k", "\"q\"", 64, "missing directory");
+    ExpectSameRead(dir.File("nodir\\x.ini"), "s", "k", "DEF  ", 64, "missing directory");
+}
+
+TEST_F(IniFileDiff, QuotesEmptyAndLongValuesReadAlike) {
+    std::string longValue(300, 'x');
+    longValue[0] = 'A';
+    longValue[299] = 'Z';
+    // clang-format off
+    std::vector<ReadCase> cases = {
+        {"quotes",
+         "[s]\r\nq=\"quoted\"\r\nq2='x'\r\nq3=\"\r\nq4=\"abc\r\nq5=\"\"\r\nq6=\"a'\r\nq7= \" x \" \r\n"
+         "q8='''\r\nq9=\"\"\"\r\n",
+         {{"s", "q"}, {"s", "q2"}, {"s", "q3"}, {"s", "q4"}, {"s", "q5"}, {"s", "q6"}, {"s", "q7"},
+          {"s", "q8"}, {"s", "q9"}}},
+        {"long",
+         "[s]\r\nlong=" + longValue + "\r\nquoted=\"" + longValue + "\"\r\n",
+         {{"s", "long"}, {"s", "quoted"}}},
+    };
+    // clang-format on
+    RunReadCases(dir, cases);
+    std::string path = dir.File("long.ini");
+    ASSERT_TRUE(
+        WriteFileBytes(path, "[s]\r\nlong=" + longValue + "\r\nq=\"" + longValue.substr(0, 100) + "\"\r\n"));
+    for (uint32_t size = 95; size <= 305; ++size) {
+        ExpectSameRead(path, "s", "long", "", size, "long value");
+        ExpectSameRead(path, "s", "q", "", size, "long quoted value");
+    }
 }
 
 TEST_F(IniFileDiff, CodePage932NamesAndValuesReadAlike) {
@@ -245,21 +234,13 @@ TEST_F(IniFileDiff, CodePage932NamesAndValuesReadAlike) {
                       a = "\x83\x41";
     const std::string ideoSpace = "\x81\x40";
     const std::string path = "C:\\Program Files\\" + hyou + "\\" + so + "\x83\x74\x83\x67.exe";
+    // clang-format off
     std::vector<ReadCase> cases = {
         {"trail bytes",
          "[s" + dash + "\r\na=1\r\n[t]\r\nb=2\r\n[" + choon + "]\r\nc=3\r\n" + choon + "[x]\r\nd=4\r\n[" +
              hyou + so + "]\r\n" + hyou + "=" + path + "\r\n" + a + "=lower\r\n",
-         {{"s" + dash, "a"},
-          {"s", "a"},
-          {"", "a"},
-          {"t", "b"},
-          {choon, "c"},
-          {"x", "d"},
-          {choon, "d"},
-          {hyou + so, hyou},
-          {hyou + so, "\x95"},
-          {hyou + so, a},
-          {hyou + so, "\x83\x61"}}},
+         {{"s" + dash, "a"}, {"s", "a"}, {"", "a"}, {"t", "b"}, {choon, "c"}, {"x", "d"}, {choon, "d"},
+          {hyou + so, hyou}, {hyou + so, "\x95"}, {hyou + so, a}, {hyou + so, "\x83\x61"}}},
         {"values",
          "[ITEM0]\r\nTEXT=" + ideoSpace + "\x83\x81\x83\x82\x92\xA0" + ideoSpace + "\r\nICON=" + path +
              "\r\nQ=\"" + hyou + hyou + "\"\r\nH=\xB1\xB2\xB3\xDF\r\n",
@@ -268,6 +249,7 @@ TEST_F(IniFileDiff, CodePage932NamesAndValuesReadAlike) {
          "[\x82\x60]\r\na=1\r\n[\x83\x9F]\r\nb=2\r\n[\x84\x40]\r\nc=3\r\n",
          {{"\x82\x81", "a"}, {"\x82\x60", "a"}, {"\x83\xBF", "b"}, {"\x84\x70", "c"}}},
     };
+    // clang-format on
     RunReadCases(dir, cases);
     // Cuts at every length of a mixed value, with and without quotes.
     std::string mixed = "a" + hyou + hyou + "b" + so + choon + "\xB1" + dash;
@@ -315,6 +297,7 @@ void RunWriteCases(const TempDir& dir, const std::vector<WriteCase>& cases) {
 
 TEST_F(IniFileDiff, WritesLeaveIdenticalFiles) {
     const std::string hyou = "\x95\x5C", choon = "\x81\x5B";
+    // clang-format off
     std::vector<WriteCase> cases = {
         {"same value leaves the file alone", "[s]\na=1\n\n; c\n", {{"s", "a", "1"}, {"S", "A", " \t1"}}},
         {"trailing blank is a change", "[s]\na=1\n\n; c\n", {{"s", "a", "1 "}}},
@@ -327,9 +310,7 @@ TEST_F(IniFileDiff, WritesLeaveIdenticalFiles) {
         {"new names keep trailing blanks", "[s]\r\na=1\r\n", {{"  New Sec  ", "  New Key  ", "  v  "}}},
         {"missing file is created",
          "<none>",
-         {{"CONFIG", "TRIGGER", "0"},
-          {"CONFIG", "ALPHA", "191"},
-          {"ITEMS", "NUM", "2"},
+         {{"CONFIG", "TRIGGER", "0"}, {"CONFIG", "ALPHA", "191"}, {"ITEMS", "NUM", "2"},
           {"config", "alpha", "7"}}},
         {"empty file", "", {{"s", "k", ""}}},
         {"empty value over a value", "[s]\r\na=1\r\n", {{"s", "a", ""}, {"s", "a", "  "}, {"s", "a", "x"}}},
@@ -347,13 +328,11 @@ TEST_F(IniFileDiff, WritesLeaveIdenticalFiles) {
         {"nameless headers", "[]\r\na=1\r\n[]\r\nb=2\r\n", {{"", "c", "3"}, {" ", "a", "9"}, {"", "b", "8"}}},
         {"code page 932 names and values",
          "[s]\r\n",
-         {{"\x83\x41", "k", "v"},
-          {"\x83\x61", "k", "w"},
-          {"\x83\x41", "\x83\x41", hyou},
-          {"s", "ICON", "C:\\" + hyou + "\\" + choon + ".exe"},
-          {hyou + choon, "\x81\x5D", "[x]"},
+         {{"\x83\x41", "k", "v"}, {"\x83\x61", "k", "w"}, {"\x83\x41", "\x83\x41", hyou},
+          {"s", "ICON", "C:\\" + hyou + "\\" + choon + ".exe"}, {hyou + choon, "\x81\x5D", "[x]"},
           {"s", "TEXT", "\x81\x40\x83\x81\x83\x82\x81\x40"}}},
     };
+    // clang-format on
     RunWriteCases(dir, cases);
 }
 
@@ -438,30 +417,6 @@ struct Random {
     }
 };
 
-std::string RandomUnit(Random& r) {
-    static const std::string word = "abcXYZ019_.";
-    static const std::string blank = " \t\x0b\x0c\x1a";
-    static const std::string markup = "[]=;\"'";
-    static const std::vector<std::string> breaks = {"\r\n", "\n", "\r", "\r\r\n", "\n\n"};
-    static const std::string singles = "\xA1\xB1\xCC\xDF\x80\xA0\xFD\xFE\xFF\x7F";
-    uint32_t roll = r.Below(100);
-    if (roll < 30)
-        return std::string(1, word[r.Below(static_cast<uint32_t>(word.size()))]);
-    if (roll < 40)
-        return std::string(1, blank[r.Below(static_cast<uint32_t>(blank.size()))]);
-    if (roll < 52)
-        return std::string(1, markup[r.Below(static_cast<uint32_t>(markup.size()))]);
-    if (roll < 60)
-        return r.Pick(breaks);
-    if (roll < 62)
-        return std::string(1, '\0');
-    if (roll < 72)
-        return r.Pick(Pool().tricky);
-    if (roll < 82)
-        return r.Pick(Pool().all);
-    return std::string(1, singles[r.Below(static_cast<uint32_t>(singles.size()))]);
-}
-
 std::string WithoutBreaks(std::string s) {
     std::string out;
     for (char c : s) {
@@ -472,6 +427,34 @@ std::string WithoutBreaks(std::string s) {
     return out;
 }
 
+// One piece of text, by a roll of 100: a letter, digit or dot (30), a blank (10), markup (12), a
+// line break (8), a zero byte (2), a two-byte character with an ASCII-like trail (10) or any (10),
+// a byte that stands alone (18).
+std::string RandomUnit(Random& r) {
+    static const std::vector<std::string> breaks = {"\r\n", "\n", "\r", "\r\r\n", "\n\n"};
+    const auto one = [&r](const std::string& set) {
+        return std::string(1, set[r.Below(static_cast<uint32_t>(set.size()))]);
+    };
+    const uint32_t roll = r.Below(100);
+    return roll < 30   ? one("abcXYZ019_.")
+           : roll < 40 ? one(" \t\x0b\x0c\x1a")
+           : roll < 52 ? one("[]=;\"'")
+           : roll < 60 ? r.Pick(breaks)
+           : roll < 62 ? std::string(1, '\0')
+           : roll < 72 ? r.Pick(Pool().tricky)
+           : roll < 82 ? r.Pick(Pool().all)
+                       : one("\xA1\xB1\xCC\xDF\x80\xA0\xFD\xFE\xFF\x7F");
+}
+
+// Up to max units (chosen at random), without line breaks and zero bytes when oneLine.
+std::string RandomUnits(Random& r, uint32_t max, bool oneLine) {
+    std::string text;
+    for (uint32_t i = r.Below(max + 1); i > 0; --i) {
+        text += RandomUnit(r);
+    }
+    return oneLine ? WithoutBreaks(text) : text;
+}
+
 std::string RandomName(Random& r) {
     static const std::vector<std::string> known = {
         "CONFIG", "ITEM0", "ITEMS", "PAGE1", "a", "\x95\x5C", "\x83\x5C\x81\x5B", "X\x81\x5D", ""};
@@ -479,10 +462,7 @@ std::string RandomName(Random& r) {
     if (r.Percent(70)) {
         name = r.Pick(known);
     } else {
-        for (uint32_t i = r.Below(5); i > 0; --i) {
-            name += RandomUnit(r);
-        }
-        name = WithoutBreaks(name);
+        name = RandomUnits(r, 4, true);
     }
     bool ascii = true;
     for (char c : name) {
@@ -507,11 +487,7 @@ std::string RandomValue(Random& r) {
     if (r.Percent(30)) {
         return std::to_string(r.Below(5000));
     }
-    std::string value;
-    for (uint32_t i = r.Below(21); i > 0; --i) {
-        value += RandomUnit(r);
-    }
-    value = WithoutBreaks(value);
+    std::string value = RandomUnits(r, 20, true);
     if (r.Percent(20)) {
         std::string quote = r.Percent(50) ? "\"" : "'";
         value = quote + value + quote;
@@ -532,11 +508,7 @@ std::string RandomLine(Random& r) {
     if (roll < 80) {
         return RandomName(r) + r.Pick(equals) + RandomValue(r);
     }
-    std::string line;
-    for (uint32_t i = r.Below(11); i > 0; --i) {
-        line += RandomUnit(r);
-    }
-    return line;
+    return RandomUnits(r, 10, false);
 }
 
 // ASCII only after a UTF-8 mark: the system function converts such a file's text, we do not.

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -63,6 +64,13 @@ protected:
         return text;
     }
 
+    // Each {section, key, value} as the profile functions read it.
+    void ExpectValues(std::initializer_list<std::array<std::string, 3>> expected) {
+        for (const auto& e : expected) {
+            EXPECT_EQ(Value(e[0], e[1]), e[2]) << "[" << e[0] << "] " << e[1];
+        }
+    }
+
     // Relative, as the shipped file gives icons.
     const std::string relativeIcon = std::string("icons") + kSep + "close.ico";
     // Absolute: the system's editor under Wine, an icon file beside the executable natively.
@@ -74,38 +82,87 @@ protected:
     SettingsFileSession session;
 };
 
+// Everything of an item that the file keeps.
+struct ItemRecord {
+    uint32_t id;
+    std::string iconPath, text;
+    int kind;
+    ItemAction action;
+    bool hasLaunch;
+    std::string path, args, dir;
+    int32_t show;
+    bool operator==(const ItemRecord& o) const {
+        return id == o.id && iconPath == o.iconPath && text == o.text && kind == o.kind &&
+               action == o.action && hasLaunch == o.hasLaunch && path == o.path && args == o.args &&
+               dir == o.dir && show == o.show;
+    }
+};
+
+std::vector<ItemRecord> Records() {
+    std::vector<ItemRecord> records;
+    for (const MenuItem* item = itemListHead; item != nullptr; item = item->next) {
+        const ShortcutInfo* s = item->shortcut;
+        records.push_back({item->id, item->iconPath, item->text, item->kind, item->action, s != nullptr,
+                           s ? s->path : "", s ? s->args : "", s ? s->dir : "", s ? s->show : -1});
+    }
+    return records;
+}
+
+// Every page slot's id in page order, then every palette cell's.
+std::vector<uint32_t> SlotAndCellIds() {
+    std::vector<uint32_t> ids;
+    for (const Page& page : pageTable.pages) {
+        ids.insert(ids.end(), page.ids, page.ids + kSlotsPerPage);
+    }
+    for (const PaletteCell& cell : paletteGrid.cells) {
+        ids.push_back(cell.id);
+    }
+    return ids;
+}
+
+void PrintTo(const ItemRecord& r, std::ostream* os) {
+    *os << "{id " << r.id << ", icon '" << r.iconPath << "', text '" << r.text << "', kind " << r.kind
+        << ", event " << WindowCommandEvent(r.action) << ", launch " << r.hasLaunch << " '" << r.path << "' '"
+        << r.args << "' '" << r.dir << "' " << r.show << "}";
+}
+
+// Puts an item with every field of the record into the list.
+bool MakeItem(const ItemRecord& r) {
+    MenuItem* item = CreateItem(r.id);
+    if (item == nullptr || SetItemIcon(item, r.iconPath.c_str()) != 0) {
+        return false;
+    }
+    ShortcutInfo* shortcut = r.hasLaunch ? CreateShortcutInfo() : nullptr;
+    if (shortcut != nullptr) {
+        SetShortcutPath(shortcut, r.path.c_str());
+        SetShortcutArgs(shortcut, r.args.c_str());
+        SetShortcutDir(shortcut, r.dir.c_str());
+        shortcut->show = r.show;
+    }
+    item->action = r.action;
+    return SetItemText(item, r.text.c_str()) == 0 &&
+           SetItemKind(item, static_cast<uint8_t>(r.kind), shortcut) == 0;
+}
+
 TEST_F(SettingsFormatTest, WorkedExampleLoads) {
-    WriteSettings(Lines({"[CONFIG]",    "TRIGGER=0", "SENDWHEEL=0",
-                         "ALPHA=191",   "[ITEMS]",   "NUM=2",
-                         "[ITEM0]",     "ID=1",      "ICON=" + relativeIcon,
-                         "TEXT=Close",  "TYPE=1",    "EVENT=1",
-                         "[ITEM1]",     "ID=5",      "ICON=" + absoluteIcon,
-                         "TEXT=Editor", "TYPE=2",    "SCPATH=C:\\Windows\\notepad.exe",
-                         "SCARG=",      "SCDIR=",    "SCSHOW=5",
-                         "[PAGE0]",     "ITEM0=1",   "ITEM1=0",
-                         "ITEM2=5",     "ITEM3=0",   "ITEM4=0",
-                         "ITEM5=0",     "ITEM6=0",   "ITEM7=0",
-                         "[PALETTE]",   "ITEM0=1",   "ITEM1=5",
-                         "ITEM2=0"}));
+    // clang-format off
+    WriteSettings(Lines({"[CONFIG]", "TRIGGER=0", "SENDWHEEL=0", "ALPHA=191", "[ITEMS]", "NUM=2",
+                         "[ITEM0]", "ID=1", "ICON=" + relativeIcon, "TEXT=Close", "TYPE=1", "EVENT=1",
+                         "[ITEM1]", "ID=5", "ICON=" + absoluteIcon, "TEXT=Editor", "TYPE=2",
+                         "SCPATH=C:\\Windows\\notepad.exe", "SCARG=", "SCDIR=", "SCSHOW=5",
+                         "[PAGE0]", "ITEM0=1", "ITEM1=0", "ITEM2=5", "ITEM3=0", "ITEM4=0", "ITEM5=0",
+                         "ITEM6=0", "ITEM7=0", "[PALETTE]", "ITEM0=1", "ITEM1=5", "ITEM2=0"}));
+    // clang-format on
     ASSERT_EQ(LoadSettings(), 0);
 
-    ASSERT_EQ(ItemIds(), (std::vector<uint32_t>{1, 5}));
+    EXPECT_EQ(Records(), (std::vector<ItemRecord>{
+                             {1, relativeIcon, "Close", KindWindowCommand, CmdClose, false, "", "", "", -1},
+                             {5, absoluteIcon, "Editor", KindLaunch, LaunchProgram, true,
+                              "C:\\Windows\\notepad.exe", "", "", 5}}));
     const MenuItem* close = FindItem(1);
-    EXPECT_EQ(close->kind, KindWindowCommand);
-    EXPECT_EQ(close->action, CmdClose);
-    EXPECT_STREQ(close->text, "Close");
-    EXPECT_EQ(std::string(close->iconPath), relativeIcon);
-    EXPECT_NE(close->icon, nullptr);
-    EXPECT_EQ(close->shortcut, nullptr);
     const MenuItem* editor = FindItem(5);
-    EXPECT_EQ(editor->kind, KindLaunch);
-    EXPECT_EQ(editor->action, LaunchProgram);
-    EXPECT_STREQ(editor->text, "Editor");
-    ASSERT_NE(editor->shortcut, nullptr);
-    EXPECT_STREQ(editor->shortcut->path, "C:\\Windows\\notepad.exe");
-    EXPECT_STREQ(editor->shortcut->args, "");
-    EXPECT_STREQ(editor->shortcut->dir, "");
-    EXPECT_EQ(editor->shortcut->show, 5);
+    ASSERT_NE(close, nullptr);
+    EXPECT_NE(close->icon, nullptr);
 
     EXPECT_EQ(pageTable.pages[0].count, 2);
     for (int page = 1; page < kPageCount; ++page) {
@@ -114,11 +171,10 @@ TEST_F(SettingsFormatTest, WorkedExampleLoads) {
     EXPECT_EQ(GetPageItem(0, 0), close);
     EXPECT_EQ(GetPageItem(0, 1), nullptr);
     EXPECT_EQ(GetPageItem(0, 2), editor);
-    int occupied = 0;
-    for (const PaletteCell& cell : paletteGrid.cells) {
-        occupied += cell.id != 0 ? 1 : 0;
-    }
-    EXPECT_EQ(occupied, 2);
+    std::vector<uint32_t> ids(kPageCount * kSlotsPerPage + kPaletteCells, 0);
+    ids[0] = ids[kPageCount * kSlotsPerPage] = 1;
+    ids[2] = ids[kPageCount * kSlotsPerPage + 1] = 5;
+    EXPECT_EQ(SlotAndCellIds(), ids);
     EXPECT_EQ(GetPaletteItem(0, 0), close);
     EXPECT_EQ(GetPaletteItem(0, 1), editor);
     EXPECT_EQ(translucencyAlpha, 191);
@@ -130,12 +186,9 @@ TEST_F(SettingsFormatTest, WithoutAFileNothingLoadsAndTheFirstSaveWritesEverythi
     EXPECT_EQ(translucencyAlpha, kDefaultTranslucencyAlpha);
     EXPECT_TRUE(DescribeTableFaults().empty());
 
-    MenuItem* item = CreateItem(3);
-    ASSERT_NE(item, nullptr);
-    ASSERT_EQ(SetItemIcon(item, relativeIcon.c_str()), 0);
-    ASSERT_EQ(SetItemText(item, "Top"), 0);
-    item->action = CmdToggleTopmost;
-    ASSERT_EQ(SetItemKind(item, KindWindowCommand, nullptr), 0);
+    ASSERT_TRUE(
+        MakeItem({3, relativeIcon, "Top", KindWindowCommand, CmdToggleTopmost, false, "", "", "", -1}));
+    MenuItem* item = FindItem(3);
     ASSERT_EQ(SetPageSlot(7, 7, item), 0);
     ASSERT_EQ(SetPaletteCell(29, 7, item), 0);
     ASSERT_TRUE(WriteFileBytes(ExecutableDir() + "setting.tmp", "[CONFIG]\r\n"));  // left by a cut-off save
@@ -182,94 +235,36 @@ std::string WideText(size_t length, char filler) {
     return text;
 }
 
-MenuItem* MakeItem(uint32_t id, const std::string& icon, const std::string& text, uint8_t kind,
-                   ItemAction action, ShortcutInfo* shortcut) {
-    MenuItem* item = CreateItem(id);
-    if (item == nullptr || SetItemIcon(item, icon.c_str()) != 0) {
-        return nullptr;
-    }
-    SetItemText(item, text.c_str());
-    item->action = action;
-    SetItemKind(item, kind, shortcut);
-    return item;
-}
-
-ShortcutInfo* MakeLaunch(const std::string& path, const std::string& args, const std::string& dir,
-                         int32_t show) {
-    ShortcutInfo* shortcut = CreateShortcutInfo();
-    SetShortcutPath(shortcut, path.c_str());
-    SetShortcutArgs(shortcut, args.c_str());
-    SetShortcutDir(shortcut, dir.c_str());
-    shortcut->show = show;
-    return shortcut;
-}
-
-// Everything of an item that the file keeps.
-struct ItemRecord {
-    uint32_t id;
-    std::string iconPath, text;
-    int kind;
-    ItemAction action;
-    bool hasLaunch;
-    std::string path, args, dir;
-    int32_t show;
-    bool operator==(const ItemRecord& o) const {
-        return id == o.id && iconPath == o.iconPath && text == o.text && kind == o.kind &&
-               action == o.action && hasLaunch == o.hasLaunch && path == o.path && args == o.args &&
-               dir == o.dir && show == o.show;
-    }
-};
-
-std::vector<ItemRecord> Records() {
-    std::vector<ItemRecord> records;
-    for (const MenuItem* item = itemListHead; item != nullptr; item = item->next) {
-        const ShortcutInfo* s = item->shortcut;
-        records.push_back({item->id, item->iconPath, item->text, item->kind, item->action, s != nullptr,
-                           s ? s->path : "", s ? s->args : "", s ? s->dir : "", s ? s->show : -1});
-    }
-    return records;
-}
-
-void PrintTo(const ItemRecord& r, std::ostream* os) {
-    *os << "{id " << r.id << ", icon '" << r.iconPath << "', text '" << r.text << "', kind " << r.kind
-        << ", event " << WindowCommandEvent(r.action) << ", launch " << r.hasLaunch << " '" << r.path << "' '"
-        << r.args << "' '" << r.dir << "' " << r.show << "}";
-}
-
 TEST_F(SettingsFormatTest, SaveThenLoadKeepsEveryFieldAtItsLimits) {
     ASSERT_EQ(LoadSettings(), 0);  // no file: nothing loads, and the tables may be saved
     const std::string longIcon = MakeLongIconPath();
     ASSERT_EQ(longIcon.size(), 259u);
     // Every window command, so that each EVENT id maps back to its command.
+    std::vector<ItemRecord> saved;
     for (const WindowCommandEntry& entry : WindowCommandTable) {
-        ASSERT_NE(MakeItem(entry.event, relativeIcon, "cmd" + std::to_string(entry.event), KindWindowCommand,
-                           entry.action, nullptr),
-                  nullptr);
+        saved.push_back({entry.event, relativeIcon, "cmd" + std::to_string(entry.event), KindWindowCommand,
+                         entry.action, false, "", "", "", -1});
     }
     // Launch fields full: 63 bytes of text and 259 of path, arguments and directory, with
-    // two-byte characters whose trail bytes are backslashes.
-    const std::string path259 = "C:\\" + WideText(256, 'p');
-    const std::string args259 = "/x \"" + WideText(255, 'a');
-    const std::string dir259 = "\\\\srv\\" + WideText(253, 'd');
-    ASSERT_NE(MakeItem(10, absoluteIcon, WideText(63, 'x'), KindLaunch, LaunchProgram,
-                       MakeLaunch(path259, args259, dir259, 3)),
-              nullptr);
-    ASSERT_NE(MakeItem(11, longIcon, "[a]=b;c " + kHyo, KindLaunch, LaunchProgram,
-                       MakeLaunch(std::string("tools") + kSep + kHyo + ".exe", "", "", 2147483647)),
-              nullptr);
-    ASSERT_NE(MakeItem(4000000000u, relativeIcon, "", KindLaunch, LaunchProgram, nullptr), nullptr);
-    ASSERT_NE(MakeItem(12, relativeIcon, std::string(63, 'T'), KindLaunch, LaunchProgram,
-                       MakeLaunch("x", "", std::string(259, 'D'), 0)),
-              nullptr);
-    // Values that the profile read would change at their ends, at their limits.
-    ASSERT_NE(MakeItem(13, relativeIcon, "\"" + std::string(61, 'q') + "\"", KindLaunch, LaunchProgram,
-                       MakeLaunch("\"C:\\a b\\c.exe\"", "\"" + WideText(257, 'a') + "\"",
-                                  " " + std::string(257, 'd') + "\t", 5)),
-              nullptr);
-    const std::vector<ItemRecord> saved = Records();
-    ASSERT_EQ(saved.size(), 14u);
-    ASSERT_EQ(saved[9].text.size(), 63u);
-    ASSERT_EQ(saved[9].path, path259);
+    // two-byte characters whose trail bytes are backslashes. The last item's values are ones the
+    // profile read would change at their ends, at their limits.
+    // clang-format off
+    const std::vector<ItemRecord> launches = {
+        {10, absoluteIcon, WideText(63, 'x'), KindLaunch, LaunchProgram, true, "C:\\" + WideText(256, 'p'),
+         "/x \"" + WideText(255, 'a'), "\\\\srv\\" + WideText(253, 'd'), 3},
+        {11, longIcon, "[a]=b;c " + kHyo, KindLaunch, LaunchProgram, true,
+         std::string("tools") + kSep + kHyo + ".exe", "", "", 2147483647},
+        {4000000000u, relativeIcon, "", KindLaunch, LaunchProgram, false, "", "", "", -1},
+        {12, relativeIcon, std::string(63, 'T'), KindLaunch, LaunchProgram, true, "x", "",
+         std::string(259, 'D'), 0},
+        {13, relativeIcon, "\"" + std::string(61, 'q') + "\"", KindLaunch, LaunchProgram, true,
+         "\"C:\\a b\\c.exe\"", "\"" + WideText(257, 'a') + "\"", " " + std::string(257, 'd') + "\t", 5}};
+    // clang-format on
+    saved.insert(saved.end(), launches.begin(), launches.end());
+    for (const ItemRecord& record : saved) {
+        ASSERT_TRUE(MakeItem(record)) << record.id;
+    }
+    ASSERT_EQ(Records(), saved);
 
     StorePageSlotId(0, 0, 1);
     StorePageSlotId(0, 7, 4000000000u);
@@ -278,16 +273,7 @@ TEST_F(SettingsFormatTest, SaveThenLoadKeepsEveryFieldAtItsLimits) {
     StorePaletteCellId(0, 10);
     StorePaletteCellId(100, 4000000000u);
     StorePaletteCellId(239, 12345);
-    uint32_t slots[kPageCount][kSlotsPerPage];
-    for (int p = 0; p < kPageCount; ++p) {
-        for (int s = 0; s < kSlotsPerPage; ++s) {
-            slots[p][s] = pageTable.pages[p].ids[s];
-        }
-    }
-    uint32_t cells[kPaletteCells];
-    for (int c = 0; c < kPaletteCells; ++c) {
-        cells[c] = paletteGrid.cells[c].id;
-    }
+    const std::vector<uint32_t> ids = SlotAndCellIds();
 
     ASSERT_EQ(SaveSettings(), 0);
     ResetTables();
@@ -295,48 +281,25 @@ TEST_F(SettingsFormatTest, SaveThenLoadKeepsEveryFieldAtItsLimits) {
 
     EXPECT_EQ(Records(), saved);
     EXPECT_TRUE(DescribeTableFaults().empty()) << DescribeTableFaults();
-    for (int p = 0; p < kPageCount; ++p) {
-        for (int s = 0; s < kSlotsPerPage; ++s) {
-            EXPECT_EQ(pageTable.pages[p].ids[s], slots[p][s]) << p << "/" << s;
-        }
-    }
+    EXPECT_EQ(SlotAndCellIds(), ids);
     EXPECT_EQ(pageTable.pages[0].count, 2);
     EXPECT_EQ(pageTable.pages[3].count, 1);
-    for (int c = 0; c < kPaletteCells; ++c) {
-        EXPECT_EQ(paletteGrid.cells[c].id, cells[c]) << c;
-    }
     // The relative icon path is still relative in the file.
     EXPECT_EQ(Value("ITEM0", "ICON"), relativeIcon);
 }
 
 TEST_F(SettingsFormatTest, ValuesLongerThanTheirFieldsAreCutWithoutSplittingACharacter) {
-    WriteSettings(Lines({"[ITEMS]",
-                         "NUM=4",
-                         "[ITEM0]",
-                         "ID=1",
-                         "ICON=" + relativeIcon,
-                         "TEXT=" + std::string(64, 'n'),
-                         "TYPE=2",
-                         "SCPATH=" + std::string(1000, 'p'),
-                         "SCARG=" + WideText(260, 'a'),
+    const std::string icon = "ICON=" + relativeIcon;
+    // clang-format off
+    WriteSettings(Lines({"[ITEMS]", "NUM=4",
+                         "[ITEM0]", "ID=1", icon, "TEXT=" + std::string(64, 'n'), "TYPE=2",
+                         "SCPATH=" + std::string(1000, 'p'), "SCARG=" + WideText(260, 'a'),
                          "SCDIR=" + std::string(259, 'd') + "X",
-                         "[ITEM1]",
-                         "ID=2",
-                         "ICON=" + relativeIcon,
-                         "TEXT=" + WideText(64, 'w'),
-                         "TYPE=1",
-                         "EVENT=2",
-                         "[ITEM2]",
-                         "ID=3",
-                         "ICON=" + relativeIcon + std::string(300, 'x'),
-                         "TYPE=1",
-                         "EVENT=2",
-                         "[ITEM3]",
-                         "ID=4",
-                         "ICON=" + relativeIcon,
-                         "TEXT=" + std::string(61, 'x') + kHyo + "y",
-                         "TYPE=1",
+                         "[ITEM1]", "ID=2", icon, "TEXT=" + WideText(64, 'w'), "TYPE=1", "EVENT=2",
+                         "[ITEM2]", "ID=3", icon + std::string(300, 'x'), "TYPE=1", "EVENT=2",
+                         "[ITEM3]", "ID=4", icon, "TEXT=" + std::string(61, 'x') + kHyo + "y", "TYPE=1",
                          "EVENT=2"}));
+    // clang-format on
     ASSERT_EQ(LoadSettings(), 0);
     // The icon path cut to 259 characters names no file, so that item is dropped.
     ASSERT_EQ(ItemIds(), (std::vector<uint32_t>{1, 2, 4}));
@@ -351,55 +314,34 @@ TEST_F(SettingsFormatTest, ValuesLongerThanTheirFieldsAreCutWithoutSplittingACha
 }
 
 TEST_F(SettingsFormatTest, ShorterSaveLeavesStaleSectionsThatTheNextLoadIgnores) {
-    WriteSettings(Lines({"[ITEMS]",
-                         "NUM=3",
-                         "[ITEM0]",
-                         "ID=1",
-                         "ICON=" + relativeIcon,
-                         "TEXT=one",
-                         "TYPE=1",
-                         "EVENT=3",
-                         "[ITEM1]",
-                         "ID=2",
-                         "ICON=" + relativeIcon,
-                         "TEXT=two",
-                         "TYPE=2",
-                         "SCPATH=p1",
-                         "SCARG=a1",
-                         "SCSHOW=7",
-                         "[ITEM2]",
-                         "ID=3",
-                         "ICON=" + relativeIcon,
-                         "TEXT=three",
-                         "TYPE=1",
-                         "EVENT=5"}));
+    const std::string icon = "ICON=" + relativeIcon;
+    // clang-format off
+    WriteSettings(Lines({"[ITEMS]", "NUM=3",
+                         "[ITEM0]", "ID=1", icon, "TEXT=one", "TYPE=1", "EVENT=3",
+                         "[ITEM1]", "ID=2", icon, "TEXT=two", "TYPE=2", "SCPATH=p1", "SCARG=a1", "SCSHOW=7",
+                         "[ITEM2]", "ID=3", icon, "TEXT=three", "TYPE=1", "EVENT=5"}));
+    // clang-format on
     ASSERT_EQ(LoadSettings(), 0);
     ASSERT_EQ(ItemIds(), (std::vector<uint32_t>{1, 2, 3}));
     ASSERT_EQ(RemoveItem(FindItem(1)), 0);
     ASSERT_EQ(SaveSettings(), 0);
 
-    EXPECT_EQ(Value("ITEMS", "NUM"), "2");
-    EXPECT_EQ(Value("ITEM0", "ID"), "2");
-    EXPECT_EQ(Value("ITEM0", "TYPE"), "2");
-    EXPECT_EQ(Value("ITEM0", "SCPATH"), "p1");
-    EXPECT_EQ(Value("ITEM0", "SCDIR"), "");  // written, empty
-    EXPECT_EQ(Value("ITEM0", "SCSHOW"), "7");
-    EXPECT_EQ(Value("ITEM0", "EVENT"), "3");  // of the section's former item, kept
-    EXPECT_EQ(Value("ITEM1", "ID"), "3");
-    EXPECT_EQ(Value("ITEM1", "TEXT"), "three");
-    EXPECT_EQ(Value("ITEM1", "EVENT"), "5");
-    EXPECT_EQ(Value("ITEM1", "SCPATH"), "p1");  // launch keys of the former item, kept
-    EXPECT_EQ(Value("ITEM2", "ID"), "3");       // the stale section
-    EXPECT_EQ(Value("ITEM2", "TEXT"), "three");
+    // ITEM0 keeps the EVENT of its former item and ITEM1 its launch keys; SCDIR is written empty;
+    // ITEM2 is the stale section.
+    // clang-format off
+    ExpectValues({{"ITEMS", "NUM", "2"}, {"ITEM0", "ID", "2"}, {"ITEM0", "TYPE", "2"},
+                  {"ITEM0", "SCPATH", "p1"}, {"ITEM0", "SCDIR", ""}, {"ITEM0", "SCSHOW", "7"},
+                  {"ITEM0", "EVENT", "3"}, {"ITEM1", "ID", "3"}, {"ITEM1", "TEXT", "three"},
+                  {"ITEM1", "EVENT", "5"}, {"ITEM1", "SCPATH", "p1"}, {"ITEM2", "ID", "3"},
+                  {"ITEM2", "TEXT", "three"}});
+    // clang-format on
 
     ResetTables();
     ASSERT_EQ(LoadSettings(), 0);
-    ASSERT_EQ(ItemIds(), (std::vector<uint32_t>{2, 3}));
-    EXPECT_STREQ(FindItem(2)->shortcut->path, "p1");
-    EXPECT_STREQ(FindItem(2)->shortcut->args, "a1");
-    EXPECT_EQ(FindItem(2)->shortcut->show, 7);
-    EXPECT_EQ(FindItem(3)->action, CmdCopyTitle);
-    EXPECT_EQ(FindItem(3)->shortcut, nullptr);
+    EXPECT_EQ(Records(),
+              (std::vector<ItemRecord>{
+                  {2, relativeIcon, "two", KindLaunch, LaunchProgram, true, "p1", "a1", "", 7},
+                  {3, relativeIcon, "three", KindWindowCommand, CmdCopyTitle, false, "", "", "", -1}}));
 }
 
 // The text of one section, header to the next header.
@@ -412,30 +354,15 @@ std::string SectionText(const std::string& file, const std::string& name) {
 }
 
 TEST_F(SettingsFormatTest, SaveLeavesConfigAndEveryForeignKeyAlone) {
-    WriteSettings(Lines({"[CONFIG]",
-                         "TRIGGER=2",
-                         "SENDWHEEL=1",
-                         "ALPHA=77",
-                         "FUTURE=x",
-                         "[FOREIGN]",
-                         "KEY=value with spaces",
-                         "OTHER=" + kHyo,
-                         "[ITEMS]",
-                         "NUM=1",
-                         "EXTRA=keep",
-                         "[ITEM0]",
-                         "ID=1",
-                         "ICON=" + relativeIcon,
-                         "TEXT=t",
-                         "TYPE=1",
-                         "EVENT=1",
+    // clang-format off
+    WriteSettings(Lines({"[CONFIG]", "TRIGGER=2", "SENDWHEEL=1", "ALPHA=77", "FUTURE=x",
+                         "[FOREIGN]", "KEY=value with spaces", "OTHER=" + kHyo,
+                         "[ITEMS]", "NUM=1", "EXTRA=keep",
+                         "[ITEM0]", "ID=1", "ICON=" + relativeIcon, "TEXT=t", "TYPE=1", "EVENT=1",
                          "NOTE=mine",
-                         "[PAGE0]",
-                         "ITEM0=1",
-                         "ITEM9=stay",
-                         "[PALETTE]",
-                         "ITEM240=5",
-                         "COMMENT=;x"}));
+                         "[PAGE0]", "ITEM0=1", "ITEM9=stay",
+                         "[PALETTE]", "ITEM240=5", "COMMENT=;x"}));
+    // clang-format on
     const std::string before = ReadFileBytes(session.path);
     ASSERT_EQ(LoadSettings(), 0);
     EXPECT_EQ(translucencyAlpha, 77);
@@ -446,12 +373,10 @@ TEST_F(SettingsFormatTest, SaveLeavesConfigAndEveryForeignKeyAlone) {
     const std::string after = ReadFileBytes(session.path);
     EXPECT_EQ(SectionText(after, "CONFIG"), SectionText(before, "CONFIG"));
     EXPECT_EQ(SectionText(after, "FOREIGN"), SectionText(before, "FOREIGN"));
-    EXPECT_EQ(Value("ITEM0", "TEXT"), "changed");
-    EXPECT_EQ(Value("ITEMS", "EXTRA"), "keep");
-    EXPECT_EQ(Value("ITEM0", "NOTE"), "mine");
-    EXPECT_EQ(Value("PAGE0", "ITEM9"), "stay");
-    EXPECT_EQ(Value("PALETTE", "ITEM240"), "5");
-    EXPECT_EQ(Value("PALETTE", "COMMENT"), ";x");
+    // clang-format off
+    ExpectValues({{"ITEM0", "TEXT", "changed"}, {"ITEMS", "EXTRA", "keep"}, {"ITEM0", "NOTE", "mine"},
+                  {"PAGE0", "ITEM9", "stay"}, {"PALETTE", "ITEM240", "5"}, {"PALETTE", "COMMENT", ";x"}});
+    // clang-format on
 }
 
 TEST_F(SettingsFormatTest, SectionsThatBreakARuleAreDroppedAndTheRestLoad) {
@@ -527,38 +452,24 @@ TEST_F(SettingsFormatTest, LaunchRecordIsLeftOutForMissingPathOrNegativeShowComm
                          "[ITEM7]", "ID=8", head, "TYPE=2", "SCPATH=p", "SCARG=a", "SCDIR=d"}));
     // clang-format on
     ASSERT_EQ(LoadSettings(), 0);
-    ASSERT_EQ(ItemIds(), (std::vector<uint32_t>{1, 2, 3, 4, 5, 6, 7, 8}));
-    for (uint32_t id : {1u, 2u, 4u, 5u}) {
-        EXPECT_EQ(FindItem(id)->shortcut, nullptr) << id;
-        EXPECT_EQ(FindItem(id)->kind, KindLaunch) << id;
-    }
-    const struct {
-        uint32_t id;
-        int32_t show;
-        const char* args;
-        const char* dir;
-    } kept[] = {{3, 3, "", ""}, {6, 2147483647, "", ""}, {7, 5, "", ""}, {8, 5, "a", "d"}};
-    for (const auto& k : kept) {
-        const ShortcutInfo* s = FindItem(k.id)->shortcut;
-        ASSERT_NE(s, nullptr) << k.id;
-        EXPECT_STREQ(s->path, "p");
-        EXPECT_EQ(s->show, k.show) << k.id;
-        EXPECT_STREQ(s->args, k.args);
-        EXPECT_STREQ(s->dir, k.dir);
-    }
+    auto launch = [&](uint32_t id, int32_t show, const char* args, const char* dir) {
+        return ItemRecord{id, relativeIcon, "", KindLaunch, LaunchProgram, true, "p", args, dir, show};
+    };
+    auto without = [&](uint32_t id) {
+        return ItemRecord{id, relativeIcon, "", KindLaunch, LaunchProgram, false, "", "", "", -1};
+    };
+    EXPECT_EQ(Records(), (std::vector<ItemRecord>{without(1), without(2), launch(3, 3, "", ""), without(4),
+                                                  without(5), launch(6, 2147483647, "", ""),
+                                                  launch(7, 5, "", ""), launch(8, 5, "a", "d")}));
 
     // Without a launch record a save writes no launch keys: those in the file stay as they were.
     ASSERT_EQ(SaveSettings(), 0);
-    EXPECT_EQ(Value("ITEM0", "ID"), "1");
-    EXPECT_EQ(Value("ITEM0", "ICON"), relativeIcon);
-    EXPECT_EQ(Value("ITEM0", "TEXT"), "");
-    EXPECT_EQ(Value("ITEM0", "TYPE"), "2");
-    EXPECT_EQ(Value("ITEM0", "SCPATH"), "<absent>");
-    EXPECT_EQ(Value("ITEM0", "SCARG"), "keep-args");
-    EXPECT_EQ(Value("ITEM0", "SCSHOW"), "7");
-    EXPECT_EQ(Value("ITEM3", "SCSHOW"), "-1");
-    EXPECT_EQ(Value("ITEM2", "SCSHOW"), "3");
-    EXPECT_EQ(Value("ITEM6", "SCSHOW"), "5");
+    // clang-format off
+    ExpectValues({{"ITEM0", "ID", "1"}, {"ITEM0", "ICON", relativeIcon}, {"ITEM0", "TEXT", ""},
+                  {"ITEM0", "TYPE", "2"}, {"ITEM0", "SCPATH", "<absent>"}, {"ITEM0", "SCARG", "keep-args"},
+                  {"ITEM0", "SCSHOW", "7"}, {"ITEM3", "SCSHOW", "-1"}, {"ITEM2", "SCSHOW", "3"},
+                  {"ITEM6", "SCSHOW", "5"}});
+    // clang-format on
     ResetTables();
     ASSERT_EQ(LoadSettings(), 0);
     EXPECT_EQ(FindItem(1)->shortcut, nullptr);
@@ -652,15 +563,15 @@ TEST_F(SettingsFormatTest, SlotAndCellIdsLoadAsWrittenWhetherOrNotAnItemHasThem)
     WriteSettings(Lines({"[PAGE2]", "ITEM1=77", "ITEM3=junk", "ITEM5=-1", "[PAGE8]", "ITEM0=4", "[PAGE7]",
                          "ITEM8=4", "ITEM7=0x10", "[PALETTE]", "ITEM239=77", "ITEM240=4", "ITEM-1=4"}));
     ASSERT_EQ(LoadSettings(), 0);
+    std::vector<uint32_t> ids(kPageCount * kSlotsPerPage + kPaletteCells, 0);
+    ids[2 * kSlotsPerPage + 1] = 77;
+    ids[2 * kSlotsPerPage + 5] = 4294967295u;
+    ids[7 * kSlotsPerPage + 7] = 16;
+    ids.back() = 77;
+    EXPECT_EQ(SlotAndCellIds(), ids);
     EXPECT_EQ(pageTable.pages[2].count, 2);
-    EXPECT_EQ(pageTable.pages[2].ids[1], 77u);
-    EXPECT_EQ(pageTable.pages[2].ids[3], 0u);
-    EXPECT_EQ(pageTable.pages[2].ids[5], 4294967295u);
     EXPECT_EQ(pageTable.pages[7].count, 1);
-    EXPECT_EQ(pageTable.pages[7].ids[7], 16u);
     EXPECT_EQ(GetPageItem(2, 1), nullptr);  // no item 77: counted, shows nothing
-    EXPECT_EQ(paletteGrid.cells[0].id, 0u);
-    EXPECT_EQ(paletteGrid.cells[239].id, 77u);
     EXPECT_EQ(GetPaletteItem(29, 7), nullptr);
     for (int p = 0; p < kPageCount; ++p) {
         for (int s = 0; s < kSlotsPerPage; ++s) {
