@@ -55,8 +55,10 @@ void TrackRingMenu() {
     if (window == nullptr || !IsWindowVisible(window)) {
         return;
     }
-    POINT cursor;
-    GetCursorPos(&cursor);
+    // One reading serves the hit test and the label, so the two cannot disagree.
+    POINT screen;
+    GetCursorPos(&screen);
+    POINT cursor = screen;
     ScreenToClient(window, &cursor);
     if (cursor.x == lastTrackedPos.x && cursor.y == lastTrackedPos.y) {
         return;
@@ -66,8 +68,6 @@ void TrackRingMenu() {
     if (selectedSlot >= 0) {
         char text[kItemTextSize];
         if (CopyItemText(selectedSlot, text)) {
-            POINT screen;
-            GetCursorPos(&screen);
             ShowLabel(text, screen.x, screen.y + kLabelCursorOffsetY);
         } else {
             selectedSlot = -1;

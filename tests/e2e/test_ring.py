@@ -47,10 +47,17 @@ class RingMenu(harness.E2ETestCase):
     def wait_label_at(self, point):
         expected = [point[0], point[1] + LABEL_OFFSET_Y]
 
+        seen = []
+
         def placed():
             labels = self.session.find_windows(LABEL_CLASS, visible=True)
+            seen[:] = [label["rect"] for label in labels]
             return labels and labels[0]["rect"][:2] == expected and labels[0]
-        return harness.wait_for(placed, 15, "the label at %r" % (expected,))
+        try:
+            return harness.wait_for(placed, 15, "the label at %r" % (expected,))
+        except harness.HarnessError as error:
+            raise AssertionError("%s; visible labels: %r, cursor %r"
+                                 % (error, seen, self.session.driver("cursor").stdout.strip()))
 
     def assert_only_marked_clicks_arrive(self, window):
         """Sends a side-button-1 click carrying the pass-through marker and checks that it, and
