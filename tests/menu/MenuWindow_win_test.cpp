@@ -33,11 +33,14 @@ struct Pixel {
     int a, r, g, b;  // premultiplied, as the surface holds them
 };
 
-// A pixel of the menu surface by its client coordinates (the section is stored bottom-up).
+// Where the pixel at client coordinates starts in a copy of the surface (stored bottom-up).
+size_t At(int32_t x, int32_t y) {
+    return static_cast<size_t>(((kMenuSize - 1 - y) * kMenuSize + x) * 4);
+}
+
 Pixel SurfacePixel(int32_t x, int32_t y) {
     GdiFlush();
-    const uint8_t* bits = static_cast<const uint8_t*>(menuSurface->bits);
-    const uint8_t* p = bits + ((menuSurface->height - 1 - y) * menuSurface->width + x) * 4;
+    const uint8_t* p = static_cast<const uint8_t*>(menuSurface->bits) + At(x, y);
     return Pixel{p[3], p[2], p[1], p[0]};
 }
 
@@ -53,9 +56,8 @@ int MaxDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, 
     int worst = 0;
     for (int32_t y = top; y < top + size; ++y) {
         for (int32_t x = left; x < left + size; ++x) {
-            const size_t i = static_cast<size_t>(((kMenuSize - 1 - y) * kMenuSize + x) * 4);
-            for (int c = 0; c < 4; ++c) {
-                worst = std::max(worst, std::abs(a[i + c] - b[i + c]));
+            for (size_t c = At(x, y); c < At(x, y) + 4; ++c) {
+                worst = std::max(worst, std::abs(a[c] - b[c]));
             }
         }
     }
@@ -73,22 +75,10 @@ POINT SlotPoint(int32_t slot, int32_t distance) {
 // A 32 x 32 icon whose left half is opaque red and whose right half is transparent: by its alpha
 // channel, or, for an icon without alpha, by its mask.
 HICON MakeHalfIcon(bool withAlpha = true) {
-    BITMAPV5HEADER header = {};
-    header.bV5Size = sizeof header;
-    header.bV5Width = 32;
-    header.bV5Height = 32;
-    header.bV5Planes = 1;
-    header.bV5BitCount = 32;
-    header.bV5Compression = BI_BITFIELDS;
-    header.bV5RedMask = 0x00FF0000;
-    header.bV5GreenMask = 0x0000FF00;
-    header.bV5BlueMask = 0x000000FF;
-    header.bV5AlphaMask = 0xFF000000;
+    BITMAPINFO header = {};  // 0xAARRGGBB pixels
+    header.bmiHeader = {sizeof(BITMAPINFOHEADER), 32, 32, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HBITMAP colour =
-        CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
-    ReleaseDC(nullptr, screen);
+    HBITMAP colour = CreateDIBSection(nullptr, &header, DIB_RGB_COLORS, &bits, nullptr, 0);
     uint32_t* pixels = static_cast<uint32_t*>(bits);
     uint8_t maskBits[32 * 4] = {};
     for (int y = 0; y < 32; ++y) {
@@ -213,8 +203,7 @@ TEST_F(MenuTest, HighlightLightsOnlyTheSelectedSector) {
     EXPECT_GE(right.a, 190);  // white at 153 over the ring's ~140
     EXPECT_GE(right.r, 180);
     const POINT before = SlotPoint(2, 85);
-    const size_t i = static_cast<size_t>(((kMenuSize - 1 - before.y) * kMenuSize + before.x) * 4);
-    EXPECT_GT(right.a, plain[i + 3] + 30);
+    EXPECT_GT(right.a, plain[At(before.x, before.y) + 3] + 30);
     for (int32_t slot = 0; slot < 8; ++slot) {
         if (slot == 2) {
             continue;
@@ -224,7 +213,7 @@ TEST_F(MenuTest, HighlightLightsOnlyTheSelectedSector) {
     }
     // The highlight keeps inside the band: the middle stays transparent.
     EXPECT_EQ(SurfacePixel(128, 128).a, 0);
-    EXPECT_EQ(SurfacePixel(170, 128).a, plain[((kMenuSize - 1 - 128) * kMenuSize + 170) * 4 + 3]);
+    EXPECT_EQ(SurfacePixel(170, 128).a, plain[At(170, 128) + 3]);
 
     // Slot 0: the stored image unturned, lighting the top sector.
     selectedSlot = 0;

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -36,27 +37,20 @@ struct FileRestorer {
 
 // Where two texts first differ, as the line number and both lines.
 std::string FirstDifference(const std::string& expected, const std::string& actual) {
-    size_t at = 0;
-    while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) {
-        ++at;
-    }
-    const size_t lineStart = expected.rfind('\n', at == 0 ? 0 : at - 1);
-    const size_t from = lineStart == std::string::npos ? 0 : lineStart + 1;
+    std::istringstream shipped(expected), written(actual);
+    std::string a, b;
     int line = 1;
-    for (size_t i = 0; i < from; ++i) {
-        line += expected[i] == '\n';
+    while (std::getline(shipped, a) && std::getline(written, b) && a == b) {
+        ++line;
     }
-    auto lineAt = [from](const std::string& text) { return text.substr(from, text.find('\n', from) - from); };
-    return "line " + std::to_string(line) + ": shipped \"" + lineAt(expected) + "\", written \"" +
-           lineAt(actual) + "\"";
+    return "line " + std::to_string(line) + ": shipped \"" + a + "\", written \"" + b + "\"";
 }
 
-uint32_t Le32(const std::string& b, size_t at) {
-    return uint32_t{static_cast<uint8_t>(b[at])} | uint32_t{static_cast<uint8_t>(b[at + 1])} << 8 |
-           uint32_t{static_cast<uint8_t>(b[at + 2])} << 16 | uint32_t{static_cast<uint8_t>(b[at + 3])} << 24;
-}
 uint16_t Le16(const std::string& b, size_t at) {
     return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8);
+}
+uint32_t Le32(const std::string& b, size_t at) {
+    return Le16(b, at) | uint32_t{Le16(b, at + 2)} << 16;
 }
 
 // The 32 x 32 picture of a 32-bit-colour .ico file as top-down BGRA, empty when it has none.
@@ -102,13 +96,10 @@ IconPicture PictureOf(IconHandle icon) {
     if (info.hbmColor != nullptr && GetObjectA(info.hbmColor, sizeof bitmap, &bitmap) != 0) {
         picture.width = bitmap.bmWidth;
         picture.height = bitmap.bmHeight;
+        // Top-down 32-bit rows.
         BITMAPINFO header = {};
-        header.bmiHeader.biSize = sizeof header.bmiHeader;
-        header.bmiHeader.biWidth = bitmap.bmWidth;
-        header.bmiHeader.biHeight = -bitmap.bmHeight;
-        header.bmiHeader.biPlanes = 1;
-        header.bmiHeader.biBitCount = 32;
-        header.bmiHeader.biCompression = BI_RGB;
+        header.bmiHeader = {
+            sizeof(BITMAPINFOHEADER), bitmap.bmWidth, -bitmap.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
         picture.pixels.resize(size_t(bitmap.bmWidth) * bitmap.bmHeight * 4);
         HDC screen = GetDC(nullptr);
         if (GetDIBits(screen, info.hbmColor, 0, bitmap.bmHeight, picture.pixels.data(), &header,
@@ -117,12 +108,8 @@ IconPicture PictureOf(IconHandle icon) {
         }
         ReleaseDC(nullptr, screen);
     }
-    if (info.hbmColor != nullptr) {
-        DeleteObject(info.hbmColor);
-    }
-    if (info.hbmMask != nullptr) {
-        DeleteObject(info.hbmMask);
-    }
+    DeleteObject(info.hbmColor);  // a null handle is refused harmlessly
+    DeleteObject(info.hbmMask);
     return picture;
 }
 
@@ -275,16 +262,16 @@ TEST_F(ShippedSettings, PagesAndPaletteHoldEveryItem) {
     EXPECT_EQ(inPalette, std::set<MenuItem*>(items.begin(), items.end()));
 }
 
+// The settings dialog's three keys, which the program's own save leaves alone.
+const char* const kOptionKeys[] = {"TRIGGER", "SENDWHEEL", "ALPHA"};
+
 TEST_F(ShippedSettings, OptionsAreTheDefaultsOfAMissingFile) {
-    uint32_t trigger = 99;
-    uint32_t sendWheel = 99;
-    uint32_t alpha = 0;
-    EXPECT_EQ(ReadSettingUInt("CONFIG", "TRIGGER", &trigger, path), 0);
-    EXPECT_EQ(ReadSettingUInt("CONFIG", "SENDWHEEL", &sendWheel, path), 0);
-    EXPECT_EQ(ReadSettingUInt("CONFIG", "ALPHA", &alpha, path), 0);
-    EXPECT_EQ(trigger, 0u);
-    EXPECT_EQ(sendWheel, 0u);
-    EXPECT_EQ(alpha, uint32_t{kDefaultTranslucencyAlpha});
+    const uint32_t defaults[] = {0, 0, kDefaultTranslucencyAlpha};
+    for (size_t i = 0; i < 3; ++i) {
+        uint32_t value = 99;
+        EXPECT_EQ(ReadSettingUInt("CONFIG", kOptionKeys[i], &value, path), 0);
+        EXPECT_EQ(value, defaults[i]) << kOptionKeys[i];
+    }
     EXPECT_EQ(translucencyAlpha.load(), kDefaultTranslucencyAlpha);
 }
 
@@ -293,19 +280,17 @@ TEST_F(ShippedSettings, OptionsAreTheDefaultsOfAMissingFile) {
 TEST_F(ShippedSettings, TheProgramWritesTheShippedFileAgain) {
     const std::string shipped = ReadFileBytes(path);
     ASSERT_FALSE(shipped.empty());
-    uint32_t trigger = 0;
-    uint32_t sendWheel = 0;
-    uint32_t alpha = 0;
-    ASSERT_EQ(ReadSettingUInt("CONFIG", "TRIGGER", &trigger, path), 0);
-    ASSERT_EQ(ReadSettingUInt("CONFIG", "SENDWHEEL", &sendWheel, path), 0);
-    ASSERT_EQ(ReadSettingUInt("CONFIG", "ALPHA", &alpha, path), 0);
+    uint32_t options[3] = {};
+    for (size_t i = 0; i < 3; ++i) {
+        ASSERT_EQ(ReadSettingUInt("CONFIG", kOptionKeys[i], &options[i], path), 0);
+    }
 
     FileRestorer restore{path, shipped};
     ASSERT_TRUE(DeleteFileA(path));
     ASSERT_EQ(SaveSettings(), 0);
-    ASSERT_EQ(WriteSettingUInt("CONFIG", "TRIGGER", path, trigger), 0);
-    ASSERT_EQ(WriteSettingUInt("CONFIG", "SENDWHEEL", path, sendWheel), 0);
-    ASSERT_EQ(WriteSettingUInt("CONFIG", "ALPHA", path, alpha), 0);
+    for (size_t i = 0; i < 3; ++i) {
+        ASSERT_EQ(WriteSettingUInt("CONFIG", kOptionKeys[i], path, options[i]), 0);
+    }
     const std::string written = ReadFileBytes(path);
     EXPECT_TRUE(written == shipped) << FirstDifference(shipped, written);
 }

@@ -12,6 +12,10 @@
 
 namespace {
 
+bool NoCellChosen() {
+    return paletteGrid.contextCell.row == -1 && paletteGrid.contextCell.column == -1;
+}
+
 class TablesTest : public ::testing::Test {
 protected:
     void SetUp() override { ResetTables(); }
@@ -171,8 +175,7 @@ TEST_F(TablesTest, RightClickedCellTakesTheItemOnlyWhenEmpty) {
     EXPECT_EQ(paletteGrid.cells[5 * kPaletteColumns + 6].id, 1u);
     EXPECT_EQ(paletteGrid.cells[5 * kPaletteColumns + 6].item, item);
     EXPECT_EQ(paletteGrid.cells[0].id, 0u);
-    EXPECT_EQ(paletteGrid.contextCell.row, -1);
-    EXPECT_EQ(paletteGrid.contextCell.column, -1);
+    EXPECT_TRUE(NoCellChosen());
 
     // A chosen cell outside the grid is forgotten and the item still gets a cell.
     MenuItem* other = CreateItem(2);
@@ -180,15 +183,14 @@ TEST_F(TablesTest, RightClickedCellTakesTheItemOnlyWhenEmpty) {
     paletteGrid.contextCell = {30, 0};
     ASSERT_EQ(PlaceInPalette(other), 0);
     EXPECT_EQ(paletteGrid.cells[0].id, 2u);
-    EXPECT_EQ(paletteGrid.contextCell.row, -1);
-    EXPECT_EQ(paletteGrid.contextCell.column, -1);
+    EXPECT_TRUE(NoCellChosen());
 
     // ClearPalette empties every cell and forgets the choice; the pages are not its business.
     ASSERT_EQ(SetPageSlot(1, 1, item), 0);
     paletteGrid.contextCell = {2, 2};
     ClearPalette();
     EXPECT_EQ(paletteGrid.cells[0].id, 0u);
-    EXPECT_EQ(paletteGrid.contextCell.row, -1);
+    EXPECT_TRUE(NoCellChosen());
     EXPECT_EQ(pageTable.pages[1].count, 1);
 }
 
