@@ -1,7 +1,5 @@
-// The nine window commands under Wine, applied to real top-level windows that another process
-// (window_owner.exe, started by the test in the same desktop) owns, as the ring menu's target
-// always is. Every effect is checked from outside, the way the user would see it: messages the
-// owner received, window state and z-order, the clipboard, the shell starting a folder window.
+// The nine window commands under Wine, on top-level windows of another process (window_owner.exe),
+// as the ring menu's target always is; every effect is checked from outside, as the user sees it.
 
 #include <windows.h>
 
@@ -220,15 +218,6 @@ TEST_F(WindowCommandsTest, EveryCommandFailsWithoutAWindow) {
     EXPECT_TRUE(FolderWindowTitles().empty());
 }
 
-TEST_F(WindowCommandsTest, CloseAsksTheWindowsProgram) {
-    Start({"close me"});
-    const HWND window = owner.windows[0];
-    EXPECT_EQ(RunCommand(1, window), 0);
-    EXPECT_TRUE(WaitUntil([&] { return SendMessageA(window, kOwnerCloseCount, 0, 0) == 1; }));
-    // The program decided not to close: the window is still there.
-    EXPECT_TRUE(IsWindow(window));
-}
-
 TEST_F(WindowCommandsTest, SendToBottomPutsTheWindowBelowTheOthers) {
     Start({"target", "other"});
     const HWND target = owner.windows[0];
@@ -299,7 +288,9 @@ TEST_F(WindowCommandsTest, CommandsDoNotWaitForAHungWindow) {
 
     EXPECT_TRUE(WaitUntil(
         [&] { return IsZoomed(maximize) && IsIconic(minimize) && (ExStyle(topmost) & WS_EX_TOPMOST) != 0; }));
+    // Close only asks the window's program, which here decides not to close.
     EXPECT_TRUE(WaitUntil([&] { return SendMessageA(maximize, kOwnerCloseCount, 0, 0) == 1; }));
+    EXPECT_TRUE(IsWindow(maximize));
 }
 
 TEST_F(WindowCommandsTest, CopyTitlePutsTheTitleOnTheClipboard) {
@@ -350,38 +341,37 @@ TEST_F(WindowCommandsTest, CopyPathAndOpenFolderOfAProgramAnywhere) {
     EXPECT_EQ(RunCommand(7, owner.windows[0]), 0);
     EXPECT_EQ(OpenedFolderTitle("actions"), "actions");
 
-    OwnerCopy root;
-    root.path = "C:\\pivotel_owner_" + std::to_string(GetCurrentProcessId()) + ".exe";
-    ASSERT_TRUE(CopyFileA(ownerPath.c_str(), root.path.c_str(), FALSE));
-    OwnerProcess rootOwner;
-    ASSERT_TRUE(StartOwner(&rootOwner, root.path, {"root"}));
-    EXPECT_EQ(RunCommand(6, rootOwner.windows[0]), 0);
-    EXPECT_EQ(ClipboardText(), root.path);
-    char folder[kMaxPath] = {};
-    ASSERT_TRUE(GetPathFolder(folder, ClipboardText().c_str()));
-    EXPECT_STREQ(folder, "C:\\");
-    EXPECT_EQ(RunCommand(7, rootOwner.windows[0]), 0);
-    EXPECT_EQ(OpenedFolderTitle(" (C:)"), " (C:)");
-    rootOwner.Stop();
-
     // A program file named "ソx.exe" (83 5C 78): taking the trail byte for a separator would
     // make the folder "...\表示\<83 5C>", which names nothing, so the shell would refuse it.
     char temp[MAX_PATH] = {};
     GetTempPathA(sizeof temp, temp);
-    OwnerCopy japanese;
-    const std::string japaneseFolder = std::string(temp) + "表示" + std::to_string(GetCurrentProcessId());
-    ASSERT_TRUE(CreateDirectoryA(japaneseFolder.c_str(), nullptr));
-    japanese.folder = japaneseFolder;
-    japanese.path = japaneseFolder + "\\ソx.exe";
-    ASSERT_TRUE(CopyFileA(ownerPath.c_str(), japanese.path.c_str(), FALSE));
-    OwnerProcess japaneseOwner;
-    ASSERT_TRUE(StartOwner(&japaneseOwner, japanese.path, {"ソ"}));
-    EXPECT_EQ(RunCommand(6, japaneseOwner.windows[0]), 0);
-    EXPECT_EQ(ClipboardText(), japanese.path);
-    EXPECT_EQ(RunCommand(7, japaneseOwner.windows[0]), 0);
-    const std::string folderName = "表示" + std::to_string(GetCurrentProcessId());
-    EXPECT_EQ(OpenedFolderTitle(folderName), folderName);
-    japaneseOwner.Stop();
+    const std::string pid = std::to_string(GetCurrentProcessId());
+    const std::string japanese = std::string(temp) + "表示" + pid;
+    const struct {
+        std::string folder;  // made for the copy; empty for none
+        std::string path;
+        std::string title;  // of the folder window
+    } places[] = {{"", "C:\\pivotel_owner_" + pid + ".exe", " (C:)"},
+                  {japanese, japanese + "\\ソx.exe", "表示" + pid}};
+    for (const auto& place : places) {
+        OwnerCopy copy;
+        if (!place.folder.empty()) {
+            ASSERT_TRUE(CreateDirectoryA(place.folder.c_str(), nullptr));
+            copy.folder = place.folder;
+        }
+        copy.path = place.path;
+        ASSERT_TRUE(CopyFileA(ownerPath.c_str(), copy.path.c_str(), FALSE));
+        OwnerProcess copied;
+        ASSERT_TRUE(StartOwner(&copied, copy.path, {place.title}));
+        EXPECT_EQ(RunCommand(6, copied.windows[0]), 0);
+        EXPECT_EQ(ClipboardText(), copy.path);
+        char folder[kMaxPath] = {};
+        ASSERT_TRUE(GetPathFolder(folder, ClipboardText().c_str()));
+        EXPECT_EQ(folder, place.folder.empty() ? "C:\\" : place.folder + "\\");
+        EXPECT_EQ(RunCommand(7, copied.windows[0]), 0);
+        EXPECT_EQ(OpenedFolderTitle(place.title), place.title);
+        copied.Stop();
+    }
 }
 
 TEST_F(WindowCommandsTest, TranslucencyUsesTheCurrentAlphaAndTogglesBack) {

@@ -86,9 +86,6 @@ QueuePoint PointOf(const Taken& taken) {
     memcpy(&point, taken.payload.data(), sizeof point);
     return point;
 }
-int32_t XOf(const Taken& taken) {
-    return PointOf(taken).x;
-}
 
 TEST_F(EventQueueTest, MessagesComeBackWholeAndInOrderAcrossTheWrapAt240) {
     // 10-byte messages: the 24th starts at 230 and ends at 240, where the position restarts.
@@ -163,8 +160,8 @@ TEST_F(EventQueueTest, PayloadLongerThanTheReaderTakesIsNeverDelivered) {
     PostPoint(MsgRelease, 2, 0);
     std::vector<Taken> taken = Drain();
     ASSERT_EQ(taken.size(), 2u);
-    EXPECT_EQ(XOf(taken[0]), 1);
-    EXPECT_EQ(XOf(taken[1]), 2);
+    EXPECT_EQ(PointOf(taken[0]).x, 1);
+    EXPECT_EQ(PointOf(taken[1]).x, 2);
 }
 
 TEST_F(EventQueueTest, NothingCanBePostedOrTakenWithoutTheQueue) {
@@ -191,7 +188,7 @@ TEST_F(EventQueueTest, OverflowDropsTheOldestUnreadMessagesWhole) {
     std::vector<Taken> taken = Drain();
     ASSERT_EQ(taken.size(), 24u);
     for (int32_t i = 0; i < 24; ++i) {
-        EXPECT_EQ(XOf(taken[i]), i + 6);
+        EXPECT_EQ(PointOf(taken[i]).x, i + 6);
         EXPECT_EQ(taken[i].length, 8);
     }
     // Six counts were left over; the reader passes them and finds nothing.
@@ -201,7 +198,7 @@ TEST_F(EventQueueTest, OverflowDropsTheOldestUnreadMessagesWhole) {
     PostPoint(MsgRelease, 77, 0);
     taken = Drain();
     ASSERT_EQ(taken.size(), 1u);
-    EXPECT_EQ(XOf(taken[0]), 77);
+    EXPECT_EQ(PointOf(taken[0]).x, 77);
 }
 
 // writePos wraps round and lands exactly on readPos with every byte unread: the next message must
@@ -224,7 +221,7 @@ TEST_F(EventQueueTest, WriterWrappingOntoTheReaderDropsRatherThanOverwrites) {
         ASSERT_EQ(taken.size(), 24u);
         for (int32_t i = 0; i < 23; ++i) {
             EXPECT_EQ(taken[i].type, MsgOpen);
-            EXPECT_EQ(XOf(taken[i]), i + 1);
+            EXPECT_EQ(PointOf(taken[i]).x, i + 1);
         }
         EXPECT_EQ(taken[23].type, MsgQuit);
         // Realign for the next round.

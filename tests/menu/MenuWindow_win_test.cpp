@@ -1,6 +1,5 @@
-// The ring menu under Wine, in-process: the skins' alpha reaching the menu surface, the frame
-// DrawRingMenu paints (ring, highlight, icons), the menu window thread and its window, and opening,
-// tracking and closing the menu with a test action.
+// The ring menu under Wine, in-process: the skins' alpha on the menu surface, the frame
+// DrawRingMenu paints, the menu window and its thread, and opening, tracking and closing the menu.
 
 #include <windows.h>
 #include <objidl.h>
@@ -167,7 +166,7 @@ protected:
 
 // The skins' fourth byte is their alpha on the surface: transparent middle and corners, a
 // translucent light grey band, colour premultiplied by alpha.
-TEST_F(MenuTest, RingSkinReachesTheSurfaceWithItsAlpha) {
+TEST_F(MenuTest, RingSkinReachesTheSurfaceWithItsAlphaAndTheHighlightLightsOneSector) {
     DrawRingMenu();
     for (POINT p :
          {POINT{128, 128}, POINT{0, 0}, POINT{255, 0}, POINT{0, 255}, POINT{255, 255}, POINT{128, 98}}) {
@@ -190,10 +189,8 @@ TEST_F(MenuTest, RingSkinReachesTheSurfaceWithItsAlpha) {
     Gdiplus::PixelFormat viewFormat = 0;
     Gdiplus::DllExports::GdipGetImagePixelFormat(ringImage->view, &viewFormat);
     EXPECT_EQ(viewFormat, PixelFormat32bppARGB);
-}
 
-TEST_F(MenuTest, HighlightLightsOnlyTheSelectedSector) {
-    DrawRingMenu();
+    // The highlight lights only the selected sector.
     const std::vector<uint8_t> plain = SurfaceCopy();
     selectedSlot = 2;
     DrawRingMenu();
@@ -316,7 +313,7 @@ protected:
     }
 };
 
-TEST_F(OpenMenuTest, OpensCentredOnThePressAndRunsTheItemUnderTheRelease) {
+TEST_F(OpenMenuTest, OpensCentredOnThePressAndRunsTheItemUnderTheReleaseIfAny) {
     ASSERT_NE(PlaceItem(3, 0, 2, true, "right"), nullptr);
     MenuItem* launch = PlaceItem(9, 0, 6, false, "left");
     ASSERT_NE(launch, nullptr);
@@ -329,10 +326,8 @@ TEST_F(OpenMenuTest, OpensCentredOnThePressAndRunsTheItemUnderTheRelease) {
     HWND window = menuWindow.load();
     RECT rect;
     GetWindowRect(window, &rect);
-    EXPECT_EQ(rect.left, 372);
-    EXPECT_EQ(rect.top, 272);
-    EXPECT_EQ(rect.right - rect.left, 256);
-    EXPECT_EQ(rect.bottom - rect.top, 256);
+    const RECT centred = {372, 272, 372 + 256, 272 + 256};
+    EXPECT_TRUE(EqualRect(&rect, &centred)) << rect.left << ", " << rect.top << ", " << rect.right;
     EXPECT_TRUE(IsWindowVisible(window));
     EXPECT_NE(GetForegroundWindow(), window);
     ASSERT_EQ(SelectRingItem(500, 400), 0);
@@ -359,13 +354,11 @@ TEST_F(OpenMenuTest, OpensCentredOnThePressAndRunsTheItemUnderTheRelease) {
     ASSERT_EQ(actionCalls.size(), 2u);
     EXPECT_EQ(actionCalls[1].id, 9u);
     EXPECT_STREQ(actionCalls[1].path, "C:\\tools\\a.exe");
-}
 
-TEST_F(OpenMenuTest, ReleasesThatChooseNothingOnlyCloseTheMenu) {
+    // Releases that choose nothing only close the menu.
     MenuItem* silent = PlaceItem(5, 0, 0, true, "no action");
     ASSERT_NE(silent, nullptr);
     silent->action = nullptr;
-    ASSERT_NE(PlaceItem(6, 0, 2, true, "right"), nullptr);
     const POINT releases[] = {
         {500, 400},        // the dead centre
         {500 + 125, 400},  // beyond the band, to the right
@@ -377,7 +370,7 @@ TEST_F(OpenMenuTest, ReleasesThatChooseNothingOnlyCloseTheMenu) {
         EXPECT_EQ(SelectRingItem(release.x, release.y), 0);
         EXPECT_FALSE(IsWindowVisible(menuWindow.load())) << release.x << ", " << release.y;
     }
-    EXPECT_TRUE(actionCalls.empty());
+    EXPECT_EQ(actionCalls.size(), 2u);
 }
 
 TEST_F(OpenMenuTest, OpeningFallsBackToAPageWithItemsOrStaysHiddenAndInert) {

@@ -1,13 +1,11 @@
-// The "setting.ini" and the command icons that ship beside pivotel.exe, copied beside this test
-// program by the build and loaded under Wine by the program's own loader: every item complete,
-// each window command exactly once with the picture of its own icon file, the editor found on
-// the system's search path, the pages and the palette filled, and the file byte for byte what the
-// program itself writes for what it loaded.
+// The "setting.ini" and command icons shipped beside pivotel.exe (copied beside this test), loaded
+// by the program's own loader under Wine, and written back byte for byte by the program itself.
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -113,15 +111,6 @@ IconPicture PictureOf(IconHandle icon) {
     return picture;
 }
 
-std::vector<MenuItem*> LoadedItems() {
-    TablesLock lock;
-    std::vector<MenuItem*> items;
-    for (MenuItem* item = itemListHead; item != nullptr; item = item->next) {
-        items.push_back(item);
-    }
-    return items;
-}
-
 class ShippedSettings : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -129,18 +118,17 @@ protected:
         ASSERT_EQ(GetSettingsPath(path), 0);
         ASSERT_NE(GetFileAttributesA(path), INVALID_FILE_ATTRIBUTES) << path << " is missing";
         ASSERT_EQ(LoadSettings(), 0);
-        items = LoadedItems();
+        for (uint32_t id : ItemIds()) {
+            items.push_back(FindItem(id));
+        }
     }
 
     void TearDown() override { ResetTables(); }
 
     MenuItem* LaunchItem() const {
-        for (MenuItem* item : items) {
-            if (item->kind == KindLaunch) {
-                return item;
-            }
-        }
-        return nullptr;
+        const auto found =
+            std::find_if(items.begin(), items.end(), [](MenuItem* i) { return i->kind == KindLaunch; });
+        return found == items.end() ? nullptr : *found;
     }
 
     char path[kMaxPath] = {};
@@ -262,34 +250,26 @@ TEST_F(ShippedSettings, PagesAndPaletteHoldEveryItem) {
     EXPECT_EQ(inPalette, std::set<MenuItem*>(items.begin(), items.end()));
 }
 
-// The settings dialog's three keys, which the program's own save leaves alone.
-const char* const kOptionKeys[] = {"TRIGGER", "SENDWHEEL", "ALPHA"};
-
-TEST_F(ShippedSettings, OptionsAreTheDefaultsOfAMissingFile) {
+// The settings dialog's three keys are the defaults a missing file gives; written from nothing by
+// the program's own save and those keys, the file comes out identical: same sections and keys in the
+// same order, code page 932, CRLF.
+TEST_F(ShippedSettings, OptionsAreTheDefaultsAndTheProgramWritesTheFileAgain) {
+    const char* const keys[] = {"TRIGGER", "SENDWHEEL", "ALPHA"};
     const uint32_t defaults[] = {0, 0, kDefaultTranslucencyAlpha};
+    uint32_t options[] = {99, 99, 99};
     for (size_t i = 0; i < 3; ++i) {
-        uint32_t value = 99;
-        EXPECT_EQ(ReadSettingUInt("CONFIG", kOptionKeys[i], &value, path), 0);
-        EXPECT_EQ(value, defaults[i]) << kOptionKeys[i];
+        ASSERT_EQ(ReadSettingUInt("CONFIG", keys[i], &options[i], path), 0);
+        EXPECT_EQ(options[i], defaults[i]) << keys[i];
     }
     EXPECT_EQ(translucencyAlpha.load(), kDefaultTranslucencyAlpha);
-}
 
-// Written from nothing by the program's own save and the settings dialog's three keys, the file
-// comes out identical: same sections and keys in the same order, code page 932, CRLF.
-TEST_F(ShippedSettings, TheProgramWritesTheShippedFileAgain) {
     const std::string shipped = ReadFileBytes(path);
     ASSERT_FALSE(shipped.empty());
-    uint32_t options[3] = {};
-    for (size_t i = 0; i < 3; ++i) {
-        ASSERT_EQ(ReadSettingUInt("CONFIG", kOptionKeys[i], &options[i], path), 0);
-    }
-
     FileRestorer restore{path, shipped};
     ASSERT_TRUE(DeleteFileA(path));
     ASSERT_EQ(SaveSettings(), 0);
     for (size_t i = 0; i < 3; ++i) {
-        ASSERT_EQ(WriteSettingUInt("CONFIG", kOptionKeys[i], path, options[i]), 0);
+        ASSERT_EQ(WriteSettingUInt("CONFIG", keys[i], path, options[i]), 0);
     }
     const std::string written = ReadFileBytes(path);
     EXPECT_TRUE(written == shipped) << FirstDifference(shipped, written);

@@ -298,15 +298,8 @@ std::string MutateSettingsFile(const std::string& file, const std::vector<std::s
     return out;
 }
 
-namespace {
-
-bool Terminated(const char* field, size_t size) {
-    return memchr(field, 0, size) != nullptr;
-}
-
-}  // namespace
-
 std::string DescribeTableFaults() {
+    const auto Terminated = [](const char* field, size_t size) { return memchr(field, 0, size) != nullptr; };
     TablesLock lock;
     std::string faults;
     std::set<uint32_t> ids;

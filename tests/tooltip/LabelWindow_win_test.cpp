@@ -1,6 +1,5 @@
-// The label window under Wine with its real thread: where ShowLabel puts the window, what the
-// surface holds afterwards (read from its own pixels), the text conversion, the thread's life, and
-// ShowLabel and HideLabel called from two threads at once.
+// The label window under Wine with its real thread: placement, the surface's own pixels, the text
+// conversion, the thread's life, and ShowLabel and HideLabel called from two threads at once.
 
 #include <windows.h>
 
@@ -100,19 +99,13 @@ int32_t ExpectBoxOfMeasuredWidth(const char* text, const char* what) {
     return width;
 }
 
-RECT LabelRectOnScreen() {
-    RECT rect = {};
-    GetWindowRect(labelWindow, &rect);
-    return rect;
-}
-
 void ExpectShownAt(int32_t x, int32_t y) {
     EXPECT_TRUE(IsWindowVisible(labelWindow));
-    const RECT rect = LabelRectOnScreen();
-    EXPECT_EQ(rect.left, x);
-    EXPECT_EQ(rect.top, y);
-    EXPECT_EQ(rect.right - rect.left, kLabelWindowWidth);
-    EXPECT_EQ(rect.bottom - rect.top, kLabelWindowHeight);
+    RECT rect = {};
+    GetWindowRect(labelWindow, &rect);
+    const RECT expected = {x, y, x + kLabelWindowWidth, y + kLabelWindowHeight};
+    EXPECT_TRUE(EqualRect(&rect, &expected))
+        << rect.left << ", " << rect.top << ", " << rect.right << ", " << rect.bottom;
     EXPECT_EQ(labelVisible, 1);
     EXPECT_EQ(labelPos.x, x);
     EXPECT_EQ(labelPos.y, y);
@@ -150,7 +143,7 @@ protected:
     void TearDown() override { HideLabel(); }
 };
 
-TEST_F(LabelWindowTest, IsCreatedHiddenTransparentTopmostAndNeverActivated) {
+TEST_F(LabelWindowTest, IsCreatedHiddenAndShowsMovesAndHidesAtTheGivenPointUnactivated) {
     ExpectHidden();
     EXPECT_EQ(FindInk().opaque, 0);
     char name[64] = {};
@@ -162,11 +155,6 @@ TEST_F(LabelWindowTest, IsCreatedHiddenTransparentTopmostAndNeverActivated) {
     EXPECT_EQ(GetWindowLongPtrA(labelWindow, GWL_STYLE) & (WS_POPUP | WS_CHILD | WS_CAPTION), WS_POPUP);
     EXPECT_NE(GetWindowThreadProcessId(labelWindow, nullptr), GetCurrentThreadId());
 
-    ShowLabel("item", 40, 50);
-    EXPECT_NE(GetForegroundWindow(), labelWindow);
-}
-
-TEST_F(LabelWindowTest, ShowsMovesAndHidesAtTheGivenPoint) {
     HideLabel();  // before any ShowLabel: nothing happens
     ExpectHidden();
 
@@ -194,9 +182,10 @@ TEST_F(LabelWindowTest, ShowsMovesAndHidesAtTheGivenPoint) {
 
     EXPECT_EQ(ShowLabel("off screen", -50, 2000), 1);  // never clamped to the screen
     ExpectShownAt(-50, 2000);
+    EXPECT_NE(GetForegroundWindow(), labelWindow);
 }
 
-TEST_F(LabelWindowTest, BoxIsTheMeasuredWidthPlus34) {
+TEST_F(LabelWindowTest, BoxIsTheMeasuredWidthPlus34WithTheTextWhiteAndCentred) {
     const int32_t ascii = ExpectBoxOfMeasuredWidth("Notepad", "ascii");
     const int32_t japanese = ExpectBoxOfMeasuredWidth("表示設定", "japanese");
     const int32_t empty = ExpectBoxOfMeasuredWidth("", "empty");
@@ -208,8 +197,21 @@ TEST_F(LabelWindowTest, BoxIsTheMeasuredWidthPlus34) {
     EXPECT_GT(japanese, empty);
     EXPECT_GT(widest, japanese);
     EXPECT_LT(widest, kLabelWindowWidth);
-    const Ink ink = FindInk();
-    EXPECT_GT(ink.right, widest / 2 + 100) << "the whole 63-byte text is drawn";
+    EXPECT_GT(FindInk().right, widest / 2 + 100) << "the whole 63-byte text is drawn";
+
+    // The text is white and centred in the box.
+    for (const char* text : {"Notepad", "表示設定"}) {
+        SCOPED_TRACE(text);
+        ASSERT_EQ(ShowLabel(text, 100, 100), 1);
+        const int32_t width = MeasureLabelText(text, kLabelMeasureArea) + 34;
+        const Ink ink = FindInk();
+        EXPECT_GT(ink.count, 40);
+        EXPECT_EQ(ink.notWhite, 0);
+        EXPECT_GE(ink.left, kLabelTextMargin - 1);
+        EXPECT_LE(ink.right, width - kLabelTextMargin + 1);
+        EXPECT_LE(std::abs(ink.left - (width - ink.right)), 6)
+            << ink.left << " " << ink.right << " " << width;
+    }
 }
 
 TEST_F(LabelWindowTest, GradientRunsFromTranslucentBlackToOpaqueDarkBlue) {
@@ -230,33 +232,10 @@ TEST_F(LabelWindowTest, GradientRunsFromTranslucentBlackToOpaqueDarkBlue) {
     }
 }
 
-TEST_F(LabelWindowTest, TextIsWhiteAndCentredInTheBox) {
-    for (const char* text : {"Notepad", "表示設定"}) {
-        SCOPED_TRACE(text);
-        ASSERT_EQ(ShowLabel(text, 100, 100), 1);
-        const int32_t width = MeasureLabelText(text, kLabelMeasureArea) + 34;
-        const Ink ink = FindInk();
-        EXPECT_GT(ink.count, 40);
-        EXPECT_EQ(ink.notWhite, 0);
-        EXPECT_GE(ink.left, kLabelTextMargin - 1);
-        EXPECT_LE(ink.right, width - kLabelTextMargin + 1);
-        EXPECT_LE(std::abs(ink.left - (width - ink.right)), 6)
-            << ink.left << " " << ink.right << " " << width;
-    }
-}
-
-TEST_F(LabelWindowTest, NoTextShowsAFullyTransparentImage) {
-    ASSERT_EQ(ShowLabel("something", 120, 130), 1);
-    ASSERT_GT(FindInk().opaque, 0);
-    EXPECT_EQ(ShowLabel(nullptr, 140, 150), 1);
-    ExpectShownAt(140, 150);
-    EXPECT_EQ(FindInk().opaque, 0);
-}
-
 // A label that follows the cursor with the same text is only moved: its image is not drawn again
 // (the surface is wiped behind ShowLabel's back to see whether it was). A new text, a label shown
-// again after hiding, and a changed font are drawn afresh.
-TEST_F(LabelWindowTest, SameTextIsMovedNotRedrawnUntilTextFontOrVisibilityChange) {
+// again after hiding, and a changed font are drawn afresh; no text gives a transparent image.
+TEST_F(LabelWindowTest, SameTextIsMovedNotRedrawnUntilTextFontOrVisibilityChangeAndAnyFontDraws) {
     ASSERT_EQ(ShowLabel("same", 100, 100), 1);
     ASSERT_GT(FindInk().opaque, 0);
     ClearLayeredSurface(labelSurface);
@@ -280,14 +259,10 @@ TEST_F(LabelWindowTest, SameTextIsMovedNotRedrawnUntilTextFontOrVisibilityChange
     EXPECT_EQ(ShowLabel("other", 107, 103), 1);
     EXPECT_GT(FindInk().opaque, 0);
     labelFont = saved;
-    HideLabel();
     DeleteObject(other);
-}
 
-// Without the label font, or with a handle whose description cannot be read, the label is
-// still drawn, text included.
-TEST_F(LabelWindowTest, DrawsWithoutTheLabelFont) {
-    const HFONT saved = labelFont;
+    // Without the label font, or with a handle whose description cannot be read, the label is
+    // still drawn, text included.
     HFONT stale =
         CreateFontA(16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
     DeleteObject(stale);
@@ -298,6 +273,13 @@ TEST_F(LabelWindowTest, DrawsWithoutTheLabelFont) {
         EXPECT_GT(FindInk().count, 40);
     }
     labelFont = saved;
+
+    // No text: a fully transparent image.
+    ASSERT_EQ(ShowLabel("something", 120, 130), 1);
+    ASSERT_GT(FindInk().opaque, 0);
+    EXPECT_EQ(ShowLabel(nullptr, 140, 150), 1);
+    ExpectShownAt(140, 150);
+    EXPECT_EQ(FindInk().opaque, 0);
 }
 
 // Item texts are code page 932 whatever the system's code page or the C locale; a broken byte
