@@ -1,14 +1,11 @@
-// The nine window commands under Wine, applied to real top-level windows that another process
-// (window_owner.exe, started by the test in the same desktop) owns, as the ring menu's target
-// always is. Every effect is checked from outside, the way the user would see it: messages the
-// owner received, window state and z-order, the clipboard, the shell starting a folder window.
+// The nine window commands under Wine, on top-level windows of another process (window_owner.exe),
+// as the ring menu's target always is; every effect is checked from outside, as the user sees it.
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -24,10 +21,8 @@ const char kOwnerName[] = "window_owner.exe";
 
 std::string Hex(const std::string& bytes) {
     std::string hex;
-    char pair[3];
     for (unsigned char c : bytes) {
-        snprintf(pair, sizeof pair, "%02x", c);
-        hex += pair;
+        hex += {"0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 15]};
     }
     return hex;
 }
@@ -100,11 +95,8 @@ bool StartOwner(OwnerProcess* owner, const std::string& program, const std::vect
             ReadFile(outputRead, &chunk[0], available, &read, nullptr);
             text.append(chunk, 0, read);
         }
-        size_t lines = 0;
-        for (char c : text) {
-            lines += c == '\n';
-        }
-        return lines >= titles.size() || WaitForSingleObject(owner->info.hProcess, 0) == WAIT_OBJECT_0;
+        return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) >= titles.size() ||
+               WaitForSingleObject(owner->info.hProcess, 0) == WAIT_OBJECT_0;
     };
     const bool complete = started && WaitUntil(allHandlesRead);
     CloseHandle(outputRead);
@@ -226,15 +218,6 @@ TEST_F(WindowCommandsTest, EveryCommandFailsWithoutAWindow) {
     EXPECT_TRUE(FolderWindowTitles().empty());
 }
 
-TEST_F(WindowCommandsTest, CloseAsksTheWindowsProgram) {
-    Start({"close me"});
-    const HWND window = owner.windows[0];
-    EXPECT_EQ(RunCommand(1, window), 0);
-    EXPECT_TRUE(WaitUntil([&] { return SendMessageA(window, kOwnerCloseCount, 0, 0) == 1; }));
-    // The program decided not to close: the window is still there.
-    EXPECT_TRUE(IsWindow(window));
-}
-
 TEST_F(WindowCommandsTest, SendToBottomPutsTheWindowBelowTheOthers) {
     Start({"target", "other"});
     const HWND target = owner.windows[0];
@@ -257,34 +240,30 @@ TEST_F(WindowCommandsTest, SendToBottomPutsTheWindowBelowTheOthers) {
     EXPECT_TRUE(IsWindowVisible(target));
 }
 
-TEST_F(WindowCommandsTest, MaximizeToggles) {
-    Start({"maximize"});
-    const HWND window = owner.windows[0];
-    EXPECT_EQ(RunCommand(3, window), 0);
-    EXPECT_TRUE(WaitUntil([&] { return IsZoomed(window) != FALSE; }));
-    EXPECT_EQ(RunCommand(3, window), 0);
-    EXPECT_TRUE(WaitUntil([&] { return IsNormal(window); }));
-
-    // A minimized window that was not maximized is maximized, not restored.
-    ShowWindow(window, SW_MINIMIZE);
-    ASSERT_TRUE(WaitUntil([&] { return IsIconic(window) != FALSE; }));
-    EXPECT_EQ(RunCommand(3, window), 0);
-    EXPECT_TRUE(WaitUntil([&] { return IsZoomed(window) && !IsIconic(window); }));
-}
-
-TEST_F(WindowCommandsTest, MinimizeToggles) {
-    Start({"minimize"});
-    const HWND window = owner.windows[0];
-    EXPECT_EQ(RunCommand(4, window), 0);
-    EXPECT_TRUE(WaitUntil([&] { return IsIconic(window) != FALSE; }));
-    EXPECT_EQ(RunCommand(4, window), 0);
-    EXPECT_TRUE(WaitUntil([&] { return IsNormal(window); }));
-
-    // A maximized window is minimized.
-    ShowWindow(window, SW_MAXIMIZE);
-    ASSERT_TRUE(WaitUntil([&] { return IsZoomed(window) != FALSE; }));
-    EXPECT_EQ(RunCommand(4, window), 0);
-    EXPECT_TRUE(WaitUntil([&] { return IsIconic(window) != FALSE; }));
+// Maximize (3) and minimize (4) each toggle, and each turns a window in the other state into its
+// own: a minimized window that was not maximized is maximized, not restored.
+TEST_F(WindowCommandsTest, MaximizeAndMinimizeToggle) {
+    const auto zoomed = [](HWND w) { return IsZoomed(w) && !IsIconic(w); };
+    const auto iconic = [](HWND w) { return IsIconic(w) != FALSE; };
+    const struct {
+        int event;
+        bool (*done)(HWND);
+        int otherShow;
+        bool (*other)(HWND);
+    } cases[] = {{3, zoomed, SW_MINIMIZE, iconic}, {4, iconic, SW_MAXIMIZE, zoomed}};
+    Start({"maximize", "minimize"});
+    for (size_t i = 0; i < 2; ++i) {
+        SCOPED_TRACE(cases[i].event);
+        const HWND window = owner.windows[i];
+        EXPECT_EQ(RunCommand(cases[i].event, window), 0);
+        EXPECT_TRUE(WaitUntil([&] { return cases[i].done(window); }));
+        EXPECT_EQ(RunCommand(cases[i].event, window), 0);
+        EXPECT_TRUE(WaitUntil([&] { return IsNormal(window); }));
+        ShowWindow(window, cases[i].otherShow);
+        ASSERT_TRUE(WaitUntil([&] { return cases[i].other(window); }));
+        EXPECT_EQ(RunCommand(cases[i].event, window), 0);
+        EXPECT_TRUE(WaitUntil([&] { return cases[i].done(window); }));
+    }
 }
 
 // The menu must not freeze on a program that has stopped answering: the requests wait in the
@@ -309,7 +288,9 @@ TEST_F(WindowCommandsTest, CommandsDoNotWaitForAHungWindow) {
 
     EXPECT_TRUE(WaitUntil(
         [&] { return IsZoomed(maximize) && IsIconic(minimize) && (ExStyle(topmost) & WS_EX_TOPMOST) != 0; }));
+    // Close only asks the window's program, which here decides not to close.
     EXPECT_TRUE(WaitUntil([&] { return SendMessageA(maximize, kOwnerCloseCount, 0, 0) == 1; }));
+    EXPECT_TRUE(IsWindow(maximize));
 }
 
 TEST_F(WindowCommandsTest, CopyTitlePutsTheTitleOnTheClipboard) {
@@ -322,23 +303,20 @@ TEST_F(WindowCommandsTest, CopyTitlePutsTheTitleOnTheClipboard) {
     ASSERT_EQ(splitAt511.size(), 512u);
     Start({japanese, exactly511, long600, splitAt511, ""});
 
+    // Cut at 511 bytes the last character of the fourth would be half of "表": it is left out whole.
+    const std::string copied[] = {japanese, exactly511, std::string(511, 'x'), std::string(510, 'b')};
     ASSERT_TRUE(PutClipboardText("before"));
-    EXPECT_EQ(RunCommand(5, owner.windows[0]), 0);
-    EXPECT_EQ(ClipboardText(), japanese);
-    EXPECT_EQ(RunCommand(5, owner.windows[1]), 0);
-    EXPECT_EQ(ClipboardText(), exactly511);
-    EXPECT_EQ(RunCommand(5, owner.windows[2]), 0);
-    EXPECT_EQ(ClipboardText(), std::string(511, 'x'));
-    // Cut at 511 bytes the last character would be half of "表": it is left out whole.
-    EXPECT_EQ(RunCommand(5, owner.windows[3]), 0);
-    EXPECT_EQ(ClipboardText(), std::string(510, 'b'));
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(RunCommand(5, owner.windows[i]), 0);
+        EXPECT_EQ(ClipboardText(), copied[i]) << "window " << i;
+    }
 
     ASSERT_TRUE(PutClipboardText("before"));
     EXPECT_EQ(RunCommand(5, owner.windows[4]), -1);
     EXPECT_EQ(ClipboardText(), "before");
 }
 
-TEST_F(WindowCommandsTest, CopyFailsWhileAnotherProgramHoldsTheClipboard) {
+TEST_F(WindowCommandsTest, CopiesFailWhileAnotherProgramHoldsTheClipboardOnly) {
     Start({"title"});
     const HWND window = owner.windows[0];
     ASSERT_TRUE(PutClipboardText("before"));
@@ -350,57 +328,50 @@ TEST_F(WindowCommandsTest, CopyFailsWhileAnotherProgramHoldsTheClipboard) {
 
     EXPECT_EQ(RunCommand(5, window), 0);
     EXPECT_EQ(ClipboardText(), "title");
-}
-
-TEST_F(WindowCommandsTest, CopyExePathGivesTheOwnersProgramFile) {
-    Start({"path"});
-    ASSERT_TRUE(PutClipboardText("before"));
-    EXPECT_EQ(RunCommand(6, owner.windows[0]), 0);
+    // The program file of the window's owner.
+    EXPECT_EQ(RunCommand(6, window), 0);
     EXPECT_EQ(ClipboardText(), ownerPath);
 }
 
 // The folder is opened by the shell: under Wine it starts a file manager window as a child of
-// this process, which the test ends.
-TEST_F(WindowCommandsTest, OpenExeFolderOpensTheFolderOfTheProgramFile) {
+// this process, which the test ends. The program beside this test, in the root of drive C: and
+// under a Japanese name.
+TEST_F(WindowCommandsTest, CopyPathAndOpenFolderOfAProgramAnywhere) {
     Start({"folder"});
     EXPECT_EQ(RunCommand(7, owner.windows[0]), 0);
     EXPECT_EQ(OpenedFolderTitle("actions"), "actions");
-}
-
-TEST_F(WindowCommandsTest, ProgramInADriveRootAndUnderAJapaneseName) {
-    // In the root of drive C:.
-    OwnerCopy root;
-    root.path = "C:\\pivotel_owner_" + std::to_string(GetCurrentProcessId()) + ".exe";
-    ASSERT_TRUE(CopyFileA(ownerPath.c_str(), root.path.c_str(), FALSE));
-    OwnerProcess rootOwner;
-    ASSERT_TRUE(StartOwner(&rootOwner, root.path, {"root"}));
-    EXPECT_EQ(RunCommand(6, rootOwner.windows[0]), 0);
-    EXPECT_EQ(ClipboardText(), root.path);
-    char folder[kMaxPath] = {};
-    ASSERT_TRUE(GetPathFolder(folder, ClipboardText().c_str()));
-    EXPECT_STREQ(folder, "C:\\");
-    EXPECT_EQ(RunCommand(7, rootOwner.windows[0]), 0);
-    EXPECT_EQ(OpenedFolderTitle(" (C:)"), " (C:)");
-    rootOwner.Stop();
 
     // A program file named "ソx.exe" (83 5C 78): taking the trail byte for a separator would
     // make the folder "...\表示\<83 5C>", which names nothing, so the shell would refuse it.
     char temp[MAX_PATH] = {};
     GetTempPathA(sizeof temp, temp);
-    OwnerCopy japanese;
-    const std::string japaneseFolder = std::string(temp) + "表示" + std::to_string(GetCurrentProcessId());
-    ASSERT_TRUE(CreateDirectoryA(japaneseFolder.c_str(), nullptr));
-    japanese.folder = japaneseFolder;
-    japanese.path = japaneseFolder + "\\ソx.exe";
-    ASSERT_TRUE(CopyFileA(ownerPath.c_str(), japanese.path.c_str(), FALSE));
-    OwnerProcess japaneseOwner;
-    ASSERT_TRUE(StartOwner(&japaneseOwner, japanese.path, {"ソ"}));
-    EXPECT_EQ(RunCommand(6, japaneseOwner.windows[0]), 0);
-    EXPECT_EQ(ClipboardText(), japanese.path);
-    EXPECT_EQ(RunCommand(7, japaneseOwner.windows[0]), 0);
-    const std::string folderName = "表示" + std::to_string(GetCurrentProcessId());
-    EXPECT_EQ(OpenedFolderTitle(folderName), folderName);
-    japaneseOwner.Stop();
+    const std::string pid = std::to_string(GetCurrentProcessId());
+    const std::string japanese = std::string(temp) + "表示" + pid;
+    const struct {
+        std::string folder;  // made for the copy; empty for none
+        std::string path;
+        std::string title;  // of the folder window
+    } places[] = {{"", "C:\\pivotel_owner_" + pid + ".exe", " (C:)"},
+                  {japanese, japanese + "\\ソx.exe", "表示" + pid}};
+    for (const auto& place : places) {
+        OwnerCopy copy;
+        if (!place.folder.empty()) {
+            ASSERT_TRUE(CreateDirectoryA(place.folder.c_str(), nullptr));
+            copy.folder = place.folder;
+        }
+        copy.path = place.path;
+        ASSERT_TRUE(CopyFileA(ownerPath.c_str(), copy.path.c_str(), FALSE));
+        OwnerProcess copied;
+        ASSERT_TRUE(StartOwner(&copied, copy.path, {place.title}));
+        EXPECT_EQ(RunCommand(6, copied.windows[0]), 0);
+        EXPECT_EQ(ClipboardText(), copy.path);
+        char folder[kMaxPath] = {};
+        ASSERT_TRUE(GetPathFolder(folder, ClipboardText().c_str()));
+        EXPECT_EQ(folder, place.folder.empty() ? "C:\\" : place.folder + "\\");
+        EXPECT_EQ(RunCommand(7, copied.windows[0]), 0);
+        EXPECT_EQ(OpenedFolderTitle(place.title), place.title);
+        copied.Stop();
+    }
 }
 
 TEST_F(WindowCommandsTest, TranslucencyUsesTheCurrentAlphaAndTogglesBack) {

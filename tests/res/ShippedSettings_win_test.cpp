@@ -1,17 +1,16 @@
-// The "setting.ini" and the command icons that ship beside pivotel.exe, copied beside this test
-// program by the build and loaded under Wine by the program's own loader: every item complete,
-// each window command exactly once with the picture of its own icon file, the editor found on
-// the system's search path, the pages and the palette filled, and the file byte for byte what the
-// program itself writes for what it loaded.
+// The "setting.ini" and command icons shipped beside pivotel.exe (copied beside this test), loaded
+// by the program's own loader under Wine, and written back byte for byte by the program itself.
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -36,27 +35,20 @@ struct FileRestorer {
 
 // Where two texts first differ, as the line number and both lines.
 std::string FirstDifference(const std::string& expected, const std::string& actual) {
-    size_t at = 0;
-    while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) {
-        ++at;
-    }
-    const size_t lineStart = expected.rfind('\n', at == 0 ? 0 : at - 1);
-    const size_t from = lineStart == std::string::npos ? 0 : lineStart + 1;
+    std::istringstream shipped(expected), written(actual);
+    std::string a, b;
     int line = 1;
-    for (size_t i = 0; i < from; ++i) {
-        line += expected[i] == '\n';
+    while (std::getline(shipped, a) && std::getline(written, b) && a == b) {
+        ++line;
     }
-    auto lineAt = [from](const std::string& text) { return text.substr(from, text.find('\n', from) - from); };
-    return "line " + std::to_string(line) + ": shipped \"" + lineAt(expected) + "\", written \"" +
-           lineAt(actual) + "\"";
+    return "line " + std::to_string(line) + ": shipped \"" + a + "\", written \"" + b + "\"";
 }
 
-uint32_t Le32(const std::string& b, size_t at) {
-    return uint32_t{static_cast<uint8_t>(b[at])} | uint32_t{static_cast<uint8_t>(b[at + 1])} << 8 |
-           uint32_t{static_cast<uint8_t>(b[at + 2])} << 16 | uint32_t{static_cast<uint8_t>(b[at + 3])} << 24;
-}
 uint16_t Le16(const std::string& b, size_t at) {
     return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8);
+}
+uint32_t Le32(const std::string& b, size_t at) {
+    return Le16(b, at) | uint32_t{Le16(b, at + 2)} << 16;
 }
 
 // The 32 x 32 picture of a 32-bit-colour .ico file as top-down BGRA, empty when it has none.
@@ -102,13 +94,10 @@ IconPicture PictureOf(IconHandle icon) {
     if (info.hbmColor != nullptr && GetObjectA(info.hbmColor, sizeof bitmap, &bitmap) != 0) {
         picture.width = bitmap.bmWidth;
         picture.height = bitmap.bmHeight;
+        // Top-down 32-bit rows.
         BITMAPINFO header = {};
-        header.bmiHeader.biSize = sizeof header.bmiHeader;
-        header.bmiHeader.biWidth = bitmap.bmWidth;
-        header.bmiHeader.biHeight = -bitmap.bmHeight;
-        header.bmiHeader.biPlanes = 1;
-        header.bmiHeader.biBitCount = 32;
-        header.bmiHeader.biCompression = BI_RGB;
+        header.bmiHeader = {
+            sizeof(BITMAPINFOHEADER), bitmap.bmWidth, -bitmap.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
         picture.pixels.resize(size_t(bitmap.bmWidth) * bitmap.bmHeight * 4);
         HDC screen = GetDC(nullptr);
         if (GetDIBits(screen, info.hbmColor, 0, bitmap.bmHeight, picture.pixels.data(), &header,
@@ -117,22 +106,9 @@ IconPicture PictureOf(IconHandle icon) {
         }
         ReleaseDC(nullptr, screen);
     }
-    if (info.hbmColor != nullptr) {
-        DeleteObject(info.hbmColor);
-    }
-    if (info.hbmMask != nullptr) {
-        DeleteObject(info.hbmMask);
-    }
+    DeleteObject(info.hbmColor);  // a null handle is refused harmlessly
+    DeleteObject(info.hbmMask);
     return picture;
-}
-
-std::vector<MenuItem*> LoadedItems() {
-    TablesLock lock;
-    std::vector<MenuItem*> items;
-    for (MenuItem* item = itemListHead; item != nullptr; item = item->next) {
-        items.push_back(item);
-    }
-    return items;
 }
 
 class ShippedSettings : public ::testing::Test {
@@ -142,18 +118,17 @@ protected:
         ASSERT_EQ(GetSettingsPath(path), 0);
         ASSERT_NE(GetFileAttributesA(path), INVALID_FILE_ATTRIBUTES) << path << " is missing";
         ASSERT_EQ(LoadSettings(), 0);
-        items = LoadedItems();
+        for (uint32_t id : ItemIds()) {
+            items.push_back(FindItem(id));
+        }
     }
 
     void TearDown() override { ResetTables(); }
 
     MenuItem* LaunchItem() const {
-        for (MenuItem* item : items) {
-            if (item->kind == KindLaunch) {
-                return item;
-            }
-        }
-        return nullptr;
+        const auto found =
+            std::find_if(items.begin(), items.end(), [](MenuItem* i) { return i->kind == KindLaunch; });
+        return found == items.end() ? nullptr : *found;
     }
 
     char path[kMaxPath] = {};
@@ -275,37 +250,27 @@ TEST_F(ShippedSettings, PagesAndPaletteHoldEveryItem) {
     EXPECT_EQ(inPalette, std::set<MenuItem*>(items.begin(), items.end()));
 }
 
-TEST_F(ShippedSettings, OptionsAreTheDefaultsOfAMissingFile) {
-    uint32_t trigger = 99;
-    uint32_t sendWheel = 99;
-    uint32_t alpha = 0;
-    EXPECT_EQ(ReadSettingUInt("CONFIG", "TRIGGER", &trigger, path), 0);
-    EXPECT_EQ(ReadSettingUInt("CONFIG", "SENDWHEEL", &sendWheel, path), 0);
-    EXPECT_EQ(ReadSettingUInt("CONFIG", "ALPHA", &alpha, path), 0);
-    EXPECT_EQ(trigger, 0u);
-    EXPECT_EQ(sendWheel, 0u);
-    EXPECT_EQ(alpha, uint32_t{kDefaultTranslucencyAlpha});
+// The settings dialog's three keys are the defaults a missing file gives; written from nothing by
+// the program's own save and those keys, the file comes out identical: same sections and keys in the
+// same order, code page 932, CRLF.
+TEST_F(ShippedSettings, OptionsAreTheDefaultsAndTheProgramWritesTheFileAgain) {
+    const char* const keys[] = {"TRIGGER", "SENDWHEEL", "ALPHA"};
+    const uint32_t defaults[] = {0, 0, kDefaultTranslucencyAlpha};
+    uint32_t options[] = {99, 99, 99};
+    for (size_t i = 0; i < 3; ++i) {
+        ASSERT_EQ(ReadSettingUInt("CONFIG", keys[i], &options[i], path), 0);
+        EXPECT_EQ(options[i], defaults[i]) << keys[i];
+    }
     EXPECT_EQ(translucencyAlpha.load(), kDefaultTranslucencyAlpha);
-}
 
-// Written from nothing by the program's own save and the settings dialog's three keys, the file
-// comes out identical: same sections and keys in the same order, code page 932, CRLF.
-TEST_F(ShippedSettings, TheProgramWritesTheShippedFileAgain) {
     const std::string shipped = ReadFileBytes(path);
     ASSERT_FALSE(shipped.empty());
-    uint32_t trigger = 0;
-    uint32_t sendWheel = 0;
-    uint32_t alpha = 0;
-    ASSERT_EQ(ReadSettingUInt("CONFIG", "TRIGGER", &trigger, path), 0);
-    ASSERT_EQ(ReadSettingUInt("CONFIG", "SENDWHEEL", &sendWheel, path), 0);
-    ASSERT_EQ(ReadSettingUInt("CONFIG", "ALPHA", &alpha, path), 0);
-
     FileRestorer restore{path, shipped};
     ASSERT_TRUE(DeleteFileA(path));
     ASSERT_EQ(SaveSettings(), 0);
-    ASSERT_EQ(WriteSettingUInt("CONFIG", "TRIGGER", path, trigger), 0);
-    ASSERT_EQ(WriteSettingUInt("CONFIG", "SENDWHEEL", path, sendWheel), 0);
-    ASSERT_EQ(WriteSettingUInt("CONFIG", "ALPHA", path, alpha), 0);
+    for (size_t i = 0; i < 3; ++i) {
+        ASSERT_EQ(WriteSettingUInt("CONFIG", keys[i], path, options[i]), 0);
+    }
     const std::string written = ReadFileBytes(path);
     EXPECT_TRUE(written == shipped) << FirstDifference(shipped, written);
 }

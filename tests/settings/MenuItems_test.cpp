@@ -1,6 +1,5 @@
-// The item list: id allocation, creation and removal with head and tail kept right, texts cut
-// without splitting a two-byte character, icons loaded from paths relative to the executable's
-// directory, and launch records. Natively and under Wine (real icon loading there).
+// The item list: ids, creation and removal with head and tail kept right, texts cut whole, icons
+// from paths relative to the executable's directory, and launch records. Natively and under Wine.
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,5 @@
-// Pages and the palette grid: the occupied-slot count, lazy resolution of ids (also of ids that
-// name no item), placing a new item in the palette with and without a right-clicked cell, and
-// arguments out of range that must leave both tables exactly as they were.
+// Pages and the palette grid: slot counts, lazy resolution of ids (also of ids naming no item),
+// placing new items in the palette, and arguments out of range that must change nothing.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +10,10 @@
 #include "settings/Pages.h"
 
 namespace {
+
+bool NoCellChosen() {
+    return paletteGrid.contextCell.row == -1 && paletteGrid.contextCell.column == -1;
+}
 
 class TablesTest : public ::testing::Test {
 protected:
@@ -47,9 +50,7 @@ TEST_F(TablesTest, SlotCountRisesOnlyForEmptySlotsAndFallsOnlyForOccupiedOnes) {
     ASSERT_TRUE(StorePageSlotId(3, 6, 0));
     EXPECT_EQ(page.count, 1);
     for (int other = 0; other < kPageCount; ++other) {
-        if (other != 3) {
-            EXPECT_EQ(pageTable.pages[other].count, 0) << other;
-        }
+        EXPECT_EQ(pageTable.pages[other].count, other == 3 ? 1 : 0) << other;
     }
 
     pageTable.currentPage = 5;
@@ -171,8 +172,7 @@ TEST_F(TablesTest, RightClickedCellTakesTheItemOnlyWhenEmpty) {
     EXPECT_EQ(paletteGrid.cells[5 * kPaletteColumns + 6].id, 1u);
     EXPECT_EQ(paletteGrid.cells[5 * kPaletteColumns + 6].item, item);
     EXPECT_EQ(paletteGrid.cells[0].id, 0u);
-    EXPECT_EQ(paletteGrid.contextCell.row, -1);
-    EXPECT_EQ(paletteGrid.contextCell.column, -1);
+    EXPECT_TRUE(NoCellChosen());
 
     // A chosen cell outside the grid is forgotten and the item still gets a cell.
     MenuItem* other = CreateItem(2);
@@ -180,15 +180,14 @@ TEST_F(TablesTest, RightClickedCellTakesTheItemOnlyWhenEmpty) {
     paletteGrid.contextCell = {30, 0};
     ASSERT_EQ(PlaceInPalette(other), 0);
     EXPECT_EQ(paletteGrid.cells[0].id, 2u);
-    EXPECT_EQ(paletteGrid.contextCell.row, -1);
-    EXPECT_EQ(paletteGrid.contextCell.column, -1);
+    EXPECT_TRUE(NoCellChosen());
 
     // ClearPalette empties every cell and forgets the choice; the pages are not its business.
     ASSERT_EQ(SetPageSlot(1, 1, item), 0);
     paletteGrid.contextCell = {2, 2};
     ClearPalette();
     EXPECT_EQ(paletteGrid.cells[0].id, 0u);
-    EXPECT_EQ(paletteGrid.contextCell.row, -1);
+    EXPECT_TRUE(NoCellChosen());
     EXPECT_EQ(pageTable.pages[1].count, 1);
 }
 

@@ -52,23 +52,13 @@ std::string TextOfLength(Random& random, size_t length) {
     return text.substr(0, length + (style == 1 ? Below(random, 2) : 0));
 }
 
-const char* const kNumbers[] = {"0",           "1",
-                                "2",           "3",
-                                "5",           "9",
-                                "10",          "255",
-                                "256",         "300",
-                                "65535",       "65536",
-                                "2147483647",  "2147483648",
-                                "4294967295",  "4294967296",
-                                "-1",          "-2147483648",
-                                "-4294967295", "-4294967296",
-                                "0x7fffffff",  "0XFFFFFFFF",
-                                "0x100000000", "017",
-                                "08",          "1.5",
-                                "12abc",       "",
-                                " 7 ",         "\"5\"",
-                                "+3",          "- 3",
-                                "0x",          "99999999999999999999999999999999"};
+const char kHugeNumber[] = "99999999999999999999999999999999";
+const char* const kNumbers[] = {
+    "0",          "1",           "2",   "3",           "5",           "9",           "10",
+    "255",        "256",         "300", "65535",       "65536",       "2147483647",  "2147483648",
+    "4294967295", "4294967296",  "-1",  "-2147483648", "-4294967295", "-4294967296", "0x7fffffff",
+    "0XFFFFFFFF", "0x100000000", "017", "08",          "1.5",         "12abc",       "",
+    " 7 ",        "\"5\"",       "+3",  "- 3",         "0x",          kHugeNumber};
 
 std::string NumberValue(Random& random) {
     if (Below(random, 5) == 0) {
@@ -308,15 +298,8 @@ std::string MutateSettingsFile(const std::string& file, const std::vector<std::s
     return out;
 }
 
-namespace {
-
-bool Terminated(const char* field, size_t size) {
-    return memchr(field, 0, size) != nullptr;
-}
-
-}  // namespace
-
 std::string DescribeTableFaults() {
+    const auto Terminated = [](const char* field, size_t size) { return memchr(field, 0, size) != nullptr; };
     TablesLock lock;
     std::string faults;
     std::set<uint32_t> ids;

@@ -1,6 +1,5 @@
-// The label window under Wine with its real thread: where ShowLabel puts the window, what the
-// surface holds afterwards (read from its own pixels), the text conversion, the thread's life, and
-// ShowLabel and HideLabel called from two threads at once.
+// The label window under Wine with its real thread: placement, the surface's own pixels, the text
+// conversion, the thread's life, and ShowLabel and HideLabel called from two threads at once.
 
 #include <windows.h>
 
@@ -12,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "TestSupport.h"
 #include "app/App_win.h"
 #include "tooltip/LabelWindow.h"
 #include "tooltip/LabelWindow_win.h"
@@ -40,11 +40,13 @@ Pixel LabelPixel(int32_t x, int32_t y) {
 }
 
 // The ink of the white text: the gradient has no red at all, so any red comes from the text.
+// Also counts the pixels that are not fully transparent.
 struct Ink {
     int32_t count = 0;
     int32_t left = INT32_MAX;
     int32_t right = -1;  // one past the rightmost
     int32_t notWhite = 0;
+    int32_t opaque = 0;
 };
 Ink FindInk() {
     GdiFlush();
@@ -52,6 +54,7 @@ Ink FindInk() {
     for (int32_t y = 0; y < kLabelWindowHeight; ++y) {
         for (int32_t x = 0; x < kLabelWindowWidth; ++x) {
             const Pixel p = LabelPixel(x, y);
+            ink.opaque += p.alpha != 0 ? 1 : 0;
             if (p.red == 0) {
                 continue;
             }
@@ -66,17 +69,6 @@ Ink FindInk() {
         }
     }
     return ink;
-}
-
-int32_t CountOpaquePixels() {
-    GdiFlush();
-    int32_t count = 0;
-    for (int32_t y = 0; y < kLabelWindowHeight; ++y) {
-        for (int32_t x = 0; x < kLabelWindowWidth; ++x) {
-            count += LabelPixel(x, y).alpha != 0 ? 1 : 0;
-        }
-    }
-    return count;
 }
 
 // Shows text and checks that the box covers exactly the measured width + 34 columns: every row
@@ -107,19 +99,13 @@ int32_t ExpectBoxOfMeasuredWidth(const char* text, const char* what) {
     return width;
 }
 
-RECT LabelRectOnScreen() {
-    RECT rect = {};
-    GetWindowRect(labelWindow, &rect);
-    return rect;
-}
-
 void ExpectShownAt(int32_t x, int32_t y) {
     EXPECT_TRUE(IsWindowVisible(labelWindow));
-    const RECT rect = LabelRectOnScreen();
-    EXPECT_EQ(rect.left, x);
-    EXPECT_EQ(rect.top, y);
-    EXPECT_EQ(rect.right - rect.left, kLabelWindowWidth);
-    EXPECT_EQ(rect.bottom - rect.top, kLabelWindowHeight);
+    RECT rect = {};
+    GetWindowRect(labelWindow, &rect);
+    const RECT expected = {x, y, x + kLabelWindowWidth, y + kLabelWindowHeight};
+    EXPECT_TRUE(EqualRect(&rect, &expected))
+        << rect.left << ", " << rect.top << ", " << rect.right << ", " << rect.bottom;
     EXPECT_EQ(labelVisible, 1);
     EXPECT_EQ(labelPos.x, x);
     EXPECT_EQ(labelPos.y, y);
@@ -132,23 +118,16 @@ void ExpectHidden() {
     EXPECT_EQ(labelPos.y, -1);
 }
 
-DWORD ElapsedMs(DWORD start) {
-    return GetTickCount() - start;
-}
-
-// 63 bytes of code page 932: 31 two-byte characters and one ASCII letter, the longest item text.
-std::string LongestItemText() {
+std::string Repeat(const char* piece, int times) {
     std::string text;
-    for (int i = 0; i < 31; ++i) {
-        text += "表";
+    for (int i = 0; i < times; ++i) {
+        text += piece;
     }
-    text += "x";
     return text;
 }
 
-// ---------------------------------------------------------------------------------------------
-
-// ---------------------------------------------------------------------------------------------
+// 63 bytes of code page 932: 31 two-byte characters and one ASCII letter, the longest item text.
+const std::string kLongestItemText = Repeat("表", 31) + "x";
 
 class LabelWindowTest : public ::testing::Test {
 protected:
@@ -164,9 +143,9 @@ protected:
     void TearDown() override { HideLabel(); }
 };
 
-TEST_F(LabelWindowTest, IsCreatedHiddenTransparentTopmostAndNeverActivated) {
+TEST_F(LabelWindowTest, IsCreatedHiddenAndShowsMovesAndHidesAtTheGivenPointUnactivated) {
     ExpectHidden();
-    EXPECT_EQ(CountOpaquePixels(), 0);
+    EXPECT_EQ(FindInk().opaque, 0);
     char name[64] = {};
     GetClassNameA(labelWindow, name, sizeof name);
     EXPECT_STREQ(name, "Pivotel Tool Tip");
@@ -176,11 +155,6 @@ TEST_F(LabelWindowTest, IsCreatedHiddenTransparentTopmostAndNeverActivated) {
     EXPECT_EQ(GetWindowLongPtrA(labelWindow, GWL_STYLE) & (WS_POPUP | WS_CHILD | WS_CAPTION), WS_POPUP);
     EXPECT_NE(GetWindowThreadProcessId(labelWindow, nullptr), GetCurrentThreadId());
 
-    ShowLabel("item", 40, 50);
-    EXPECT_NE(GetForegroundWindow(), labelWindow);
-}
-
-TEST_F(LabelWindowTest, ShowsMovesAndHidesAtTheGivenPoint) {
     HideLabel();  // before any ShowLabel: nothing happens
     ExpectHidden();
 
@@ -208,23 +182,36 @@ TEST_F(LabelWindowTest, ShowsMovesAndHidesAtTheGivenPoint) {
 
     EXPECT_EQ(ShowLabel("off screen", -50, 2000), 1);  // never clamped to the screen
     ExpectShownAt(-50, 2000);
+    EXPECT_NE(GetForegroundWindow(), labelWindow);
 }
 
-TEST_F(LabelWindowTest, BoxIsTheMeasuredWidthPlus34) {
+TEST_F(LabelWindowTest, BoxIsTheMeasuredWidthPlus34WithTheTextWhiteAndCentred) {
     const int32_t ascii = ExpectBoxOfMeasuredWidth("Notepad", "ascii");
     const int32_t japanese = ExpectBoxOfMeasuredWidth("表示設定", "japanese");
     const int32_t empty = ExpectBoxOfMeasuredWidth("", "empty");
     EXPECT_EQ(FindInk().count, 0) << "an empty text draws no text";
-    const std::string longest = LongestItemText();
-    ASSERT_EQ(longest.size(), 63u);
-    const int32_t widest = ExpectBoxOfMeasuredWidth(longest.c_str(), "63 bytes");
+    ASSERT_EQ(kLongestItemText.size(), 63u);
+    const int32_t widest = ExpectBoxOfMeasuredWidth(kLongestItemText.c_str(), "63 bytes");
 
     EXPECT_GT(ascii, empty);
     EXPECT_GT(japanese, empty);
     EXPECT_GT(widest, japanese);
     EXPECT_LT(widest, kLabelWindowWidth);
-    const Ink ink = FindInk();
-    EXPECT_GT(ink.right, widest / 2 + 100) << "the whole 63-byte text is drawn";
+    EXPECT_GT(FindInk().right, widest / 2 + 100) << "the whole 63-byte text is drawn";
+
+    // The text is white and centred in the box.
+    for (const char* text : {"Notepad", "表示設定"}) {
+        SCOPED_TRACE(text);
+        ASSERT_EQ(ShowLabel(text, 100, 100), 1);
+        const int32_t width = MeasureLabelText(text, kLabelMeasureArea) + 34;
+        const Ink ink = FindInk();
+        EXPECT_GT(ink.count, 40);
+        EXPECT_EQ(ink.notWhite, 0);
+        EXPECT_GE(ink.left, kLabelTextMargin - 1);
+        EXPECT_LE(ink.right, width - kLabelTextMargin + 1);
+        EXPECT_LE(std::abs(ink.left - (width - ink.right)), 6)
+            << ink.left << " " << ink.right << " " << width;
+    }
 }
 
 TEST_F(LabelWindowTest, GradientRunsFromTranslucentBlackToOpaqueDarkBlue) {
@@ -245,47 +232,24 @@ TEST_F(LabelWindowTest, GradientRunsFromTranslucentBlackToOpaqueDarkBlue) {
     }
 }
 
-TEST_F(LabelWindowTest, TextIsWhiteAndCentredInTheBox) {
-    for (const char* text : {"Notepad", "表示設定"}) {
-        SCOPED_TRACE(text);
-        ASSERT_EQ(ShowLabel(text, 100, 100), 1);
-        const int32_t width = MeasureLabelText(text, kLabelMeasureArea) + 34;
-        const Ink ink = FindInk();
-        EXPECT_GT(ink.count, 40);
-        EXPECT_EQ(ink.notWhite, 0);
-        EXPECT_GE(ink.left, kLabelTextMargin - 1);
-        EXPECT_LE(ink.right, width - kLabelTextMargin + 1);
-        EXPECT_LE(std::abs(ink.left - (width - ink.right)), 6)
-            << ink.left << " " << ink.right << " " << width;
-    }
-}
-
-TEST_F(LabelWindowTest, NoTextShowsAFullyTransparentImage) {
-    ASSERT_EQ(ShowLabel("something", 120, 130), 1);
-    ASSERT_GT(CountOpaquePixels(), 0);
-    EXPECT_EQ(ShowLabel(nullptr, 140, 150), 1);
-    ExpectShownAt(140, 150);
-    EXPECT_EQ(CountOpaquePixels(), 0);
-}
-
 // A label that follows the cursor with the same text is only moved: its image is not drawn again
 // (the surface is wiped behind ShowLabel's back to see whether it was). A new text, a label shown
-// again after hiding, and a changed font are drawn afresh.
-TEST_F(LabelWindowTest, SameTextIsMovedNotRedrawnUntilTextFontOrVisibilityChange) {
+// again after hiding, and a changed font are drawn afresh; no text gives a transparent image.
+TEST_F(LabelWindowTest, SameTextIsMovedNotRedrawnUntilTextFontOrVisibilityChangeAndAnyFontDraws) {
     ASSERT_EQ(ShowLabel("same", 100, 100), 1);
-    ASSERT_GT(CountOpaquePixels(), 0);
+    ASSERT_GT(FindInk().opaque, 0);
     ClearLayeredSurface(labelSurface);
     EXPECT_EQ(ShowLabel("same", 107, 103), 1);
     ExpectShownAt(107, 103);
-    EXPECT_EQ(CountOpaquePixels(), 0);
+    EXPECT_EQ(FindInk().opaque, 0);
 
     EXPECT_EQ(ShowLabel("other", 107, 103), 1);
-    EXPECT_GT(CountOpaquePixels(), 0);
+    EXPECT_GT(FindInk().opaque, 0);
 
     ClearLayeredSurface(labelSurface);
     HideLabel();
     EXPECT_EQ(ShowLabel("other", 107, 103), 1);
-    EXPECT_GT(CountOpaquePixels(), 0);
+    EXPECT_GT(FindInk().opaque, 0);
 
     ClearLayeredSurface(labelSurface);
     const HFONT saved = labelFont;
@@ -293,16 +257,12 @@ TEST_F(LabelWindowTest, SameTextIsMovedNotRedrawnUntilTextFontOrVisibilityChange
         CreateFontA(20, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
     labelFont = other;
     EXPECT_EQ(ShowLabel("other", 107, 103), 1);
-    EXPECT_GT(CountOpaquePixels(), 0);
+    EXPECT_GT(FindInk().opaque, 0);
     labelFont = saved;
-    HideLabel();
     DeleteObject(other);
-}
 
-// Without the label font, or with a handle whose description cannot be read, the label is
-// still drawn, text included.
-TEST_F(LabelWindowTest, DrawsWithoutTheLabelFont) {
-    const HFONT saved = labelFont;
+    // Without the label font, or with a handle whose description cannot be read, the label is
+    // still drawn, text included.
     HFONT stale =
         CreateFontA(16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
     DeleteObject(stale);
@@ -313,52 +273,47 @@ TEST_F(LabelWindowTest, DrawsWithoutTheLabelFont) {
         EXPECT_GT(FindInk().count, 40);
     }
     labelFont = saved;
+
+    // No text: a fully transparent image.
+    ASSERT_EQ(ShowLabel("something", 120, 130), 1);
+    ASSERT_GT(FindInk().opaque, 0);
+    EXPECT_EQ(ShowLabel(nullptr, 140, 150), 1);
+    ExpectShownAt(140, 150);
+    EXPECT_EQ(FindInk().opaque, 0);
 }
 
-// Item texts are code page 932 whatever the system's code page or the C locale.
+// Item texts are code page 932 whatever the system's code page or the C locale; a broken byte
+// costs one character, not the whole label; the text is cut at 255 units.
 TEST(LabelTextTest, ConvertsCodePage932) {
-    wchar_t wide[kLabelTextUnits];
-    EXPECT_EQ(ConvertLabelText("\x95\x5c\x8e\xa6", wide), 2u);  // 表示 (the trail byte is '\')
-    EXPECT_STREQ(wide, L"\u8868\u793a");
-    EXPECT_EQ(ConvertLabelText("メモ帳 (notepad)", wide), 13u);
-    EXPECT_STREQ(wide, L"\u30e1\u30e2\u5e33 (notepad)");
-    EXPECT_EQ(ConvertLabelText("\xb1\xb2", wide), 2u);  // half-width katakana
-    EXPECT_STREQ(wide, L"\uff71\uff72");
-    EXPECT_EQ(ConvertLabelText("", wide), 0u);
-    EXPECT_STREQ(wide, L"");
-    EXPECT_EQ(ConvertLabelText(nullptr, wide), 0u);
-    EXPECT_STREQ(wide, L"");
-}
-
-// A broken byte costs one character, not the whole label.
-TEST(LabelTextTest, KeepsTheRestOfATextWithInvalidBytes) {
-    wchar_t wide[kLabelTextUnits];
-    EXPECT_EQ(ConvertLabelText("ab\x95", wide), 3u);  // a lead byte with no trail byte
-    EXPECT_EQ(std::wstring(wide).substr(0, 2), L"ab");
-    EXPECT_EQ(ConvertLabelText("\x95\x5c"
-                               "ab\x81",
-                               wide),
-              4u);
-    EXPECT_EQ(std::wstring(wide).substr(0, 3), L"\u8868ab");
-}
-
-TEST(LabelTextTest, CutsAt255Units) {
-    wchar_t wide[kLabelTextUnits];
+    const std::string japanese = Repeat("表", 300);
     const std::string ascii(600, 'x');
-    EXPECT_EQ(ConvertLabelText(ascii.c_str(), wide), 255u);
-    EXPECT_EQ(std::wstring(wide), std::wstring(255, L'x'));
-    std::string japanese;
-    for (int i = 0; i < 300; ++i) {
-        japanese += "表";
-    }
-    EXPECT_EQ(ConvertLabelText(japanese.c_str(), wide), 255u);
-    EXPECT_EQ(std::wstring(wide), std::wstring(255, L'\u8868'));
     const std::string exact(255, 'y');
-    EXPECT_EQ(ConvertLabelText(exact.c_str(), wide), 255u);
-    EXPECT_EQ(wide[254], L'y');
+    const struct {
+        const char* text;
+        uint32_t units;
+        std::wstring expected;
+        bool whole = true;  // false: only the result's start, before the broken byte
+    } cases[] = {
+        {"\x95\x5c\x8e\xa6", 2, L"\u8868\u793a"},  // 表示 (the trail byte is '\')
+        {"メモ帳 (notepad)", 13, L"\u30e1\u30e2\u5e33 (notepad)"},
+        {"\xb1\xb2", 2, L"\uff71\uff72"},  // half-width katakana
+        {"", 0, L""},
+        {nullptr, 0, L""},
+        {"ab\x95", 3, L"ab", false},  // a lead byte with no trail byte
+        {"\x95\x5c"
+         "ab\x81",
+         4, L"\u8868ab", false},
+        {ascii.c_str(), 255, std::wstring(255, L'x')},
+        {japanese.c_str(), 255, std::wstring(255, L'\u8868')},
+        {exact.c_str(), 255, std::wstring(255, L'y')},
+    };
+    for (const auto& c : cases) {
+        wchar_t wide[kLabelTextUnits];
+        EXPECT_EQ(ConvertLabelText(c.text, wide), c.units) << (c.text ? c.text : "null");
+        const std::wstring back(wide);
+        EXPECT_EQ(c.whole ? back : back.substr(0, c.expected.size()), c.expected);
+    }
 }
-
-// ---------------------------------------------------------------------------------------------
 
 // The menu worker and the palette editor's thread show and hide the label at the same time. The
 // label must stay in one consistent state and the surface must keep drawing whole images.
@@ -410,9 +365,8 @@ TEST(LabelConcurrencyTest, StopEndsTheThreadWhileItIsInUse) {
         std::atomic<int32_t> unexpected{0};
         std::atomic<bool> refused{false};
         std::thread caller([&] {
-            const std::string longest = LongestItemText();
             for (int32_t i = 0; i < 100000 && !refused; ++i) {
-                const int32_t result = ShowLabel(i % 2 ? longest.c_str() : "busy", 300 + i % 3, 300);
+                const int32_t result = ShowLabel(i % 2 ? kLongestItemText.c_str() : "busy", 300 + i % 3, 300);
                 if (result == -1) {
                     refused = true;
                 } else if (result == 1) {
@@ -425,12 +379,10 @@ TEST(LabelConcurrencyTest, StopEndsTheThreadWhileItIsInUse) {
                 }
             }
         });
-        while (shown < 4 + round * 4) {
-            Sleep(1);
-        }
+        EXPECT_TRUE(WaitUntil([&] { return shown >= 4 + round * 4; }));
         const DWORD start = GetTickCount();
         StopLabelThread();
-        EXPECT_LT(ElapsedMs(start), 3000u);
+        EXPECT_LT(GetTickCount() - start, 3000u);
         caller.join();
 
         EXPECT_TRUE(refused);
