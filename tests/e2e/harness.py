@@ -59,8 +59,7 @@ _DESKTOP_REGISTRY = (
 
 
 class HarnessError(AssertionError):
-    """A Wine call that failed or timed out, or a condition that never came true. An
-    AssertionError, so that unittest reports it as a failure of the scenario."""
+    """A failed Wine call or a condition that never came true: a failure of the scenario."""
 
 
 def log(message):
@@ -79,6 +78,11 @@ def driver_argument(text):
     if text.isascii() and not text.startswith("hex:"):
         return text
     return "hex:" + text.encode("utf-8").hex()
+
+
+def rgb_triples(data):
+    """The (r, g, b) values of a hex string of "rrggbb" pixels, as pvdriver capture reports them."""
+    return [tuple(int(data[i + j:i + j + 2], 16) for j in (0, 2, 4)) for i in range(0, len(data), 6)]
 
 
 def cp932_hex(text):
@@ -230,7 +234,6 @@ class TestWindow(BackgroundDriver):
         self.rect = (left, top, right, bottom)
 
     def mouse_events(self, include_moves=False):
-        """The mouse messages received so far, in order."""
         with self._changed:
             return [r for r in self.records if r.get("event") == "mouse"
                     and (include_moves or r["msg"] not in ("WM_MOUSEMOVE", "WM_NCMOUSEMOVE"))]
@@ -264,7 +267,6 @@ class Pivotel:
         return self.popen.poll() is None
 
     def wait_main_window(self, timeout=20):
-        """Waits for the main window of this process; returns its record."""
         def find():
             if not self.running:
                 raise HarnessError("pivotel.exe ended with exit code %s before its main window "
@@ -289,7 +291,6 @@ class Pivotel:
         return main
 
     def close(self):
-        """Posts WM_CLOSE to the main window (the orderly way to end the process)."""
         if self.main_window is None:
             self.wait_main_window()
         return self.session.driver("close-window", self.main_window["hwnd"])
@@ -302,7 +303,7 @@ class Pivotel:
             raise HarnessError("pivotel.exe still runs after %.1f s" % timeout) from None
 
     def stop(self):
-        """Ends the process however it can: WM_CLOSE first, then kill."""
+        """WM_CLOSE first, then kill."""
         if not self.running:
             return
         if self.main_window is not None:
@@ -600,17 +601,19 @@ class Session:
         `visible`, only the visible ones."""
         return self.driver("find-window", class_name, title, *(["--visible"] if visible else [])).windows
 
+    def _wait_windows(self, command, class_name, title, timeout, visible):
+        return self.driver(command, class_name, title, "--timeout", int(timeout * 1000),
+                           *(["--visible"] if visible else []), timeout=timeout + DRIVER_TIMEOUT)
+
     def wait_window(self, class_name, title="-", timeout=10, visible=False):
-        result = self.driver("wait-window", class_name, title, "--timeout", int(timeout * 1000),
-                             *(["--visible"] if visible else []), timeout=timeout + DRIVER_TIMEOUT)
+        result = self._wait_windows("wait-window", class_name, title, timeout, visible)
         if not result.ok:
             raise HarnessError("no %swindow of class %r title %r after %.1f s"
                                % ("visible " if visible else "", class_name, title, timeout))
         return result.windows
 
     def wait_no_window(self, class_name, title="-", timeout=10, visible=False):
-        result = self.driver("wait-no-window", class_name, title, "--timeout", int(timeout * 1000),
-                             *(["--visible"] if visible else []), timeout=timeout + DRIVER_TIMEOUT)
+        result = self._wait_windows("wait-no-window", class_name, title, timeout, visible)
         if not result.ok:
             raise HarnessError("%swindows of class %r title %r still there after %.1f s: %r"
                                % ("visible " if visible else "", class_name, title, timeout, result.windows))
@@ -644,9 +647,12 @@ class Session:
                 return "free"
         raise HarnessError("hook probe of window %s gave no clear answer" % hwnd)
 
+    def pixels(self, *points):
+        """The screen colours at these (x, y) points as "rrggbb"."""
+        return [r["rgb"] for r in self.driver("pixel", *[v for point in points for v in point]).records]
+
     def pixel(self, x, y):
-        """The screen colour at (x, y) as "rrggbb"."""
-        return self.driver("pixel", x, y).records[0]["rgb"]
+        return self.pixels((x, y))[0]
 
     def clipboard_text(self):
         """The clipboard's text, or None when it holds none."""
@@ -658,10 +664,8 @@ class Session:
             raise HarnessError("could not set the clipboard")
 
     def open_test_window(self, x, y, width, height, *options, timeout=60):
-        """Shows a logging test window at that screen rectangle (see pvdriver test-window).
-
-        Wine on a loaded two-core machine has once taken over 20 s to start the driver and show
-        its window, so the wait for it is generous; a window that never appears still fails."""
+        """Shows a logging test window at that screen rectangle (see pvdriver test-window). The wait
+        is generous: Wine on a loaded two-core machine has taken over 20 s to show it."""
         args = ["test-window", x, y, width, height, "--timeout", int(self.deadline * 1000)] + list(options)
         args = [driver_argument(a) for a in args]
         popen = self.spawn(["wine", self.driver_exe] + args, stdout=subprocess.PIPE)
@@ -670,7 +674,6 @@ class Session:
     # ---- Pivotel ------------------------------------------------------------------------------
 
     def new_folder(self, name):
-        """A fresh, empty folder for one Pivotel run under the work folder."""
         self._runs += 1
         folder = os.path.join(self.work, "runs", "%s-%d" % (name, self._runs))
         shutil.rmtree(folder, ignore_errors=True)
@@ -678,11 +681,9 @@ class Session:
         return folder
 
     def start_pivotel(self, setting_ini=None, folder=None, name="pivotel", files=None):
-        """Starts pivotel.exe on the desktop. Without `folder`, the exe is copied into a fresh folder
-        together with setting.ini: `setting_ini` as text (written in code page 932, CRLF line
-        ends), as bytes (written as they are), or None for no file; and with `files` ({name:
-        bytes, or the path of a file to copy}), placed beside it. With `folder`, the exe that is
-        already there is started again."""
+        """Starts pivotel.exe: the one already in `folder`, or a copy in a fresh folder beside
+        `setting_ini` (text: written in code page 932 with CRLF; bytes: as they are; None: no file)
+        and `files` ({name: bytes, or the path of a file to copy})."""
         if folder is None:
             folder = self.new_folder(name)
             shutil.copy2(self.pivotel_exe, os.path.join(folder, "pivotel.exe"))

@@ -42,6 +42,22 @@ def slot_point(slot, centre=PRESS, distance=SLOT_DISTANCE):
     return (centre[0] + round(distance * math.sin(angle)), centre[1] - round(distance * math.cos(angle)))
 
 
+def hexrgb(rgb):
+    return "%02x%02x%02x" % rgb
+
+
+def open_ring(session, at=PRESS, button="x1"):
+    """Presses the trigger at `at`; returns the ring's window once it shows."""
+    session.send_input("move:%d,%d" % at, "down:%s" % button)
+    return session.wait_window(MENU_CLASS, MENU_CLASS, visible=True)[0]
+
+
+def close_ring(session, *steps, button="x1"):
+    """Sends these input steps, then the trigger's release, and waits until the ring is hidden."""
+    session.send_input(*steps, "up:%s" % button)
+    session.wait_no_window(MENU_CLASS, visible=True)
+
+
 def icon_bytes(rgb, size=32):
     """An .ico file with one opaque square icon of that colour (32 bits per pixel with alpha)."""
     red, green, blue = rgb

@@ -14,7 +14,7 @@ import sys
 
 import harness
 import ringsetup
-from ringsetup import LABEL_CLASS, icon_bytes, slot_point
+from ringsetup import LABEL_CLASS, hexrgb, icon_bytes, slot_point
 
 PALETTE_CLASS = "メニューパレット"  # also the editor window's title
 MENU_CLASS = "#32768"
@@ -52,10 +52,6 @@ def colour(n):
     return (10 + 6 * n, 200 - 4 * n, 60 + 3 * n)
 
 
-def hexrgb(rgb):
-    return "%02x%02x%02x" % rgb
-
-
 def cell_centre(row, column):
     return (293 + 40 * column, 26 + 40 * row)
 
@@ -71,12 +67,6 @@ def tab_centre(page):
 
 def thumb_top(scroll_row):
     return 20 + scroll_row * 251 // 23
-
-
-def setting_ini(items, pages=None, palette=None):
-    """A setting.ini with these items (dicts: id, icon, text, type, event or path), pages
-    ({page: {slot: id}}) and palette cells ({cell index: id}); every slot and cell key is written."""
-    return ringsetup.setting_ini(items, pages or {}, palette=palette or {})
 
 
 def launch_item(n, text=None, **extra):
@@ -140,7 +130,7 @@ class PaletteTestCase(harness.E2ETestCase):
                 files[item["icon"]] = icon_bytes(colour(item["id"]))
                 self.colours[hexrgb(colour(item["id"]))] = item["id"]
         files.update(extra_files or {})
-        self.pivotel = self.start_pivotel(setting_ini(items, pages, palette), files=files)
+        self.pivotel = self.start_pivotel(ringsetup.setting_ini(items, pages or {}, palette or {}), files=files)
         self.main = self.pivotel.wait_started()
         return self.pivotel
 
@@ -166,9 +156,9 @@ class PaletteTestCase(harness.E2ETestCase):
         harness.wait_for(lambda: self.pixels((275, 8)) == [WHITE], 10, "the editor's first frame")
         return self.editor
 
-    def close_editor(self):
+    def close_editor(self, cells=None, pages=None, ids=None):
         """Closes the editor and returns what it saved (the file is removed first, so that only
-        this save is read)."""
+        this save is read), checked to hold these occupied cells, pages' slots and item ids."""
         path = os.path.join(self.pivotel.folder, "setting.ini")
         if os.path.exists(path):
             os.remove(path)
@@ -178,7 +168,13 @@ class PaletteTestCase(harness.E2ETestCase):
         def saved():
             sections = read_ini(path)
             return sections if sections and "ITEM239" in sections.get("PALETTE", {}) else None
-        return Saved(harness.wait_for(saved, 15, "the settings written by the editor's close"))
+        saved = Saved(harness.wait_for(saved, 15, "the settings written by the editor's close"))
+        for what, expected, written in (("cells", cells, saved.cells()), ("item ids", ids, saved.ids())):
+            if expected is not None:
+                self.assertEqual(written, expected, what)
+        for page, slots in (pages or {}).items():
+            self.assertEqual(saved.pages[page], slots, "page %d" % page)
+        return saved
 
     def screen(self, point):
         """The screen pixel that shows the centre of a picture pixel."""
@@ -187,8 +183,7 @@ class PaletteTestCase(harness.E2ETestCase):
 
     def pixels(self, *points):
         """Screen colours at client points of the editor."""
-        args = [v for point in points for v in self.screen(point)]
-        return [r["rgb"] for r in self.session.driver("pixel", *args).records]
+        return self.session.pixels(*[self.screen(point) for point in points])
 
     def view(self):
         """What the editor shows: the item id of each visible cell (7 rows of 8; 0 for white, "?"
@@ -260,14 +255,7 @@ class PaletteTestCase(harness.E2ETestCase):
         row = (bottom - top) / count
         y0, y1 = int(top + row * index + 2), int(top + row * (index + 1) - 2)
         records = self.session.driver("capture", left + 2, y0, right - left - 4, y1 - y0).records
-        ink = 0
-        for record in records:
-            data = record["rgb"]
-            for i in range(0, len(data), 6):
-                r, g, b = int(data[i:i + 2], 16), int(data[i + 2:i + 4], 16), int(data[i + 4:i + 6], 16)
-                if max(r, g, b) < 70:
-                    ink += 1
-        return ink
+        return sum(1 for record in records for rgb in harness.rgb_triples(record["rgb"]) if max(rgb) < 70)
 
     def choose(self, menu, index, count):
         """Clicks entry `index` of an open popup menu of `count` entries and waits for it to close."""
@@ -307,8 +295,10 @@ class PaletteTestCase(harness.E2ETestCase):
         self.session.driver("send-message", self.editor["hwnd"], WM_NULL, check=False)
 
     def confirm(self, dialog):
+        """OK; once the dialog has gone, the cursor rests off the items."""
         self.press(dialog, IDOK)
         self.session.wait_no_window(DIALOG_CLASS, EDIT_TITLE, timeout=5)
+        self.rest()
 
 
 class Dragging(PaletteTestCase):
@@ -329,9 +319,7 @@ class Dragging(PaletteTestCase):
         # A press on an empty cell starts no drag: released over another cell, it moves nothing.
         self.drag(cell_centre(0, 0), cell_centre(0, 3))
         self.wait_view({(0, 1): 2, (0, 2): 1, (0, 3): 3}, what="nothing moved from an empty cell")
-        saved = self.close_editor()
-        self.assertEqual(saved.cells(), {1: 2, 2: 1, 3: 3})
-        self.assertEqual(saved.pages[0], [2, 0, 3, 0, 0, 0, 0, 0])
+        self.close_editor(cells={1: 2, 2: 1, 3: 3}, pages={0: [2, 0, 3, 0, 0, 0, 0, 0]})
 
         # A onto the empty slot 1 and then onto the empty slot 4: two references, the palette
         # keeps it. C onto slot 0, which holds B: replaced, and B stays in the palette.
@@ -342,11 +330,8 @@ class Dragging(PaletteTestCase):
         self.drag(cell_centre(0, 3), slot_centre(0))
         self.wait_view({(0, 1): 2, (0, 2): 1, (0, 3): 3}, [3, 1, 3, 0, 1, 0, 0, 0],
                        "A in slot 4, C in slot 0")
-        saved = self.close_editor()
-        self.assertEqual(saved.pages[0], [3, 1, 3, 0, 1, 0, 0, 0])
+        saved = self.close_editor({1: 2, 2: 1, 3: 3}, {0: [3, 1, 3, 0, 1, 0, 0, 0]}, [1, 2, 3])
         self.assertEqual(sum(1 for s in saved.pages[0] if s), 4, "page 0 went from 2 items to 4")
-        self.assertEqual(saved.cells(), {1: 2, 2: 1, 3: 3})
-        self.assertEqual(saved.ids(), [1, 2, 3])
 
         # Slot to slot: slot 4 (A) onto the empty slot 6 moves it; slot 1 (A) onto slot 0 (C)
         # swaps them. A slot's item dropped on an empty cell, on an occupied cell, on a tab or on
@@ -362,10 +347,7 @@ class Dragging(PaletteTestCase):
         for target in (tab_centre(5), (135, 156), (20, 280), (600, 150)):
             self.drag(cell_centre(0, 2), target)
         self.wait_view({(0, 1): 2, (0, 2): 1, (0, 3): 3}, [1, 3, 3, 0, 0, 0, 1, 0], "nothing changed")
-        saved = self.close_editor()
-        self.assertEqual(saved.pages[0], [1, 3, 3, 0, 0, 0, 1, 0])
-        self.assertEqual(saved.cells(), {1: 2, 2: 1, 3: 3})
-        self.assertEqual(saved.pages[5], [0] * 8)
+        self.close_editor({1: 2, 2: 1, 3: 3}, {0: [1, 3, 3, 0, 0, 0, 1, 0], 5: [0] * 8})
 
     def test_tabs_switch_only_the_editor_page(self):
         a, b = launch_item(1), command_item(2, 5)
@@ -377,23 +359,18 @@ class Dragging(PaletteTestCase):
         # An item dropped now lands on page 1.
         self.drag(cell_centre(0, 0), slot_centre(5))
         self.wait_view(slots=[0, 0, 2, 0, 0, 1, 0, 0], what="A in slot 5 of page 1")
-        saved = self.close_editor()
-        self.assertEqual(saved.pages[0], [1, 0, 0, 0, 0, 0, 0, 0])
-        self.assertEqual(saved.pages[1], [0, 0, 2, 0, 0, 1, 0, 0])
+        self.close_editor(pages={0: [1, 0, 0, 0, 0, 0, 0, 0], 1: [0, 0, 2, 0, 0, 1, 0, 0]})
 
         # The ring menu still opens on page 0 (A in slot 0, nothing in slot 2). Released over its
         # centre, it runs nothing.
-        press = ringsetup.PRESS
-        self.session.send_input("move:%d,%d" % press, "down:x1")
-        self.session.wait_window(RING_CLASS, RING_CLASS, visible=True)
+        ringsetup.open_ring(self.session)
         icons = [slot_point(0, distance=90), slot_point(2, distance=90)]
         try:
-            harness.wait_for(lambda: self.session.driver("pixel", *icons[0], *icons[1]).records[0]["rgb"]
-                             == hexrgb(colour(1)), 5, "page 0's item A in the ring's slot 0")
-            self.assertNotEqual(self.session.pixel(*icons[1]), hexrgb(colour(2)),
-                                "page 1's item is not shown")
+            harness.wait_for(lambda: self.session.pixel(*icons[0]) == hexrgb(colour(1)), 5,
+                             "page 0's item A in the ring's slot 0")
+            self.assertNotEqual(self.session.pixel(*icons[1]), hexrgb(colour(2)), "page 1's item is not shown")
         finally:
-            self.session.send_input("move:%d,%d" % press, "up:x1")
+            self.session.send_input("move:%d,%d" % ringsetup.PRESS, "up:x1")
         self.session.wait_no_window(RING_CLASS, visible=True)
 
         # Opened again, the editor shows the page last chosen.
@@ -418,9 +395,8 @@ class Dragging(PaletteTestCase):
             width = min(700, harness.SCREEN_WIDTH - left)
             widths = []
             for record in self.session.driver("capture", left, top + 22, width, 3).records:
-                data, run = record["rgb"], 0
-                for i in range(0, len(data), 6):
-                    r, g, b = int(data[i:i + 2], 16), int(data[i + 2:i + 4], 16), int(data[i + 4:i + 6], 16)
+                run = 0
+                for r, g, b in harness.rgb_triples(record["rgb"]):
                     if r > 16 or g > 64 or b > 96 or b < g:
                         break
                     run += 1
@@ -470,8 +446,7 @@ class Dragging(PaletteTestCase):
         harness.wait_for(lambda: self.pixels(at_cursor) == [WHITE], 5, "no icon at the cursor")
         self.input(*CLICK, self.move(NEUTRAL))
         self.wait_view({(0, 0): 1, (0, 2): 2}, what="A and B where they were")
-        saved = self.close_editor()
-        self.assertEqual(saved.cells(), {0: 1, 2: 2})
+        self.close_editor(cells={0: 1, 2: 2})
 
 
 class ContextMenus(PaletteTestCase):
@@ -508,13 +483,9 @@ class ContextMenus(PaletteTestCase):
         self.rest()
         self.wait_view({(0, 1): 2, (0, 2): 3}, [0, 0, 0, 0, 0, 0, 0, 0], "D off slot 1")
 
-        saved = self.close_editor()
-        self.assertEqual(saved.ids(), [2, 3], "A is gone from the items")
-        self.assertEqual(saved.cells(), {1: 2, 2: 3})
-        self.assertEqual(saved.pages[0], [0] * 8)
-        self.assertEqual(saved.pages[1], [0, 3, 2, 0, 0, 0, 0, 0])
-        self.assertEqual(saved.item(2)["TYPE"], "1")
-        self.assertEqual(saved.item(2)["EVENT"], "4")
+        # A is gone from the items.
+        saved = self.close_editor({1: 2, 2: 3}, {0: [0] * 8, 1: [0, 3, 2, 0, 0, 0, 0, 0]}, [2, 3])
+        self.assertEqual((saved.item(2)["TYPE"], saved.item(2)["EVENT"]), ("1", "4"))
 
     def test_new_items_go_to_the_chosen_cell_and_a_command_edit_changes_only_name_and_icon(self):
         # Cell (6, 6) holds the id 77, which names no item.
@@ -538,7 +509,6 @@ class ContextMenus(PaletteTestCase):
         self.fill(dialog, {ID_NAME: "新しい項目", ID_ICON: "new.ico", ID_PATH: "ring_probe.exe",
                            ID_ARGS: "launch-new.txt"})
         self.confirm(dialog)
-        self.rest()
         self.wait_view({(0, 0): 1, (0, 2): 2, (5, 3): 3}, what="the new item in cell (5, 3)")
 
         # The cell whose id names no item offers "新規作成" too, and takes the new item.
@@ -548,7 +518,6 @@ class ContextMenus(PaletteTestCase):
         dialog = self.wait_dialog()
         self.fill(dialog, {ID_NAME: "四番", ID_ICON: "new4.ico", ID_PATH: "ring_probe.exe"})
         self.confirm(dialog)
-        self.rest()
         self.wait_view({(0, 0): 1, (0, 2): 2, (5, 3): 3, (6, 6): 4}, what="the new item in cell (6, 6)")
 
         # Three files dropped at once: one item, from the first, in the first empty cell.
@@ -556,7 +525,6 @@ class ContextMenus(PaletteTestCase):
         fields = [controls[i]["text"] for i in (ID_NAME, ID_ICON, ID_PATH, ID_ARGS, ID_DIR)]
         self.assertEqual(fields + [controls[ID_SHOW]["selection"]], ["app", app, app, "", "", 0])
         self.confirm(dialog)
-        self.rest()
         # (The dropped item's icon is the program's own, whose middle may be white.)
         self.wait_view({(0, 0): 1, (0, 1): ANY, (0, 2): 2, (5, 3): 3, (6, 6): 4}, what="the dropped item")
         self.assertTrue(self.pivotel.running)
@@ -576,13 +544,11 @@ class ContextMenus(PaletteTestCase):
         name = "".join(chr(ord("A") + i % 26) for i in range(64))
         self.fill(dialog, {ID_NAME: name, ID_ICON: "w2.ico"})
         self.confirm(dialog)
-        self.rest()
         self.wait_view({(0, 0): 9, (0, 1): ANY, (0, 2): 2, (5, 3): 3, (6, 6): 4}, [9, 0, 0, 0, 0, 0, 0, 0],
                        "W's new icon")
 
-        saved = self.close_editor()
-        self.assertEqual(saved.ids(), [1, 2, 3, 4, 5])
-        self.assertEqual(saved.cells(), {0: 1, 1: 5, 2: 2, 5 * 8 + 3: 3, 6 * 8 + 6: 4})
+        saved = self.close_editor({0: 1, 1: 5, 2: 2, 5 * 8 + 3: 3, 6 * 8 + 6: 4}, {0: [1, 0, 0, 0, 0, 0, 0, 0]},
+                                  [1, 2, 3, 4, 5])
 
         def launch(item):
             return tuple(item[key] for key in ("TEXT", "ICON", "TYPE", "SCPATH", "SCARG", "SCDIR", "SCSHOW"))
@@ -592,7 +558,6 @@ class ContextMenus(PaletteTestCase):
         self.assertEqual(launch(saved.item(5)), ("app", app, "2", app, "", "", "5"))
         command = saved.item(1)
         self.assertEqual(command, {"ID": "1", "ICON": "w2.ico", "TEXT": name[:63], "TYPE": "1", "EVENT": "6"})
-        self.assertEqual(saved.pages[0], [1, 0, 0, 0, 0, 0, 0, 0])
 
     def test_a_drop_on_a_full_palette_keeps_the_dialog_open_and_changes_nothing(self):
         items = [command_item(n, 1 + n % 9, "項目%d" % n) for n in range(1, 241)]
@@ -611,8 +576,7 @@ class ContextMenus(PaletteTestCase):
                          "OK with no free cell leaves the dialog open")
         self.press(dialog, IDCANCEL)
         self.session.wait_no_window(DIALOG_CLASS, EDIT_TITLE, timeout=5)
-        saved = self.close_editor()
-        self.assertEqual(saved.ids(), list(range(1, 241)))
+        saved = self.close_editor(ids=list(range(1, 241)))
         self.assertEqual(saved.palette, list(range(1, 241)))
 
 
@@ -700,9 +664,8 @@ class RingWhileEditing(PaletteTestCase):
         slot0 = slot_point(0, centre=press, distance=90)
 
         # The ring opens and shows the doomed item in slot 0 while the trigger stays held.
-        self.session.send_input("move:%d,%d" % press, "down:x1")
         try:
-            self.session.wait_window(RING_CLASS, RING_CLASS, visible=True)
+            ringsetup.open_ring(self.session, press)
             harness.wait_for(lambda: self.session.pixel(*slot0) == hexrgb(colour(1)), 5,
                              "the doomed item in the ring")
             # Over to the editor: its cell's context menu deletes the item.
@@ -723,9 +686,7 @@ class RingWhileEditing(PaletteTestCase):
         ringsetup.wait_probe_starts(pivotel.folder, "launch-2.txt", 1)
         self.assertEqual(ringsetup.probe_starts(pivotel.folder, "launch-1.txt"), [])
         self.assertEqual(self.session.hook_probe(self.main["hwnd"]), "hooked")
-        saved = self.close_editor()
-        self.assertEqual(saved.ids(), [2])
-        self.assertEqual(saved.pages[0], [0, 0, 2, 0, 0, 0, 0, 0])
+        self.close_editor(pages={0: [0, 0, 2, 0, 0, 0, 0, 0]}, ids=[2])
 
 
 if __name__ == "__main__":
