@@ -21,7 +21,6 @@ The paths default to the Windows build's. Measured:
 """
 
 import os
-import shutil
 import sys
 import time
 
@@ -202,16 +201,10 @@ def bench_rounds(session, pivotel, main_window):
 
 
 def run_in_process(session, name, files, heading):
-    """Runs one in-process bench program (NAME.exe, beside pvdriver) from a folder of its own with
-    these files ({name: bytes}; other values are skipped) and returns what it printed, after a
-    heading line; None, said in a line, when it failed."""
-    folder = session.new_folder(name)
-    exe = name + ".exe"
-    shutil.copy2(os.path.join(os.path.dirname(session.driver_exe), exe), folder)
-    for file_name, content in files.items():
-        if isinstance(content, bytes):
-            with open(os.path.join(folder, file_name), "wb") as f:
-                f.write(content)
+    """Runs NAME.exe (beside pvdriver) in a folder of its own with these files; returns what it
+    printed, after a heading line; None, said in a line, when it failed."""
+    folder, exe = session.new_folder(name), name + ".exe"
+    harness.write_files(folder, dict(files, **{exe: os.path.join(os.path.dirname(session.driver_exe), exe)}))
     completed = session.run_wine(["wine", os.path.join(folder, exe), str(STEP_ROUNDS)], 300, cwd=folder)
     result = harness.DriverResult([name], completed.returncode, completed.stdout.decode("ascii", "replace"),
                                   completed.stderr.decode("utf-8", "replace"))
@@ -225,8 +218,7 @@ def run_in_process(session, name, files, heading):
 def bench_steps(session, files):
     """The in-process timings of ring_step_bench.exe, run from a folder with the same setting.ini;
     False when they could not be had."""
-    files = dict(files)
-    files["setting.ini"] = ringsetup.setting_ini().replace("\n", "\r\n").encode("cp932")
+    files = dict(files, **{"setting.ini": ringsetup.setting_ini().replace("\n", "\r\n").encode("cp932")})
     steps = run_in_process(session, "ring_step_bench", files, "in process")
     if steps is None:
         return False

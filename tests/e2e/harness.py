@@ -72,8 +72,7 @@ def windows_path(path):
 
 
 def driver_argument(text):
-    """An argument for pvdriver: text outside ASCII travels hex-encoded as UTF-8, so that it never
-    depends on how Wine converts the command line."""
+    """Text outside ASCII travels hex-encoded, free of Wine's command-line conversion."""
     text = str(text)
     if text.isascii() and not text.startswith("hex:"):
         return text
@@ -85,14 +84,45 @@ def rgb_triples(data):
     return [tuple(int(data[i + j:i + j + 2], 16) for j in (0, 2, 4)) for i in range(0, len(data), 6)]
 
 
+def button_events(events):
+    """Mouse button messages as (message, X button number or 0)."""
+    return [(e["msg"], e["wparam"] >> 16 if e["msg"].startswith("WM_XBUTTON") else 0) for e in events]
+
+
+def write_files(folder, files):
+    """Writes {name: bytes} into folder, or copies there the file a path value names."""
+    for name, content in files.items():
+        if isinstance(content, bytes):
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(content)
+        else:
+            shutil.copy2(content, os.path.join(folder, name))
+
+
+def read_ini(path):
+    """An INI file in code page 932 as {section: [(key, value), ...]} in file order (duplicates
+    kept); None when it is missing."""
+    if not os.path.exists(path):
+        return None
+    sections, current = {}, None
+    with open(path, "rb") as f:
+        for line in f.read().decode("cp932").splitlines():
+            line = line.strip()
+            if line.startswith("[") and line.endswith("]"):
+                current = sections.setdefault(line[1:-1], [])
+            elif "=" in line and current is not None:
+                key, value = line.split("=", 1)
+                current.append((key.strip(), value))
+    return sections
+
+
 def cp932_hex(text):
     """The code page 932 bytes of a text, as pvdriver reports the A-API view of window texts."""
     return text.encode("cp932").hex()
 
 
 def wait_for(condition, timeout, what, interval=0.1):
-    """Calls condition() until it returns something true and returns that; raises HarnessError
-    naming `what` when `timeout` seconds pass first."""
+    """condition()'s first true value; HarnessError naming `what` after `timeout` seconds."""
     deadline = time.monotonic() + timeout
     while True:
         value = condition()
@@ -104,7 +134,6 @@ def wait_for(condition, timeout, what, interval=0.1):
 
 
 def end_process(popen, timeout):
-    """Waits up to `timeout` seconds for a process to end, then kills it."""
     try:
         popen.wait(timeout)
     except subprocess.TimeoutExpired:
@@ -123,7 +152,6 @@ def _pid_alive(pid):
 
 
 def _command_line(pid):
-    """The arguments of a running process (empty when it is gone)."""
     try:
         with open("/proc/%d/cmdline" % pid, "rb") as f:
             return [a.decode(errors="replace") for a in f.read().split(b"\0") if a]
@@ -163,7 +191,6 @@ class DriverResult:
 
     @property
     def windows(self):
-        """The window records of find-window, wait-window and find-msgbox (the count is dropped)."""
         return [r for r in self.records if "hwnd" in r]
 
     def __repr__(self):
@@ -171,8 +198,7 @@ class DriverResult:
 
 
 class BackgroundDriver:
-    """A pvdriver process that keeps running (test-window, idle): its output lines are collected by
-    a reader thread and can be waited for."""
+    """A pvdriver that keeps running (test-window, idle); a thread collects its records."""
 
     def __init__(self, session, args, popen):
         self.session = session
@@ -199,7 +225,6 @@ class BackgroundDriver:
             self._changed.notify_all()
 
     def wait_record(self, predicate, timeout, what):
-        """Waits until a record satisfies predicate; returns it."""
         deadline = time.monotonic() + timeout
         with self._changed:
             while True:
@@ -239,7 +264,6 @@ class TestWindow(BackgroundDriver):
                     and (include_moves or r["msg"] not in ("WM_MOUSEMOVE", "WM_NCMOUSEMOVE"))]
 
     def wait_mouse_events(self, count, timeout=10, include_moves=False):
-        """Waits until at least `count` mouse messages have arrived; returns all of them."""
         try:
             wait_for(lambda: len(self.mouse_events(include_moves)) >= count, timeout,
                      "%d mouse messages in the test window" % count, interval=0.05)
@@ -277,9 +301,8 @@ class Pivotel:
         return self.main_window
 
     def wait_started(self, timeout=20):
-        """Waits until start-up has come to its end: the main window exists and the mouse hook is
-        installed, which is start-up's last step before the message loop (the error boxes come
-        before it and block it). Fails early, with the box's text, when an error box appears."""
+        """Waits for the mouse hook, start-up's last step before the message loop; an error box
+        (which comes before it and blocks it) fails the wait early, with its text."""
         main = self.wait_main_window(timeout)
 
         def hooked():
@@ -296,7 +319,6 @@ class Pivotel:
         return self.session.driver("close-window", self.main_window["hwnd"])
 
     def wait_exit(self, timeout=15):
-        """The process's exit code; HarnessError when it still runs after `timeout` seconds."""
         try:
             return self.popen.wait(timeout)
         except subprocess.TimeoutExpired:
@@ -351,10 +373,8 @@ class Session:
         return env
 
     def run_wine(self, args, timeout, cwd=None):
-        """Runs one Wine command to its end, killed after `timeout` seconds (HarnessError). Its
-        output goes through files, not pipes: Wine's helper processes (services, devices) may
-        inherit the output handles of the program that started them and hold a pipe open long
-        after that program has ended."""
+        """Runs one Wine command, killed after `timeout` seconds (HarnessError). Output goes through
+        files: Wine's helper processes may inherit a pipe and hold it open long after."""
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             popen = self._popen(args, cwd, out, err)
             try:
@@ -378,9 +398,8 @@ class Session:
         return self._popen(args, cwd, stdout, subprocess.DEVNULL)
 
     def _popen(self, args, cwd, stdout, stderr):
-        """Starts a process in a session of its own (so that a Ctrl-C or a time-out's signal to our
-        process group reaches only us, and we tear down in order) and records it for teardown.
-        Once teardown has begun nothing new starts."""
+        """Starts a process in a session of its own (our process group's signals reach only us, and we
+        tear down in order), recorded for teardown; none once teardown has begun."""
         with self._stop_lock:
             if self._stopper is not None:
                 raise HarnessError("the session is being torn down")
@@ -528,8 +547,7 @@ class Session:
         return self._stopper is not None
 
     def stop(self):
-        """Stops everything this session started. Safe to call more than once and from any thread:
-        a second caller waits until the first one has finished."""
+        """Stops everything this session started; a second caller waits for the first to finish."""
         with self._stop_lock:
             first = self._stopper is None
             if first:
@@ -597,8 +615,7 @@ class Session:
         return BackgroundDriver(self, args, popen)
 
     def find_windows(self, class_name="-", title="-", visible=False):
-        """The top-level windows of the desktop with that class and title ("-": any); with
-        `visible`, only the visible ones."""
+        """The desktop's top-level windows of that class and title ("-": any)."""
         return self.driver("find-window", class_name, title, *(["--visible"] if visible else [])).windows
 
     def _wait_windows(self, command, class_name, title, timeout, visible):
@@ -623,8 +640,7 @@ class Session:
         return self.driver("find-msgbox", caption).windows
 
     def send_input(self, *steps, extra=None):
-        """Mouse input through SendInput: steps like "move:100,200", "down:x1", "click:middle",
-        "wheel:-120", "sleep:50"; `extra` is the dwExtraInfo of all of them."""
+        """SendInput steps ("move:100,200", "down:x1", "click:middle", "wheel:-120", "sleep:50")."""
         args = ["input"] + list(steps)
         if extra is not None:
             args += ["--extra", hex(extra)]
@@ -655,7 +671,6 @@ class Session:
         return self.pixels((x, y))[0]
 
     def clipboard_text(self):
-        """The clipboard's text, or None when it holds none."""
         result = self.driver("clipboard-get")
         return result.records[0]["text"] if result.ok else None
 
@@ -687,28 +702,19 @@ class Session:
         if folder is None:
             folder = self.new_folder(name)
             shutil.copy2(self.pivotel_exe, os.path.join(folder, "pivotel.exe"))
-            for file_name, content in (files or {}).items():
-                target = os.path.join(folder, file_name)
-                if isinstance(content, bytes):
-                    with open(target, "wb") as f:
-                        f.write(content)
-                else:
-                    shutil.copy2(content, target)
-            if setting_ini is not None:
-                if isinstance(setting_ini, str):
-                    data = setting_ini.replace("\r\n", "\n").replace("\n", "\r\n").encode("cp932")
-                else:
-                    data = setting_ini
-                with open(os.path.join(folder, "setting.ini"), "wb") as f:
-                    f.write(data)
+            files = dict(files or {})
+            if isinstance(setting_ini, str):
+                files["setting.ini"] = setting_ini.replace("\r\n", "\n").replace("\n", "\r\n").encode("cp932")
+            elif setting_ini is not None:
+                files["setting.ini"] = setting_ini
+            write_files(folder, files)
         popen = self.spawn(["wine", os.path.join(folder, "pivotel.exe")], cwd=folder)
         return Pivotel(self, folder, popen)
 
     # ---- diagnostics ----------------------------------------------------------------------------
 
     def screenshot(self, name):
-        """Saves a PNG of the whole screen and a list of the desktop's windows into the work
-        folder's screenshots; returns the PNG's path (None when it could not be taken)."""
+        """Saves a PNG of the screen (its path returned, or None) and the window list."""
         folder = os.path.join(self.work, "screenshots")
         os.makedirs(folder, exist_ok=True)
         path = os.path.join(folder, name + ".png")
@@ -753,9 +759,8 @@ def session():
 
 
 class E2ETestCase(unittest.TestCase):
-    """Base of the scenarios. self.session is the shared session; Pivotel instances and test
-    windows started through self.start_pivotel / self.open_test_window are stopped after each test, and
-    a failing test leaves a screenshot and a window list in <work>/screenshots."""
+    """Base of the scenarios: what a test starts is stopped after it; a failure leaves a screenshot
+    and a window list in <work>/screenshots."""
 
     def setUp(self):
         self.session = session()
@@ -767,13 +772,18 @@ class E2ETestCase(unittest.TestCase):
         self._pivotels.append(pivotel)
         return pivotel
 
+    def started(self, setting_ini=None, files=None):
+        """Starts Pivotel and waits until its start-up has ended; returns it and its main window."""
+        pivotel = self.start_pivotel(setting_ini, files=files)
+        return pivotel, pivotel.wait_started()
+
     def open_test_window(self, x, y, width, height, *options):
         window = self.session.open_test_window(x, y, width, height, *options)
         self._test_windows.append(window)
         return window
 
     def controls(self, dialog):
-        """A dialog's child controls by id (pvdriver dialog-controls)."""
+        """A dialog's child controls by id."""
         result = self.session.driver("dialog-controls", dialog["hwnd"])
         self.assertTrue(result.ok, result)
         return {r["id"]: r for r in result.records if "id" in r}
@@ -849,8 +859,7 @@ def _parse(argv):
 
 
 def main(argv=None, module="__main__"):
-    """Runs the scenarios of `module` and prints "N passed, M failed" last. Exit code 0 when all
-    passed."""
+    """Runs the scenarios of `module`; prints "N passed, M failed" last."""
     global _options
     _options = _parse(sys.argv[1:] if argv is None else argv)
     for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
@@ -899,10 +908,8 @@ def main(argv=None, module="__main__"):
 
 
 def run_session(body, argv=None, deadline=270.0):
-    """Runs body(session) in a session of its own, for scripts that are no unittest scenarios (the
-    benchmarks): the same options as main (without --prepare and -k; the paths default to the
-    Windows build's), the same deadline, signal handling and teardown. Returns body's exit code,
-    or 1 when it raised a HarnessError."""
+    """Runs body(session) with main's options, deadline and teardown, for the benchmarks (the paths
+    default to the Windows build's); body's exit code, or 1 after a HarnessError."""
     global _options
     here = os.path.dirname(os.path.abspath(__file__))
     build = os.path.normpath(os.path.join(here, "..", "..", "build", "windows"))

@@ -120,6 +120,4 @@ def wait_probe_starts(folder, name, count, timeout=15):
 def start_pivotel(test, **setting):
     """Starts Pivotel for a scenario with the scenarios' menu files and a setting.ini made by
     setting_ini(**setting); returns it once started."""
-    pivotel = test.start_pivotel(setting_ini(**setting), files=menu_files(test.session))
-    pivotel.wait_started()
-    return pivotel
+    return test.started(setting_ini(**setting), menu_files(test.session))[0]

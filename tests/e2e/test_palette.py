@@ -80,28 +80,12 @@ def command_item(n, event, text=None):
     return {"id": n, "icon": "i%d.ico" % n, "text": text or "コマンド%d" % n, "type": 1, "event": event}
 
 
-def read_ini(path):
-    """The sections of an INI file as {section: {key: value}} (code page 932); None when missing."""
-    if not os.path.exists(path):
-        return None
-    sections, current = {}, None
-    with open(path, "rb") as f:
-        for line in f.read().decode("cp932").splitlines():
-            line = line.strip()
-            if line.startswith("[") and line.endswith("]"):
-                current = sections.setdefault(line[1:-1], {})
-            elif "=" in line and current is not None:
-                key, value = line.split("=", 1)
-                current[key.strip()] = value
-    return sections
-
-
 class Saved:
     """What one save of the editor wrote: the items in file order, the pages' slot ids and the
     palette's cell ids."""
 
     def __init__(self, sections):
-        self.sections = sections
+        sections = {name: dict(pairs) for name, pairs in sections.items()}
         count = int(sections["ITEMS"]["NUM"])
         self.items = [sections["ITEM%d" % n] for n in range(count)]
         self.pages = [[int(sections["PAGE%d" % p]["ITEM%d" % s]) for s in range(8)] for p in range(8)]
@@ -111,8 +95,7 @@ class Saved:
         return [int(item["ID"]) for item in self.items]
 
     def item(self, item_id):
-        found = [item for item in self.items if int(item["ID"]) == item_id]
-        return found[0] if found else None
+        return next((item for item in self.items if int(item["ID"]) == item_id), None)
 
     def cells(self):
         """The occupied cells as {cell index: id}."""
@@ -130,8 +113,7 @@ class PaletteTestCase(harness.E2ETestCase):
                 files[item["icon"]] = icon_bytes(colour(item["id"]))
                 self.colours[hexrgb(colour(item["id"]))] = item["id"]
         files.update(extra_files or {})
-        self.pivotel = self.start_pivotel(ringsetup.setting_ini(items, pages or {}, palette or {}), files=files)
-        self.main = self.pivotel.wait_started()
+        self.pivotel, self.main = self.started(ringsetup.setting_ini(items, pages or {}, palette or {}), files)
         return self.pivotel
 
     def add_colour(self, number):
@@ -143,15 +125,14 @@ class PaletteTestCase(harness.E2ETestCase):
     def open_editor(self):
         self.assertTrue(self.session.driver("post-message", self.main["hwnd"], WM_COMMAND, CMD_PALETTE).ok)
         windows = self.session.wait_window(PALETTE_CLASS, PALETTE_CLASS, visible=True, timeout=15)
-        self.assertEqual(len(windows), 1)
+        self.assertEqual([w["pid"] for w in windows], [self.main["pid"]], "one editor, Pivotel's")
         self.editor = windows[0]
-        self.assertEqual(self.editor["pid"], self.main["pid"])
         record = self.session.driver("client-rect", self.editor["hwnd"]).records[0]
         self.origin = tuple(record["origin"])
         # Per-monitor aware, the picture drawn scaled to the window's DPI.
         self.assertEqual((self.editor["awareness"], self.editor["dpi"]), (2, harness.system_dpi()))
-        self.assertGreaterEqual(record["size"][0], 613, "the client area holds the whole picture")
-        self.assertGreaterEqual(record["size"][1], 290, "the client area holds the whole picture")
+        self.assertTrue(record["size"][0] >= 613 and record["size"][1] >= 290,
+                        "the client area holds the whole picture: %r" % record)
         # The first frame is on the screen once the palette's white ground shows.
         harness.wait_for(lambda: self.pixels((275, 8)) == [WHITE], 10, "the editor's first frame")
         return self.editor
@@ -166,8 +147,8 @@ class PaletteTestCase(harness.E2ETestCase):
         self.session.wait_no_window(PALETTE_CLASS, PALETTE_CLASS, timeout=15)
 
         def saved():
-            sections = read_ini(path)
-            return sections if sections and "ITEM239" in sections.get("PALETTE", {}) else None
+            sections = harness.read_ini(path)
+            return sections if sections and "ITEM239" in dict(sections.get("PALETTE", [])) else None
         saved = Saved(harness.wait_for(saved, 15, "the settings written by the editor's close"))
         for what, expected, written in (("cells", cells, saved.cells()), ("item ids", ids, saved.ids())):
             if expected is not None:
@@ -240,8 +221,7 @@ class PaletteTestCase(harness.E2ETestCase):
         """Right-clicks a client point and returns the popup menu that opens (its rectangle)."""
         self.input(self.move(point), "click:right")
         menus = self.session.wait_window(MENU_CLASS, visible=True, timeout=5)
-        self.assertEqual(len(menus), 1)
-        self.assertEqual(menus[0]["pid"], self.main["pid"])
+        self.assertEqual([m["pid"] for m in menus], [self.main["pid"]], "one popup menu, Pivotel's")
         return menus[0]
 
     def entry_point(self, menu, index, count):
@@ -270,8 +250,8 @@ class PaletteTestCase(harness.E2ETestCase):
 
     def wait_dialog(self):
         dialogs = self.session.wait_window(DIALOG_CLASS, EDIT_TITLE, visible=True, timeout=10)
-        self.assertEqual(len(dialogs), 1)
-        self.assertEqual((dialogs[0]["pid"], dialogs[0]["awareness"]), (self.main["pid"], 2), "scales itself")
+        self.assertEqual([(d["pid"], d["awareness"]) for d in dialogs], [(self.main["pid"], 2)],
+                         "one dialog, Pivotel's, scaling itself")
         return dialogs[0]
 
     def drop_files(self, editor, first, *others):

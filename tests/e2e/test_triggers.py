@@ -24,10 +24,6 @@ BUTTON_MESSAGES = {
 }
 
 
-def button_events(events):
-    return [(e["msg"], e["wparam"] >> 16 if e["msg"].startswith("WM_XBUTTON") else 0) for e in events]
-
-
 def wheel_wparam(delta, keys=0):
     return ((delta & 0xFFFF) << 16) | keys
 
@@ -42,13 +38,13 @@ class TriggerButtons(harness.E2ETestCase):
         clicks = ["click:%s" % button for button in others]
         self.session.send_input("move:%d,%d" % ringsetup.PRESS, *clicks)
         expected = [m for button in others for m in BUTTON_MESSAGES[button]]
-        self.assertEqual(button_events(window.wait_mouse_events(len(expected))), expected)
+        self.assertEqual(harness.button_events(window.wait_mouse_events(len(expected))), expected)
 
         self.assertEqual(ringsetup.open_ring(self.session, button=trigger)["rect"], ringsetup.RING_RECT)
         ringsetup.close_ring(self.session, button=trigger)
 
         self.session.send_input(*clicks)
-        self.assertEqual(button_events(window.wait_mouse_events(2 * len(expected))), expected * 2)
+        self.assertEqual(harness.button_events(window.wait_mouse_events(2 * len(expected))), expected * 2)
         self.assertEqual(ringsetup.probe_starts(pivotel.folder, "launch-a.txt"), [], "released in the centre")
 
     def test_trigger_1_is_side_button_2(self):
