@@ -31,6 +31,11 @@ import unittest
 MAIN_WINDOW_CLASS = "ピボテル"
 MAIN_WINDOW_TITLE = "ピボテル"
 ERROR_CAPTION = "ERROR"
+PALETTE_CLASS = "メニューパレット"  # also the editor window's title
+POPUP_CLASS, DIALOG_CLASS = "#32768", "#32770"
+WM_NULL, WM_COMMAND = 0x0000, 0x0111
+CMD_PALETTE, CMD_EXIT, CMD_ADVANCED = 40000, 40001, 40002
+IDOK, IDCANCEL = 1, 2
 # Mouse input whose extra information carries this value passes Pivotel's hook untouched.
 PASS_THROUGH_MARKER = 0xFE41A7C2
 DESKTOP_NAME = "pivotel-e2e"

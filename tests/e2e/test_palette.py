@@ -14,18 +14,11 @@ import sys
 
 import harness
 import ringsetup
+from harness import CMD_PALETTE, DIALOG_CLASS, IDCANCEL, IDOK, PALETTE_CLASS, POPUP_CLASS, WM_COMMAND, WM_NULL
 from ringsetup import LABEL_CLASS, hexrgb, icon_bytes, slot_point
 
-PALETTE_CLASS = "メニューパレット"  # also the editor window's title
-MENU_CLASS = "#32768"
-DIALOG_CLASS = "#32770"
 EDIT_TITLE = "編集"
 RING_CLASS = ringsetup.MENU_CLASS
-
-WM_NULL = 0x0000
-WM_COMMAND = 0x0111
-CMD_PALETTE = 40000
-IDOK, IDCANCEL = 1, 2
 VK_ESCAPE = 27
 ID_NAME, ID_ICON, ID_PATH, ID_ARGS, ID_DIR, ID_SHOW = 1005, 1006, 40008, 40009, 40010, 40011
 ID_BROWSE_ICON, ID_BROWSE_PATH, ID_BROWSE_DIR = 40012, 40013, 40015
@@ -220,7 +213,7 @@ class PaletteTestCase(harness.E2ETestCase):
     def open_context_menu(self, point):
         """Right-clicks a client point and returns the popup menu that opens (its rectangle)."""
         self.input(self.move(point), "click:right")
-        menus = self.session.wait_window(MENU_CLASS, visible=True, timeout=5)
+        menus = self.session.wait_window(POPUP_CLASS, visible=True, timeout=5)
         self.assertEqual([m["pid"] for m in menus], [self.main["pid"]], "one popup menu, Pivotel's")
         return menus[0]
 
@@ -240,7 +233,7 @@ class PaletteTestCase(harness.E2ETestCase):
     def choose(self, menu, index, count):
         """Clicks entry `index` of an open popup menu of `count` entries and waits for it to close."""
         self.input("move:%d,%d" % self.entry_point(menu, index, count), "click:left")
-        self.session.wait_no_window(MENU_CLASS, visible=True, timeout=5)
+        self.session.wait_no_window(POPUP_CLASS, visible=True, timeout=5)
 
     def context_command(self, point, index, count):
         menu = self.open_context_menu(point)
@@ -445,9 +438,9 @@ class ContextMenus(PaletteTestCase):
         self.assertGreater(self.entry_ink(menu, 0, 2), 0, "編集 is enabled")
         self.assertEqual(self.entry_ink(menu, 1, 2), 0, "削除 is greyed for a window command")
         self.input("move:%d,%d" % self.entry_point(menu, 1, 2), "click:left")
-        if self.session.find_windows(MENU_CLASS, visible=True):
+        if self.session.find_windows(POPUP_CLASS, visible=True):
             self.input("keydown:%d" % VK_ESCAPE, "keyup:%d" % VK_ESCAPE)
-        self.session.wait_no_window(MENU_CLASS, visible=True, timeout=5)
+        self.session.wait_no_window(POPUP_CLASS, visible=True, timeout=5)
         self.rest()
         self.wait_view({(0, 0): 1, (0, 1): 2, (0, 2): 3}, [1, 3, 0, 1, 0, 0, 0, 0], "W still there")
 

@@ -6,29 +6,15 @@ import time
 
 import harness
 import ringsetup
-from harness import MAIN_WINDOW_CLASS
+from harness import (CMD_ADVANCED, CMD_EXIT, CMD_PALETTE, DIALOG_CLASS, IDCANCEL, IDOK, MAIN_WINDOW_CLASS,
+                     PALETTE_CLASS, POPUP_CLASS, WM_COMMAND, WM_NULL)
 
-WM_NULL = 0x0000
-WM_KEYDOWN = 0x0100
-WM_COMMAND = 0x0111
-WM_NEXTDLGCTL = 0x0028
-WM_LBUTTONDOWN = 0x0201
-WM_RBUTTONDOWN = 0x0204
-WM_LBUTTONDBLCLK = 0x0203
-WM_MOUSEMOVE = 0x0200
+WM_NEXTDLGCTL, WM_KEYDOWN = 0x0028, 0x0100
+WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN = 0x0200, 0x0201, 0x0203, 0x0204
 TRAY_CALLBACK = 0x0401  # WM_USER + 1
-VK_RETURN = 0x0D
-VK_END = 0x23
-VK_UP = 0x26
-
-CMD_PALETTE, CMD_EXIT, CMD_ADVANCED = 40000, 40001, 40002
-IDOK, IDCANCEL = 1, 2
+VK_RETURN, VK_END, VK_UP = 0x0D, 0x23, 0x26
 ID_TRIGGER, ID_SENDWHEEL, ID_SLIDER, ID_EDIT, ID_SPIN = 1008, 1004, 1007, 40015, 1005
-
-MENU_CLASS = "#32768"
-DIALOG_CLASS = "#32770"
 DIALOG_TITLE = "詳細設定"
-PALETTE_CLASS = "メニューパレット"  # also the editor window's title
 TRIGGER_NAMES = ["サイドボタン１", "サイドボタン２", "ミドルボタン"]
 
 
@@ -66,10 +52,10 @@ class TrayTestCase(harness.E2ETestCase):
     def tray_menu(self, main):
         """Right-presses the icon (as the shell reports it) and returns the menu that opens."""
         self.session.driver("post-message", main["hwnd"], TRAY_CALLBACK, 0, WM_RBUTTONDOWN)
-        return self.session.wait_window(MENU_CLASS, visible=True)
+        return self.session.wait_window(POPUP_CLASS, visible=True)
 
     def visible_menus(self):
-        return self.session.find_windows(MENU_CLASS, visible=True)
+        return self.session.find_windows(POPUP_CLASS, visible=True)
 
     def dialogs(self):
         return self.session.find_windows(DIALOG_CLASS, DIALOG_TITLE, visible=True)
@@ -162,13 +148,13 @@ class TrayIcon(TrayTestCase):
         self.assertEqual(self.foreground(), [main["hwnd"]])
 
         self.session.send_input("move:200,200", "sleep:100", "click:left")
-        self.session.wait_no_window(MENU_CLASS, visible=True, timeout=5)
+        self.session.wait_no_window(POPUP_CLASS, visible=True, timeout=5)
         self.assertTrue(pivotel.running)
 
         # Escape closes it as well, and it opens again afterwards.
         self.tray_menu(main)
         self.session.send_input("keydown:27", "keyup:27")
-        self.session.wait_no_window(MENU_CLASS, visible=True, timeout=5)
+        self.session.wait_no_window(POPUP_CLASS, visible=True, timeout=5)
 
         self.exit_pivotel(pivotel, main)
 
@@ -184,7 +170,7 @@ class TrayIcon(TrayTestCase):
         # The second entry, "詳細設定", opens the dialog; the third, "終了", ends the program.
         click_entry(1)
         self.session.wait_window(DIALOG_CLASS, DIALOG_TITLE, visible=True)
-        self.session.wait_no_window(MENU_CLASS, visible=True, timeout=5)
+        self.session.wait_no_window(POPUP_CLASS, visible=True, timeout=5)
         click_entry(2)
         self.assertEqual(pivotel.wait_exit(), 0)
 
