@@ -4,21 +4,10 @@ makes the run fail (the exit code is 0 unless something could not be measured at
 
     python3 tests/e2e/bench_ring.py [--pivotel EXE] [--driver EXE] [--work DIR] [--quick]
 
-The paths default to the Windows build's. Measured:
-  - the hook's cost per pointer move: SendInput's duration per one-pixel move with no low-level
-    hook, with pvdriver's empty hook, and with Pivotel's hook;
-  - press-to-visible: from the trigger press's SendInput to the ring's pixels on the screen, p50
-    and p99, against pvdriver showing a layered window of its own at the same place;
-  - one tracking step (hit test, label, draw and present), a frame alone, and ShowLabel, in
-    process (ring_step_bench.exe), against presenting the unchanged surface;
-  - processor time of pivotel.exe over 30 idle seconds, against an idle pvdriver window and one
-    that reads the cursor position once a second, as a pointer watchdog must;
-  - the palette editor's whole frame after a mouse move, in process (palette_frame_bench.exe),
-    against copying the finished frame to the window;
-  - GDI and USER objects, handles, windows and memory of pivotel.exe before and after 1,000
-    open-track-close rounds (where Wine's GetGuiResources and GetProcessHandleCount answer
-    nothing, the GDI handle table, the window list and the system's handle list are counted).
-"""
+The paths default to the Windows build's. Measured: the
+hook's cost per pointer move, press-to-visible, the ring's tracking step and the label in process,
+processor time while idle, the palette editor's frame in process, and objects, handles and memory
+before and after 1,000 open-track-close rounds."""
 
 import os
 import sys

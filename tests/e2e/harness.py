@@ -147,13 +147,7 @@ def end_process(popen, timeout):
 
 
 def _pid_alive(pid):
-    try:
-        os.kill(pid, 0)
-    except ProcessLookupError:
-        return False
-    except PermissionError:
-        return True
-    return True
+    return os.path.exists("/proc/%d" % pid)
 
 
 def _command_line(pid):
@@ -168,6 +162,16 @@ def _command_line(pid):
 LOADER_TEARDOWN_CRASH = "Inconsistency detected by ld.so"
 
 
+def _json_record(line):
+    """The JSON object on a line of pvdriver's output; None for any other line."""
+    line = line.strip()
+    try:
+        record = json.loads(line) if line.startswith("{") else None
+    except ValueError:
+        return None
+    return record if isinstance(record, dict) else None
+
+
 class DriverResult:
     """What one pvdriver run printed: the exit code and the JSON lines it wrote."""
 
@@ -178,17 +182,11 @@ class DriverResult:
         self.stderr = stderr
         self.records = []
         self.reported_exit = None  # pvdriver's own last line, {"exit": N}; not a record
-        for line in stdout.splitlines():
-            line = line.strip()
-            if line.startswith("{"):
-                try:
-                    record = json.loads(line)
-                except ValueError:
-                    continue
-                if isinstance(record, dict) and list(record) == ["exit"] and isinstance(record["exit"], int):
-                    self.reported_exit = record["exit"]
-                else:
-                    self.records.append(record)
+        for record in filter(None, map(_json_record, stdout.splitlines())):
+            if list(record) == ["exit"] and isinstance(record["exit"], int):
+                self.reported_exit = record["exit"]
+            else:
+                self.records.append(record)
 
     @property
     def ok(self):
@@ -216,12 +214,8 @@ class BackgroundDriver:
 
     def _read(self):
         for raw in self.popen.stdout:
-            line = raw.decode("ascii", errors="replace").strip()
-            if not line.startswith("{"):
-                continue
-            try:
-                record = json.loads(line)
-            except ValueError:
+            record = _json_record(raw.decode("ascii", errors="replace"))
+            if record is None:
                 continue
             with self._changed:
                 self.records.append(record)

@@ -71,8 +71,8 @@ def icon_bytes(rgb, size=32):
 
 
 def setting_ini(items=ITEMS, pages=PAGES, palette=None, **config):
-    """The text of a setting.ini with these items, pages ({page: {slot: id}}), palette cells
-    ({cell index: id}; when given, all 240 cell keys are written) and CONFIG keys."""
+    """A setting.ini's text: items, pages ({page: {slot: id}}), palette ({cell: id}; all 240 keys
+    written when given) and CONFIG keys."""
     lines = []
     for index, item in enumerate(items):
         lines += ["[ITEM%d]" % index, "ID=%d" % item["id"], "ICON=%s" % item["icon"],
@@ -118,6 +118,5 @@ def wait_probe_starts(folder, name, count, timeout=15):
 
 
 def start_pivotel(test, **setting):
-    """Starts Pivotel for a scenario with the scenarios' menu files and a setting.ini made by
-    setting_ini(**setting); returns it once started."""
+    """Starts Pivotel with the scenarios' menu files and setting_ini(**setting), once started."""
     return test.started(setting_ini(**setting), menu_files(test.session))[0]

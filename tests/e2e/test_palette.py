@@ -74,8 +74,7 @@ def command_item(n, event, text=None):
 
 
 class Saved:
-    """What one save of the editor wrote: the items in file order, the pages' slot ids and the
-    palette's cell ids."""
+    """What one save of the editor wrote: items in file order, pages' slot ids, palette cell ids."""
 
     def __init__(self, sections):
         sections = {name: dict(pairs) for name, pairs in sections.items()}
@@ -108,10 +107,6 @@ class PaletteTestCase(harness.E2ETestCase):
         files.update(extra_files or {})
         self.pivotel, self.main = self.started(ringsetup.setting_ini(items, pages or {}, palette or {}), files)
         return self.pivotel
-
-    def add_colour(self, number):
-        """Lets view() name an icon made with icon_bytes(colour(number)) by that number."""
-        self.colours[hexrgb(colour(number))] = number
 
     # ---- the editor window ----------------------------------------------------------------------
 
@@ -171,9 +166,7 @@ class PaletteTestCase(harness.E2ETestCase):
     def wait_view(self, cells=None, slots=None, what="the editor's picture"):
         """Waits until the visible cells ({(r, c): id}, every other cell empty) and the slots
         (a list of 8 ids) are as given (None: not checked); returns the view."""
-        expected_cells = None
-        if cells is not None:
-            expected_cells = [[cells.get((r, c), 0) for c in range(8)] for r in range(7)]
+        expected_cells = None if cells is None else [[cells.get((r, c), 0) for c in range(8)] for r in range(7)]
         last = []
 
         def matches():
@@ -199,8 +192,7 @@ class PaletteTestCase(harness.E2ETestCase):
         self.session.send_input(*steps)
 
     def drag(self, source, target, end_at_rest=True):
-        """A left-button drag from one client point to another, in steps, then a rest on the
-        scroll track (no item hovered)."""
+        """A left-button drag in steps, then (by default) a rest where no item is hovered."""
         middle = ((source[0] + target[0]) // 2, (source[1] + target[1]) // 2)
         steps = [self.move(source), "down:left", HOLD, self.move(middle), self.move(target), "up:left", HOLD]
         if end_at_rest:
@@ -248,8 +240,8 @@ class PaletteTestCase(harness.E2ETestCase):
         return dialogs[0]
 
     def drop_files(self, editor, first, *others):
-        """Drops these files of Pivotel's folder on the editor in one drop and waits for the edit
-        dialog; returns the first file's Windows path, the dialog and its controls."""
+        """Drops files of Pivotel's folder on the editor at once; returns the first one's Windows
+        path and the edit dialog that opens, with its controls."""
         paths = [harness.windows_path(os.path.join(self.pivotel.folder, name)) for name in (first,) + others]
         self.assertTrue(self.session.driver("drop-files", editor["hwnd"], 300, 100, *paths).ok)
         dialog = self.wait_dialog()
@@ -467,7 +459,7 @@ class ContextMenus(PaletteTestCase):
                    extra_files={"new.ico": icon_bytes(colour(3)), "new4.ico": icon_bytes(colour(4)),
                                 "w2.ico": icon_bytes(colour(9)), "app.exe": self.session.pivotel_exe})
         for number in (3, 4, 9):  # 9: W once it has the icon w2.ico
-            self.add_colour(number)
+            self.colours[hexrgb(colour(number))] = number  # view() names these icons too
         editor = self.open_editor()
         self.wait_view({(0, 0): 1, (0, 2): 2}, [1, 0, 0, 0, 0, 0, 0, 0], "the loaded items")
 

@@ -54,12 +54,6 @@ class TrayTestCase(harness.E2ETestCase):
         self.session.driver("post-message", main["hwnd"], TRAY_CALLBACK, 0, WM_RBUTTONDOWN)
         return self.session.wait_window(POPUP_CLASS, visible=True)
 
-    def visible_menus(self):
-        return self.session.find_windows(POPUP_CLASS, visible=True)
-
-    def dialogs(self):
-        return self.session.find_windows(DIALOG_CLASS, DIALOG_TITLE, visible=True)
-
     def open_dialog(self, main):
         self.command(main, CMD_ADVANCED)
         dialogs = self.session.wait_window(DIALOG_CLASS, DIALOG_TITLE, visible=True)
@@ -133,7 +127,7 @@ class TrayIcon(TrayTestCase):
             self.session.driver("post-message", main["hwnd"], TRAY_CALLBACK, 0, mouse)
         self.session.driver("send-message", main["hwnd"], WM_NULL)  # the posts have been handled
         time.sleep(0.5)
-        self.assertEqual(self.visible_menus(), [])
+        self.assertEqual(self.session.find_windows(POPUP_CLASS, visible=True), [])
 
         # Another program's window is in front when the icon is pressed.
         window = self.open_test_window(100, 100, 300, 200)
@@ -201,7 +195,7 @@ class AdvancedSettings(TrayTestCase):
         self.command(main, CMD_ADVANCED)
         self.session.driver("send-message", main["hwnd"], WM_NULL)
         time.sleep(0.5)
-        self.assertEqual(len(self.dialogs()), 1)
+        self.assertEqual(len(self.session.find_windows(DIALOG_CLASS, DIALOG_TITLE, visible=True)), 1)
 
         self.end_dialog(dialog, IDCANCEL)
         self.assertIsNone(file_bytes(pivotel.folder), "Cancel writes no file")
