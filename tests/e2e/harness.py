@@ -572,10 +572,9 @@ class Session:
                 popen.wait(5)
             except subprocess.TimeoutExpired:
                 pass
-        if self.xvfb is not None and self.xvfb.poll() is None:
+        if self.xvfb is not None:
             self.xvfb.terminate()
             end_process(self.xvfb, 5)
-        if self.xvfb is not None:
             try:
                 os.remove(os.path.join(self.work, "session.json"))
             except OSError:
@@ -815,7 +814,10 @@ class E2ETestCase(unittest.TestCase):
 
 
 def _watchdog(seconds):
-    """Ends the whole run, after tearing down, when it lasts longer than `seconds`."""
+    """Ends the whole run, after tearing down, on a signal or when it lasts longer than `seconds`."""
+    for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        signal.signal(number, _on_signal)
+
     def fire():
         _deadline_reached.set()
         log("deadline of %d s reached: tearing down" % seconds)
@@ -861,8 +863,6 @@ def main(argv=None, module="__main__"):
     """Runs the scenarios of `module`; prints "N passed, M failed" last."""
     global _options
     _options = _parse(sys.argv[1:] if argv is None else argv)
-    for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
-        signal.signal(number, _on_signal)
     _watchdog(_options.deadline)
     if _options.prepare:
         os.makedirs(_options.work, exist_ok=True)
@@ -915,8 +915,6 @@ def run_session(body, argv=None, deadline=270.0):
     _options = _parse(["--deadline", str(deadline)] + (sys.argv[1:] if argv is None else argv))
     _options.pivotel = _options.pivotel or os.path.join(build, "pivotel.exe")
     _options.driver = _options.driver or os.path.join(build, "tests", "e2e", "pvdriver.exe")
-    for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
-        signal.signal(number, _on_signal)
     _watchdog(_options.deadline)
     for path, what in ((_options.pivotel, "--pivotel"), (_options.driver, "--driver")):
         if not os.path.isfile(path):

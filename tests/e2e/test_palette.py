@@ -623,9 +623,7 @@ class RingWhileEditing(PaletteTestCase):
         pivotel = self.start([doomed, control], pages={0: {0: 1, 2: 2}}, palette={0: 1, 1: 2})
         editor = self.open_editor()
         left, top, right, bottom = editor["rect"]
-        press = (min(right + 200, harness.SCREEN_WIDTH - 140), max(bottom, 300) + 150)
-        if press[1] + 140 > harness.SCREEN_HEIGHT:
-            press = (press[0], harness.SCREEN_HEIGHT - 140)
+        press = (min(right + 200, harness.SCREEN_WIDTH - 140), min(max(bottom, 300) + 150, harness.SCREEN_HEIGHT - 140))
         slot0 = slot_point(0, centre=press, distance=90)
 
         # The ring opens and shows the doomed item in slot 0 while the trigger stays held.

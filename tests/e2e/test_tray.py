@@ -92,8 +92,7 @@ class TrayIcon(TrayTestCase):
         left, top, right, bottom = bars[0]["rect"]
         middle = (top + bottom) // 2
         points = [(x, y) for x in range(right - 18, right - 1, 3) for y in range(middle - 7, middle + 8, 3)]
-        args = [str(v) for p in [((left + right) // 2, middle)] + points for v in p]
-        colours = [r["rgb"] for r in self.session.driver("pixel", *args).records]
+        colours = self.session.pixels(((left + right) // 2, middle), *points)
         background, icon = colours[0], colours[1:]
         return any(c != background for c in icon)
 
