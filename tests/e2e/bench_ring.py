@@ -240,8 +240,7 @@ def bench_palette(session):
                        ("palette-compose", "compose a frame from the tables"),
                        ("palette-frame", "whole frame after a mouse move")):
         print(stats_line(what, stats_of(frames, name)))
-    frame = stats_of(frames, "palette-frame")
-    base = stats_of(frames, "palette-copy-only")
+    frame, base = stats_of(frames, "palette-frame"), stats_of(frames, "palette-copy-only")
     print("  whole frame / copy only (p50): %.1f" % (frame["p50_us"] / max(1, base["p50_us"])))
     print("  target: a frame (64 icons) inside one 60 Hz refresh (p99 within 16.7 ms): %s (p99 %s)"
           % (verdict(frame["p99_us"] <= FRAME_MS * 1000), ms(frame["p99_us"])))

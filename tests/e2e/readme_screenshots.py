@@ -62,8 +62,7 @@ def take(session):
         session.driver("post-message", main["hwnd"], harness.WM_COMMAND, harness.CMD_PALETTE)
         editor = session.wait_window(harness.PALETTE_CLASS, harness.PALETTE_CLASS, visible=True)[0]
         origin = session.driver("client-rect", editor["hwnd"]).records[0]["origin"]
-        harness.wait_for(lambda: session.pixel(origin[0] + 275, origin[1] + 8) == "ffffff", 10,
-                         "the editor drawn")
+        harness.wait_for(lambda: session.pixel(origin[0] + 275, origin[1] + 8) == "ffffff", 10, "the editor drawn")
         session.send_input("move:%d,%d" % (origin[0] + 135 - 90, origin[1] + 156))
         session.wait_window(ringsetup.LABEL_CLASS, visible=True)
         left, top, right, bottom = editor["rect"]

@@ -63,10 +63,8 @@ def thumb_top(scroll_row):
 
 
 def launch_item(n, text=None, **extra):
-    item = {"id": n, "icon": "i%d.ico" % n, "text": text or "起動%d" % n, "type": 2,
-            "path": "ring_probe.exe", "args": "launch-%d.txt" % n, "show": 5}
-    item.update(extra)
-    return item
+    return dict({"id": n, "icon": "i%d.ico" % n, "text": text or "起動%d" % n, "type": 2,
+                 "path": "ring_probe.exe", "args": "launch-%d.txt" % n, "show": 5}, **extra)
 
 
 def command_item(n, event, text=None):
