@@ -4,24 +4,12 @@ makes the run fail (the exit code is 0 unless something could not be measured at
 
     python3 tests/e2e/bench_ring.py [--pivotel EXE] [--driver EXE] [--work DIR] [--quick]
 
-The paths default to the Windows build's. Measured:
-  - the hook's cost per pointer move: SendInput's duration per one-pixel move with no low-level
-    hook, with pvdriver's empty hook, and with Pivotel's hook;
-  - press-to-visible: from the trigger press's SendInput to the ring's pixels on the screen, p50
-    and p99, against pvdriver showing a layered window of its own at the same place;
-  - one tracking step (hit test, label, draw and present), a frame alone, and ShowLabel, in
-    process (ring_step_bench.exe), against presenting the unchanged surface;
-  - processor time of pivotel.exe over 30 idle seconds, against an idle pvdriver window and one
-    that reads the cursor position once a second, as a pointer watchdog must;
-  - the palette editor's whole frame after a mouse move, in process (palette_frame_bench.exe),
-    against copying the finished frame to the window;
-  - GDI and USER objects, handles, windows and memory of pivotel.exe before and after 1,000
-    open-track-close rounds (where Wine's GetGuiResources and GetProcessHandleCount answer
-    nothing, the GDI handle table, the window list and the system's handle list are counted).
-"""
+The paths default to the Windows build's. Measured: the
+hook's cost per pointer move, press-to-visible, the ring's tracking step and the label in process,
+processor time while idle, the palette editor's frame in process, and objects, handles and memory
+before and after 1,000 open-track-close rounds."""
 
 import os
-import shutil
 import sys
 import time
 
@@ -202,16 +190,10 @@ def bench_rounds(session, pivotel, main_window):
 
 
 def run_in_process(session, name, files, heading):
-    """Runs one in-process bench program (NAME.exe, beside pvdriver) from a folder of its own with
-    these files ({name: bytes}; other values are skipped) and returns what it printed, after a
-    heading line; None, said in a line, when it failed."""
-    folder = session.new_folder(name)
-    exe = name + ".exe"
-    shutil.copy2(os.path.join(os.path.dirname(session.driver_exe), exe), folder)
-    for file_name, content in files.items():
-        if isinstance(content, bytes):
-            with open(os.path.join(folder, file_name), "wb") as f:
-                f.write(content)
+    """Runs NAME.exe (beside pvdriver) in a folder of its own with these files; returns what it
+    printed, after a heading line; None, said in a line, when it failed."""
+    folder, exe = session.new_folder(name), name + ".exe"
+    harness.write_files(folder, dict(files, **{exe: os.path.join(os.path.dirname(session.driver_exe), exe)}))
     completed = session.run_wine(["wine", os.path.join(folder, exe), str(STEP_ROUNDS)], 300, cwd=folder)
     result = harness.DriverResult([name], completed.returncode, completed.stdout.decode("ascii", "replace"),
                                   completed.stderr.decode("utf-8", "replace"))
@@ -225,8 +207,7 @@ def run_in_process(session, name, files, heading):
 def bench_steps(session, files):
     """The in-process timings of ring_step_bench.exe, run from a folder with the same setting.ini;
     False when they could not be had."""
-    files = dict(files)
-    files["setting.ini"] = ringsetup.setting_ini().replace("\n", "\r\n").encode("cp932")
+    files = dict(files, **{"setting.ini": ringsetup.setting_ini().replace("\n", "\r\n").encode("cp932")})
     steps = run_in_process(session, "ring_step_bench", files, "in process")
     if steps is None:
         return False
@@ -259,8 +240,7 @@ def bench_palette(session):
                        ("palette-compose", "compose a frame from the tables"),
                        ("palette-frame", "whole frame after a mouse move")):
         print(stats_line(what, stats_of(frames, name)))
-    frame = stats_of(frames, "palette-frame")
-    base = stats_of(frames, "palette-copy-only")
+    frame, base = stats_of(frames, "palette-frame"), stats_of(frames, "palette-copy-only")
     print("  whole frame / copy only (p50): %.1f" % (frame["p50_us"] / max(1, base["p50_us"])))
     print("  target: a frame (64 icons) inside one 60 Hz refresh (p99 within 16.7 ms): %s (p99 %s)"
           % (verdict(frame["p99_us"] <= FRAME_MS * 1000), ms(frame["p99_us"])))

@@ -31,6 +31,11 @@ import unittest
 MAIN_WINDOW_CLASS = "ピボテル"
 MAIN_WINDOW_TITLE = "ピボテル"
 ERROR_CAPTION = "ERROR"
+PALETTE_CLASS = "メニューパレット"  # also the editor window's title
+POPUP_CLASS, DIALOG_CLASS = "#32768", "#32770"
+WM_NULL, WM_COMMAND = 0x0000, 0x0111
+CMD_PALETTE, CMD_EXIT, CMD_ADVANCED = 40000, 40001, 40002
+IDOK, IDCANCEL = 1, 2
 # Mouse input whose extra information carries this value passes Pivotel's hook untouched.
 PASS_THROUGH_MARKER = 0xFE41A7C2
 DESKTOP_NAME = "pivotel-e2e"
@@ -59,8 +64,7 @@ _DESKTOP_REGISTRY = (
 
 
 class HarnessError(AssertionError):
-    """A Wine call that failed or timed out, or a condition that never came true. An
-    AssertionError, so that unittest reports it as a failure of the scenario."""
+    """A failed Wine call or a condition that never came true: a failure of the scenario."""
 
 
 def log(message):
@@ -73,12 +77,48 @@ def windows_path(path):
 
 
 def driver_argument(text):
-    """An argument for pvdriver: text outside ASCII travels hex-encoded as UTF-8, so that it never
-    depends on how Wine converts the command line."""
+    """Text outside ASCII travels hex-encoded, free of Wine's command-line conversion."""
     text = str(text)
     if text.isascii() and not text.startswith("hex:"):
         return text
     return "hex:" + text.encode("utf-8").hex()
+
+
+def rgb_triples(data):
+    """The (r, g, b) values of a hex string of "rrggbb" pixels, as pvdriver capture reports them."""
+    return [tuple(int(data[i + j:i + j + 2], 16) for j in (0, 2, 4)) for i in range(0, len(data), 6)]
+
+
+def button_events(events):
+    """Mouse button messages as (message, X button number or 0)."""
+    return [(e["msg"], e["wparam"] >> 16 if e["msg"].startswith("WM_XBUTTON") else 0) for e in events]
+
+
+def write_files(folder, files):
+    """Writes {name: bytes} into folder, or copies there the file a path value names."""
+    for name, content in files.items():
+        if isinstance(content, bytes):
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(content)
+        else:
+            shutil.copy2(content, os.path.join(folder, name))
+
+
+def read_ini(path):
+    """An INI file in code page 932 as {section: [(key, value), ...]} in file order (duplicates
+    kept); None when it is missing."""
+    if not os.path.exists(path):
+        return None
+    sections, current = {}, None
+    with open(path, "rb") as f:
+        for line in f.read().decode("cp932").splitlines():
+            line = line.strip()
+            if line.startswith("[") and line.endswith("]"):
+                current = sections.setdefault(line[1:-1], [])
+            elif "=" in line and current is not None:
+                key, value = line.split("=", 1)
+                current.append((key.strip(), value))
+    return sections
 
 
 def cp932_hex(text):
@@ -87,8 +127,7 @@ def cp932_hex(text):
 
 
 def wait_for(condition, timeout, what, interval=0.1):
-    """Calls condition() until it returns something true and returns that; raises HarnessError
-    naming `what` when `timeout` seconds pass first."""
+    """condition()'s first true value; HarnessError naming `what` after `timeout` seconds."""
     deadline = time.monotonic() + timeout
     while True:
         value = condition()
@@ -100,7 +139,6 @@ def wait_for(condition, timeout, what, interval=0.1):
 
 
 def end_process(popen, timeout):
-    """Waits up to `timeout` seconds for a process to end, then kills it."""
     try:
         popen.wait(timeout)
     except subprocess.TimeoutExpired:
@@ -109,17 +147,10 @@ def end_process(popen, timeout):
 
 
 def _pid_alive(pid):
-    try:
-        os.kill(pid, 0)
-    except ProcessLookupError:
-        return False
-    except PermissionError:
-        return True
-    return True
+    return os.path.exists("/proc/%d" % pid)
 
 
 def _command_line(pid):
-    """The arguments of a running process (empty when it is gone)."""
     try:
         with open("/proc/%d/cmdline" % pid, "rb") as f:
             return [a.decode(errors="replace") for a in f.read().split(b"\0") if a]
@@ -129,6 +160,16 @@ def _command_line(pid):
 
 # What glibc prints when Wine's loader trips over its own teardown after a program has ended.
 LOADER_TEARDOWN_CRASH = "Inconsistency detected by ld.so"
+
+
+def _json_record(line):
+    """The JSON object on a line of pvdriver's output; None for any other line."""
+    line = line.strip()
+    try:
+        record = json.loads(line) if line.startswith("{") else None
+    except ValueError:
+        return None
+    return record if isinstance(record, dict) else None
 
 
 class DriverResult:
@@ -141,17 +182,11 @@ class DriverResult:
         self.stderr = stderr
         self.records = []
         self.reported_exit = None  # pvdriver's own last line, {"exit": N}; not a record
-        for line in stdout.splitlines():
-            line = line.strip()
-            if line.startswith("{"):
-                try:
-                    record = json.loads(line)
-                except ValueError:
-                    continue
-                if isinstance(record, dict) and list(record) == ["exit"] and isinstance(record["exit"], int):
-                    self.reported_exit = record["exit"]
-                else:
-                    self.records.append(record)
+        for record in filter(None, map(_json_record, stdout.splitlines())):
+            if list(record) == ["exit"] and isinstance(record["exit"], int):
+                self.reported_exit = record["exit"]
+            else:
+                self.records.append(record)
 
     @property
     def ok(self):
@@ -159,7 +194,6 @@ class DriverResult:
 
     @property
     def windows(self):
-        """The window records of find-window, wait-window and find-msgbox (the count is dropped)."""
         return [r for r in self.records if "hwnd" in r]
 
     def __repr__(self):
@@ -167,8 +201,7 @@ class DriverResult:
 
 
 class BackgroundDriver:
-    """A pvdriver process that keeps running (test-window, idle): its output lines are collected by
-    a reader thread and can be waited for."""
+    """A pvdriver that keeps running (test-window, idle); a thread collects its records."""
 
     def __init__(self, session, args, popen):
         self.session = session
@@ -181,12 +214,8 @@ class BackgroundDriver:
 
     def _read(self):
         for raw in self.popen.stdout:
-            line = raw.decode("ascii", errors="replace").strip()
-            if not line.startswith("{"):
-                continue
-            try:
-                record = json.loads(line)
-            except ValueError:
+            record = _json_record(raw.decode("ascii", errors="replace"))
+            if record is None:
                 continue
             with self._changed:
                 self.records.append(record)
@@ -195,7 +224,6 @@ class BackgroundDriver:
             self._changed.notify_all()
 
     def wait_record(self, predicate, timeout, what):
-        """Waits until a record satisfies predicate; returns it."""
         deadline = time.monotonic() + timeout
         with self._changed:
             while True:
@@ -230,13 +258,11 @@ class TestWindow(BackgroundDriver):
         self.rect = (left, top, right, bottom)
 
     def mouse_events(self, include_moves=False):
-        """The mouse messages received so far, in order."""
         with self._changed:
             return [r for r in self.records if r.get("event") == "mouse"
                     and (include_moves or r["msg"] not in ("WM_MOUSEMOVE", "WM_NCMOUSEMOVE"))]
 
     def wait_mouse_events(self, count, timeout=10, include_moves=False):
-        """Waits until at least `count` mouse messages have arrived; returns all of them."""
         try:
             wait_for(lambda: len(self.mouse_events(include_moves)) >= count, timeout,
                      "%d mouse messages in the test window" % count, interval=0.05)
@@ -264,7 +290,6 @@ class Pivotel:
         return self.popen.poll() is None
 
     def wait_main_window(self, timeout=20):
-        """Waits for the main window of this process; returns its record."""
         def find():
             if not self.running:
                 raise HarnessError("pivotel.exe ended with exit code %s before its main window "
@@ -275,9 +300,8 @@ class Pivotel:
         return self.main_window
 
     def wait_started(self, timeout=20):
-        """Waits until start-up has come to its end: the main window exists and the mouse hook is
-        installed, which is start-up's last step before the message loop (the error boxes come
-        before it and block it). Fails early, with the box's text, when an error box appears."""
+        """Waits for the mouse hook, start-up's last step before the message loop; an error box
+        (which comes before it and blocks it) fails the wait early, with its text."""
         main = self.wait_main_window(timeout)
 
         def hooked():
@@ -289,20 +313,18 @@ class Pivotel:
         return main
 
     def close(self):
-        """Posts WM_CLOSE to the main window (the orderly way to end the process)."""
         if self.main_window is None:
             self.wait_main_window()
         return self.session.driver("close-window", self.main_window["hwnd"])
 
     def wait_exit(self, timeout=15):
-        """The process's exit code; HarnessError when it still runs after `timeout` seconds."""
         try:
             return self.popen.wait(timeout)
         except subprocess.TimeoutExpired:
             raise HarnessError("pivotel.exe still runs after %.1f s" % timeout) from None
 
     def stop(self):
-        """Ends the process however it can: WM_CLOSE first, then kill."""
+        """WM_CLOSE first, then kill."""
         if not self.running:
             return
         if self.main_window is not None:
@@ -350,10 +372,8 @@ class Session:
         return env
 
     def run_wine(self, args, timeout, cwd=None):
-        """Runs one Wine command to its end, killed after `timeout` seconds (HarnessError). Its
-        output goes through files, not pipes: Wine's helper processes (services, devices) may
-        inherit the output handles of the program that started them and hold a pipe open long
-        after that program has ended."""
+        """Runs one Wine command, killed after `timeout` seconds (HarnessError). Output goes through
+        files: Wine's helper processes may inherit a pipe and hold it open long after."""
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             popen = self._popen(args, cwd, out, err)
             try:
@@ -377,9 +397,8 @@ class Session:
         return self._popen(args, cwd, stdout, subprocess.DEVNULL)
 
     def _popen(self, args, cwd, stdout, stderr):
-        """Starts a process in a session of its own (so that a Ctrl-C or a time-out's signal to our
-        process group reaches only us, and we tear down in order) and records it for teardown.
-        Once teardown has begun nothing new starts."""
+        """Starts a process in a session of its own (our process group's signals reach only us, and we
+        tear down in order), recorded for teardown; none once teardown has begun."""
         with self._stop_lock:
             if self._stopper is not None:
                 raise HarnessError("the session is being torn down")
@@ -527,8 +546,7 @@ class Session:
         return self._stopper is not None
 
     def stop(self):
-        """Stops everything this session started. Safe to call more than once and from any thread:
-        a second caller waits until the first one has finished."""
+        """Stops everything this session started; a second caller waits for the first to finish."""
         with self._stop_lock:
             first = self._stopper is None
             if first:
@@ -554,10 +572,9 @@ class Session:
                 popen.wait(5)
             except subprocess.TimeoutExpired:
                 pass
-        if self.xvfb is not None and self.xvfb.poll() is None:
+        if self.xvfb is not None:
             self.xvfb.terminate()
             end_process(self.xvfb, 5)
-        if self.xvfb is not None:
             try:
                 os.remove(os.path.join(self.work, "session.json"))
             except OSError:
@@ -596,21 +613,22 @@ class Session:
         return BackgroundDriver(self, args, popen)
 
     def find_windows(self, class_name="-", title="-", visible=False):
-        """The top-level windows of the desktop with that class and title ("-": any); with
-        `visible`, only the visible ones."""
+        """The desktop's top-level windows of that class and title ("-": any)."""
         return self.driver("find-window", class_name, title, *(["--visible"] if visible else [])).windows
 
+    def _wait_windows(self, command, class_name, title, timeout, visible):
+        return self.driver(command, class_name, title, "--timeout", int(timeout * 1000),
+                           *(["--visible"] if visible else []), timeout=timeout + DRIVER_TIMEOUT)
+
     def wait_window(self, class_name, title="-", timeout=10, visible=False):
-        result = self.driver("wait-window", class_name, title, "--timeout", int(timeout * 1000),
-                             *(["--visible"] if visible else []), timeout=timeout + DRIVER_TIMEOUT)
+        result = self._wait_windows("wait-window", class_name, title, timeout, visible)
         if not result.ok:
             raise HarnessError("no %swindow of class %r title %r after %.1f s"
                                % ("visible " if visible else "", class_name, title, timeout))
         return result.windows
 
     def wait_no_window(self, class_name, title="-", timeout=10, visible=False):
-        result = self.driver("wait-no-window", class_name, title, "--timeout", int(timeout * 1000),
-                             *(["--visible"] if visible else []), timeout=timeout + DRIVER_TIMEOUT)
+        result = self._wait_windows("wait-no-window", class_name, title, timeout, visible)
         if not result.ok:
             raise HarnessError("%swindows of class %r title %r still there after %.1f s: %r"
                                % ("visible " if visible else "", class_name, title, timeout, result.windows))
@@ -620,8 +638,7 @@ class Session:
         return self.driver("find-msgbox", caption).windows
 
     def send_input(self, *steps, extra=None):
-        """Mouse input through SendInput: steps like "move:100,200", "down:x1", "click:middle",
-        "wheel:-120", "sleep:50"; `extra` is the dwExtraInfo of all of them."""
+        """SendInput steps ("move:100,200", "down:x1", "click:middle", "wheel:-120", "sleep:50")."""
         args = ["input"] + list(steps)
         if extra is not None:
             args += ["--extra", hex(extra)]
@@ -644,12 +661,14 @@ class Session:
                 return "free"
         raise HarnessError("hook probe of window %s gave no clear answer" % hwnd)
 
+    def pixels(self, *points):
+        """The screen colours at these (x, y) points as "rrggbb"."""
+        return [r["rgb"] for r in self.driver("pixel", *[v for point in points for v in point]).records]
+
     def pixel(self, x, y):
-        """The screen colour at (x, y) as "rrggbb"."""
-        return self.driver("pixel", x, y).records[0]["rgb"]
+        return self.pixels((x, y))[0]
 
     def clipboard_text(self):
-        """The clipboard's text, or None when it holds none."""
         result = self.driver("clipboard-get")
         return result.records[0]["text"] if result.ok else None
 
@@ -658,10 +677,8 @@ class Session:
             raise HarnessError("could not set the clipboard")
 
     def open_test_window(self, x, y, width, height, *options, timeout=60):
-        """Shows a logging test window at that screen rectangle (see pvdriver test-window).
-
-        Wine on a loaded two-core machine has once taken over 20 s to start the driver and show
-        its window, so the wait for it is generous; a window that never appears still fails."""
+        """Shows a logging test window at that screen rectangle (see pvdriver test-window). The wait
+        is generous: Wine on a loaded two-core machine has taken over 20 s to show it."""
         args = ["test-window", x, y, width, height, "--timeout", int(self.deadline * 1000)] + list(options)
         args = [driver_argument(a) for a in args]
         popen = self.spawn(["wine", self.driver_exe] + args, stdout=subprocess.PIPE)
@@ -670,7 +687,6 @@ class Session:
     # ---- Pivotel ------------------------------------------------------------------------------
 
     def new_folder(self, name):
-        """A fresh, empty folder for one Pivotel run under the work folder."""
         self._runs += 1
         folder = os.path.join(self.work, "runs", "%s-%d" % (name, self._runs))
         shutil.rmtree(folder, ignore_errors=True)
@@ -678,36 +694,25 @@ class Session:
         return folder
 
     def start_pivotel(self, setting_ini=None, folder=None, name="pivotel", files=None):
-        """Starts pivotel.exe on the desktop. Without `folder`, the exe is copied into a fresh folder
-        together with setting.ini: `setting_ini` as text (written in code page 932, CRLF line
-        ends), as bytes (written as they are), or None for no file; and with `files` ({name:
-        bytes, or the path of a file to copy}), placed beside it. With `folder`, the exe that is
-        already there is started again."""
+        """Starts pivotel.exe: the one already in `folder`, or a copy in a fresh folder beside
+        `setting_ini` (text: written in code page 932 with CRLF; bytes: as they are; None: no file)
+        and `files` ({name: bytes, or the path of a file to copy})."""
         if folder is None:
             folder = self.new_folder(name)
             shutil.copy2(self.pivotel_exe, os.path.join(folder, "pivotel.exe"))
-            for file_name, content in (files or {}).items():
-                target = os.path.join(folder, file_name)
-                if isinstance(content, bytes):
-                    with open(target, "wb") as f:
-                        f.write(content)
-                else:
-                    shutil.copy2(content, target)
-            if setting_ini is not None:
-                if isinstance(setting_ini, str):
-                    data = setting_ini.replace("\r\n", "\n").replace("\n", "\r\n").encode("cp932")
-                else:
-                    data = setting_ini
-                with open(os.path.join(folder, "setting.ini"), "wb") as f:
-                    f.write(data)
+            files = dict(files or {})
+            if isinstance(setting_ini, str):
+                files["setting.ini"] = setting_ini.replace("\r\n", "\n").replace("\n", "\r\n").encode("cp932")
+            elif setting_ini is not None:
+                files["setting.ini"] = setting_ini
+            write_files(folder, files)
         popen = self.spawn(["wine", os.path.join(folder, "pivotel.exe")], cwd=folder)
         return Pivotel(self, folder, popen)
 
     # ---- diagnostics ----------------------------------------------------------------------------
 
     def screenshot(self, name):
-        """Saves a PNG of the whole screen and a list of the desktop's windows into the work
-        folder's screenshots; returns the PNG's path (None when it could not be taken)."""
+        """Saves a PNG of the screen (its path returned, or None) and the window list."""
         folder = os.path.join(self.work, "screenshots")
         os.makedirs(folder, exist_ok=True)
         path = os.path.join(folder, name + ".png")
@@ -752,9 +757,8 @@ def session():
 
 
 class E2ETestCase(unittest.TestCase):
-    """Base of the scenarios. self.session is the shared session; Pivotel instances and test
-    windows started through self.start_pivotel / self.open_test_window are stopped after each test, and
-    a failing test leaves a screenshot and a window list in <work>/screenshots."""
+    """Base of the scenarios: what a test starts is stopped after it; a failure leaves a screenshot
+    and a window list in <work>/screenshots."""
 
     def setUp(self):
         self.session = session()
@@ -766,13 +770,18 @@ class E2ETestCase(unittest.TestCase):
         self._pivotels.append(pivotel)
         return pivotel
 
+    def started(self, setting_ini=None, files=None):
+        """Starts Pivotel and waits until its start-up has ended; returns it and its main window."""
+        pivotel = self.start_pivotel(setting_ini, files=files)
+        return pivotel, pivotel.wait_started()
+
     def open_test_window(self, x, y, width, height, *options):
         window = self.session.open_test_window(x, y, width, height, *options)
         self._test_windows.append(window)
         return window
 
     def controls(self, dialog):
-        """A dialog's child controls by id (pvdriver dialog-controls)."""
+        """A dialog's child controls by id."""
         result = self.session.driver("dialog-controls", dialog["hwnd"])
         self.assertTrue(result.ok, result)
         return {r["id"]: r for r in result.records if "id" in r}
@@ -805,7 +814,10 @@ class E2ETestCase(unittest.TestCase):
 
 
 def _watchdog(seconds):
-    """Ends the whole run, after tearing down, when it lasts longer than `seconds`."""
+    """Ends the whole run, after tearing down, on a signal or when it lasts longer than `seconds`."""
+    for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        signal.signal(number, _on_signal)
+
     def fire():
         _deadline_reached.set()
         log("deadline of %d s reached: tearing down" % seconds)
@@ -848,12 +860,9 @@ def _parse(argv):
 
 
 def main(argv=None, module="__main__"):
-    """Runs the scenarios of `module` and prints "N passed, M failed" last. Exit code 0 when all
-    passed."""
+    """Runs the scenarios of `module`; prints "N passed, M failed" last."""
     global _options
     _options = _parse(sys.argv[1:] if argv is None else argv)
-    for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
-        signal.signal(number, _on_signal)
     _watchdog(_options.deadline)
     if _options.prepare:
         os.makedirs(_options.work, exist_ok=True)
@@ -898,18 +907,14 @@ def main(argv=None, module="__main__"):
 
 
 def run_session(body, argv=None, deadline=270.0):
-    """Runs body(session) in a session of its own, for scripts that are no unittest scenarios (the
-    benchmarks): the same options as main (without --prepare and -k; the paths default to the
-    Windows build's), the same deadline, signal handling and teardown. Returns body's exit code,
-    or 1 when it raised a HarnessError."""
+    """Runs body(session) with main's options, deadline and teardown, for the benchmarks (the paths
+    default to the Windows build's); body's exit code, or 1 after a HarnessError."""
     global _options
     here = os.path.dirname(os.path.abspath(__file__))
     build = os.path.normpath(os.path.join(here, "..", "..", "build", "windows"))
     _options = _parse(["--deadline", str(deadline)] + (sys.argv[1:] if argv is None else argv))
     _options.pivotel = _options.pivotel or os.path.join(build, "pivotel.exe")
     _options.driver = _options.driver or os.path.join(build, "tests", "e2e", "pvdriver.exe")
-    for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
-        signal.signal(number, _on_signal)
     _watchdog(_options.deadline)
     for path, what in ((_options.pivotel, "--pivotel"), (_options.driver, "--driver")):
         if not os.path.isfile(path):

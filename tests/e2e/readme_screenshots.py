@@ -17,8 +17,6 @@ import ringsetup
 
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 IMAGES = os.path.join(ROOT, "docs", "images")
-PALETTE_CLASS = "メニューパレット"
-WM_COMMAND, CMD_PALETTE = 0x0111, 40000
 CENTRE = (640, 512)
 SHOWN_SLOT = 2
 
@@ -61,17 +59,16 @@ def take(session):
         session.wait_no_window(ringsetup.MENU_CLASS, visible=True)
 
         # The palette editor, with the cursor on a slot of its ring and the label under it.
-        session.driver("post-message", main["hwnd"], WM_COMMAND, CMD_PALETTE)
-        editor = session.wait_window(PALETTE_CLASS, PALETTE_CLASS, visible=True)[0]
+        session.driver("post-message", main["hwnd"], harness.WM_COMMAND, harness.CMD_PALETTE)
+        editor = session.wait_window(harness.PALETTE_CLASS, harness.PALETTE_CLASS, visible=True)[0]
         origin = session.driver("client-rect", editor["hwnd"]).records[0]["origin"]
-        harness.wait_for(lambda: session.pixel(origin[0] + 275, origin[1] + 8) == "ffffff", 10,
-                         "the editor drawn")
+        harness.wait_for(lambda: session.pixel(origin[0] + 275, origin[1] + 8) == "ffffff", 10, "the editor drawn")
         session.send_input("move:%d,%d" % (origin[0] + 135 - 90, origin[1] + 156))
         session.wait_window(ringsetup.LABEL_CLASS, visible=True)
         left, top, right, bottom = editor["rect"]
         crop_screen(session, left, top, right, bottom, "palette-editor.png")
         session.driver("close-window", editor["hwnd"])
-        session.wait_no_window(PALETTE_CLASS)
+        session.wait_no_window(harness.PALETTE_CLASS)
         return 0
     finally:
         pivotel.stop()

@@ -42,6 +42,22 @@ def slot_point(slot, centre=PRESS, distance=SLOT_DISTANCE):
     return (centre[0] + round(distance * math.sin(angle)), centre[1] - round(distance * math.cos(angle)))
 
 
+def hexrgb(rgb):
+    return "%02x%02x%02x" % rgb
+
+
+def open_ring(session, at=PRESS, button="x1"):
+    """Presses the trigger at `at`; returns the ring's window once it shows."""
+    session.send_input("move:%d,%d" % at, "down:%s" % button)
+    return session.wait_window(MENU_CLASS, MENU_CLASS, visible=True)[0]
+
+
+def close_ring(session, *steps, button="x1"):
+    """Sends these input steps, then the trigger's release, and waits until the ring is hidden."""
+    session.send_input(*steps, "up:%s" % button)
+    session.wait_no_window(MENU_CLASS, visible=True)
+
+
 def icon_bytes(rgb, size=32):
     """An .ico file with one opaque square icon of that colour (32 bits per pixel with alpha)."""
     red, green, blue = rgb
@@ -55,8 +71,8 @@ def icon_bytes(rgb, size=32):
 
 
 def setting_ini(items=ITEMS, pages=PAGES, palette=None, **config):
-    """The text of a setting.ini with these items, pages ({page: {slot: id}}), palette cells
-    ({cell index: id}; when given, all 240 cell keys are written) and CONFIG keys."""
+    """A setting.ini's text: items, pages ({page: {slot: id}}), palette ({cell: id}; all 240 keys
+    written when given) and CONFIG keys."""
     lines = []
     for index, item in enumerate(items):
         lines += ["[ITEM%d]" % index, "ID=%d" % item["id"], "ICON=%s" % item["icon"],
@@ -102,8 +118,5 @@ def wait_probe_starts(folder, name, count, timeout=15):
 
 
 def start_pivotel(test, **setting):
-    """Starts Pivotel for a scenario with the scenarios' menu files and a setting.ini made by
-    setting_ini(**setting); returns it once started."""
-    pivotel = test.start_pivotel(setting_ini(**setting), files=menu_files(test.session))
-    pivotel.wait_started()
-    return pivotel
+    """Starts Pivotel with the scenarios' menu files and setting_ini(**setting), once started."""
+    return test.started(setting_ini(**setting), menu_files(test.session))[0]

@@ -14,18 +14,11 @@ import sys
 
 import harness
 import ringsetup
-from ringsetup import LABEL_CLASS, icon_bytes, slot_point
+from harness import CMD_PALETTE, DIALOG_CLASS, IDCANCEL, IDOK, PALETTE_CLASS, POPUP_CLASS, WM_COMMAND, WM_NULL
+from ringsetup import LABEL_CLASS, hexrgb, icon_bytes, slot_point
 
-PALETTE_CLASS = "メニューパレット"  # also the editor window's title
-MENU_CLASS = "#32768"
-DIALOG_CLASS = "#32770"
 EDIT_TITLE = "編集"
 RING_CLASS = ringsetup.MENU_CLASS
-
-WM_NULL = 0x0000
-WM_COMMAND = 0x0111
-CMD_PALETTE = 40000
-IDOK, IDCANCEL = 1, 2
 VK_ESCAPE = 27
 ID_NAME, ID_ICON, ID_PATH, ID_ARGS, ID_DIR, ID_SHOW = 1005, 1006, 40008, 40009, 40010, 40011
 ID_BROWSE_ICON, ID_BROWSE_PATH, ID_BROWSE_DIR = 40012, 40013, 40015
@@ -52,10 +45,6 @@ def colour(n):
     return (10 + 6 * n, 200 - 4 * n, 60 + 3 * n)
 
 
-def hexrgb(rgb):
-    return "%02x%02x%02x" % rgb
-
-
 def cell_centre(row, column):
     return (293 + 40 * column, 26 + 40 * row)
 
@@ -73,45 +62,20 @@ def thumb_top(scroll_row):
     return 20 + scroll_row * 251 // 23
 
 
-def setting_ini(items, pages=None, palette=None):
-    """A setting.ini with these items (dicts: id, icon, text, type, event or path), pages
-    ({page: {slot: id}}) and palette cells ({cell index: id}); every slot and cell key is written."""
-    return ringsetup.setting_ini(items, pages or {}, palette=palette or {})
-
-
 def launch_item(n, text=None, **extra):
-    item = {"id": n, "icon": "i%d.ico" % n, "text": text or "起動%d" % n, "type": 2,
-            "path": "ring_probe.exe", "args": "launch-%d.txt" % n, "show": 5}
-    item.update(extra)
-    return item
+    return dict({"id": n, "icon": "i%d.ico" % n, "text": text or "起動%d" % n, "type": 2,
+                 "path": "ring_probe.exe", "args": "launch-%d.txt" % n, "show": 5}, **extra)
 
 
 def command_item(n, event, text=None):
     return {"id": n, "icon": "i%d.ico" % n, "text": text or "コマンド%d" % n, "type": 1, "event": event}
 
 
-def read_ini(path):
-    """The sections of an INI file as {section: {key: value}} (code page 932); None when missing."""
-    if not os.path.exists(path):
-        return None
-    sections, current = {}, None
-    with open(path, "rb") as f:
-        for line in f.read().decode("cp932").splitlines():
-            line = line.strip()
-            if line.startswith("[") and line.endswith("]"):
-                current = sections.setdefault(line[1:-1], {})
-            elif "=" in line and current is not None:
-                key, value = line.split("=", 1)
-                current[key.strip()] = value
-    return sections
-
-
 class Saved:
-    """What one save of the editor wrote: the items in file order, the pages' slot ids and the
-    palette's cell ids."""
+    """What one save of the editor wrote: items in file order, pages' slot ids, palette cell ids."""
 
     def __init__(self, sections):
-        self.sections = sections
+        sections = {name: dict(pairs) for name, pairs in sections.items()}
         count = int(sections["ITEMS"]["NUM"])
         self.items = [sections["ITEM%d" % n] for n in range(count)]
         self.pages = [[int(sections["PAGE%d" % p]["ITEM%d" % s]) for s in range(8)] for p in range(8)]
@@ -121,8 +85,7 @@ class Saved:
         return [int(item["ID"]) for item in self.items]
 
     def item(self, item_id):
-        found = [item for item in self.items if int(item["ID"]) == item_id]
-        return found[0] if found else None
+        return next((item for item in self.items if int(item["ID"]) == item_id), None)
 
     def cells(self):
         """The occupied cells as {cell index: id}."""
@@ -140,35 +103,29 @@ class PaletteTestCase(harness.E2ETestCase):
                 files[item["icon"]] = icon_bytes(colour(item["id"]))
                 self.colours[hexrgb(colour(item["id"]))] = item["id"]
         files.update(extra_files or {})
-        self.pivotel = self.start_pivotel(setting_ini(items, pages, palette), files=files)
-        self.main = self.pivotel.wait_started()
+        self.pivotel, self.main = self.started(ringsetup.setting_ini(items, pages or {}, palette or {}), files)
         return self.pivotel
-
-    def add_colour(self, number):
-        """Lets view() name an icon made with icon_bytes(colour(number)) by that number."""
-        self.colours[hexrgb(colour(number))] = number
 
     # ---- the editor window ----------------------------------------------------------------------
 
     def open_editor(self):
         self.assertTrue(self.session.driver("post-message", self.main["hwnd"], WM_COMMAND, CMD_PALETTE).ok)
         windows = self.session.wait_window(PALETTE_CLASS, PALETTE_CLASS, visible=True, timeout=15)
-        self.assertEqual(len(windows), 1)
+        self.assertEqual([w["pid"] for w in windows], [self.main["pid"]], "one editor, Pivotel's")
         self.editor = windows[0]
-        self.assertEqual(self.editor["pid"], self.main["pid"])
         record = self.session.driver("client-rect", self.editor["hwnd"]).records[0]
         self.origin = tuple(record["origin"])
         # Per-monitor aware, the picture drawn scaled to the window's DPI.
         self.assertEqual((self.editor["awareness"], self.editor["dpi"]), (2, harness.system_dpi()))
-        self.assertGreaterEqual(record["size"][0], 613, "the client area holds the whole picture")
-        self.assertGreaterEqual(record["size"][1], 290, "the client area holds the whole picture")
+        self.assertTrue(record["size"][0] >= 613 and record["size"][1] >= 290,
+                        "the client area holds the whole picture: %r" % record)
         # The first frame is on the screen once the palette's white ground shows.
         harness.wait_for(lambda: self.pixels((275, 8)) == [WHITE], 10, "the editor's first frame")
         return self.editor
 
-    def close_editor(self):
+    def close_editor(self, cells=None, pages=None, ids=None):
         """Closes the editor and returns what it saved (the file is removed first, so that only
-        this save is read)."""
+        this save is read), checked to hold these occupied cells, pages' slots and item ids."""
         path = os.path.join(self.pivotel.folder, "setting.ini")
         if os.path.exists(path):
             os.remove(path)
@@ -176,9 +133,15 @@ class PaletteTestCase(harness.E2ETestCase):
         self.session.wait_no_window(PALETTE_CLASS, PALETTE_CLASS, timeout=15)
 
         def saved():
-            sections = read_ini(path)
-            return sections if sections and "ITEM239" in sections.get("PALETTE", {}) else None
-        return Saved(harness.wait_for(saved, 15, "the settings written by the editor's close"))
+            sections = harness.read_ini(path)
+            return sections if sections and "ITEM239" in dict(sections.get("PALETTE", [])) else None
+        saved = Saved(harness.wait_for(saved, 15, "the settings written by the editor's close"))
+        for what, expected, written in (("cells", cells, saved.cells()), ("item ids", ids, saved.ids())):
+            if expected is not None:
+                self.assertEqual(written, expected, what)
+        for page, slots in (pages or {}).items():
+            self.assertEqual(saved.pages[page], slots, "page %d" % page)
+        return saved
 
     def screen(self, point):
         """The screen pixel that shows the centre of a picture pixel."""
@@ -187,8 +150,7 @@ class PaletteTestCase(harness.E2ETestCase):
 
     def pixels(self, *points):
         """Screen colours at client points of the editor."""
-        args = [v for point in points for v in self.screen(point)]
-        return [r["rgb"] for r in self.session.driver("pixel", *args).records]
+        return self.session.pixels(*[self.screen(point) for point in points])
 
     def view(self):
         """What the editor shows: the item id of each visible cell (7 rows of 8; 0 for white, "?"
@@ -202,9 +164,7 @@ class PaletteTestCase(harness.E2ETestCase):
     def wait_view(self, cells=None, slots=None, what="the editor's picture"):
         """Waits until the visible cells ({(r, c): id}, every other cell empty) and the slots
         (a list of 8 ids) are as given (None: not checked); returns the view."""
-        expected_cells = None
-        if cells is not None:
-            expected_cells = [[cells.get((r, c), 0) for c in range(8)] for r in range(7)]
+        expected_cells = None if cells is None else [[cells.get((r, c), 0) for c in range(8)] for r in range(7)]
         last = []
 
         def matches():
@@ -230,8 +190,7 @@ class PaletteTestCase(harness.E2ETestCase):
         self.session.send_input(*steps)
 
     def drag(self, source, target, end_at_rest=True):
-        """A left-button drag from one client point to another, in steps, then a rest on the
-        scroll track (no item hovered)."""
+        """A left-button drag in steps, then (by default) a rest where no item is hovered."""
         middle = ((source[0] + target[0]) // 2, (source[1] + target[1]) // 2)
         steps = [self.move(source), "down:left", HOLD, self.move(middle), self.move(target), "up:left", HOLD]
         if end_at_rest:
@@ -244,9 +203,8 @@ class PaletteTestCase(harness.E2ETestCase):
     def open_context_menu(self, point):
         """Right-clicks a client point and returns the popup menu that opens (its rectangle)."""
         self.input(self.move(point), "click:right")
-        menus = self.session.wait_window(MENU_CLASS, visible=True, timeout=5)
-        self.assertEqual(len(menus), 1)
-        self.assertEqual(menus[0]["pid"], self.main["pid"])
+        menus = self.session.wait_window(POPUP_CLASS, visible=True, timeout=5)
+        self.assertEqual([m["pid"] for m in menus], [self.main["pid"]], "one popup menu, Pivotel's")
         return menus[0]
 
     def entry_point(self, menu, index, count):
@@ -260,19 +218,12 @@ class PaletteTestCase(harness.E2ETestCase):
         row = (bottom - top) / count
         y0, y1 = int(top + row * index + 2), int(top + row * (index + 1) - 2)
         records = self.session.driver("capture", left + 2, y0, right - left - 4, y1 - y0).records
-        ink = 0
-        for record in records:
-            data = record["rgb"]
-            for i in range(0, len(data), 6):
-                r, g, b = int(data[i:i + 2], 16), int(data[i + 2:i + 4], 16), int(data[i + 4:i + 6], 16)
-                if max(r, g, b) < 70:
-                    ink += 1
-        return ink
+        return sum(1 for record in records for rgb in harness.rgb_triples(record["rgb"]) if max(rgb) < 70)
 
     def choose(self, menu, index, count):
         """Clicks entry `index` of an open popup menu of `count` entries and waits for it to close."""
         self.input("move:%d,%d" % self.entry_point(menu, index, count), "click:left")
-        self.session.wait_no_window(MENU_CLASS, visible=True, timeout=5)
+        self.session.wait_no_window(POPUP_CLASS, visible=True, timeout=5)
 
     def context_command(self, point, index, count):
         menu = self.open_context_menu(point)
@@ -282,13 +233,13 @@ class PaletteTestCase(harness.E2ETestCase):
 
     def wait_dialog(self):
         dialogs = self.session.wait_window(DIALOG_CLASS, EDIT_TITLE, visible=True, timeout=10)
-        self.assertEqual(len(dialogs), 1)
-        self.assertEqual((dialogs[0]["pid"], dialogs[0]["awareness"]), (self.main["pid"], 2), "scales itself")
+        self.assertEqual([(d["pid"], d["awareness"]) for d in dialogs], [(self.main["pid"], 2)],
+                         "one dialog, Pivotel's, scaling itself")
         return dialogs[0]
 
     def drop_files(self, editor, first, *others):
-        """Drops these files of Pivotel's folder on the editor in one drop and waits for the edit
-        dialog; returns the first file's Windows path, the dialog and its controls."""
+        """Drops files of Pivotel's folder on the editor at once; returns the first one's Windows
+        path and the edit dialog that opens, with its controls."""
         paths = [harness.windows_path(os.path.join(self.pivotel.folder, name)) for name in (first,) + others]
         self.assertTrue(self.session.driver("drop-files", editor["hwnd"], 300, 100, *paths).ok)
         dialog = self.wait_dialog()
@@ -307,8 +258,10 @@ class PaletteTestCase(harness.E2ETestCase):
         self.session.driver("send-message", self.editor["hwnd"], WM_NULL, check=False)
 
     def confirm(self, dialog):
+        """OK; once the dialog has gone, the cursor rests off the items."""
         self.press(dialog, IDOK)
         self.session.wait_no_window(DIALOG_CLASS, EDIT_TITLE, timeout=5)
+        self.rest()
 
 
 class Dragging(PaletteTestCase):
@@ -329,9 +282,7 @@ class Dragging(PaletteTestCase):
         # A press on an empty cell starts no drag: released over another cell, it moves nothing.
         self.drag(cell_centre(0, 0), cell_centre(0, 3))
         self.wait_view({(0, 1): 2, (0, 2): 1, (0, 3): 3}, what="nothing moved from an empty cell")
-        saved = self.close_editor()
-        self.assertEqual(saved.cells(), {1: 2, 2: 1, 3: 3})
-        self.assertEqual(saved.pages[0], [2, 0, 3, 0, 0, 0, 0, 0])
+        self.close_editor(cells={1: 2, 2: 1, 3: 3}, pages={0: [2, 0, 3, 0, 0, 0, 0, 0]})
 
         # A onto the empty slot 1 and then onto the empty slot 4: two references, the palette
         # keeps it. C onto slot 0, which holds B: replaced, and B stays in the palette.
@@ -342,11 +293,8 @@ class Dragging(PaletteTestCase):
         self.drag(cell_centre(0, 3), slot_centre(0))
         self.wait_view({(0, 1): 2, (0, 2): 1, (0, 3): 3}, [3, 1, 3, 0, 1, 0, 0, 0],
                        "A in slot 4, C in slot 0")
-        saved = self.close_editor()
-        self.assertEqual(saved.pages[0], [3, 1, 3, 0, 1, 0, 0, 0])
+        saved = self.close_editor({1: 2, 2: 1, 3: 3}, {0: [3, 1, 3, 0, 1, 0, 0, 0]}, [1, 2, 3])
         self.assertEqual(sum(1 for s in saved.pages[0] if s), 4, "page 0 went from 2 items to 4")
-        self.assertEqual(saved.cells(), {1: 2, 2: 1, 3: 3})
-        self.assertEqual(saved.ids(), [1, 2, 3])
 
         # Slot to slot: slot 4 (A) onto the empty slot 6 moves it; slot 1 (A) onto slot 0 (C)
         # swaps them. A slot's item dropped on an empty cell, on an occupied cell, on a tab or on
@@ -362,10 +310,7 @@ class Dragging(PaletteTestCase):
         for target in (tab_centre(5), (135, 156), (20, 280), (600, 150)):
             self.drag(cell_centre(0, 2), target)
         self.wait_view({(0, 1): 2, (0, 2): 1, (0, 3): 3}, [1, 3, 3, 0, 0, 0, 1, 0], "nothing changed")
-        saved = self.close_editor()
-        self.assertEqual(saved.pages[0], [1, 3, 3, 0, 0, 0, 1, 0])
-        self.assertEqual(saved.cells(), {1: 2, 2: 1, 3: 3})
-        self.assertEqual(saved.pages[5], [0] * 8)
+        self.close_editor({1: 2, 2: 1, 3: 3}, {0: [1, 3, 3, 0, 0, 0, 1, 0], 5: [0] * 8})
 
     def test_tabs_switch_only_the_editor_page(self):
         a, b = launch_item(1), command_item(2, 5)
@@ -377,23 +322,18 @@ class Dragging(PaletteTestCase):
         # An item dropped now lands on page 1.
         self.drag(cell_centre(0, 0), slot_centre(5))
         self.wait_view(slots=[0, 0, 2, 0, 0, 1, 0, 0], what="A in slot 5 of page 1")
-        saved = self.close_editor()
-        self.assertEqual(saved.pages[0], [1, 0, 0, 0, 0, 0, 0, 0])
-        self.assertEqual(saved.pages[1], [0, 0, 2, 0, 0, 1, 0, 0])
+        self.close_editor(pages={0: [1, 0, 0, 0, 0, 0, 0, 0], 1: [0, 0, 2, 0, 0, 1, 0, 0]})
 
         # The ring menu still opens on page 0 (A in slot 0, nothing in slot 2). Released over its
         # centre, it runs nothing.
-        press = ringsetup.PRESS
-        self.session.send_input("move:%d,%d" % press, "down:x1")
-        self.session.wait_window(RING_CLASS, RING_CLASS, visible=True)
+        ringsetup.open_ring(self.session)
         icons = [slot_point(0, distance=90), slot_point(2, distance=90)]
         try:
-            harness.wait_for(lambda: self.session.driver("pixel", *icons[0], *icons[1]).records[0]["rgb"]
-                             == hexrgb(colour(1)), 5, "page 0's item A in the ring's slot 0")
-            self.assertNotEqual(self.session.pixel(*icons[1]), hexrgb(colour(2)),
-                                "page 1's item is not shown")
+            harness.wait_for(lambda: self.session.pixel(*icons[0]) == hexrgb(colour(1)), 5,
+                             "page 0's item A in the ring's slot 0")
+            self.assertNotEqual(self.session.pixel(*icons[1]), hexrgb(colour(2)), "page 1's item is not shown")
         finally:
-            self.session.send_input("move:%d,%d" % press, "up:x1")
+            self.session.send_input("move:%d,%d" % ringsetup.PRESS, "up:x1")
         self.session.wait_no_window(RING_CLASS, visible=True)
 
         # Opened again, the editor shows the page last chosen.
@@ -418,9 +358,8 @@ class Dragging(PaletteTestCase):
             width = min(700, harness.SCREEN_WIDTH - left)
             widths = []
             for record in self.session.driver("capture", left, top + 22, width, 3).records:
-                data, run = record["rgb"], 0
-                for i in range(0, len(data), 6):
-                    r, g, b = int(data[i:i + 2], 16), int(data[i + 2:i + 4], 16), int(data[i + 4:i + 6], 16)
+                run = 0
+                for r, g, b in harness.rgb_triples(record["rgb"]):
                     if r > 16 or g > 64 or b > 96 or b < g:
                         break
                     run += 1
@@ -470,8 +409,7 @@ class Dragging(PaletteTestCase):
         harness.wait_for(lambda: self.pixels(at_cursor) == [WHITE], 5, "no icon at the cursor")
         self.input(*CLICK, self.move(NEUTRAL))
         self.wait_view({(0, 0): 1, (0, 2): 2}, what="A and B where they were")
-        saved = self.close_editor()
-        self.assertEqual(saved.cells(), {0: 1, 2: 2})
+        self.close_editor(cells={0: 1, 2: 2})
 
 
 class ContextMenus(PaletteTestCase):
@@ -490,9 +428,9 @@ class ContextMenus(PaletteTestCase):
         self.assertGreater(self.entry_ink(menu, 0, 2), 0, "編集 is enabled")
         self.assertEqual(self.entry_ink(menu, 1, 2), 0, "削除 is greyed for a window command")
         self.input("move:%d,%d" % self.entry_point(menu, 1, 2), "click:left")
-        if self.session.find_windows(MENU_CLASS, visible=True):
+        if self.session.find_windows(POPUP_CLASS, visible=True):
             self.input("keydown:%d" % VK_ESCAPE, "keyup:%d" % VK_ESCAPE)
-        self.session.wait_no_window(MENU_CLASS, visible=True, timeout=5)
+        self.session.wait_no_window(POPUP_CLASS, visible=True, timeout=5)
         self.rest()
         self.wait_view({(0, 0): 1, (0, 1): 2, (0, 2): 3}, [1, 3, 0, 1, 0, 0, 0, 0], "W still there")
 
@@ -508,13 +446,9 @@ class ContextMenus(PaletteTestCase):
         self.rest()
         self.wait_view({(0, 1): 2, (0, 2): 3}, [0, 0, 0, 0, 0, 0, 0, 0], "D off slot 1")
 
-        saved = self.close_editor()
-        self.assertEqual(saved.ids(), [2, 3], "A is gone from the items")
-        self.assertEqual(saved.cells(), {1: 2, 2: 3})
-        self.assertEqual(saved.pages[0], [0] * 8)
-        self.assertEqual(saved.pages[1], [0, 3, 2, 0, 0, 0, 0, 0])
-        self.assertEqual(saved.item(2)["TYPE"], "1")
-        self.assertEqual(saved.item(2)["EVENT"], "4")
+        # A is gone from the items.
+        saved = self.close_editor({1: 2, 2: 3}, {0: [0] * 8, 1: [0, 3, 2, 0, 0, 0, 0, 0]}, [2, 3])
+        self.assertEqual((saved.item(2)["TYPE"], saved.item(2)["EVENT"]), ("1", "4"))
 
     def test_new_items_go_to_the_chosen_cell_and_a_command_edit_changes_only_name_and_icon(self):
         # Cell (6, 6) holds the id 77, which names no item.
@@ -523,7 +457,7 @@ class ContextMenus(PaletteTestCase):
                    extra_files={"new.ico": icon_bytes(colour(3)), "new4.ico": icon_bytes(colour(4)),
                                 "w2.ico": icon_bytes(colour(9)), "app.exe": self.session.pivotel_exe})
         for number in (3, 4, 9):  # 9: W once it has the icon w2.ico
-            self.add_colour(number)
+            self.colours[hexrgb(colour(number))] = number  # view() names these icons too
         editor = self.open_editor()
         self.wait_view({(0, 0): 1, (0, 2): 2}, [1, 0, 0, 0, 0, 0, 0, 0], "the loaded items")
 
@@ -538,7 +472,6 @@ class ContextMenus(PaletteTestCase):
         self.fill(dialog, {ID_NAME: "新しい項目", ID_ICON: "new.ico", ID_PATH: "ring_probe.exe",
                            ID_ARGS: "launch-new.txt"})
         self.confirm(dialog)
-        self.rest()
         self.wait_view({(0, 0): 1, (0, 2): 2, (5, 3): 3}, what="the new item in cell (5, 3)")
 
         # The cell whose id names no item offers "新規作成" too, and takes the new item.
@@ -548,7 +481,6 @@ class ContextMenus(PaletteTestCase):
         dialog = self.wait_dialog()
         self.fill(dialog, {ID_NAME: "四番", ID_ICON: "new4.ico", ID_PATH: "ring_probe.exe"})
         self.confirm(dialog)
-        self.rest()
         self.wait_view({(0, 0): 1, (0, 2): 2, (5, 3): 3, (6, 6): 4}, what="the new item in cell (6, 6)")
 
         # Three files dropped at once: one item, from the first, in the first empty cell.
@@ -556,7 +488,6 @@ class ContextMenus(PaletteTestCase):
         fields = [controls[i]["text"] for i in (ID_NAME, ID_ICON, ID_PATH, ID_ARGS, ID_DIR)]
         self.assertEqual(fields + [controls[ID_SHOW]["selection"]], ["app", app, app, "", "", 0])
         self.confirm(dialog)
-        self.rest()
         # (The dropped item's icon is the program's own, whose middle may be white.)
         self.wait_view({(0, 0): 1, (0, 1): ANY, (0, 2): 2, (5, 3): 3, (6, 6): 4}, what="the dropped item")
         self.assertTrue(self.pivotel.running)
@@ -576,13 +507,11 @@ class ContextMenus(PaletteTestCase):
         name = "".join(chr(ord("A") + i % 26) for i in range(64))
         self.fill(dialog, {ID_NAME: name, ID_ICON: "w2.ico"})
         self.confirm(dialog)
-        self.rest()
         self.wait_view({(0, 0): 9, (0, 1): ANY, (0, 2): 2, (5, 3): 3, (6, 6): 4}, [9, 0, 0, 0, 0, 0, 0, 0],
                        "W's new icon")
 
-        saved = self.close_editor()
-        self.assertEqual(saved.ids(), [1, 2, 3, 4, 5])
-        self.assertEqual(saved.cells(), {0: 1, 1: 5, 2: 2, 5 * 8 + 3: 3, 6 * 8 + 6: 4})
+        saved = self.close_editor({0: 1, 1: 5, 2: 2, 5 * 8 + 3: 3, 6 * 8 + 6: 4}, {0: [1, 0, 0, 0, 0, 0, 0, 0]},
+                                  [1, 2, 3, 4, 5])
 
         def launch(item):
             return tuple(item[key] for key in ("TEXT", "ICON", "TYPE", "SCPATH", "SCARG", "SCDIR", "SCSHOW"))
@@ -592,7 +521,6 @@ class ContextMenus(PaletteTestCase):
         self.assertEqual(launch(saved.item(5)), ("app", app, "2", app, "", "", "5"))
         command = saved.item(1)
         self.assertEqual(command, {"ID": "1", "ICON": "w2.ico", "TEXT": name[:63], "TYPE": "1", "EVENT": "6"})
-        self.assertEqual(saved.pages[0], [1, 0, 0, 0, 0, 0, 0, 0])
 
     def test_a_drop_on_a_full_palette_keeps_the_dialog_open_and_changes_nothing(self):
         items = [command_item(n, 1 + n % 9, "項目%d" % n) for n in range(1, 241)]
@@ -611,8 +539,7 @@ class ContextMenus(PaletteTestCase):
                          "OK with no free cell leaves the dialog open")
         self.press(dialog, IDCANCEL)
         self.session.wait_no_window(DIALOG_CLASS, EDIT_TITLE, timeout=5)
-        saved = self.close_editor()
-        self.assertEqual(saved.ids(), list(range(1, 241)))
+        saved = self.close_editor(ids=list(range(1, 241)))
         self.assertEqual(saved.palette, list(range(1, 241)))
 
 
@@ -694,15 +621,12 @@ class RingWhileEditing(PaletteTestCase):
         pivotel = self.start([doomed, control], pages={0: {0: 1, 2: 2}}, palette={0: 1, 1: 2})
         editor = self.open_editor()
         left, top, right, bottom = editor["rect"]
-        press = (min(right + 200, harness.SCREEN_WIDTH - 140), max(bottom, 300) + 150)
-        if press[1] + 140 > harness.SCREEN_HEIGHT:
-            press = (press[0], harness.SCREEN_HEIGHT - 140)
+        press = (min(right + 200, harness.SCREEN_WIDTH - 140), min(max(bottom, 300) + 150, harness.SCREEN_HEIGHT - 140))
         slot0 = slot_point(0, centre=press, distance=90)
 
         # The ring opens and shows the doomed item in slot 0 while the trigger stays held.
-        self.session.send_input("move:%d,%d" % press, "down:x1")
         try:
-            self.session.wait_window(RING_CLASS, RING_CLASS, visible=True)
+            ringsetup.open_ring(self.session, press)
             harness.wait_for(lambda: self.session.pixel(*slot0) == hexrgb(colour(1)), 5,
                              "the doomed item in the ring")
             # Over to the editor: its cell's context menu deletes the item.
@@ -723,9 +647,7 @@ class RingWhileEditing(PaletteTestCase):
         ringsetup.wait_probe_starts(pivotel.folder, "launch-2.txt", 1)
         self.assertEqual(ringsetup.probe_starts(pivotel.folder, "launch-1.txt"), [])
         self.assertEqual(self.session.hook_probe(self.main["hwnd"]), "hooked")
-        saved = self.close_editor()
-        self.assertEqual(saved.ids(), [2])
-        self.assertEqual(saved.pages[0], [0, 0, 2, 0, 0, 0, 0, 0])
+        self.close_editor(pages={0: [0, 0, 2, 0, 0, 0, 0, 0]}, ids=[2])
 
 
 if __name__ == "__main__":

@@ -8,15 +8,11 @@ import sys
 import harness
 from harness import PASS_THROUGH_MARKER, XBUTTON1
 import ringsetup
-from ringsetup import LABEL_CLASS, LABEL_OFFSET_Y, MENU_CLASS, PRESS, RING_RECT, slot_point
+from ringsetup import LABEL_CLASS, LABEL_OFFSET_Y, MENU_CLASS, PRESS, RING_RECT, hexrgb, slot_point
 
 WINDOW_RECT = (200, 150, 700, 550)
 WINDOW_COLOUR = "3366cc"
 WINDOW_TITLE = "リング試験 ウィンドウ"
-
-
-def hexrgb(rgb):
-    return "%02x%02x%02x" % rgb
 
 
 def icon_centre(slot):
@@ -30,21 +26,17 @@ class RingMenu(harness.E2ETestCase):
         return self.open_test_window(*WINDOW_RECT, "--skip-moves", "--title", WINDOW_TITLE,
                                      "--color", WINDOW_COLOUR)
 
-    def pixels(self, *points):
-        args = [c for point in points for c in point]
-        return [r["rgb"] for r in self.session.driver("pixel", *args).records]
-
     def wait_pixels(self, points, colours, what):
-        return harness.wait_for(lambda: self.pixels(*points) == colours, 15, what)
+        return harness.wait_for(lambda: self.session.pixels(*points) == colours, 15, what)
 
-    def wait_ring(self):
-        return self.session.wait_window(MENU_CLASS, MENU_CLASS, visible=True)[0]
-
-    def wait_closed(self):
-        self.session.wait_no_window(MENU_CLASS, visible=True)
+    def release(self, *steps):
+        """Releases the trigger after these steps; the ring and its label go."""
+        ringsetup.close_ring(self.session, *steps)
         self.session.wait_no_window(LABEL_CLASS, visible=True)
 
-    def wait_label_at(self, point):
+    def move_label(self, point):
+        """Moves the cursor to `point` and waits for the label 20 pixels below it."""
+        self.session.send_input("move:%d,%d" % point)
         expected = [point[0], point[1] + LABEL_OFFSET_Y]
 
         seen = []
@@ -59,10 +51,13 @@ class RingMenu(harness.E2ETestCase):
             raise AssertionError("%s; visible labels: %r, cursor %r"
                                  % (error, seen, self.session.driver("cursor").stdout.strip()))
 
+    def assert_no_ring(self, message):
+        result = self.session.driver("wait-window", MENU_CLASS, "--visible", "--timeout", 700)
+        self.assertFalse(result.ok, "%s: %r" % (message, result.windows))
+
     def assert_only_marked_clicks_arrive(self, window):
-        """Sends a side-button-1 click carrying the pass-through marker and checks that it, and
-        nothing before it, reached the window: every trigger press and release so far was
-        consumed, and marked input passes."""
+        """A marked side-button-1 click reaches the window, and nothing before it: every trigger
+        press and release so far was consumed."""
         self.session.send_input("down:x1", "up:x1", extra=PASS_THROUGH_MARKER)
         events = window.wait_mouse_events(2)
         self.assertEqual([(e["msg"], e["wparam"] >> 16, e["extra"]) for e in events],
@@ -81,55 +76,44 @@ class RingMenu(harness.E2ETestCase):
         window = self.open_window()
         self.session.set_clipboard_text("sentinel")
         icons = [icon_centre(0), icon_centre(2)]
-        self.assertEqual(self.pixels(PRESS, *icons), [WINDOW_COLOUR] * 3)
+        self.assertEqual(self.session.pixels(PRESS, *icons), [WINDOW_COLOUR] * 3)
 
         # The press opens the ring centred on it; its centre and corners stay transparent and
         # page 0's icons show in slots 0 and 2.
-        self.session.send_input("move:%d,%d" % PRESS, "down:x1")
-        ring = self.wait_ring()
-        self.assertEqual(ring["rect"], RING_RECT)
+        self.assertEqual(ringsetup.open_ring(self.session)["rect"], RING_RECT)
         self.assertFalse(self.session.find_windows(LABEL_CLASS, visible=True))
         self.wait_pixels(icons, [hexrgb(ringsetup.RED), hexrgb(ringsetup.GREEN)], "page 0's icons on screen")
         corner = (RING_RECT[0] + 2, RING_RECT[1] + 2)
-        self.assertEqual(self.pixels(PRESS, corner), [WINDOW_COLOUR] * 2)
+        self.assertEqual(self.session.pixels(PRESS, corner), [WINDOW_COLOUR] * 2)
 
         # The label follows the cursor over the slots with an item, 20 pixels below it, and goes
         # over an empty slot and in the centre.
         for slot in (0, 2):
-            point = slot_point(slot)
-            self.session.send_input("move:%d,%d" % point)
-            self.wait_label_at(point)
+            self.move_label(slot_point(slot))
         self.session.send_input("move:%d,%d" % slot_point(4))
         self.session.wait_no_window(LABEL_CLASS, visible=True)
-        self.session.send_input("move:%d,%d" % slot_point(0))
-        self.wait_label_at(slot_point(0))
+        self.move_label(slot_point(0))
         self.session.send_input("move:%d,%d" % PRESS)
         self.session.wait_no_window(LABEL_CLASS, visible=True)
         self.assertTrue(self.session.find_windows(MENU_CLASS, visible=True), "the ring stays open")
 
         # Released in the centre: nothing runs, the ring closes.
-        self.session.send_input("up:x1")
-        self.wait_closed()
+        self.release()
         self.assertEqual(self.session.clipboard_text(), "sentinel")
 
         # Released over "copy title": the title of the window under the press is on the clipboard.
-        self.session.send_input("down:x1")
-        self.wait_ring()
-        self.session.send_input("move:%d,%d" % slot_point(2), "up:x1")
-        self.wait_closed()
+        ringsetup.open_ring(self.session)
+        self.release("move:%d,%d" % slot_point(2))
         clipboard = self.session.driver("clipboard-get").records[0]
         self.assertEqual(clipboard["text"], WINDOW_TITLE)
         self.assertEqual(clipboard["text_a"], harness.cp932_hex(WINDOW_TITLE))
 
         # Released over the launch item: the probe starts, once.
-        self.session.send_input("move:%d,%d" % PRESS, "down:x1")
-        self.wait_ring()
-        self.session.send_input("move:%d,%d" % slot_point(0))
-        self.wait_label_at(slot_point(0))
-        self.session.send_input("up:x1")
-        self.wait_closed()
+        ringsetup.open_ring(self.session)
+        self.move_label(slot_point(0))
+        self.release()
         self.assertEqual(ringsetup.wait_probe_starts(pivotel.folder, "launch-a.txt", 1), ["started page-0"])
-        self.assertEqual(self.pixels(PRESS, *icons), [WINDOW_COLOUR] * 3, "the ring is off the screen")
+        self.assertEqual(self.session.pixels(PRESS, *icons), [WINDOW_COLOUR] * 3, "the ring is off the screen")
 
         self.assert_only_marked_clicks_arrive(window)
         # The centre and "copy title" releases started nothing: the one start is the launch's.
@@ -145,24 +129,20 @@ class RingMenu(harness.E2ETestCase):
 
         # Down the wheel: the next page with items (page 1), whose only item is in slot 0; the
         # same slot now runs that page's item.
-        self.session.send_input("move:%d,%d" % PRESS, "down:x1")
-        self.wait_ring()
+        ringsetup.open_ring(self.session)
         self.wait_pixels([slot0, slot2], [red, green], "page 0's icons")
         self.session.send_input("move:%d,%d" % slot_point(0), "wheel:-120")
         self.wait_pixels([slot0], [blue], "page 1's icon in slot 0")
-        self.assertNotEqual(self.pixels(slot2), [green], "page 1 has nothing in slot 2")
-        self.session.send_input("up:x1")
-        self.wait_closed()
+        self.assertNotEqual(self.session.pixels(slot2), [green], "page 1 has nothing in slot 2")
+        self.release()
         self.assertEqual(ringsetup.wait_probe_starts(pivotel.folder, "launch-b.txt", 1), ["started page-1"])
 
         # The page stays where it was turned; up the wheel goes back to page 0.
-        self.session.send_input("move:%d,%d" % PRESS, "down:x1")
-        self.wait_ring()
+        ringsetup.open_ring(self.session)
         self.wait_pixels([slot0], [blue], "page 1 still current at the next opening")
         self.session.send_input("move:%d,%d" % slot_point(0), "wheel:120")
         self.wait_pixels([slot0, slot2], [red, green], "page 0 again")
-        self.session.send_input("up:x1")
-        self.wait_closed()
+        self.release()
         self.assertEqual(ringsetup.wait_probe_starts(pivotel.folder, "launch-a.txt", 1), ["started page-0"])
         self.assertEqual(len(ringsetup.probe_starts(pivotel.folder, "launch-b.txt")), 1)
 
@@ -172,8 +152,7 @@ class RingMenu(harness.E2ETestCase):
         self.session.send_input("move:%d,%d" % PRESS, "down:x1", extra=PASS_THROUGH_MARKER)
         events = window.wait_mouse_events(1)
         self.assertEqual([(e["msg"], e["extra"]) for e in events], [("WM_XBUTTONDOWN", PASS_THROUGH_MARKER)])
-        result = self.session.driver("wait-window", MENU_CLASS, "--visible", "--timeout", 700)
-        self.assertFalse(result.ok, "the ring opened for a marked press: %r" % result.windows)
+        self.assert_no_ring("the ring opened for a marked press")
         self.session.send_input("up:x1", extra=PASS_THROUGH_MARKER)
         events = window.wait_mouse_events(2)
         self.assertEqual([(e["msg"], e["extra"]) for e in events],
@@ -186,11 +165,10 @@ class RingMenu(harness.E2ETestCase):
         window = self.open_window()
         for _ in range(2):
             self.session.send_input("move:%d,%d" % PRESS, "down:x1")
-            result = self.session.driver("wait-window", MENU_CLASS, "--visible", "--timeout", 700)
-            self.assertFalse(result.ok, "a ring without items appeared: %r" % result.windows)
+            self.assert_no_ring("a ring without items appeared")
             self.session.send_input("move:%d,%d" % slot_point(0), "up:x1")
         self.assertEqual(self.session.find_windows(LABEL_CLASS, visible=True), [])
-        self.assertEqual(self.pixels(PRESS, icon_centre(0)), [WINDOW_COLOUR] * 2)
+        self.assertEqual(self.session.pixels(PRESS, icon_centre(0)), [WINDOW_COLOUR] * 2)
         self.assert_only_marked_clicks_arrive(window)
         self.assertEqual(ringsetup.probe_starts(pivotel.folder, "launch-a.txt"), [])
         self.assertTrue(pivotel.running)

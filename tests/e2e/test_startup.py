@@ -9,9 +9,8 @@ from harness import MAIN_WINDOW_CLASS, MAIN_WINDOW_TITLE, PASS_THROUGH_MARKER, X
 class Startup(harness.E2ETestCase):
 
     def test_starts_quietly_with_a_hidden_main_window_when_there_is_no_setting_file(self):
-        pivotel = self.start_pivotel(setting_ini=None)
         # Start-up has ended once the hook is installed; an error box would have blocked it.
-        main = pivotel.wait_started()
+        pivotel, main = self.started()
         self.assertEqual(self.session.message_boxes(), [])
         self.assertEqual(self.session.message_boxes("-"), [], "no dialog of any caption")
         self.assertFalse(main["visible"], "the main window is never shown")
@@ -20,8 +19,7 @@ class Startup(harness.E2ETestCase):
         self.assertTrue(pivotel.running)
 
     def test_a_second_instance_ends_at_once_and_leaves_the_first_alone(self):
-        first = self.start_pivotel()
-        main = first.wait_started()
+        first, main = self.started()
         second = self.start_pivotel(folder=first.folder)
         self.assertEqual(second.wait_exit(timeout=15), 0)
         windows = self.session.find_windows(MAIN_WINDOW_CLASS, MAIN_WINDOW_TITLE)
@@ -30,8 +28,7 @@ class Startup(harness.E2ETestCase):
         self.assertTrue(first.running)
 
     def test_closing_the_main_window_ends_the_process_with_exit_code_0(self):
-        pivotel = self.start_pivotel()
-        pivotel.wait_started()
+        pivotel, _ = self.started()
         self.assertTrue(pivotel.close().ok)
         self.assertEqual(pivotel.wait_exit(timeout=15), 0)
         self.session.wait_no_window(MAIN_WINDOW_CLASS)
@@ -40,8 +37,7 @@ class Startup(harness.E2ETestCase):
 class MousePassThrough(harness.E2ETestCase):
 
     def test_buttons_that_open_nothing_reach_the_window_under_the_cursor(self):
-        pivotel = self.start_pivotel()
-        main = pivotel.wait_started()
+        pivotel, main = self.started()
         window = self.open_test_window(200, 150, 400, 300, "--skip-moves")
         x, y = 300, 250
         self.session.send_input("move:%d,%d" % (x, y), "sleep:100")
@@ -50,10 +46,9 @@ class MousePassThrough(harness.E2ETestCase):
         self.session.send_input("down:x1", "up:x1", extra=PASS_THROUGH_MARKER)
         self.session.send_input("down:x2", "up:x2", "down:middle", "up:middle")
         events = window.wait_mouse_events(6)
-        got = [(e["msg"], e["wparam"] >> 16 if e["msg"].startswith("WM_XBUTTON") else 0) for e in events]
-        self.assertEqual(got, [("WM_XBUTTONDOWN", XBUTTON1), ("WM_XBUTTONUP", XBUTTON1),
-                               ("WM_XBUTTONDOWN", XBUTTON2), ("WM_XBUTTONUP", XBUTTON2),
-                               ("WM_MBUTTONDOWN", 0), ("WM_MBUTTONUP", 0)])
+        self.assertEqual(harness.button_events(events),
+                         [("WM_XBUTTONDOWN", XBUTTON1), ("WM_XBUTTONUP", XBUTTON1), ("WM_XBUTTONDOWN", XBUTTON2),
+                          ("WM_XBUTTONUP", XBUTTON2), ("WM_MBUTTONDOWN", 0), ("WM_MBUTTONUP", 0)])
         left, top = window.rect[0], window.rect[1]
         self.assertTrue(all((e["x"], e["y"]) == (x - left, y - top) for e in events),
                         "the messages carry the cursor point in client coordinates: %r" % events)

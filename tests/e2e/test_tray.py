@@ -6,56 +6,34 @@ import time
 
 import harness
 import ringsetup
-from harness import MAIN_WINDOW_CLASS
+from harness import (CMD_ADVANCED, CMD_EXIT, CMD_PALETTE, DIALOG_CLASS, IDCANCEL, IDOK, MAIN_WINDOW_CLASS,
+                     PALETTE_CLASS, POPUP_CLASS, WM_COMMAND, WM_NULL)
 
-WM_NULL = 0x0000
-WM_KEYDOWN = 0x0100
-WM_COMMAND = 0x0111
-WM_NEXTDLGCTL = 0x0028
-WM_LBUTTONDOWN = 0x0201
-WM_RBUTTONDOWN = 0x0204
-WM_LBUTTONDBLCLK = 0x0203
-WM_MOUSEMOVE = 0x0200
+WM_NEXTDLGCTL, WM_KEYDOWN = 0x0028, 0x0100
+WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN = 0x0200, 0x0201, 0x0203, 0x0204
 TRAY_CALLBACK = 0x0401  # WM_USER + 1
-VK_RETURN = 0x0D
-VK_END = 0x23
-VK_UP = 0x26
-
-CMD_PALETTE, CMD_EXIT, CMD_ADVANCED = 40000, 40001, 40002
-IDOK, IDCANCEL = 1, 2
+VK_RETURN, VK_END, VK_UP = 0x0D, 0x23, 0x26
 ID_TRIGGER, ID_SENDWHEEL, ID_SLIDER, ID_EDIT, ID_SPIN = 1008, 1004, 1007, 40015, 1005
-
-MENU_CLASS = "#32768"
-DIALOG_CLASS = "#32770"
 DIALOG_TITLE = "詳細設定"
-PALETTE_CLASS = "メニューパレット"  # also the editor window's title
 TRIGGER_NAMES = ["サイドボタン１", "サイドボタン２", "ミドルボタン"]
 
 
-def read_config(folder):
-    """The CONFIG keys of the run's setting.ini in file order, as (key, value) pairs; None when
-    there is no file."""
+def file_bytes(folder, replace=None):
+    """The run's setting.ini (None when there is none), after writing `replace` into it if given."""
     path = os.path.join(folder, "setting.ini")
-    if not os.path.exists(path):
-        return None
-    pairs, section = [], None
-    with open(path, "rb") as f:
-        for line in f.read().decode("cp932").splitlines():
-            line = line.strip()
-            if line.startswith("["):
-                section = line.strip("[]")
-            elif "=" in line and section == "CONFIG":
-                key, value = line.split("=", 1)
-                pairs.append((key.strip(), value.strip()))
-    return pairs
-
-
-def file_bytes(folder):
-    path = os.path.join(folder, "setting.ini")
+    if replace is not None:
+        with open(path, "wb") as f:
+            f.write(replace)
     if not os.path.exists(path):
         return None
     with open(path, "rb") as f:
         return f.read()
+
+
+def read_config(folder):
+    """The CONFIG keys of the run's setting.ini in file order; None when there is no file."""
+    sections = harness.read_ini(os.path.join(folder, "setting.ini"))
+    return None if sections is None else sections.get("CONFIG", [])
 
 
 class TrayTestCase(harness.E2ETestCase):
@@ -71,11 +49,10 @@ class TrayTestCase(harness.E2ETestCase):
     def foreground(self):
         return [w["hwnd"] for w in self.session.driver("foreground").windows]
 
-    def visible_menus(self):
-        return self.session.find_windows(MENU_CLASS, visible=True)
-
-    def dialogs(self):
-        return self.session.find_windows(DIALOG_CLASS, DIALOG_TITLE, visible=True)
+    def tray_menu(self, main):
+        """Right-presses the icon (as the shell reports it) and returns the menu that opens."""
+        self.session.driver("post-message", main["hwnd"], TRAY_CALLBACK, 0, WM_RBUTTONDOWN)
+        return self.session.wait_window(POPUP_CLASS, visible=True)
 
     def open_dialog(self, main):
         self.command(main, CMD_ADVANCED)
@@ -86,6 +63,13 @@ class TrayTestCase(harness.E2ETestCase):
     def wait_controls(self, dialog, condition, what):
         return harness.wait_for(lambda: (lambda c: c if condition(c) else None)(self.controls(dialog)),
                                 5, what, interval=0.1)
+
+    def focus(self, dialog, control):
+        self.session.driver("post-message", dialog["hwnd"], WM_NEXTDLGCTL, control, 1)
+
+    def filled(self, dialog):
+        """The dialog's controls once it has put its opacity into the edit."""
+        return self.wait_controls(dialog, lambda c: c[ID_EDIT]["text"] != "", "the opacity edit filled")
 
     def opacity(self, controls):
         """The three opacity controls' values: the edit's text, the trackbar's and the up-down's
@@ -108,8 +92,7 @@ class TrayIcon(TrayTestCase):
         left, top, right, bottom = bars[0]["rect"]
         middle = (top + bottom) // 2
         points = [(x, y) for x in range(right - 18, right - 1, 3) for y in range(middle - 7, middle + 8, 3)]
-        args = [str(v) for p in [((left + right) // 2, middle)] + points for v in p]
-        colours = [r["rgb"] for r in self.session.driver("pixel", *args).records]
+        colours = self.session.pixels(((left + right) // 2, middle), *points)
         background, icon = colours[0], colours[1:]
         return any(c != background for c in icon)
 
@@ -136,22 +119,20 @@ class TrayIcon(TrayTestCase):
         harness.wait_for(lambda: not self.tray_icon_pixels(), 10, "the icon to leave the notification area")
 
     def test_right_press_opens_the_menu_at_the_cursor_and_a_click_elsewhere_closes_it(self):
-        pivotel = self.start_pivotel()
-        main = pivotel.wait_started()
+        pivotel, main = self.started()
         self.session.send_input("move:600,500", "sleep:150")
         # Left button, double click and moves over the icon open nothing.
         for mouse in (WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_MOUSEMOVE):
             self.session.driver("post-message", main["hwnd"], TRAY_CALLBACK, 0, mouse)
         self.session.driver("send-message", main["hwnd"], WM_NULL)  # the posts have been handled
         time.sleep(0.5)
-        self.assertEqual(self.visible_menus(), [])
+        self.assertEqual(self.session.find_windows(POPUP_CLASS, visible=True), [])
 
         # Another program's window is in front when the icon is pressed.
         window = self.open_test_window(100, 100, 300, 200)
         harness.wait_for(lambda: self.foreground() == [window.hwnd], 10, "the test window in the foreground")
         self.session.send_input("move:600,500", "sleep:150")
-        self.session.driver("post-message", main["hwnd"], TRAY_CALLBACK, 0, WM_RBUTTONDOWN)
-        menus = self.session.wait_window(MENU_CLASS, visible=True)
+        menus = self.tray_menu(main)
         self.assertEqual(len(menus), 1)
         self.assertEqual(menus[0]["pid"], main["pid"])
         self.assertEqual(menus[0]["rect"][:2], [600, 500], "the menu's top-left corner at the cursor")
@@ -160,39 +141,34 @@ class TrayIcon(TrayTestCase):
         self.assertEqual(self.foreground(), [main["hwnd"]])
 
         self.session.send_input("move:200,200", "sleep:100", "click:left")
-        self.session.wait_no_window(MENU_CLASS, visible=True, timeout=5)
+        self.session.wait_no_window(POPUP_CLASS, visible=True, timeout=5)
         self.assertTrue(pivotel.running)
 
         # Escape closes it as well, and it opens again afterwards.
-        self.session.driver("post-message", main["hwnd"], TRAY_CALLBACK, 0, WM_RBUTTONDOWN)
-        self.session.wait_window(MENU_CLASS, visible=True)
+        self.tray_menu(main)
         self.session.send_input("keydown:27", "keyup:27")
-        self.session.wait_no_window(MENU_CLASS, visible=True, timeout=5)
+        self.session.wait_no_window(POPUP_CLASS, visible=True, timeout=5)
 
         self.exit_pivotel(pivotel, main)
 
     def test_menu_entries_carry_the_commands(self):
-        pivotel = self.start_pivotel()
-        main = pivotel.wait_started()
+        pivotel, main = self.started()
         self.session.send_input("move:400,300", "sleep:150")
-        self.session.driver("post-message", main["hwnd"], TRAY_CALLBACK, 0, WM_RBUTTONDOWN)
-        menu = self.session.wait_window(MENU_CLASS, visible=True)[0]
-        left, top, right, bottom = menu["rect"]
-        row = (bottom - top) // 3
+
+        def click_entry(index):
+            left, top, right, bottom = self.tray_menu(main)[0]["rect"]
+            row = (bottom - top) // 3
+            self.session.send_input("move:%d,%d" % (left + 30, top + index * row + row // 2), "sleep:100",
+                                    "click:left")
         # The second entry, "詳細設定", opens the dialog; the third, "終了", ends the program.
-        self.session.send_input("move:%d,%d" % (left + 30, top + row + row // 2), "sleep:100", "click:left")
+        click_entry(1)
         self.session.wait_window(DIALOG_CLASS, DIALOG_TITLE, visible=True)
-        self.session.wait_no_window(MENU_CLASS, visible=True, timeout=5)
-        self.session.driver("post-message", main["hwnd"], TRAY_CALLBACK, 0, WM_RBUTTONDOWN)
-        menu = self.session.wait_window(MENU_CLASS, visible=True)[0]
-        left, top, right, bottom = menu["rect"]
-        exit_entry = (left + 30, top + 2 * row + row // 2)
-        self.session.send_input("move:%d,%d" % exit_entry, "sleep:100", "click:left")
+        self.session.wait_no_window(POPUP_CLASS, visible=True, timeout=5)
+        click_entry(2)
         self.assertEqual(pivotel.wait_exit(), 0)
 
     def test_exit_ends_with_code_0_and_a_second_exit_is_harmless(self):
-        pivotel = self.start_pivotel()
-        main = pivotel.wait_started()
+        pivotel, main = self.started()
         self.command(main, CMD_EXIT)
         self.session.driver("post-message", main["hwnd"], WM_COMMAND, CMD_EXIT, check=False)
         self.assertEqual(pivotel.wait_exit(), 0)
@@ -202,11 +178,10 @@ class TrayIcon(TrayTestCase):
 class AdvancedSettings(TrayTestCase):
 
     def test_without_a_file_the_dialog_shows_the_defaults_and_cancel_writes_nothing(self):
-        pivotel = self.start_pivotel(None)
-        main = pivotel.wait_started()
+        pivotel, main = self.started(None)
         dialog = self.open_dialog(main)
         self.assertEqual(dialog["pid"], main["pid"])
-        controls = self.wait_controls(dialog, lambda c: c[ID_EDIT]["text"] != "", "the opacity edit filled")
+        controls = self.filled(dialog)
         self.assertEqual(controls[ID_TRIGGER]["entries"], 3)
         self.assertEqual(controls[ID_TRIGGER]["selection"], 0)
         self.assertEqual(controls[ID_TRIGGER]["text"], TRIGGER_NAMES[0])
@@ -219,7 +194,7 @@ class AdvancedSettings(TrayTestCase):
         self.command(main, CMD_ADVANCED)
         self.session.driver("send-message", main["hwnd"], WM_NULL)
         time.sleep(0.5)
-        self.assertEqual(len(self.dialogs()), 1)
+        self.assertEqual(len(self.session.find_windows(DIALOG_CLASS, DIALOG_TITLE, visible=True)), 1)
 
         self.end_dialog(dialog, IDCANCEL)
         self.assertIsNone(file_bytes(pivotel.folder), "Cancel writes no file")
@@ -231,10 +206,9 @@ class AdvancedSettings(TrayTestCase):
         self.exit_pivotel(pivotel, main)
 
     def test_file_values_are_shown_and_ok_writes_trigger_alpha_sendwheel_in_order(self):
-        pivotel = self.start_pivotel("[CONFIG]\nTRIGGER=7\nSENDWHEEL=2\nALPHA=40\n")
-        main = pivotel.wait_started()
+        pivotel, main = self.started("[CONFIG]\nTRIGGER=7\nSENDWHEEL=2\nALPHA=40\n")
         dialog = self.open_dialog(main)
-        controls = self.wait_controls(dialog, lambda c: c[ID_EDIT]["text"] != "", "the opacity edit filled")
+        controls = self.filled(dialog)
         self.assertEqual(controls[ID_TRIGGER]["selection"], 0, "TRIGGER 7 shows the first entry")
         self.assertEqual(controls[ID_SENDWHEEL]["check"], 1, "SENDWHEEL 2 shows checked")
         self.assertEqual(self.opacity(controls), ("40", 40, 40))
@@ -242,10 +216,9 @@ class AdvancedSettings(TrayTestCase):
         self.assertEqual(read_config(pivotel.folder), [("TRIGGER", "0"), ("SENDWHEEL", "1"), ("ALPHA", "40")])
 
         # Changed values are written, and the next opening reads them afresh from the file.
-        with open(os.path.join(pivotel.folder, "setting.ini"), "wb") as f:
-            f.write(b"[OTHER]\r\nX=1\r\n")
+        file_bytes(pivotel.folder, replace=b"[OTHER]\r\nX=1\r\n")
         dialog = self.open_dialog(main)
-        controls = self.wait_controls(dialog, lambda c: c[ID_EDIT]["text"] != "", "the opacity edit filled")
+        controls = self.filled(dialog)
         self.assertEqual((controls[ID_TRIGGER]["selection"], controls[ID_SENDWHEEL]["check"]), (0, 0))
         self.assertEqual(self.opacity(controls), ("191", 191, 191))
         self.session.driver("send-message", controls[ID_TRIGGER]["hwnd"], 0x014E, 2)  # CB_SETCURSEL
@@ -257,8 +230,7 @@ class AdvancedSettings(TrayTestCase):
         self.exit_pivotel(pivotel, main)
 
     def test_opacity_controls_keep_in_step_and_300_changes_nothing(self):
-        pivotel = self.start_pivotel("[CONFIG]\nALPHA=100\n")
-        main = pivotel.wait_started()
+        pivotel, main = self.started("[CONFIG]\nALPHA=100\n")
         dialog = self.open_dialog(main)
         controls = self.wait_controls(dialog, lambda c: c[ID_EDIT]["text"] == "100", "the edit at 100")
         edit, slider = controls[ID_EDIT]["hwnd"], controls[ID_SLIDER]["hwnd"]
@@ -275,12 +247,12 @@ class AdvancedSettings(TrayTestCase):
         self.assertEqual(self.opacity(controls), ("21", 21, 21))
 
         # An emptied edit leaves the trackbar alone until it loses the focus; then it shows 0.
-        self.session.driver("post-message", dialog["hwnd"], WM_NEXTDLGCTL, edit, 1)
+        self.focus(dialog, edit)
         self.wait_controls(dialog, lambda c: c[ID_EDIT]["focus"], "the focus in the edit")
         self.session.driver("set-text", edit, "")
         controls = self.controls(dialog)
         self.assertEqual(self.opacity(controls)[:2], ("", 21))
-        self.session.driver("post-message", dialog["hwnd"], WM_NEXTDLGCTL, controls[ID_TRIGGER]["hwnd"], 1)
+        self.focus(dialog, controls[ID_TRIGGER]["hwnd"])
         controls = self.wait_controls(dialog, lambda c: c[ID_EDIT]["text"] == "0", "the emptied edit at 0")
         self.assertEqual(self.opacity(controls), ("0", 0, 0))
 
@@ -293,13 +265,12 @@ class AdvancedSettings(TrayTestCase):
                          [("ALPHA", "100"), ("TRIGGER", "0"), ("SENDWHEEL", "0")])
 
         # ALPHA 300: each control keeps to its range. Enter in the emptied edit takes the up-down's 0.
-        with open(os.path.join(pivotel.folder, "setting.ini"), "wb") as f:
-            f.write(b"[CONFIG]\r\nALPHA=300\r\n")
+        file_bytes(pivotel.folder, replace=b"[CONFIG]\r\nALPHA=300\r\n")
         dialog = self.open_dialog(main)
-        controls = self.wait_controls(dialog, lambda c: c[ID_EDIT]["text"] != "", "the edit filled")
+        controls = self.filled(dialog)
         self.assertEqual(self.opacity(controls), ("255", 255, 255))
         edit = controls[ID_EDIT]["hwnd"]
-        self.session.driver("post-message", dialog["hwnd"], WM_NEXTDLGCTL, edit, 1)
+        self.focus(dialog, edit)
         self.wait_controls(dialog, lambda c: c[ID_EDIT]["focus"], "the focus in the edit")
         self.session.driver("set-text", edit, "")
         self.session.driver("post-message", edit, WM_KEYDOWN, VK_RETURN)
@@ -324,7 +295,7 @@ class AdvancedSettings(TrayTestCase):
 
         def confirm_opacity(text):
             dialog = self.open_dialog(main)
-            edit = self.wait_controls(dialog, lambda c: c[ID_EDIT]["text"] != "", "the edit filled")[ID_EDIT]
+            edit = self.filled(dialog)[ID_EDIT]
             self.session.driver("set-text", edit["hwnd"], text)
             self.end_dialog(dialog, IDOK)
 
@@ -339,8 +310,7 @@ class AdvancedSettings(TrayTestCase):
 
     def test_exit_while_the_dialog_is_open_ends_with_code_0_and_writes_nothing(self):
         original = "[CONFIG]\nTRIGGER=1\n"
-        pivotel = self.start_pivotel(original)
-        main = pivotel.wait_started()
+        pivotel, main = self.started(original)
         before = file_bytes(pivotel.folder)
         dialog = self.open_dialog(main)
         self.session.driver("set-text", self.controls(dialog)[ID_EDIT]["hwnd"], "12")

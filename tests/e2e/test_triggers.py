@@ -12,7 +12,6 @@ import sys
 import harness
 from harness import PASS_THROUGH_MARKER
 import ringsetup
-from ringsetup import MENU_CLASS
 
 MK_CONTROL = 0x0008
 # A hook that waited for a hung window would hold SendInput for Wine's whole hook time-out (2 s).
@@ -25,10 +24,6 @@ BUTTON_MESSAGES = {
 }
 
 
-def button_events(events):
-    return [(e["msg"], e["wparam"] >> 16 if e["msg"].startswith("WM_XBUTTON") else 0) for e in events]
-
-
 def wheel_wparam(delta, keys=0):
     return ((delta & 0xFFFF) << 16) | keys
 
@@ -36,23 +31,20 @@ def wheel_wparam(delta, keys=0):
 class TriggerButtons(harness.E2ETestCase):
 
     def check_trigger(self, setting, trigger, others):
-        """With TRIGGER=`setting`, the `trigger` button opens and closes the ring and never reaches
-        the window under the cursor, while clicks of the `others` before and after it do."""
+        """The `trigger` button opens and closes the ring unseen by the window under the cursor; the
+        `others`' clicks before and after reach it."""
         pivotel = ringsetup.start_pivotel(self, TRIGGER=setting)
         window = self.open_test_window(200, 150, 700, 550, "--skip-moves")
         clicks = ["click:%s" % button for button in others]
         self.session.send_input("move:%d,%d" % ringsetup.PRESS, *clicks)
         expected = [m for button in others for m in BUTTON_MESSAGES[button]]
-        self.assertEqual(button_events(window.wait_mouse_events(len(expected))), expected)
+        self.assertEqual(harness.button_events(window.wait_mouse_events(len(expected))), expected)
 
-        self.session.send_input("down:%s" % trigger)
-        ring = self.session.wait_window(MENU_CLASS, MENU_CLASS, visible=True)[0]
-        self.assertEqual(ring["rect"], ringsetup.RING_RECT)
-        self.session.send_input("up:%s" % trigger)
-        self.session.wait_no_window(MENU_CLASS, visible=True)
+        self.assertEqual(ringsetup.open_ring(self.session, button=trigger)["rect"], ringsetup.RING_RECT)
+        ringsetup.close_ring(self.session, button=trigger)
 
         self.session.send_input(*clicks)
-        self.assertEqual(button_events(window.wait_mouse_events(2 * len(expected))), expected * 2)
+        self.assertEqual(harness.button_events(window.wait_mouse_events(2 * len(expected))), expected * 2)
         self.assertEqual(ringsetup.probe_starts(pivotel.folder, "launch-a.txt"), [], "released in the centre")
 
     def test_trigger_1_is_side_button_2(self):
@@ -93,8 +85,8 @@ class WheelForwarding(harness.E2ETestCase):
         self.assertEqual([(e["wparam"], e["sent"], (e["x"], e["y"])) for e in wheels],
                          [(wheel_wparam(-120), True, point), (wheel_wparam(120, MK_CONTROL), True, point),
                           (wheel_wparam(-240), False, point)])
-        self.assertNotIn(wheels[0]["extra"], (0x5151, 0x5152), "a forwarded turn is no routed input")
-        self.assertNotIn(wheels[1]["extra"], (0x5151, 0x5152), "a forwarded turn is no routed input")
+        for forwarded in wheels[:2]:
+            self.assertNotIn(forwarded["extra"], (0x5151, 0x5152), "a forwarded turn is no routed input")
         self.assertEqual(wheels[2]["extra"], PASS_THROUGH_MARKER)
         self.assertEqual(focused.mouse_events(), [])
         self.assertTrue(pivotel.running)
@@ -110,11 +102,9 @@ class WheelForwarding(harness.E2ETestCase):
 
         # The ring still opens, over the other window.
         press = other.centre()
-        self.session.send_input("move:%d,%d" % press, "down:x1")
-        ring = self.session.wait_window(MENU_CLASS, MENU_CLASS, visible=True)[0]
+        ring = ringsetup.open_ring(self.session, press)
         self.assertEqual(ring["rect"], [press[0] - 128, press[1] - 128, press[0] + 128, press[1] + 128])
-        self.session.send_input("move:%d,%d" % press, "up:x1")
-        self.session.wait_no_window(MENU_CLASS, visible=True)
+        ringsetup.close_ring(self.session, "move:%d,%d" % press)
 
         # The hung window gets the turns once it answers again.
         hung.wait_record(lambda r: r.get("event") == "hang-over", 15, "the end of the hang")
