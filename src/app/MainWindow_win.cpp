@@ -2,7 +2,7 @@
 
 #include "app/App_win.h"
 
-#include "dialogs/AdvancedSettingsDialog.h"
+#include "dialogs/AdvancedSettingsDialog_win.h"
 #include "palette/PaletteWindow_win.h"
 #include "platform/WindowThread_win.h"
 #include "res/resource.h"

@@ -2,7 +2,7 @@
 // translucency command uses. It reads "setting.ini" afresh each time it opens and writes it when
 // confirmed; the opacity also takes effect at once.
 
-#include "dialogs/AdvancedSettingsDialog.h"
+#include "dialogs/AdvancedSettingsDialog_win.h"
 
 #include <commctrl.h>
 

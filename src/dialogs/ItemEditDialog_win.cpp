@@ -2,7 +2,7 @@
 // parameters, working directory and window state, with pickers for the files and the folder.
 // What the fields show and what confirming does are in ItemEdit.cpp; this is the window.
 
-#include "dialogs/ItemEditDialog.h"
+#include "dialogs/ItemEditDialog_win.h"
 
 #include <commdlg.h>
 #include <objbase.h>

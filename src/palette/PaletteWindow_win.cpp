@@ -6,7 +6,7 @@
 #include <shellapi.h>
 
 #include "dialogs/ItemEdit.h"
-#include "dialogs/ItemEditDialog.h"
+#include "dialogs/ItemEditDialog_win.h"
 #include "palette/PaletteLayout.h"
 #include "platform/Holders_win.h"
 #include "platform/WindowThread_win.h"

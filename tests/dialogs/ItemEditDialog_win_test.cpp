@@ -15,7 +15,7 @@
 #include "TestSupport.h"
 #include "actions/Launch.h"
 #include "dialogs/ItemEdit.h"
-#include "dialogs/ItemEditDialog.h"
+#include "dialogs/ItemEditDialog_win.h"
 #include "res/resource.h"
 #include "settings/MenuItems.h"
 #include "settings/Pages.h"
