@@ -45,6 +45,23 @@ bool GridCellAt(int32_t x, int32_t y, CellPosition* cell) {
     return true;
 }
 
+// Moves the palette by rows, kept within 0..kPaletteMaxScrollRow.
+void ScrollTo(int32_t row) {
+    scrollRow = row < 0 ? 0 : (row > kPaletteMaxScrollRow ? kPaletteMaxScrollRow : row);
+}
+
+// The stored cell at a grid position. Caller holds the tables' lock.
+PaletteCell& StoredCell(const CellPosition& cell) {
+    return paletteGrid.cells[cell.row * kPaletteColumns + cell.column];
+}
+
+// A press on an occupied cell or slot starts a drag; nothing moves until the release.
+void StartDrag(MenuItem* item, uint8_t source) {
+    ResetPaletteDrag();
+    dragItem = item;
+    dragSource = source;
+}
+
 void AddIcon(PaletteFrame* frame, IconHandle icon, PalettePoint corner) {
     if (frame->iconCount < kPaletteFrameMaxIcons) {
         frame->icons[frame->iconCount++] = PaletteIconPlacement{icon, corner.x, corner.y};
@@ -160,12 +177,7 @@ void ResetPaletteEditor() {
 // handles stay valid until this thread next changes an item.
 void ComposePaletteFrame(int32_t x, int32_t y, bool leftButtonHeld, PaletteFrame* frame) {
     *frame = PaletteFrame{};
-    if (scrollPress == ScrollPressThumb) {
-        scrollRow = ScrollRowForCursorY(y);
-    }
-    if (scrollRow < 0 || scrollRow > kPaletteMaxScrollRow) {
-        scrollRow = scrollRow < 0 ? 0 : kPaletteMaxScrollRow;
-    }
+    ScrollTo(scrollPress == ScrollPressThumb ? ScrollRowForCursorY(y) : scrollRow);
     frame->thumbTop = ThumbTop(scrollRow);
     frame->upArrowPressed = scrollPress == ScrollPressUpArrow && InUpArrow(x, y);
     frame->downArrowPressed = scrollPress == ScrollPressDownArrow && InDownArrowPressedArea(x, y);
@@ -209,10 +221,8 @@ bool PaletteLeftPress(int32_t x, int32_t y) {
     CellPosition cell;
     if (GridCellAt(x, y, &cell)) {
         if (MenuItem* item = GetPaletteItem(cell.row, cell.column)) {
-            ResetPaletteDrag();
+            StartDrag(item, DragFromCell);
             dragCell = cell;
-            dragItem = item;
-            dragSource = DragFromCell;
             return false;
         }
     } else if (InScrollBarColumn(x)) {
@@ -222,10 +232,8 @@ bool PaletteLeftPress(int32_t x, int32_t y) {
     if (slot >= 0) {
         MenuItem* item = IsEditorPage(editorPage) ? GetPageItem(editorPage, slot) : nullptr;
         if (item != nullptr) {
-            ResetPaletteDrag();
+            StartDrag(item, DragFromSlot);
             dragSlot = SlotPosition{editorPage, slot};
-            dragItem = item;
-            dragSource = DragFromSlot;
             return false;
         }
     }
@@ -239,36 +247,23 @@ bool PaletteLeftPress(int32_t x, int32_t y) {
 // A left release: a held arrow released over itself scrolls one row; otherwise a drag is dropped.
 // A palette item dropped on a visible cell swaps with that cell (moving into an empty one); one
 // dropped on a slot is referred to from it (the palette keeps it); a slot's item dropped on a slot
-// swaps the two slots. Anything else, a cell or slot naming a held item included, is dropped on
-// nothing and changes nothing. True when the
-// caller should release the mouse capture (every release but an arrow's scroll).
+// swaps the two slots. Anything else, a cell or slot naming a held item included, changes nothing.
+// True when the caller should release the mouse capture (every release but an arrow's scroll).
 bool PaletteLeftRelease(int32_t x, int32_t y) {
-    bool releaseCapture = false;
-    bool done = false;
-    if (scrollPress == ScrollPressUpArrow && InUpArrow(x, y)) {
-        if (scrollRow > 0) {
-            --scrollRow;
-        }
-        scrollPress = ScrollPressNone;
-        done = true;
-    } else if (scrollPress == ScrollPressDownArrow && InDownArrow(x, y)) {
-        if (scrollRow < kPaletteMaxScrollRow) {
-            ++scrollRow;
-        }
-        scrollPress = ScrollPressNone;
-        done = true;
-    } else {
-        releaseCapture = true;
-        scrollPress = ScrollPressNone;
+    const bool upScroll = scrollPress == ScrollPressUpArrow && InUpArrow(x, y);
+    const bool downScroll = scrollPress == ScrollPressDownArrow && InDownArrow(x, y);
+    bool done = upScroll || downScroll;
+    if (done) {
+        ScrollTo(scrollRow + (downScroll ? 1 : -1));
     }
+    scrollPress = ScrollPressNone;
 
     // A cell or slot that names a held item looks empty but is not free: a drop there would erase
     // the held item's place, so it changes nothing.
     TablesLock lock;
     CellPosition target;
     if (!done && dragSource == DragFromCell && dragItem != nullptr && GridCellAt(x, y, &target)) {
-        const uint32_t targetId = paletteGrid.cells[target.row * kPaletteColumns + target.column].id;
-        if (IsGridCell(dragCell) && !IsHeldItemId(targetId)) {
+        if (IsGridCell(dragCell) && !IsHeldItemId(StoredCell(target).id)) {
             MenuItem* former = GetPaletteItem(target.row, target.column);
             SetPaletteCell(target.row, target.column, dragItem);
             SetPaletteCell(dragCell.row, dragCell.column, former);
@@ -289,7 +284,7 @@ bool PaletteLeftRelease(int32_t x, int32_t y) {
         }
     }
     ResetPaletteDrag();
-    return releaseCapture;
+    return !upScroll && !downScroll;
 }
 
 // A right release: over a visible cell it names that cell as the context cell and asks for the
@@ -301,7 +296,7 @@ PaletteMenuRequest PaletteRightRelease(int32_t x, int32_t y) {
     TablesLock lock;
     CellPosition cell;
     if (GridCellAt(x, y, &cell)) {
-        if (IsHeldItemId(paletteGrid.cells[cell.row * kPaletteColumns + cell.column].id)) {
+        if (IsHeldItemId(StoredCell(cell).id)) {
             return PaletteMenuRequest{PaletteMenuNone, false};
         }
         paletteGrid.contextCell = cell;
@@ -330,13 +325,7 @@ void PaletteContextMenuEnded(int32_t kind, bool commandChosen) {
 
 // One row per wheel message, whatever its size: towards the user (negative) scrolls down.
 void PaletteWheel(int32_t delta) {
-    if (delta < 0) {
-        if (scrollRow < kPaletteMaxScrollRow) {
-            ++scrollRow;
-        }
-    } else if (scrollRow > 0) {
-        --scrollRow;
-    }
+    ScrollTo(scrollRow + (delta < 0 ? 1 : -1));
 }
 
 // The edit command: 1 when the dialog is to be opened now for the context cell's item (its inputs
