@@ -86,20 +86,15 @@ int32_t RemoveItem(MenuItem* item) {
     }
     TablesLock lock;
     MenuItem* previous = nullptr;
-    for (MenuItem* it = itemListHead; it != nullptr; previous = it, it = it->next) {
-        if (it != item) {
-            continue;
+    for (MenuItem** link = &itemListHead; *link != nullptr; previous = *link, link = &(*link)->next) {
+        if (*link == item) {
+            *link = item->next;
+            if (itemListTail == item) {
+                itemListTail = previous;
+            }
+            FreeItemRecord(item);
+            return 0;
         }
-        if (previous != nullptr) {
-            previous->next = it->next;
-        } else {
-            itemListHead = it->next;
-        }
-        if (itemListTail == it) {
-            itemListTail = previous;
-        }
-        FreeItemRecord(it);
-        return 0;
     }
     return -1;
 }

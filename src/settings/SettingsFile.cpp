@@ -11,21 +11,6 @@ namespace {
 
 constexpr size_t kMaxDir = 256;  // directory with its trailing separator and the terminator
 
-// Length of drive + directory of a path: everything up to and including the last backslash or
-// slash, or just the drive ("C:") when there is no separator. Fails (-1) when the directory is
-// longer than its buffer would be.
-int DirectoryPartLength(const char* path) {
-    const PathSplit split = SplitPath(path, strlen(path));
-    return split.nameStart - split.driveEnd + 1 > kMaxDir ? -1 : static_cast<int>(split.nameStart);
-}
-
-// drive + directory of the running executable into a kMaxPath buffer, ending in a separator
-// whenever there is a directory.
-bool ExecutableDirectory(char* out) {
-    char module[kMaxPath + 1] = {};
-    return PlatformModuleFileName(module, sizeof module) != 0 && GetPathFolder(out, module);
-}
-
 // Whether the profile functions would read text back otherwise than written: a blank at either
 // end, or like quotes (' or ") as its first and last of at least two characters. The last
 // character is found by walking, since in text that is not valid code page 932 a lead byte takes
@@ -81,12 +66,12 @@ bool GetPathFolder(char* folder, const char* path) {
     if (folder == nullptr || path == nullptr) {
         return false;
     }
-    int length = DirectoryPartLength(path);
-    if (length < 0 || length >= kMaxPath) {
-        return false;
+    const PathSplit split = SplitPath(path, strlen(path));
+    if (split.nameStart - split.driveEnd + 1 > kMaxDir || split.nameStart >= kMaxPath) {
+        return false;  // longer than a directory buffer would be
     }
-    memcpy(folder, path, static_cast<size_t>(length));
-    folder[length] = 0;
+    memcpy(folder, path, split.nameStart);
+    folder[split.nameStart] = 0;
     return true;
 }
 
@@ -96,7 +81,7 @@ int32_t GetSettingsPath(char* path) {
         return -1;
     }
     char directory[kMaxPath];
-    if (!ExecutableDirectory(directory)) {
+    if (!GetExecutableDirectory(directory)) {
         return -1;
     }
     const size_t length = strlen(directory);
@@ -111,7 +96,9 @@ int32_t GetSettingsPath(char* path) {
 
 // The executable's drive and directory, ending in its separator, into a kMaxPath buffer.
 bool GetExecutableDirectory(char* directory) {
-    return directory != nullptr && ExecutableDirectory(directory);
+    char module[kMaxPath + 1] = {};
+    return directory != nullptr && PlatformModuleFileName(module, sizeof module) != 0 &&
+           GetPathFolder(directory, module);
 }
 
 namespace {
@@ -161,13 +148,13 @@ bool BeginSettingsUpdate(SettingsUpdate* update, const char* path, SettingsWaitS
         PlatformReleaseLock(UpdateLock());
         return false;
     }
-    if (!PlatformRemoveFile(update->copy) ||
-        (PlatformFileExists(path) && !PlatformCopyFile(path, update->copy))) {
-        PlatformRemoveFile(update->copy);
-        PlatformReleaseLock(UpdateLock());
-        return false;
+    if (PlatformRemoveFile(update->copy) &&
+        (!PlatformFileExists(path) || PlatformCopyFile(path, update->copy))) {
+        return true;
     }
-    return true;
+    PlatformRemoveFile(update->copy);
+    PlatformReleaseLock(UpdateLock());
+    return false;
 }
 
 // Ends an update: when every write succeeded the copy replaces the file, else it is removed and
@@ -257,7 +244,7 @@ int32_t ResolvePath(char* resolved, const char* path) {
         return 0;
     }
     char directory[kMaxPath];
-    if (!ExecutableDirectory(directory)) {
+    if (!GetExecutableDirectory(directory)) {
         return -1;
     }
     PlatformSetCurrentDirectory(directory);

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "actions/Launch.h"
 #include "actions/WindowCommands.h"
@@ -24,15 +25,10 @@
 
 namespace {
 
-// The number of item sections a load reads at most, whatever NUM says. The program itself never
-// holds more than the palette's 240 items plus those a hand-edited file brought in: a new item
-// goes into a free palette cell or is not made, and it stays in its cell until it is deleted. So
-// 1024 is four times what the program can produce and cuts nothing a user made. Above it, a
-// hostile or corrupt NUM costs nothing: every item holds an icon (a USER object backed by two GDI
-// bitmaps, against a per-process quota of 10000 of each), every duplicate check walks the list,
-// and every absent section still costs a few profile reads, so start-up time and handles stay
-// small. A save may write a larger NUM after a hand-edited file filled the bound; the next load
-// then reads the first 1024 sections and ignores the rest, like any stale section.
+// The number of item sections a load reads at most, whatever NUM says: four times the palette's
+// 240 items, so nothing a user made is cut, while a hostile or corrupt NUM cannot exhaust the
+// icon handle quota or the start-up time. A larger NUM that a save writes after a hand-edited
+// file reads back as its first 1024 sections, the rest ignored like any stale section.
 constexpr uint32_t kMaxItemSections = 1024;
 
 constexpr uint8_t kDefaultAlpha = kDefaultTranslucencyAlpha;
@@ -76,31 +72,21 @@ constexpr uint32_t kFirstListingSize = 64 * 1024;
 constexpr uint32_t kLargestListingSize = 16 * 1024 * 1024;
 
 // Which item sections below kMaxItemSections the file may hold, from one listing of its section
-// names; false when the platform cannot list them, and every section must be read.
-//
-// A load with a huge NUM would otherwise ask for up to 1024 absent sections one key at a time,
-// and under Wine every profile read opens the file and checks its time stamp (about 0.2 ms). A
-// section that a read of "ITEM<n>" can find has a name that ends in the digits of n once blanks
-// are trimmed (names are compared without regard to the case of letters only), so the indices
-// taken from the listed names' trailing digits include every section present; an index outside
-// them would only fail its ID read. Leading zeros and digits that do not belong to an ITEM name
-// merely add candidates. The listing is asked of the profile function with no section, as the
-// system's does; a reader that answers nothing there (ours) cannot be told from a file without
-// sections, but the caller asks only after ITEMS/NUM was read, so an empty answer means that the
-// listing is not available.
+// names; false when the platform cannot list them, and every section must be read. Without it a
+// huge NUM costs up to 1024 absent-section reads, each of which reopens the file under Wine.
+// Every name a read of "ITEM<n>" can find ends in the digits of n once blanks are trimmed, so the
+// names' trailing digits cover every section present; stray digits only add candidates. The
+// caller asks only after ITEMS/NUM was read, so an empty listing means none is available.
 bool FindItemSectionCandidates(const char* path, bool (&candidate)[kMaxItemSections]) {
     for (uint32_t size = kFirstListingSize; size <= kLargestListingSize; size *= 4) {
-        char* names = static_cast<char*>(calloc(size, 1));
-        if (names == nullptr) {
-            return false;
-        }
-        const uint32_t length = PlatformReadProfileString(nullptr, nullptr, "", names, size, path);
+        std::unique_ptr<char, decltype(&free)> buffer(static_cast<char*>(calloc(size, 1)), free);
+        char* const names = buffer.get();
+        const uint32_t length =
+            names != nullptr ? PlatformReadProfileString(nullptr, nullptr, "", names, size, path) : 0;
         if (length == 0) {
-            free(names);
             return false;
         }
         if (length >= size - 2) {  // cut off: ask again with more room
-            free(names);
             continue;
         }
         memset(candidate, 0, sizeof candidate);
@@ -124,7 +110,6 @@ bool FindItemSectionCandidates(const char* path, bool (&candidate)[kMaxItemSecti
                 candidate[index] = true;
             }
         }
-        free(names);
         return true;
     }
     return false;
@@ -340,14 +325,12 @@ int32_t LoadSettings() {
 }
 
 // Writes every item (section ITEMn for the item at position n of the list, held items after the
-// live ones), ITEMS/NUM, all 64
-// page slots and all 240 palette cells. Keys are only ever set, never deleted, and CONFIG is not
-// touched. The tables are copied under their lock and written after it is released, so the ring
-// menu is never kept waiting for the disk. The save lands whole or not at all: the writes go to a
-// copy of the file that replaces it only when all of them succeeded. -1, with the file as it was,
-// when the tables do not hold a whole load (none happened, or the items were freed since), when
-// the path cannot be composed, when memory runs out, or when any step fails (a full disk, a file
-// that another program holds open).
+// live ones), ITEMS/NUM, all 64 page slots and all 240 palette cells. Keys are only ever set, never deleted,
+// and CONFIG is not touched. The tables are copied under their lock and written after it is released, so the
+// ring menu is never kept waiting for the disk. The save lands whole or not at all: the writes go to a copy
+// of the file that replaces it only when all of them succeeded. -1, with the file as it was, when the tables
+// do not hold a whole load (none happened, or the items were freed since), when the path cannot be composed,
+// when memory runs out, or when any step fails (a full disk, a file that another program holds open).
 int32_t SaveSettings() {
     {
         TablesLock lock;
