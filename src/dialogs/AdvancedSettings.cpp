@@ -42,15 +42,11 @@ void ReadAdvancedSettings(const char* path, AdvancedSettingsState* state) {
     state->sendWheel = read("SENDWHEEL", SendWheelFromSetting);
 }
 
-// Writes the confirmed dialog into the file at `path`, in the order TRIGGER, ALPHA, SENDWHEEL,
-// all three or none: they go to a copy that replaces the file only when every write succeeded.
-// A trigger index outside 0..2 (no selection) writes no TRIGGER. The opacity is the up-down's
-// answer to a position query, taken whole: the position in the low word and an error flag in the
-// high word (its edit holds no number in range, such as 300), so only an answer of at most 255 is
-// an opacity; any other writes no ALPHA. *acceptedOpacity receives an accepted opacity (even when
-// the file cannot be written, so that the value in use still follows the user's choice) and is
-// left alone for a refused one. waitStep runs while a save under way holds the file. False when
-// the file was left as it was.
+// Writes TRIGGER, ALPHA and SENDWHEEL into the file at `path`, all or none (through a copy). No
+// TRIGGER without a selection. The up-down's answer carries an error flag in its high word (an
+// edit out of range such as 300), so only an answer up to 255 is an opacity, written and given
+// to *acceptedOpacity even when the file cannot be written. waitStep runs while a save holds the
+// file. False when the file was left as it was.
 bool WriteAdvancedSettings(const char* path, int32_t triggerIndex, uint32_t upDownAnswer, bool sendWheel,
                            uint32_t* acceptedOpacity, SettingsWaitStep waitStep) {
     const bool opacityAccepted = upDownAnswer <= kMaxOpacity;

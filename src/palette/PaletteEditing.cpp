@@ -171,10 +171,9 @@ void ResetPaletteEditor() {
     }
 }
 
-// Composes everything a frame shows for the cursor at (x, y). While the thumb is held the palette
-// scrolls with the cursor first. The label names the dragged item, else the hovered slot's item,
-// else the hovered cell's item; items without an icon are neither drawn nor named. The icon
-// handles stay valid until this thread next changes an item.
+// Composes a frame for the cursor at (x, y), scrolling with a held thumb first. The label names
+// the dragged, else the hovered slot's, else the hovered cell's item; items without an icon are
+// neither drawn nor named. The icons stay valid until this thread next changes an item.
 void ComposePaletteFrame(int32_t x, int32_t y, bool leftButtonHeld, PaletteFrame* frame) {
     *frame = PaletteFrame{};
     ScrollTo(scrollPress == ScrollPressThumb ? ScrollRowForCursorY(y) : scrollRow);
@@ -198,9 +197,8 @@ void ComposePaletteFrame(int32_t x, int32_t y, bool leftButtonHeld, PaletteFrame
     }
 }
 
-// A left press: on the scroll bar it holds the thumb or an arrow; on an occupied visible cell or
-// an occupied slot of the editor's page it starts a drag (nothing is moved yet); on a tab it makes
-// that page the editor's. True when the thumb was taken, so the caller captures the mouse.
+// A left press holds the thumb or an arrow, starts a drag from an occupied cell or slot, or picks
+// a tab's page. True when the thumb was taken, so the caller captures the mouse.
 bool PaletteLeftPress(int32_t x, int32_t y) {
     switch (ScrollBarPartAt(x, y, scrollRow)) {
         case ScrollThumb:
@@ -287,11 +285,9 @@ bool PaletteLeftRelease(int32_t x, int32_t y) {
     return !upScroll && !downScroll;
 }
 
-// A right release: over a visible cell it names that cell as the context cell and asks for the
-// cell's menu (the item menu, whose delete entry only launch items enable, or the empty cell's
-// menu; a cell whose id names no item counts as empty, but one that names a held item is not free
-// and asks for no menu); over an occupied slot of the editor's page it names the slot and asks for
-// the slot menu.
+// A right release over a visible cell names it the context cell and asks for the item menu (delete
+// only for launch items) or the empty cell's menu (also for an id that names no item; a held
+// item's cell asks for none); over an occupied slot it names the slot and asks for its menu.
 PaletteMenuRequest PaletteRightRelease(int32_t x, int32_t y) {
     TablesLock lock;
     CellPosition cell;
@@ -328,9 +324,8 @@ void PaletteWheel(int32_t delta) {
     ScrollTo(scrollRow + (delta < 0 ? 1 : -1));
 }
 
-// The edit command: 1 when the dialog is to be opened now for the context cell's item (its inputs
-// are set), 0 when a dialog is open already, -1 when there is no context cell with an item (the
-// context cell is then kept, as nothing ran).
+// The edit command: 1 when the dialog is to be opened now for the context cell's item, 0 when one
+// is open already, -1 (context cell kept) when that cell holds no item.
 int32_t PrepareEditItem() {
     TablesLock lock;
     MenuItem* item = ContextCellItem();
@@ -357,8 +352,7 @@ bool PrepareNewItem() {
 }
 
 // A file dropped on the editor: true when the dialog is to be opened for it now, false when one is
-// open already or there is no path. The path is cut, never split inside a double-byte character,
-// to what the dialog's fields hold.
+// open already or there is no path.
 bool PrepareDroppedFile(const char* path) {
     if (editDialogOpen == 1 || path == nullptr || path[0] == '\0') {
         return false;
@@ -374,9 +368,9 @@ void ForgetContextCell() {
     paletteGrid.contextCell = CellPosition{-1, -1};
 }
 
-// The delete command: the context cell's item leaves every slot and cell that holds it and is
-// freed, all under the tables' lock, so the ring menu never meets it half removed. A drag of that
-// very item ends too. False when the context cell names no item (it is then kept).
+// The delete command: the context cell's item leaves every slot and cell and is freed under one
+// hold of the lock, so the ring menu never meets it half removed. False when the context cell
+// names no item (it is then kept).
 bool DeleteContextItem() {
     TablesLock lock;
     MenuItem* item = ContextCellItem();

@@ -12,8 +12,7 @@ namespace {
 constexpr size_t kMaxDir = 256;  // directory with its trailing separator and the terminator
 
 // Whether the profile functions would read text back otherwise than written: a blank at either
-// end, or like quotes (' or ") as its first and last of at least two characters. The last
-// character is found by walking, since in text that is not valid code page 932 a lead byte takes
+// end, or like quotes around it. The last character is found by walking, since a lead byte takes
 // a quote or a blank after it as its partner.
 bool ReadChangesText(const char* text) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
@@ -131,10 +130,9 @@ bool UpdateCopyPath(char* copy, const char* path) {
 
 }  // namespace
 
-// Starts an update of the file at path: takes the update lock and makes the copy, or an empty
-// start when there is no file yet (a leftover copy of an interrupted update is removed first).
-// On failure nothing is held and nothing is left behind. With a waitStep, an update under way
-// elsewhere is waited for by calling it between tries instead of blocking the thread.
+// Starts an update of the file at path: takes the update lock (calling waitStep between tries when
+// given, so the thread stays responsive) and makes a fresh copy, none when there is no file yet.
+// On failure nothing is held and nothing is left behind.
 bool BeginSettingsUpdate(SettingsUpdate* update, const char* path, SettingsWaitStep waitStep) {
     if (waitStep == nullptr) {
         PlatformAcquireLock(UpdateLock());
@@ -211,11 +209,8 @@ int32_t WriteSettingUInt(const char* section, const char* key, const char* path,
     return PlatformWriteProfileString(section, key, text, path) != 0 ? 0 : -1;
 }
 
-// Writes section/key so that it reads back exactly as given. The profile functions' read drops
-// blanks at both ends of a value and a pair of like quotes around all of it, so such a value goes
-// inside one more pair of double quotes, which the read takes off again; any other value is written
-// as it is. The reader needs two bytes more than the value for the quotes. False when the write
-// fails.
+// Writes section/key so that it reads back exactly as given: a value the read would trim or
+// unquote goes inside one more pair of double quotes, which the read takes off again.
 bool WriteSettingText(const char* section, const char* key, const char* path, const char* value) {
     char quoted[kMaxPath + 2];
     if (ReadChangesText(value)) {

@@ -115,10 +115,8 @@ bool FindItemSectionCandidates(const char* path, bool (&candidate)[kMaxItemSecti
     return false;
 }
 
-// Reads a text value into a field of size bytes: at most size - 1 bytes, never half of a two-byte
-// character. Returns the length of the text, 0 when the key is missing or empty. The profile
-// function is given two bytes more than the field, so that a value written inside an extra pair
-// of quotes comes back whole at the field's limit.
+// Reads a text value into a field of size bytes, never half a character; its length, 0 when
+// missing. Two bytes more are read, so that a value written inside quotes comes back whole.
 size_t ReadText(const char* section, const char* key, char* buffer, uint32_t size, const char* path) {
     char text[kItemPathSize + 2] = {};
     const uint32_t readSize = size + 2 <= sizeof text ? size + 2 : sizeof text;
@@ -131,9 +129,8 @@ size_t ReadText(const char* section, const char* key, char* buffer, uint32_t siz
     return strlen(buffer);
 }
 
-// The launch record of a program-launch section. None (null) when SCPATH is missing or empty,
-// when SCSHOW is negative as a signed number, or when memory runs out; an invalid SCSHOW keeps
-// the normal show command.
+// The launch record of a section; null without SCPATH, for a negative SCSHOW or without memory.
+// An unreadable SCSHOW keeps the normal show command.
 ShortcutInfo* ReadLaunchRecord(const char* section, const char* path) {
     ShortcutInfo* shortcut = CreateShortcutInfo();
     if (shortcut == nullptr) {
@@ -157,13 +154,10 @@ ShortcutInfo* ReadLaunchRecord(const char* section, const char* path) {
     return shortcut;
 }
 
-// Loads item section n and appends the item to the list, or drops the section silently: a
-// missing or zero ID, a missing TYPE, a kind other than window command or launch, a window
-// command whose EVENT names no command, or an id an earlier section took. A sound section whose
-// icon does not load becomes a held item, with its values as read: its icon may be on a drive
-// that is not there yet, and dropping it would erase it from the file at the next save. The item
-// is assembled outside the list, with its icon loaded while the tables are free, and enters the
-// list complete in one step, so no other thread ever sees it half made.
+// Loads item section n and appends the item, or drops a section without a nonzero ID, a TYPE, a
+// known kind or command, or with a taken id. A sound section whose icon does not load is held:
+// its drive may come back, and dropping it would erase it at the next save. The item enters the
+// list complete in one step, its icon loaded while the tables are free.
 void LoadItemSection(uint32_t n, const char* path) {
     char section[16];
     ItemSectionName(section, n);
@@ -275,10 +269,9 @@ bool WriteItemSection(uint32_t n, const SavedItem& item, const char* path) {
 
 }  // namespace
 
-// Reads the items, the pages, the palette and the translucency opacity from the settings file.
-// Bad items, slots and cells are skipped without a word; -1 only when the file's path cannot be
-// composed, in which case nothing is loaded. At most kMaxItemSections item sections are read.
-// The tables are locked only while they change, never across the file reads.
+// Reads the items, the pages, the palette and the translucency opacity from the settings file,
+// skipping bad entries silently; -1, nothing loaded, without a settings path. The tables are
+// locked only while they change, never across the file reads.
 int32_t LoadSettings() {
     char path[kMaxPath];
     if (GetSettingsPath(path) != 0) {
@@ -324,13 +317,11 @@ int32_t LoadSettings() {
     return 0;
 }
 
-// Writes every item (section ITEMn for the item at position n of the list, held items after the
-// live ones), ITEMS/NUM, all 64 page slots and all 240 palette cells. Keys are only ever set, never deleted,
-// and CONFIG is not touched. The tables are copied under their lock and written after it is released, so the
-// ring menu is never kept waiting for the disk. The save lands whole or not at all: the writes go to a copy
-// of the file that replaces it only when all of them succeeded. -1, with the file as it was, when the tables
-// do not hold a whole load (none happened, or the items were freed since), when the path cannot be composed,
-// when memory runs out, or when any step fails (a full disk, a file that another program holds open).
+// Writes every item (ITEMn for the n-th of the live then the held items), ITEMS/NUM, the page
+// slots and the palette cells, copied under the lock and written after it, so the ring menu never
+// waits for the disk. Keys are only set, never deleted. The save lands whole or not at all
+// (through a copy of the file). -1, the file as it was, when the tables hold no whole load or any
+// step fails.
 int32_t SaveSettings() {
     {
         TablesLock lock;
