@@ -331,25 +331,20 @@ bool ParentDirectoryExists(const char* path) {
 }
 
 // Reads the whole file. Missing: the file does not exist but its directory does, so a write may
-// create it. Failed: anything else that keeps it from being read, including a path that names a
-// directory or another kind of file that is not a regular one.
+// create it. Failed: anything else, a path that names no regular file included.
 LoadResult LoadFile(const char* path, std::string* content, FileStat* st) {
     content->clear();
     int fd = open(path, O_RDONLY | kOpenFlags);
     if (fd < 0) {
         return errno == ENOENT && ParentDirectoryExists(path) ? LoadResult::Missing : LoadResult::Failed;
     }
-    LoadResult result = LoadResult::Loaded;
-    if (StatFile(fd, st) != 0 || (st->st_mode & S_IFMT) != S_IFREG) {
-        result = LoadResult::Failed;
-    } else {
+    const bool regular = StatFile(fd, st) == 0 && (st->st_mode & S_IFMT) == S_IFREG;
+    if (regular) {
         content->reserve(static_cast<size_t>(st->st_size));
-        if (!ReadAll(fd, content)) {
-            result = LoadResult::Failed;
-        }
     }
+    const bool read = regular && ReadAll(fd, content);
     close(fd);
-    return result;
+    return read ? LoadResult::Loaded : LoadResult::Failed;
 }
 
 // A name beside target that no other writer uses: target + ".~<process>-<counter><suffix>".
@@ -360,10 +355,9 @@ std::string SideName(const std::string& target, const char* suffix) {
     return target + tail;
 }
 
-// Puts content in place of the file at path without ever leaving a partial file: it goes to a
-// new file beside it, which is flushed to disk and then renamed over the old one. An existing
-// file keeps its permission bits (and owner, where we may set it). False, with the old file as it
-// was and no temporary file left, when any step fails.
+// Puts content in place of the file at path through a flushed file beside it renamed over the
+// old one, keeping an existing file's permission bits (and owner, where we may). False, the old
+// file as it was and no temporary file left, when any step fails.
 bool ReplaceFile(const char* path, const std::string& content, bool existed, const FileStat& old) {
     std::string target = path;
 #ifndef _WIN32
@@ -447,9 +441,8 @@ bool Writable(const char* path, const FileStat& st) {
 #endif
 }
 
-// Copies source into buffer the way a read answers: quotes removed when asked, at most size - 1
-// characters, then as many whole characters as fit in size - 1 bytes. Returns the bytes copied;
-// the bytes after the terminator are left alone.
+// Copies source into buffer the way a read answers (see the notes at the top); the bytes copied.
+// The bytes after the terminator are left alone.
 uint32_t CopyOut(const Text& source, bool removeQuotes, char* buffer, uint32_t size) {
     Text body = source;
     size_t chars = CountChars(source);
@@ -672,8 +665,7 @@ void SyncFolderOf(const char* path) {
 }
 #endif
 
-// Reads section/key of the file at path like GetPrivateProfileStringA (see the notes at the top
-// of this file). Null section, key or path give an empty answer.
+// Null section, key or path give an empty answer; so does running out of memory.
 uint32_t IniReadString(const char* section, const char* key, const char* defaultValue, char* buffer,
                        uint32_t size, const char* path) {
     if (buffer == nullptr || size == 0) {
@@ -685,15 +677,13 @@ uint32_t IniReadString(const char* section, const char* key, const char* default
     }
     try {
         return ReadString(section, key, defaultValue != nullptr ? defaultValue : "", buffer, size, path);
-    } catch (...) {  // out of memory for a huge file: an empty answer
+    } catch (...) {
         buffer[0] = 0;
         return 0;
     }
 }
 
-// Sets section/key of the file at path like WritePrivateProfileStringA, replacing the file
-// atomically. Nonzero on success (also when the key already had that value), 0 when nothing
-// could be written; the file is then as it was.
+// Nonzero also when the key already had that value; 0 leaves the file as it was.
 int IniWriteString(const char* section, const char* key, const char* value, const char* path) {
     if (section == nullptr || key == nullptr || value == nullptr || path == nullptr) {
         return 0;
