@@ -70,9 +70,8 @@ void DestroyEventQueue(EventQueue& queue) {
     ResetPositions(queue);
 }
 
-// Appends one message, dropping the oldest unread ones when the ring has no room for it. Never
-// waits for the reader beyond the lock. -1, and nothing posted, when the queue does not exist or
-// the payload is longer than kQueueMaxPayload.
+// Appends one message, dropping the oldest unread ones when the ring has no room for it. -1, and
+// nothing posted, without a queue or for a payload longer than kQueueMaxPayload.
 int32_t PostQueueMessage(EventQueue& queue, uint8_t length, uint8_t type, const void* payload) {
     if (queue.lock == nullptr || queue.semaphore == nullptr || length > kQueueMaxPayload ||
         (length != 0 && payload == nullptr)) {
@@ -97,9 +96,8 @@ int32_t PostQueueMessage(EventQueue& queue, uint8_t length, uint8_t type, const 
     return 0;
 }
 
-// Waits up to timeoutMs (kWaitForever: without end) for a message and copies it, header
-// included, into `message`. 0 when a message was copied, kQueueTimedOut when none came in time,
-// -1 when the wait failed. A count left by a dropped message is passed over.
+// Waits up to timeoutMs (kWaitForever: without end) for a message and copies it, header included;
+// 0, kQueueTimedOut or -1 for a failed wait. A count left by a dropped message is passed over.
 int32_t TakeQueueMessage(EventQueue& queue, uint32_t timeoutMs, uint8_t message[kQueueMessageSize]) {
     const uint32_t start = PlatformClockMs();
     uint32_t remaining = timeoutMs;
