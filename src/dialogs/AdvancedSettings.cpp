@@ -7,9 +7,6 @@
 
 namespace {
 const char kConfigSection[] = "CONFIG";
-const char kTriggerKey[] = "TRIGGER";
-const char kAlphaKey[] = "ALPHA";
-const char kSendWheelKey[] = "SENDWHEEL";
 }  // namespace
 
 // The combo entry for a TRIGGER read from the file: 1 and 2 pick side button 2 and the middle
@@ -35,32 +32,26 @@ bool SendWheelFromSetting(int32_t readStatus, uint32_t value) {
 // The controls' initial state from the file at `path`; each key that is missing or unreadable
 // falls back to its default (side button 1, opacity 191, no wheel forwarding).
 void ReadAdvancedSettings(const char* path, AdvancedSettingsState* state) {
-    uint32_t value = 0;
-    int32_t status = ReadSettingUInt(kConfigSection, kTriggerKey, &value, path);
-    state->triggerIndex = TriggerIndexFromSetting(status, value);
-    value = 0;
-    status = ReadSettingUInt(kConfigSection, kAlphaKey, &value, path);
-    state->opacity = OpacityFromSetting(status, value);
-    value = 0;
-    status = ReadSettingUInt(kConfigSection, kSendWheelKey, &value, path);
-    state->sendWheel = SendWheelFromSetting(status, value);
+    auto read = [path](const char* key, auto fromSetting) {
+        uint32_t value = 0;
+        const int32_t status = ReadSettingUInt(kConfigSection, key, &value, path);
+        return fromSetting(status, value);
+    };
+    state->triggerIndex = read("TRIGGER", TriggerIndexFromSetting);
+    state->opacity = read("ALPHA", OpacityFromSetting);
+    state->sendWheel = read("SENDWHEEL", SendWheelFromSetting);
 }
 
-// Writes the confirmed dialog into the file at `path`, in the order TRIGGER, ALPHA, SENDWHEEL,
-// all three or none: they go to a copy that replaces the file only when every write succeeded.
-// A trigger index outside 0..2 (no selection) writes no TRIGGER. The opacity is the up-down's
-// answer to a position query, taken whole: the position in the low word and an error flag in the
-// high word (its edit holds no number in range, such as 300), so only an answer of at most 255 is
-// an opacity; any other writes no ALPHA. *acceptedOpacity receives an accepted opacity (even when
-// the file cannot be written, so that the value in use still follows the user's choice) and is
-// left alone for a refused one. waitStep runs while a save under way holds the file. False when
-// the file was left as it was.
+// Writes TRIGGER, ALPHA and SENDWHEEL into the file at `path`, all or none (through a copy). No
+// TRIGGER without a selection. The up-down's answer carries an error flag in its high word (an
+// edit out of range such as 300), so only an answer up to 255 is an opacity, written and given
+// to *acceptedOpacity even when the file cannot be written. waitStep runs while a save holds the
+// file. False when the file was left as it was.
 bool WriteAdvancedSettings(const char* path, int32_t triggerIndex, uint32_t upDownAnswer, bool sendWheel,
                            uint32_t* acceptedOpacity, SettingsWaitStep waitStep) {
-    const uint32_t opacity = upDownAnswer;
-    const bool opacityAccepted = opacity <= kMaxOpacity;
+    const bool opacityAccepted = upDownAnswer <= kMaxOpacity;
     if (opacityAccepted) {
-        *acceptedOpacity = opacity;
+        *acceptedOpacity = upDownAnswer;
     }
     SettingsUpdate update;
     if (!BeginSettingsUpdate(&update, path, waitStep)) {
@@ -68,13 +59,12 @@ bool WriteAdvancedSettings(const char* path, int32_t triggerIndex, uint32_t upDo
     }
     bool written = true;
     if (triggerIndex >= 0 && triggerIndex < kTriggerChoiceCount) {
-        written = WriteSettingUInt(kConfigSection, kTriggerKey, update.copy,
+        written = WriteSettingUInt(kConfigSection, "TRIGGER", update.copy,
                                    static_cast<uint32_t>(triggerIndex)) == 0;
     }
     if (opacityAccepted) {
-        written = written && WriteSettingUInt(kConfigSection, kAlphaKey, update.copy, opacity) == 0;
+        written = written && WriteSettingUInt(kConfigSection, "ALPHA", update.copy, upDownAnswer) == 0;
     }
-    written =
-        written && WriteSettingUInt(kConfigSection, kSendWheelKey, update.copy, sendWheel ? 1u : 0u) == 0;
+    written = written && WriteSettingUInt(kConfigSection, "SENDWHEEL", update.copy, sendWheel ? 1u : 0u) == 0;
     return FinishSettingsUpdate(&update, written);
 }

@@ -11,9 +11,8 @@ constexpr uint32_t kMaxOpacity = 255;
 constexpr uint32_t kDefaultOpacity = 191;
 constexpr int kOpacityTextLength = 3;  // characters the opacity edit takes
 
-// What the dialog's controls are given: the combo entry, the opacity and the check box. The
-// opacity is ALPHA as read, which may lie above 255: the up-down takes its low 16 bits and the
-// trackbar the whole value, and each control's own range decides what it shows.
+// What the dialog's controls are given. The opacity is ALPHA as read, even above 255: each
+// control's own range decides what it shows.
 struct AdvancedSettingsState {
     int32_t triggerIndex;
     uint32_t opacity;

@@ -57,10 +57,9 @@ bool ReadConfirmedFields(const ItemEditFields& fields, bool launch, char* name, 
     return record->path[0] != 0 && record->show >= 0;
 }
 
-// Gives an existing item the confirmed name, the already loaded icon and, for a launch item, the
-// launch data, all while the tables are locked so that no other thread sees a half-changed item.
-// A launch item that has no launch record (a settings file can leave it so) gets one made from
-// the fields. Changes nothing and releases the icon when it fails.
+// Gives an existing item the confirmed values under the tables' lock, so no other thread sees it
+// half changed. A launch item without a launch record (a settings file can leave it so) gets one.
+// Changes nothing and releases the icon when it fails.
 bool ApplyToItem(MenuItem* item, const char* name, const MenuItem& staged, const ShortcutInfo* launch) {
     TablesLock lock;
     const bool valid = IsListedItem(item) && (item->kind == KindLaunch) == (launch != nullptr);
@@ -81,10 +80,9 @@ bool ApplyToItem(MenuItem* item, const char* name, const MenuItem& staged, const
     return true;
 }
 
-// Makes a new launch item from the confirmed fields and the already loaded icon and puts it into
-// the palette. The item is assembled outside the list and enters it complete, under the tables'
-// lock together with its placing; when it cannot get an id or a cell it is removed again before
-// the lock is released, so the list and the palette end as they were.
+// Makes a new launch item and puts it into the palette. It is assembled outside the list and
+// enters it complete, together with its placing under one hold of the lock; without an id or a
+// cell it is removed again before the lock is released.
 bool CreateLaunchItem(const char* name, MenuItem& staged, const ShortcutInfo& launch) {
     ShortcutInfo* record = CreateShortcutInfo();
     if (record == nullptr) {
@@ -131,10 +129,8 @@ int32_t ShowIndexFromValue(int32_t show) {
     return -1;
 }
 
-// Takes a path apart into its drive ("C:"), its directory up to and including the last separator
-// and the file name without its extension (what follows the name's last dot). Code page 932
-// aware: the second byte of a two-byte character is never taken for a separator or a dot. At most
-// kItemPathSize - 1 bytes of path are read.
+// Takes at most kItemPathSize - 1 bytes of a path apart into its drive, its directory with the
+// last separator and its file name without the extension.
 bool SplitItemPath(const char* path, PathParts* parts) {
     if (path == nullptr || parts == nullptr) {
         return false;
@@ -178,15 +174,11 @@ ItemEditMode ItemEditModeOf(const MenuItem* item, int32_t fromDrop) {
     return fromDrop == 1 ? ItemEditDrop : ItemEditNew;
 }
 
-// What the dialog's fields show when it opens, and whether its launch controls are usable:
-// - a dropped file: its name without extension (or, for a path ending in a separator, its drive
-//   and directory) as the name, and its path as icon and launch path;
-// - a new item: nothing;
-// - an existing item: its name and icon path, and for a launch item its launch data with the
-//   entry of its show command (the first entry for a command the list does not offer); a window
-//   command has no launch data and its launch controls are disabled.
-// The window-state list shows its first entry unless the item says otherwise. False (fields
-// empty) for an item that is not in the item list.
+// What the dialog's fields show when it opens, and whether its launch controls are usable: for a
+// dropped file its base name (or folder) as name and its path as icon and launch path; for a new
+// item nothing; for an item its own values, launch controls disabled for a window command. The
+// window-state list shows its first entry unless the item says otherwise. False (fields empty)
+// for an item that is not in the item list.
 bool FillItemEditFields(MenuItem* item, int32_t fromDrop, const char* dropped, ItemEditFields* fields,
                         bool* launchEnabled) {
     if (fields == nullptr || launchEnabled == nullptr) {
@@ -234,16 +226,11 @@ bool FillItemEditFields(MenuItem* item, int32_t fromDrop, const char* dropped, I
     return true;
 }
 
-// Confirms the dialog: edits item in place (null: creates a new launch item in the palette).
-// Every input is checked, and the new icon loaded, before anything changes, so a refused
-// confirmation (false) leaves the item list, the item and the palette exactly as they were:
-// - the name (kept as its first 63 bytes, never half a character) and the icon path must not be
-//   empty, and the icon must load;
-// - a launch item (and every new item) needs a launch path and a window state;
-// - a new item needs a free id and a place in the palette: the right-clicked cell if one is set
-//   (it must be free), else the first free cell.
-// A window command keeps its kind, action and command; only its name and icon change. The icon
-// is loaded while the tables are free; the change itself happens under their lock.
+// Confirms the dialog: edits item in place (null: creates a new launch item in the palette). Every
+// input is checked and the icon loaded (with the tables free) before anything changes, so a
+// refused confirmation (false) leaves the items and the palette as they were. A name and an icon
+// that loads are needed; a launch item also a launch path and a window state; a new item a free
+// id and a free cell. A window command changes only its name and icon.
 bool ConfirmItemEdit(MenuItem* item, const ItemEditFields* fields) {
     if (fields == nullptr) {
         return false;

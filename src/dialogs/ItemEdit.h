@@ -1,11 +1,7 @@
 #pragma once
-// The item edit dialog's inputs and state, free of any platform. The palette editor writes the
-// inputs on its own thread just before it opens the dialog there; the dialog reads them while it
-// runs. Palette thread only.
-//
-// Also the dialog's logic without its window: the fields it shows for each of its three modes,
-// the list of window states, the pickers' starting folders, and what confirming does to the item
-// list and the palette.
+// The item edit dialog's inputs and logic, free of any platform: the fields it shows in each mode,
+// the window states, the pickers' starting folders and what confirming does. The palette editor
+// sets the inputs just before it opens the dialog. Palette thread only.
 
 #include <cstdint>
 

@@ -1,31 +1,16 @@
 // The event queue between the mouse hook and the menu worker.
 //
-// Layout: each message is [payload length n][type][n payload bytes], stored back to back. After
-// a message the position advances by n + 2 and goes back to 0 once it reaches kQueueWrapLimit,
-// so messages start at 0..239 and never wrap around the end. The unread messages are the chain
-// from readPos forward to writePos.
+// Each message is [payload length n][type][n payload bytes], back to back; the position goes back
+// to 0 once it reaches kQueueWrapLimit, so a message never wraps. The unread messages run from
+// readPos to writePos, and `unread` counts them, so readPos == writePos tells empty from full.
 //
-// Consistency after an overflow. With positions alone the ring cannot tell "empty" from "full"
-// when writePos has wrapped round onto readPos, and a semaphore count is not lowered for the
-// messages that an overflow drops, so a reader trusting the count alone could take a slot that
-// holds no unread message, or one being overwritten. Here:
-//   - `unread`, the number of whole messages in the chain, is kept under the lock together with
-//     both positions. readPos == writePos means empty when it is 0 and full when it is not.
-//   - Before writing, the writer drops the oldest unread messages (advancing readPos) for as
-//     long as the new message's bytes would touch one: when readPos lies ahead of writePos
-//     within the new message's length, and when the ring is full (readPos == writePos with
-//     messages unread, the case where writePos wrapped onto readPos). A message is therefore
-//     only ever dropped whole, before any of its bytes are overwritten.
-//   - The whole post (drop, write, advance, count) and the whole take happen under the lock, so
-//     the reader never sees a half-written message. The lock is held for at most one copy of 18
-//     bytes on either side; the hook never waits for the worker's work.
-//   - The semaphore is raised once per posted message, as before; a count whose message was
-//     dropped is stale, and the reader, finding no unread message behind it, waits again for the
-//     rest of its time-out. Every unread message has a count: the ring holds at most 120 messages
-//     (2 bytes each), fewer than the semaphore's maximum of 128, so a release refused at the
-//     maximum still leaves at least as many counts as messages.
-//   - A payload longer than the reader's limit could never be delivered whole; it is refused at
-//     once instead of taking space in the ring and displacing messages that could be.
+// After an overflow: the writer first drops the oldest unread messages, whole, while the new
+// message's bytes would touch one, and post and take each run entirely under the lock (at most
+// one short copy), so the reader never sees a half-written message and the hook never waits for
+// the worker. The semaphore is raised once per post; a count whose message was dropped is stale,
+// and the reader waits again for the rest of its time-out. The ring holds at most 120 messages,
+// fewer than the semaphore's maximum of 128, so every unread message has a count. A payload
+// longer than the reader's limit is refused rather than displacing messages that fit.
 
 #include "input/EventQueue.h"
 
@@ -85,9 +70,8 @@ void DestroyEventQueue(EventQueue& queue) {
     ResetPositions(queue);
 }
 
-// Appends one message, dropping the oldest unread ones when the ring has no room for it. Never
-// waits for the reader beyond the lock. -1, and nothing posted, when the queue does not exist or
-// the payload is longer than kQueueMaxPayload.
+// Appends one message, dropping the oldest unread ones when the ring has no room for it. -1, and
+// nothing posted, without a queue or for a payload longer than kQueueMaxPayload.
 int32_t PostQueueMessage(EventQueue& queue, uint8_t length, uint8_t type, const void* payload) {
     if (queue.lock == nullptr || queue.semaphore == nullptr || length > kQueueMaxPayload ||
         (length != 0 && payload == nullptr)) {
@@ -112,9 +96,8 @@ int32_t PostQueueMessage(EventQueue& queue, uint8_t length, uint8_t type, const 
     return 0;
 }
 
-// Waits up to timeoutMs (kWaitForever: without end) for a message and copies it, header
-// included, into `message`. 0 when a message was copied, kQueueTimedOut when none came in time,
-// -1 when the wait failed. A count left by a dropped message is passed over.
+// Waits up to timeoutMs (kWaitForever: without end) for a message and copies it, header included;
+// 0, kQueueTimedOut or -1 for a failed wait. A count left by a dropped message is passed over.
 int32_t TakeQueueMessage(EventQueue& queue, uint32_t timeoutMs, uint8_t message[kQueueMessageSize]) {
     const uint32_t start = PlatformClockMs();
     uint32_t remaining = timeoutMs;

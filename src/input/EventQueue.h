@@ -1,8 +1,6 @@
 #pragma once
-// The hand-over from the mouse hook to the menu worker: a small byte ring of variable-length
-// messages, a counting semaphore that wakes the reader, and a lock around the ring. The hook
-// (one producer, on the main thread) never waits for the worker's work; the worker (one consumer)
-// sleeps in TakeQueueMessage.
+// The hand-over from the mouse hook (one producer) to the menu worker (one consumer): a byte ring
+// of variable-length messages, a semaphore that wakes the reader and a lock around the ring.
 
 #include <cstdint>
 

@@ -1,8 +1,7 @@
 #pragma once
 // The menu worker: the one thread that takes the trigger's messages off the event queue and
-// drives the ring menu. While the menu is open it also wakes every 16 ms to follow the pointer.
-// The ring menu's operations are reached through RingMenuOps, so the state machine runs the same
-// against the real menu (filled in at start-up) and against recording functions in the tests.
+// drives the ring menu, waking every 16 ms while it is open to follow the pointer. The menu is
+// reached through RingMenuOps, so the same state machine drives the real one or a recording.
 
 #include <cstdint>
 

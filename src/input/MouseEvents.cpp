@@ -1,5 +1,8 @@
 #include "input/MouseEvents.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "platform/Platform.h"
 
 EventEntry eventTable[kMouseEventCount][kHandlersPerEvent];
@@ -116,16 +119,10 @@ int32_t HandleMouseMessage(uint32_t message, const MouseHookRecord& event) {
 // The state a newly installed hook starts from.
 void ResetMouseState(uint32_t doubleClickMs) {
     doubleClickTime = doubleClickMs;
-    for (uint32_t& t : lastPressTime) {
-        t = 0;
-    }
+    std::fill(std::begin(lastPressTime), std::end(lastPressTime), 0u);
     heldButtons = 0;
 }
 
 void ClearEventTable() {
-    for (auto& row : eventTable) {
-        for (EventEntry& entry : row) {
-            entry = EventEntry{};
-        }
-    }
+    std::fill(&eventTable[0][0], &eventTable[0][0] + kMouseEventCount * kHandlersPerEvent, EventEntry{});
 }

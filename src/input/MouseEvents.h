@@ -1,7 +1,6 @@
 #pragma once
 // Classification of low-level mouse messages into events, the held-button mask, the first/second
-// press rule and the table of handlers bound to each event. Portable: the Win32 hook procedure
-// (MouseHook_win.cpp) feeds it, and the unit tests and benchmarks call it directly.
+// press rule and the table of handlers bound to each event; the Win32 hook procedure feeds it.
 
 #include <cstdint>
 

@@ -26,11 +26,9 @@ TriggerChoice TriggerForSetting(uint32_t trigger) {
     }
 }
 
-// Binds the trigger's presses, its release and the wheel while it is held to the ring menu, and,
-// when SENDWHEEL is exactly 1, forwardWheel behind them for every other wheel turn. Both presses
-// open the menu, so a quick second press is never mistaken for anything else. A missing or
-// unreadable key takes its default (side button 1, no forwarding). -1 when the settings path
-// cannot be made; nothing is bound then. Refusals of a full row are ignored.
+// Binds the trigger's presses (both open the menu, so a quick second press is no different), its
+// release and the wheel while it is held, and, when SENDWHEEL is exactly 1, forwardWheel for every
+// other wheel turn. Unreadable keys take their defaults. -1, nothing bound, without a settings path.
 int32_t LoadTriggerBindings(EventHandler forwardWheel) {
     char path[kMaxPath];
     if (GetSettingsPath(path) != 0) {
@@ -53,12 +51,9 @@ int32_t LoadTriggerBindings(EventHandler forwardWheel) {
     return 0;
 }
 
-// After the hook was set again, with the buttons as the system's key state has them: they become
-// the held ones, so a trigger pressed while no hook watched takes the wheel. A trigger that reads
-// up may have been released while no hook watched, so an open menu is closed, running nothing.
-// The system never saw a press that the hook consumed, so a trigger held all through the gap
-// reads up too: that gesture ends early, rather than a ring staying on the screen with the wheel
-// going to it.
+// After the hook was set again, the system's held buttons become ours. A trigger that reads up may
+// have been released unseen (or held all through, as the system never saw a consumed press), so
+// an open menu closes, running nothing, rather than staying on the screen with the wheel.
 void ResyncTrigger(uint16_t systemHeld) {
     heldButtons = systemHeld;
     if (triggerHeldBit != 0 && (systemHeld & triggerHeldBit) == 0) {

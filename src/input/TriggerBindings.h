@@ -1,7 +1,6 @@
 #pragma once
-// Which button opens the ring menu and whether wheel turns go to the window under the pointer:
-// read once at start-up from CONFIG/TRIGGER and CONFIG/SENDWHEEL of "setting.ini" and made into
-// entries of the event table. The trigger handlers only post into the event queue.
+// Which button opens the ring menu (CONFIG/TRIGGER) and whether other wheel turns go to the window
+// under the pointer (CONFIG/SENDWHEEL), bound at start-up; the handlers only post to the queue.
 
 #include <cstdint>
 

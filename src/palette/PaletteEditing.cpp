@@ -45,6 +45,23 @@ bool GridCellAt(int32_t x, int32_t y, CellPosition* cell) {
     return true;
 }
 
+// Moves the palette by rows, kept within 0..kPaletteMaxScrollRow.
+void ScrollTo(int32_t row) {
+    scrollRow = row < 0 ? 0 : (row > kPaletteMaxScrollRow ? kPaletteMaxScrollRow : row);
+}
+
+// The stored cell at a grid position. Caller holds the tables' lock.
+PaletteCell& StoredCell(const CellPosition& cell) {
+    return paletteGrid.cells[cell.row * kPaletteColumns + cell.column];
+}
+
+// A press on an occupied cell or slot starts a drag; nothing moves until the release.
+void StartDrag(MenuItem* item, uint8_t source) {
+    ResetPaletteDrag();
+    dragItem = item;
+    dragSource = source;
+}
+
 void AddIcon(PaletteFrame* frame, IconHandle icon, PalettePoint corner) {
     if (frame->iconCount < kPaletteFrameMaxIcons) {
         frame->icons[frame->iconCount++] = PaletteIconPlacement{icon, corner.x, corner.y};
@@ -154,18 +171,12 @@ void ResetPaletteEditor() {
     }
 }
 
-// Composes everything a frame shows for the cursor at (x, y). While the thumb is held the palette
-// scrolls with the cursor first. The label names the dragged item, else the hovered slot's item,
-// else the hovered cell's item; items without an icon are neither drawn nor named. The icon
-// handles stay valid until this thread next changes an item.
+// Composes a frame for the cursor at (x, y), scrolling with a held thumb first. The label names
+// the dragged, else the hovered slot's, else the hovered cell's item; items without an icon are
+// neither drawn nor named. The icons stay valid until this thread next changes an item.
 void ComposePaletteFrame(int32_t x, int32_t y, bool leftButtonHeld, PaletteFrame* frame) {
     *frame = PaletteFrame{};
-    if (scrollPress == ScrollPressThumb) {
-        scrollRow = ScrollRowForCursorY(y);
-    }
-    if (scrollRow < 0 || scrollRow > kPaletteMaxScrollRow) {
-        scrollRow = scrollRow < 0 ? 0 : kPaletteMaxScrollRow;
-    }
+    ScrollTo(scrollPress == ScrollPressThumb ? ScrollRowForCursorY(y) : scrollRow);
     frame->thumbTop = ThumbTop(scrollRow);
     frame->upArrowPressed = scrollPress == ScrollPressUpArrow && InUpArrow(x, y);
     frame->downArrowPressed = scrollPress == ScrollPressDownArrow && InDownArrowPressedArea(x, y);
@@ -186,9 +197,8 @@ void ComposePaletteFrame(int32_t x, int32_t y, bool leftButtonHeld, PaletteFrame
     }
 }
 
-// A left press: on the scroll bar it holds the thumb or an arrow; on an occupied visible cell or
-// an occupied slot of the editor's page it starts a drag (nothing is moved yet); on a tab it makes
-// that page the editor's. True when the thumb was taken, so the caller captures the mouse.
+// A left press holds the thumb or an arrow, starts a drag from an occupied cell or slot, or picks
+// a tab's page. True when the thumb was taken, so the caller captures the mouse.
 bool PaletteLeftPress(int32_t x, int32_t y) {
     switch (ScrollBarPartAt(x, y, scrollRow)) {
         case ScrollThumb:
@@ -209,10 +219,8 @@ bool PaletteLeftPress(int32_t x, int32_t y) {
     CellPosition cell;
     if (GridCellAt(x, y, &cell)) {
         if (MenuItem* item = GetPaletteItem(cell.row, cell.column)) {
-            ResetPaletteDrag();
+            StartDrag(item, DragFromCell);
             dragCell = cell;
-            dragItem = item;
-            dragSource = DragFromCell;
             return false;
         }
     } else if (InScrollBarColumn(x)) {
@@ -222,10 +230,8 @@ bool PaletteLeftPress(int32_t x, int32_t y) {
     if (slot >= 0) {
         MenuItem* item = IsEditorPage(editorPage) ? GetPageItem(editorPage, slot) : nullptr;
         if (item != nullptr) {
-            ResetPaletteDrag();
+            StartDrag(item, DragFromSlot);
             dragSlot = SlotPosition{editorPage, slot};
-            dragItem = item;
-            dragSource = DragFromSlot;
             return false;
         }
     }
@@ -239,36 +245,23 @@ bool PaletteLeftPress(int32_t x, int32_t y) {
 // A left release: a held arrow released over itself scrolls one row; otherwise a drag is dropped.
 // A palette item dropped on a visible cell swaps with that cell (moving into an empty one); one
 // dropped on a slot is referred to from it (the palette keeps it); a slot's item dropped on a slot
-// swaps the two slots. Anything else, a cell or slot naming a held item included, is dropped on
-// nothing and changes nothing. True when the
-// caller should release the mouse capture (every release but an arrow's scroll).
+// swaps the two slots. Anything else, a cell or slot naming a held item included, changes nothing.
+// True when the caller should release the mouse capture (every release but an arrow's scroll).
 bool PaletteLeftRelease(int32_t x, int32_t y) {
-    bool releaseCapture = false;
-    bool done = false;
-    if (scrollPress == ScrollPressUpArrow && InUpArrow(x, y)) {
-        if (scrollRow > 0) {
-            --scrollRow;
-        }
-        scrollPress = ScrollPressNone;
-        done = true;
-    } else if (scrollPress == ScrollPressDownArrow && InDownArrow(x, y)) {
-        if (scrollRow < kPaletteMaxScrollRow) {
-            ++scrollRow;
-        }
-        scrollPress = ScrollPressNone;
-        done = true;
-    } else {
-        releaseCapture = true;
-        scrollPress = ScrollPressNone;
+    const bool upScroll = scrollPress == ScrollPressUpArrow && InUpArrow(x, y);
+    const bool downScroll = scrollPress == ScrollPressDownArrow && InDownArrow(x, y);
+    bool done = upScroll || downScroll;
+    if (done) {
+        ScrollTo(scrollRow + (downScroll ? 1 : -1));
     }
+    scrollPress = ScrollPressNone;
 
     // A cell or slot that names a held item looks empty but is not free: a drop there would erase
     // the held item's place, so it changes nothing.
     TablesLock lock;
     CellPosition target;
     if (!done && dragSource == DragFromCell && dragItem != nullptr && GridCellAt(x, y, &target)) {
-        const uint32_t targetId = paletteGrid.cells[target.row * kPaletteColumns + target.column].id;
-        if (IsGridCell(dragCell) && !IsHeldItemId(targetId)) {
+        if (IsGridCell(dragCell) && !IsHeldItemId(StoredCell(target).id)) {
             MenuItem* former = GetPaletteItem(target.row, target.column);
             SetPaletteCell(target.row, target.column, dragItem);
             SetPaletteCell(dragCell.row, dragCell.column, former);
@@ -289,19 +282,17 @@ bool PaletteLeftRelease(int32_t x, int32_t y) {
         }
     }
     ResetPaletteDrag();
-    return releaseCapture;
+    return !upScroll && !downScroll;
 }
 
-// A right release: over a visible cell it names that cell as the context cell and asks for the
-// cell's menu (the item menu, whose delete entry only launch items enable, or the empty cell's
-// menu; a cell whose id names no item counts as empty, but one that names a held item is not free
-// and asks for no menu); over an occupied slot of the editor's page it names the slot and asks for
-// the slot menu.
+// A right release over a visible cell names it the context cell and asks for the item menu (delete
+// only for launch items) or the empty cell's menu (also for an id that names no item; a held
+// item's cell asks for none); over an occupied slot it names the slot and asks for its menu.
 PaletteMenuRequest PaletteRightRelease(int32_t x, int32_t y) {
     TablesLock lock;
     CellPosition cell;
     if (GridCellAt(x, y, &cell)) {
-        if (IsHeldItemId(paletteGrid.cells[cell.row * kPaletteColumns + cell.column].id)) {
+        if (IsHeldItemId(StoredCell(cell).id)) {
             return PaletteMenuRequest{PaletteMenuNone, false};
         }
         paletteGrid.contextCell = cell;
@@ -330,18 +321,11 @@ void PaletteContextMenuEnded(int32_t kind, bool commandChosen) {
 
 // One row per wheel message, whatever its size: towards the user (negative) scrolls down.
 void PaletteWheel(int32_t delta) {
-    if (delta < 0) {
-        if (scrollRow < kPaletteMaxScrollRow) {
-            ++scrollRow;
-        }
-    } else if (scrollRow > 0) {
-        --scrollRow;
-    }
+    ScrollTo(scrollRow + (delta < 0 ? 1 : -1));
 }
 
-// The edit command: 1 when the dialog is to be opened now for the context cell's item (its inputs
-// are set), 0 when a dialog is open already, -1 when there is no context cell with an item (the
-// context cell is then kept, as nothing ran).
+// The edit command: 1 when the dialog is to be opened now for the context cell's item, 0 when one
+// is open already, -1 (context cell kept) when that cell holds no item.
 int32_t PrepareEditItem() {
     TablesLock lock;
     MenuItem* item = ContextCellItem();
@@ -368,8 +352,7 @@ bool PrepareNewItem() {
 }
 
 // A file dropped on the editor: true when the dialog is to be opened for it now, false when one is
-// open already or there is no path. The path is cut, never split inside a double-byte character,
-// to what the dialog's fields hold.
+// open already or there is no path.
 bool PrepareDroppedFile(const char* path) {
     if (editDialogOpen == 1 || path == nullptr || path[0] == '\0') {
         return false;
@@ -385,9 +368,9 @@ void ForgetContextCell() {
     paletteGrid.contextCell = CellPosition{-1, -1};
 }
 
-// The delete command: the context cell's item leaves every slot and cell that holds it and is
-// freed, all under the tables' lock, so the ring menu never meets it half removed. A drag of that
-// very item ends too. False when the context cell names no item (it is then kept).
+// The delete command: the context cell's item leaves every slot and cell and is freed under one
+// hold of the lock, so the ring menu never meets it half removed. False when the context cell
+// names no item (it is then kept).
 bool DeleteContextItem() {
     TablesLock lock;
     MenuItem* item = ContextCellItem();

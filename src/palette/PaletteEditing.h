@@ -1,12 +1,8 @@
 #pragma once
 // The palette editor's state and what its gestures and commands do to it and to the tables, free
-// of any platform. The editor's window procedure reads the cursor, calls these, and does the
-// platform's part (capturing the mouse, showing a context menu, opening the item edit dialog,
-// drawing the frame composed here). Palette thread only, except that every change of the item
-// list, the pages and the palette is made under the tables' lock, so the ring menu's threads never
-// see a half-made change or an item that is being freed.
-//
-// Cursor positions are client pixels of the editor window.
+// of any platform; the window procedure does the platform's part (capture, menus, the dialog,
+// drawing the composed frame). Palette thread only; every change of the tables is made under their
+// lock, so the ring menu never sees a half-made change. Cursor positions are client pixels.
 
 #include <cstdint>
 

@@ -35,6 +35,18 @@ bool InBox(const PaletteBox& box, int32_t x, int32_t y) {
     return x >= box.left && x < box.right && y >= box.top && y < box.bottom;
 }
 
+// An icon's 32 x 32 top-left corner: 4 pixels inside its box, 2 more while hovered.
+PalettePoint IconCorner(const PaletteBox& box, bool hovered) {
+    const int32_t inset = kIconInset + (hovered ? kHoverShift : 0);
+    return {box.left + inset, box.top + inset};
+}
+
+// a / b rounded down, for b > 0.
+int64_t FloorDiv(int64_t a, int64_t b) {
+    const int64_t quotient = a / b;
+    return quotient * b > a ? quotient - 1 : quotient;
+}
+
 }  // namespace
 
 // Tab n spans x [2 + 33n, 35 + 33n); a press takes it between y 5 and 24.
@@ -70,11 +82,8 @@ PaletteBox SlotBox(int32_t slot) {
     return {cx - kSlotHalf, cy - kSlotHalf, cx + kSlotHalf, cy + kSlotHalf};
 }
 
-// Top-left corner of a slot's 32 x 32 icon: 4 pixels inside its box, 2 more while hovered.
 PalettePoint SlotIconCorner(int32_t slot, bool hovered) {
-    const PaletteBox box = SlotBox(slot);
-    const int32_t inset = kIconInset + (hovered ? kHoverShift : 0);
-    return {box.left + inset, box.top + inset};
+    return IconCorner(SlotBox(slot), hovered);
 }
 
 // The first slot (0 to 7) whose box holds the point, or -1.
@@ -90,9 +99,7 @@ PaletteBox CellBox(int32_t row, int32_t column) {
 }
 
 PalettePoint CellIconCorner(int32_t row, int32_t column, bool hovered) {
-    const PaletteBox box = CellBox(row, column);
-    const int32_t inset = kIconInset + (hovered ? kHoverShift : 0);
-    return {box.left + inset, box.top + inset};
+    return IconCorner(CellBox(row, column), hovered);
 }
 
 // The visible cell under a point, searched row by row: true with its row and column.
@@ -119,18 +126,23 @@ bool InScrollBarColumn(int32_t x) {
     return x >= kScrollBarLeft && x <= kScrollBarRight;
 }
 
+// Whether the point is in the scroll bar's column between top and bottom, both included.
+static bool InScrollBarSpan(int32_t x, int32_t y, int32_t top, int32_t bottom) {
+    return InScrollBarColumn(x) && y >= top && y <= bottom;
+}
+
 bool InUpArrow(int32_t x, int32_t y) {
-    return InScrollBarColumn(x) && y >= kUpArrowTop && y <= kUpArrowBottom;
+    return InScrollBarSpan(x, y, kUpArrowTop, kUpArrowBottom);
 }
 
 // Where a press or release counts for the down arrow.
 bool InDownArrow(int32_t x, int32_t y) {
-    return InScrollBarColumn(x) && y >= kDownArrowTop && y <= kDownArrowBottom;
+    return InScrollBarSpan(x, y, kDownArrowTop, kDownArrowBottom);
 }
 
 // Where the held down arrow is drawn pressed: one pixel higher than its press zone.
 bool InDownArrowPressedArea(int32_t x, int32_t y) {
-    return InScrollBarColumn(x) && y >= kDownSpriteTop && y <= kDownArrowBottom;
+    return InScrollBarSpan(x, y, kDownSpriteTop, kDownArrowBottom);
 }
 
 // Top of the thumb for a scroll position 0..22: 20, 30, 41, ... 249, 260.
@@ -139,8 +151,7 @@ int32_t ThumbTop(int32_t scrollRow) {
 }
 
 bool InThumb(int32_t x, int32_t y, int32_t scrollRow) {
-    const int32_t top = ThumbTop(scrollRow);
-    return InScrollBarColumn(x) && y >= top && y < top + kThumbHeight;
+    return InScrollBarSpan(x, y, ThumbTop(scrollRow), ThumbTop(scrollRow) + kThumbHeight - 1);
 }
 
 // The part of the scroll bar a press at the point takes. The thumb is tested first, so where it
@@ -170,16 +181,6 @@ int32_t ScrollRowForCursorY(int32_t y) {
     }
     return v * kScrollSteps / kTrackSpan;
 }
-
-namespace {
-
-// a / b rounded down, for b > 0.
-int64_t FloorDiv(int64_t a, int64_t b) {
-    const int64_t quotient = a / b;
-    return quotient * b > a ? quotient - 1 : quotient;
-}
-
-}  // namespace
 
 // Scaled drawing samples the picture at the centre of each client pixel, so picture pixel p
 // starts at the first client pixel whose centre falls in it, and a client pixel shows the picture

@@ -1,54 +1,34 @@
-// The portable INI reader and writer. It answers single-key reads and writes the way the Windows
-// profile functions do as Wine 8 implements them (the reference the differential test holds it
-// against), including the file that a write leaves behind:
+// The portable INI reader and writer. Single-key reads and writes answer, and writes leave the
+// file, as the Windows profile functions do under Wine 8 (the differential test's reference):
 //
-// - The file is cut into characters as code page 932 does it: a lead byte (0x81-0x9F, 0xE0-0xFC)
-//   takes the next byte with it, whatever that byte is, unless it is a zero or the file ends. So a
-//   trail byte that looks like '[', ']' or '\' is never taken for one, and a lead byte right before
-//   a line break swallows the break. A file that starts with the UTF-8 byte-order mark is cut byte
-//   by byte after the mark, and the mark is kept when the file is written.
-// - Lines end at any run of CR and LF. Blanks are tab, LF, VT, FF, CR, ^Z and space; they are
-//   dropped at both ends of a line (so at the end of a value), around section names inside the
-//   brackets, before the '=' and after it. Blank lines are dropped.
-// - A line that starts with '[' and has a ']' is a section header; the name is what lies between
-//   the '[' and the last ']'; anything after that ']' is ignored. Any other line is a key: the name
-//   is everything before the first '=', the value everything after it; a line without '=' is a key
-//   without a value (read as missing). Comment lines are keys like any other. A line whose name is
-//   empty ("=x") is dropped when the key before it in the same section also had an empty name.
-//   Names and values end at a zero byte.
-// - Names are compared character by character, ignoring the case of ASCII letters only (never of
-//   a trail byte that looks like one). Lines before the first header form a section with the
-//   empty name. Of duplicate sections only the first counts, for reading and for writing, and of
-//   duplicate keys in it only the first.
-// - A value whose first and last characters are the same quote (' or ") and that has at least two
-//   characters loses both quotes when read. The default loses its quotes too, and trailing spaces.
-// - A read copies at most size - 1 characters and at most size - 1 bytes. With quotes removed and
-//   the unquoted value exactly size - 1 characters long, one more character is lost (the system
-//   function does this too).
-// - A write drops blanks at the start of the value. Writing the value a key already has leaves
-//   the file untouched. Otherwise the whole file is rewritten: "[name]" lines and "name=value"
-//   (or "name") lines, all ending in CR LF, blank lines gone, headers without a name left out; a
-//   new key goes to the end of the first matching section, a new section to the end of the file,
-//   with their names as given less leading blanks.
+// - Characters are cut as code page 932 does: a lead byte (0x81-0x9F, 0xE0-0xFC) takes the next
+//   byte unless it is a zero or the end, so a trail byte is never '[', ']' or '\', and a lead byte
+//   before a line break swallows it. After a UTF-8 byte-order mark (kept on writing) bytes count
+//   one by one.
+// - Lines end at any run of CR and LF. Blanks (tab, LF, VT, FF, CR, ^Z, space) are dropped at both
+//   ends of a line, inside section brackets and around the '='; blank lines are dropped.
+// - "[name]..." (up to the last ']') is a header; any other line is a key: name before the first
+//   '=', value after it, no '=' means no value. A nameless key right after another is dropped.
+//   Names and values end at a zero byte. Lines before the first header form the nameless section.
+// - Names compare ignoring the case of ASCII letters only; the first of duplicate sections, and
+//   of duplicate keys in it, counts.
+// - A value (and the default) of at least two characters inside like quotes loses them; the
+//   default also loses trailing spaces. A read copies at most size - 1 characters and bytes, and
+//   one character less when quotes were removed and the rest is exactly size - 1 long.
+// - A write drops leading blanks of the value and leaves the file untouched when the key already
+//   has it. Otherwise the whole file is rewritten as "[name]" and "name=value" lines ending in
+//   CR LF, nameless headers left out; a new key goes to the end of its section, a new section to
+//   the end of the file.
 //
 // Deliberately different from the system function:
-// - When a read is cut inside a two-byte character, the system function reports size - 1 bytes
-//   but leaves the byte at size - 2 as it was in the caller's buffer. Here the copy ends before
-//   that character, is terminated there, and the count says how many bytes were copied.
-// - Text is never converted. The system function decodes the file to UTF-16 and encodes it again,
-//   so it turns bytes that are not valid code page 932 (a lead byte with a bad trail, a lone lead
-//   byte at the end of the file) into 0x81 0x45 and rewrites the few characters that code page
-//   932 has twice (NEC and IBM extensions) to one of their forms; here such bytes stay as they are.
-//   It also converts text between UTF-8 and code page 932 in a file with the UTF-8 mark, and reads
-//   UTF-16 files; here the bytes of a UTF-8 file are taken as they are, and a UTF-16 file reads as
-//   empty and is never written.
-// - A null section, key or path reads as empty (the system function would list sections or keys
-//   or use win.ini instead), and writing with a null section, key or value (the system function's
-//   ways of deleting) fails and changes nothing.
-// - A write never leaves a half-written file: the new content goes to a temporary file beside
-//   the old one, which is then renamed over it; when anything fails the old file stays whole. So
-//   a file in a directory where no new file may be created cannot be written (the system function
-//   rewrites it in place). Files that are not regular files are neither read nor written.
+// - A read cut inside a two-byte character ends before it, terminated, with the count of bytes.
+// - Text is never converted (the system rewrites invalid code page 932 and duplicate NEC/IBM
+//   characters, converts UTF-8 files and reads UTF-16); a UTF-16 file reads as empty and is
+//   never written.
+// - A null section, key or path reads as empty, and a write with a null section, key or value
+//   fails and changes nothing (no listing, no win.ini, no deleting).
+// - A write goes to a temporary file renamed over the old one, so it never leaves a half-written
+//   file, and fails in a folder where no file may be created. Only regular files are used.
 
 #include "platform/IniFile.h"
 
@@ -351,25 +331,20 @@ bool ParentDirectoryExists(const char* path) {
 }
 
 // Reads the whole file. Missing: the file does not exist but its directory does, so a write may
-// create it. Failed: anything else that keeps it from being read, including a path that names a
-// directory or another kind of file that is not a regular one.
+// create it. Failed: anything else, a path that names no regular file included.
 LoadResult LoadFile(const char* path, std::string* content, FileStat* st) {
     content->clear();
     int fd = open(path, O_RDONLY | kOpenFlags);
     if (fd < 0) {
         return errno == ENOENT && ParentDirectoryExists(path) ? LoadResult::Missing : LoadResult::Failed;
     }
-    LoadResult result = LoadResult::Loaded;
-    if (StatFile(fd, st) != 0 || (st->st_mode & S_IFMT) != S_IFREG) {
-        result = LoadResult::Failed;
-    } else {
+    const bool regular = StatFile(fd, st) == 0 && (st->st_mode & S_IFMT) == S_IFREG;
+    if (regular) {
         content->reserve(static_cast<size_t>(st->st_size));
-        if (!ReadAll(fd, content)) {
-            result = LoadResult::Failed;
-        }
     }
+    const bool read = regular && ReadAll(fd, content);
     close(fd);
-    return result;
+    return read ? LoadResult::Loaded : LoadResult::Failed;
 }
 
 // A name beside target that no other writer uses: target + ".~<process>-<counter><suffix>".
@@ -380,10 +355,9 @@ std::string SideName(const std::string& target, const char* suffix) {
     return target + tail;
 }
 
-// Puts content in place of the file at path without ever leaving a partial file: it goes to a
-// new file beside it, which is flushed to disk and then renamed over the old one. An existing
-// file keeps its permission bits (and owner, where we may set it). False, with the old file as it
-// was and no temporary file left, when any step fails.
+// Puts content in place of the file at path through a flushed file beside it renamed over the
+// old one, keeping an existing file's permission bits (and owner, where we may). False, the old
+// file as it was and no temporary file left, when any step fails.
 bool ReplaceFile(const char* path, const std::string& content, bool existed, const FileStat& old) {
     std::string target = path;
 #ifndef _WIN32
@@ -467,9 +441,8 @@ bool Writable(const char* path, const FileStat& st) {
 #endif
 }
 
-// Copies source into buffer the way a read answers: quotes removed when asked, at most size - 1
-// characters, then as many whole characters as fit in size - 1 bytes. Returns the bytes copied;
-// the bytes after the terminator are left alone.
+// Copies source into buffer the way a read answers (see the notes at the top); the bytes copied.
+// The bytes after the terminator are left alone.
 uint32_t CopyOut(const Text& source, bool removeQuotes, char* buffer, uint32_t size) {
     Text body = source;
     size_t chars = CountChars(source);
@@ -600,6 +573,21 @@ const char* SkipLeadingBlanks(const char* s) {
     return s;
 }
 
+// The first section or key of that name, or a new one at the end named as given less leading
+// blanks.
+template <typename Entry>
+Entry* FindOrAppend(std::vector<Entry>& entries, TextMode mode, const char* name) {
+    const Text wanted = TrimmedName(name);
+    for (Entry& entry : entries) {
+        if (NamesEqual(entry.name, mode, wanted)) {
+            return &entry;
+        }
+    }
+    entries.push_back(Entry{});
+    entries.back().name = SkipLeadingBlanks(name);
+    return &entries.back();
+}
+
 int WriteString(const char* section, const char* key, const char* value, const char* path) {
     std::lock_guard<std::mutex> guard(FileLock());
     std::string content;
@@ -614,32 +602,12 @@ int WriteString(const char* section, const char* key, const char* value, const c
         return 0;  // a UTF-16 file is left alone rather than mixed with 8-bit text
     }
     IniDocument document = BuildDocument(text, utf8Mark);
-    const Text wantedSection = TrimmedName(section);
-    const Text wantedKey = TrimmedName(key);
     const std::string newValue = SkipLeadingBlanks(value);
 
-    IniSection* target = nullptr;
-    for (IniSection& candidate : document.sections) {
-        if (NamesEqual(candidate.name, text.mode, wantedSection)) {
-            target = &candidate;
-            break;
-        }
-    }
-    if (target == nullptr) {
-        document.sections.push_back(IniSection{SkipLeadingBlanks(section), {}});
-        target = &document.sections.back();
-    }
-    IniKey* entry = nullptr;
-    for (IniKey& candidate : target->keys) {
-        if (NamesEqual(candidate.name, text.mode, wantedKey)) {
-            entry = &candidate;
-            break;
-        }
-    }
-    if (entry == nullptr) {
-        target->keys.push_back(IniKey{SkipLeadingBlanks(key), false, {}});
-        entry = &target->keys.back();
-    } else if (entry->hasValue && entry->value == newValue) {
+    IniSection* target = FindOrAppend(document.sections, text.mode, section);
+    const size_t keyCount = target->keys.size();
+    IniKey* entry = FindOrAppend(target->keys, text.mode, key);
+    if (target->keys.size() == keyCount && entry->hasValue && entry->value == newValue) {
         return 1;  // nothing changes, so the file is not touched
     }
     entry->hasValue = true;
@@ -697,8 +665,7 @@ void SyncFolderOf(const char* path) {
 }
 #endif
 
-// Reads section/key of the file at path like GetPrivateProfileStringA (see the notes at the top
-// of this file). Null section, key or path give an empty answer.
+// Null section, key or path give an empty answer; so does running out of memory.
 uint32_t IniReadString(const char* section, const char* key, const char* defaultValue, char* buffer,
                        uint32_t size, const char* path) {
     if (buffer == nullptr || size == 0) {
@@ -710,15 +677,13 @@ uint32_t IniReadString(const char* section, const char* key, const char* default
     }
     try {
         return ReadString(section, key, defaultValue != nullptr ? defaultValue : "", buffer, size, path);
-    } catch (...) {  // out of memory for a huge file: an empty answer
+    } catch (...) {
         buffer[0] = 0;
         return 0;
     }
 }
 
-// Sets section/key of the file at path like WritePrivateProfileStringA, replacing the file
-// atomically. Nonzero on success (also when the key already had that value), 0 when nothing
-// could be written; the file is then as it was.
+// Nonzero also when the key already had that value; 0 leaves the file as it was.
 int IniWriteString(const char* section, const char* key, const char* value, const char* path) {
     if (section == nullptr || key == nullptr || value == nullptr || path == nullptr) {
         return 0;

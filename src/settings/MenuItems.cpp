@@ -86,20 +86,15 @@ int32_t RemoveItem(MenuItem* item) {
     }
     TablesLock lock;
     MenuItem* previous = nullptr;
-    for (MenuItem* it = itemListHead; it != nullptr; previous = it, it = it->next) {
-        if (it != item) {
-            continue;
+    for (MenuItem** link = &itemListHead; *link != nullptr; previous = *link, link = &(*link)->next) {
+        if (*link == item) {
+            *link = item->next;
+            if (itemListTail == item) {
+                itemListTail = previous;
+            }
+            FreeItemRecord(item);
+            return 0;
         }
-        if (previous != nullptr) {
-            previous->next = it->next;
-        } else {
-            itemListHead = it->next;
-        }
-        if (itemListTail == it) {
-            itemListTail = previous;
-        }
-        FreeItemRecord(it);
-        return 0;
     }
     return -1;
 }
@@ -136,11 +131,8 @@ bool IsHeldItemId(uint32_t id) {
     return FindIn(heldItemsHead, id) != nullptr;
 }
 
-// The smallest id in 1..65535 that no item (held ones included) carries and no page slot or
-// palette cell names, 0 when all are taken. A slot or cell can name an id no item carries (a
-// hand-edited file, an item that failed to load); a new item given that id would appear there
-// unasked, so such ids are not handed out. Ids above 65535 (which only a hand-edited file can
-// hold) do not count.
+// The smallest id in 1..65535 that no item carries and no slot or cell names (a new item with a
+// stale slot's id would appear there unasked), 0 when all are taken.
 uint32_t LowestFreeItemId() {
     static constexpr size_t kWords = (kMaxAllocatedItemId + 1 + 63) / 64;
     uint64_t* taken = static_cast<uint64_t*>(calloc(kWords, sizeof(uint64_t)));

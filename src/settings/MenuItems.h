@@ -1,11 +1,9 @@
 #pragma once
 // Menu items and the process-wide item list. Pages and the palette refer to items by id.
 //
-// The item list, the pages and the palette share one lock (LockTables). Each operation here and
-// in Pages.h takes it for its own work; a caller that keeps an item pointer, or needs several
-// operations to act as one, holds a TablesLock around all of it. The lock is held only for work
-// on the tables: never across a modal loop, a program launch, or a call that may wait for another
-// process's window. Item pointers are valid only while the lock is held.
+// The item list, the pages and the palette share one lock, which each operation takes for its own
+// work; a caller that keeps an item pointer (valid only while it is held) or combines operations
+// holds a TablesLock around them. Never held across a modal loop, a launch or another process.
 
 #include <cstdint>
 
@@ -45,10 +43,8 @@ struct MenuItem {
 extern MenuItem* itemListHead;
 extern MenuItem* itemListTail;
 
-// Items whose section in the settings file is sound but whose icon did not load (a network share
-// or a removable drive that is not there yet). They stay out of the ring and the editor, but
-// their ids stay taken and every save writes them back, so a later start that finds the icon
-// shows them again in their slots and cells. Linked like the item list, in load order; icon null.
+// Items whose section is sound but whose icon did not load (a drive not there yet): out of sight,
+// but their ids stay taken and every save writes them back. In load order; icon null.
 extern MenuItem* heldItemsHead;
 
 // Whether the tables hold the whole of what the settings file gave: set by the load, cleared when

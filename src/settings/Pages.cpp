@@ -103,13 +103,10 @@ MenuItem* GetPaletteItem(int32_t row, int32_t column) {
     return Resolve(cell.id, cell.item);
 }
 
-// Puts a new item into the palette: into the right-clicked cell when there is one (and fails,
-// keeping that cell, when it holds an item, live or held), else into the first empty cell of the
-// rows the editor shows, row by row; -1 when those are full. A right-clicked cell whose id names
-// no item at all looks empty in the editor, which offers to make a new item there, so it takes
-// the new item in place of the stale id. A right-clicked cell outside the grid is forgotten and
-// the item goes to the first empty cell: reporting success with the item in no cell would leave
-// an item the palette never shows.
+// Puts a new item into the right-clicked cell (-1 when it holds a live or held item; a stale id
+// looks empty and is replaced), else into the first empty cell of the rows the editor shows; -1
+// when those are full. A right-clicked cell outside the grid is forgotten, never a success with
+// the item in no cell.
 int32_t PlaceInPalette(MenuItem* item) {
     if (item == nullptr) {
         return -1;

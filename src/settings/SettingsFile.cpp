@@ -11,24 +11,8 @@ namespace {
 
 constexpr size_t kMaxDir = 256;  // directory with its trailing separator and the terminator
 
-// Length of drive + directory of a path: everything up to and including the last backslash or
-// slash, or just the drive ("C:") when there is no separator. Fails (-1) when the directory is
-// longer than its buffer would be.
-int DirectoryPartLength(const char* path) {
-    const PathSplit split = SplitPath(path, strlen(path));
-    return split.nameStart - split.driveEnd + 1 > kMaxDir ? -1 : static_cast<int>(split.nameStart);
-}
-
-// drive + directory of the running executable into a kMaxPath buffer, ending in a separator
-// whenever there is a directory.
-bool ExecutableDirectory(char* out) {
-    char module[kMaxPath + 1] = {};
-    return PlatformModuleFileName(module, sizeof module) != 0 && GetPathFolder(out, module);
-}
-
 // Whether the profile functions would read text back otherwise than written: a blank at either
-// end, or like quotes (' or ") as its first and last of at least two characters. The last
-// character is found by walking, since in text that is not valid code page 932 a lead byte takes
+// end, or like quotes around it. The last character is found by walking, since a lead byte takes
 // a quote or a blank after it as its partner.
 bool ReadChangesText(const char* text) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
@@ -81,12 +65,12 @@ bool GetPathFolder(char* folder, const char* path) {
     if (folder == nullptr || path == nullptr) {
         return false;
     }
-    int length = DirectoryPartLength(path);
-    if (length < 0 || length >= kMaxPath) {
-        return false;
+    const PathSplit split = SplitPath(path, strlen(path));
+    if (split.nameStart - split.driveEnd + 1 > kMaxDir || split.nameStart >= kMaxPath) {
+        return false;  // longer than a directory buffer would be
     }
-    memcpy(folder, path, static_cast<size_t>(length));
-    folder[length] = 0;
+    memcpy(folder, path, split.nameStart);
+    folder[split.nameStart] = 0;
     return true;
 }
 
@@ -96,7 +80,7 @@ int32_t GetSettingsPath(char* path) {
         return -1;
     }
     char directory[kMaxPath];
-    if (!ExecutableDirectory(directory)) {
+    if (!GetExecutableDirectory(directory)) {
         return -1;
     }
     const size_t length = strlen(directory);
@@ -111,7 +95,9 @@ int32_t GetSettingsPath(char* path) {
 
 // The executable's drive and directory, ending in its separator, into a kMaxPath buffer.
 bool GetExecutableDirectory(char* directory) {
-    return directory != nullptr && ExecutableDirectory(directory);
+    char module[kMaxPath + 1] = {};
+    return directory != nullptr && PlatformModuleFileName(module, sizeof module) != 0 &&
+           GetPathFolder(directory, module);
 }
 
 namespace {
@@ -144,10 +130,9 @@ bool UpdateCopyPath(char* copy, const char* path) {
 
 }  // namespace
 
-// Starts an update of the file at path: takes the update lock and makes the copy, or an empty
-// start when there is no file yet (a leftover copy of an interrupted update is removed first).
-// On failure nothing is held and nothing is left behind. With a waitStep, an update under way
-// elsewhere is waited for by calling it between tries instead of blocking the thread.
+// Starts an update of the file at path: takes the update lock (calling waitStep between tries when
+// given, so the thread stays responsive) and makes a fresh copy, none when there is no file yet.
+// On failure nothing is held and nothing is left behind.
 bool BeginSettingsUpdate(SettingsUpdate* update, const char* path, SettingsWaitStep waitStep) {
     if (waitStep == nullptr) {
         PlatformAcquireLock(UpdateLock());
@@ -161,13 +146,13 @@ bool BeginSettingsUpdate(SettingsUpdate* update, const char* path, SettingsWaitS
         PlatformReleaseLock(UpdateLock());
         return false;
     }
-    if (!PlatformRemoveFile(update->copy) ||
-        (PlatformFileExists(path) && !PlatformCopyFile(path, update->copy))) {
-        PlatformRemoveFile(update->copy);
-        PlatformReleaseLock(UpdateLock());
-        return false;
+    if (PlatformRemoveFile(update->copy) &&
+        (!PlatformFileExists(path) || PlatformCopyFile(path, update->copy))) {
+        return true;
     }
-    return true;
+    PlatformRemoveFile(update->copy);
+    PlatformReleaseLock(UpdateLock());
+    return false;
 }
 
 // Ends an update: when every write succeeded the copy replaces the file, else it is removed and
@@ -224,11 +209,8 @@ int32_t WriteSettingUInt(const char* section, const char* key, const char* path,
     return PlatformWriteProfileString(section, key, text, path) != 0 ? 0 : -1;
 }
 
-// Writes section/key so that it reads back exactly as given. The profile functions' read drops
-// blanks at both ends of a value and a pair of like quotes around all of it, so such a value goes
-// inside one more pair of double quotes, which the read takes off again; any other value is written
-// as it is. The reader needs two bytes more than the value for the quotes. False when the write
-// fails.
+// Writes section/key so that it reads back exactly as given: a value the read would trim or
+// unquote goes inside one more pair of double quotes, which the read takes off again.
 bool WriteSettingText(const char* section, const char* key, const char* path, const char* value) {
     char quoted[kMaxPath + 2];
     if (ReadChangesText(value)) {
@@ -257,7 +239,7 @@ int32_t ResolvePath(char* resolved, const char* path) {
         return 0;
     }
     char directory[kMaxPath];
-    if (!ExecutableDirectory(directory)) {
+    if (!GetExecutableDirectory(directory)) {
         return -1;
     }
     PlatformSetCurrentDirectory(directory);

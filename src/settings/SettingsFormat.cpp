@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "actions/Launch.h"
 #include "actions/WindowCommands.h"
@@ -24,15 +25,10 @@
 
 namespace {
 
-// The number of item sections a load reads at most, whatever NUM says. The program itself never
-// holds more than the palette's 240 items plus those a hand-edited file brought in: a new item
-// goes into a free palette cell or is not made, and it stays in its cell until it is deleted. So
-// 1024 is four times what the program can produce and cuts nothing a user made. Above it, a
-// hostile or corrupt NUM costs nothing: every item holds an icon (a USER object backed by two GDI
-// bitmaps, against a per-process quota of 10000 of each), every duplicate check walks the list,
-// and every absent section still costs a few profile reads, so start-up time and handles stay
-// small. A save may write a larger NUM after a hand-edited file filled the bound; the next load
-// then reads the first 1024 sections and ignores the rest, like any stale section.
+// The number of item sections a load reads at most, whatever NUM says: four times the palette's
+// 240 items, so nothing a user made is cut, while a hostile or corrupt NUM cannot exhaust the
+// icon handle quota or the start-up time. A larger NUM that a save writes after a hand-edited
+// file reads back as its first 1024 sections, the rest ignored like any stale section.
 constexpr uint32_t kMaxItemSections = 1024;
 
 constexpr uint8_t kDefaultAlpha = kDefaultTranslucencyAlpha;
@@ -76,31 +72,21 @@ constexpr uint32_t kFirstListingSize = 64 * 1024;
 constexpr uint32_t kLargestListingSize = 16 * 1024 * 1024;
 
 // Which item sections below kMaxItemSections the file may hold, from one listing of its section
-// names; false when the platform cannot list them, and every section must be read.
-//
-// A load with a huge NUM would otherwise ask for up to 1024 absent sections one key at a time,
-// and under Wine every profile read opens the file and checks its time stamp (about 0.2 ms). A
-// section that a read of "ITEM<n>" can find has a name that ends in the digits of n once blanks
-// are trimmed (names are compared without regard to the case of letters only), so the indices
-// taken from the listed names' trailing digits include every section present; an index outside
-// them would only fail its ID read. Leading zeros and digits that do not belong to an ITEM name
-// merely add candidates. The listing is asked of the profile function with no section, as the
-// system's does; a reader that answers nothing there (ours) cannot be told from a file without
-// sections, but the caller asks only after ITEMS/NUM was read, so an empty answer means that the
-// listing is not available.
+// names; false when the platform cannot list them, and every section must be read. Without it a
+// huge NUM costs up to 1024 absent-section reads, each of which reopens the file under Wine.
+// Every name a read of "ITEM<n>" can find ends in the digits of n once blanks are trimmed, so the
+// names' trailing digits cover every section present; stray digits only add candidates. The
+// caller asks only after ITEMS/NUM was read, so an empty listing means none is available.
 bool FindItemSectionCandidates(const char* path, bool (&candidate)[kMaxItemSections]) {
     for (uint32_t size = kFirstListingSize; size <= kLargestListingSize; size *= 4) {
-        char* names = static_cast<char*>(calloc(size, 1));
-        if (names == nullptr) {
-            return false;
-        }
-        const uint32_t length = PlatformReadProfileString(nullptr, nullptr, "", names, size, path);
+        std::unique_ptr<char, decltype(&free)> buffer(static_cast<char*>(calloc(size, 1)), free);
+        char* const names = buffer.get();
+        const uint32_t length =
+            names != nullptr ? PlatformReadProfileString(nullptr, nullptr, "", names, size, path) : 0;
         if (length == 0) {
-            free(names);
             return false;
         }
         if (length >= size - 2) {  // cut off: ask again with more room
-            free(names);
             continue;
         }
         memset(candidate, 0, sizeof candidate);
@@ -124,16 +110,13 @@ bool FindItemSectionCandidates(const char* path, bool (&candidate)[kMaxItemSecti
                 candidate[index] = true;
             }
         }
-        free(names);
         return true;
     }
     return false;
 }
 
-// Reads a text value into a field of size bytes: at most size - 1 bytes, never half of a two-byte
-// character. Returns the length of the text, 0 when the key is missing or empty. The profile
-// function is given two bytes more than the field, so that a value written inside an extra pair
-// of quotes comes back whole at the field's limit.
+// Reads a text value into a field of size bytes, never half a character; its length, 0 when
+// missing. Two bytes more are read, so that a value written inside quotes comes back whole.
 size_t ReadText(const char* section, const char* key, char* buffer, uint32_t size, const char* path) {
     char text[kItemPathSize + 2] = {};
     const uint32_t readSize = size + 2 <= sizeof text ? size + 2 : sizeof text;
@@ -146,9 +129,8 @@ size_t ReadText(const char* section, const char* key, char* buffer, uint32_t siz
     return strlen(buffer);
 }
 
-// The launch record of a program-launch section. None (null) when SCPATH is missing or empty,
-// when SCSHOW is negative as a signed number, or when memory runs out; an invalid SCSHOW keeps
-// the normal show command.
+// The launch record of a section; null without SCPATH, for a negative SCSHOW or without memory.
+// An unreadable SCSHOW keeps the normal show command.
 ShortcutInfo* ReadLaunchRecord(const char* section, const char* path) {
     ShortcutInfo* shortcut = CreateShortcutInfo();
     if (shortcut == nullptr) {
@@ -172,13 +154,10 @@ ShortcutInfo* ReadLaunchRecord(const char* section, const char* path) {
     return shortcut;
 }
 
-// Loads item section n and appends the item to the list, or drops the section silently: a
-// missing or zero ID, a missing TYPE, a kind other than window command or launch, a window
-// command whose EVENT names no command, or an id an earlier section took. A sound section whose
-// icon does not load becomes a held item, with its values as read: its icon may be on a drive
-// that is not there yet, and dropping it would erase it from the file at the next save. The item
-// is assembled outside the list, with its icon loaded while the tables are free, and enters the
-// list complete in one step, so no other thread ever sees it half made.
+// Loads item section n and appends the item, or drops a section without a nonzero ID, a TYPE, a
+// known kind or command, or with a taken id. A sound section whose icon does not load is held:
+// its drive may come back, and dropping it would erase it at the next save. The item enters the
+// list complete in one step, its icon loaded while the tables are free.
 void LoadItemSection(uint32_t n, const char* path) {
     char section[16];
     ItemSectionName(section, n);
@@ -290,10 +269,9 @@ bool WriteItemSection(uint32_t n, const SavedItem& item, const char* path) {
 
 }  // namespace
 
-// Reads the items, the pages, the palette and the translucency opacity from the settings file.
-// Bad items, slots and cells are skipped without a word; -1 only when the file's path cannot be
-// composed, in which case nothing is loaded. At most kMaxItemSections item sections are read.
-// The tables are locked only while they change, never across the file reads.
+// Reads the items, the pages, the palette and the translucency opacity from the settings file,
+// skipping bad entries silently; -1, nothing loaded, without a settings path. The tables are
+// locked only while they change, never across the file reads.
 int32_t LoadSettings() {
     char path[kMaxPath];
     if (GetSettingsPath(path) != 0) {
@@ -339,15 +317,11 @@ int32_t LoadSettings() {
     return 0;
 }
 
-// Writes every item (section ITEMn for the item at position n of the list, held items after the
-// live ones), ITEMS/NUM, all 64
-// page slots and all 240 palette cells. Keys are only ever set, never deleted, and CONFIG is not
-// touched. The tables are copied under their lock and written after it is released, so the ring
-// menu is never kept waiting for the disk. The save lands whole or not at all: the writes go to a
-// copy of the file that replaces it only when all of them succeeded. -1, with the file as it was,
-// when the tables do not hold a whole load (none happened, or the items were freed since), when
-// the path cannot be composed, when memory runs out, or when any step fails (a full disk, a file
-// that another program holds open).
+// Writes every item (ITEMn for the n-th of the live then the held items), ITEMS/NUM, the page
+// slots and the palette cells, copied under the lock and written after it, so the ring menu never
+// waits for the disk. Keys are only set, never deleted. The save lands whole or not at all
+// (through a copy of the file). -1, the file as it was, when the tables hold no whole load or any
+// step fails.
 int32_t SaveSettings() {
     {
         TablesLock lock;
