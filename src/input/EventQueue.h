@@ -4,12 +4,13 @@
 
 #include <cstdint>
 
+#include "platform/Geometry.h"
 #include "platform/Platform.h"
 
 enum QueueMessageType : uint8_t {
     MsgQuit = 1,     // no payload
-    MsgOpen = 2,     // QueuePoint of the trigger press
-    MsgRelease = 3,  // QueuePoint of the trigger release
+    MsgOpen = 2,     // Point of the trigger press
+    MsgRelease = 3,  // Point of the trigger release
     MsgWheel = 4,    // QueueWheel
     MsgCancel = 5,   // no payload: the trigger's release was lost; close without running anything
 };
@@ -23,12 +24,8 @@ constexpr int32_t kQueueSemaphoreMax = 128;
 // TakeQueueMessage results besides 0.
 constexpr int32_t kQueueTimedOut = 128;
 
-// Payloads, copied byte for byte (both ends run in the same process).
-struct QueuePoint {
-    int32_t x;
-    int32_t y;
-};
-
+// Payloads, copied byte for byte (both ends run in the same process): a Point for open and
+// release, a QueueWheel for a turn.
 struct QueueWheel {
     int32_t x;
     int32_t y;
@@ -36,7 +33,7 @@ struct QueueWheel {
     uint8_t unused[2];
 };
 
-static_assert(sizeof(QueuePoint) == 8, "open and release payloads are 8 bytes");
+static_assert(sizeof(Point) == 8, "open and release payloads are 8 bytes");
 static_assert(sizeof(QueueWheel) == 12, "wheel payloads are 12 bytes");
 
 struct EventQueue {

@@ -17,7 +17,7 @@ MenuWorker menuWorker;
 namespace {
 
 void ForgetTrackedPos() {
-    lastTrackedPos = TrackedPoint{-1, -1};
+    lastTrackedPos = Point{-1, -1};
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 
 namespace {
 
-QueuePoint PointOf(const uint8_t* message) {
-    QueuePoint point;
+Point PointOf(const uint8_t* message) {
+    Point point;
     memcpy(&point, message + kQueueHeaderSize, sizeof point);
     return point;
 }
@@ -23,15 +23,15 @@ bool HandleMenuMessage(MenuWorker& worker, const uint8_t* message) {
         case MsgQuit:
             return true;
         case MsgOpen:
-            if (worker.menuOpen == 0 && length >= sizeof(QueuePoint)) {
-                const QueuePoint point = PointOf(message);
+            if (worker.menuOpen == 0 && length >= sizeof(Point)) {
+                const Point point = PointOf(message);
                 ops.openRingMenu(point.x, point.y);
                 worker.menuOpen = 1;  // even when nothing could be shown: the release still closes
             }
             return false;
         case MsgRelease:
-            if (worker.menuOpen == 1 && length >= sizeof(QueuePoint)) {
-                const QueuePoint point = PointOf(message);
+            if (worker.menuOpen == 1 && length >= sizeof(Point)) {
+                const Point point = PointOf(message);
                 ops.selectRingItem(point.x, point.y);
                 worker.menuOpen = 0;
             }

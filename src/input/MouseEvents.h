@@ -76,7 +76,7 @@ constexpr int32_t kPassOn = 2;
 // The hook's record, laid out exactly like MSLLHOOKSTRUCT (checked in MouseHook_win.cpp); its
 // point goes into the queue as it is.
 struct MouseHookRecord {
-    QueuePoint pt;
+    Point pt;
     uint32_t mouseData;
     uint32_t flags;
     uint32_t time;

@@ -5,16 +5,12 @@
 
 #include <cstdint>
 
+#include "platform/Geometry.h"
 #include "settings/MenuItems.h"
-
-struct TrackedPoint {
-    int32_t x;
-    int32_t y;
-};
 
 extern int32_t selectedSlot;
 extern WindowHandle targetWindow;
-extern TrackedPoint lastTrackedPos;
+extern Point lastTrackedPos;
 
 int32_t OpenRingMenu(int32_t x, int32_t y);
 void TrackRingMenu();

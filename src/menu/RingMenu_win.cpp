@@ -16,7 +16,7 @@ int32_t selectedSlot = -1;
 WindowHandle targetWindow;
 // The cursor in the menu window's client coordinates at the last tracking step that redrew; the
 // worker sets it to (-1, -1) after a page change so that the next step redraws.
-TrackedPoint lastTrackedPos = {0, 0};
+Point lastTrackedPos = {0, 0};
 
 namespace {
 

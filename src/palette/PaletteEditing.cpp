@@ -62,7 +62,7 @@ void StartDrag(MenuItem* item, uint8_t source) {
     dragSource = source;
 }
 
-void AddIcon(PaletteFrame* frame, IconHandle icon, PalettePoint corner) {
+void AddIcon(PaletteFrame* frame, IconHandle icon, Point corner) {
     if (frame->iconCount < kPaletteFrameMaxIcons) {
         frame->icons[frame->iconCount++] = PaletteIconPlacement{icon, corner.x, corner.y};
     }
@@ -71,7 +71,7 @@ void AddIcon(PaletteFrame* frame, IconHandle icon, PalettePoint corner) {
 // The icon of an item that has one, in its box; shifted, and the item taken as hovered, while the
 // cursor is over the box. corner(over) is the icon's top-left corner.
 template <typename Corner>
-void ComposeItem(const MenuItem* item, const PaletteBox& box, Corner corner, int32_t x, int32_t y,
+void ComposeItem(const MenuItem* item, const Rect& box, Corner corner, int32_t x, int32_t y,
                  PaletteFrame* frame, const MenuItem** hovered) {
     if (item == nullptr || item->icon == nullptr) {
         return;
@@ -121,7 +121,7 @@ const MenuItem* ComposeDrag(int32_t x, int32_t y, bool leftButtonHeld, PaletteFr
     if (dragItem == nullptr || dragItem->icon == nullptr) {
         return nullptr;
     }
-    AddIcon(frame, dragItem->icon, PalettePoint{x - kPaletteIconSize / 2, y - kPaletteIconSize / 2});
+    AddIcon(frame, dragItem->icon, Point{x - kPaletteIconSize / 2, y - kPaletteIconSize / 2});
     return dragItem;
 }
 

@@ -31,12 +31,12 @@ constexpr int32_t kTrackSpan = 251;      // the thumb's top runs 20..271 over 23
 constexpr int32_t kScrollSteps = kPaletteMaxScrollRow + 1;
 constexpr int32_t kThumbHeight = 12;
 
-bool InBox(const PaletteBox& box, int32_t x, int32_t y) {
+bool InBox(const Rect& box, int32_t x, int32_t y) {
     return x >= box.left && x < box.right && y >= box.top && y < box.bottom;
 }
 
 // An icon's 32 x 32 top-left corner: 4 pixels inside its box, 2 more while hovered.
-PalettePoint IconCorner(const PaletteBox& box, bool hovered) {
+Point IconCorner(const Rect& box, bool hovered) {
     const int32_t inset = kIconInset + (hovered ? kHoverShift : 0);
     return {box.left + inset, box.top + inset};
 }
@@ -50,12 +50,12 @@ int64_t FloorDiv(int64_t a, int64_t b) {
 }  // namespace
 
 // Tab n spans x [2 + 33n, 35 + 33n); a press takes it between y 5 and 24.
-PaletteBox PageTabBox(int32_t page) {
+Rect PageTabBox(int32_t page) {
     return {kTabLeft + kTabWidth * page, kTabTop, kTabLeft + kTabWidth * (page + 1), kTabBottom};
 }
 
 // The first of count boxes, boxOf(0) to boxOf(count - 1), that holds the point, or -1.
-static int32_t FirstBoxAt(int32_t count, PaletteBox (*boxOf)(int32_t), int32_t x, int32_t y) {
+static int32_t FirstBoxAt(int32_t count, Rect (*boxOf)(int32_t), int32_t x, int32_t y) {
     for (int32_t i = 0; i < count; ++i) {
         if (InBox(boxOf(i), x, y)) {
             return i;
@@ -70,19 +70,19 @@ int32_t PageTabAt(int32_t x, int32_t y) {
 }
 
 // The tab joint sprite covers the lower edge of the current tab, joining it to the panel.
-PalettePoint TabJointOrigin(int32_t page) {
+Point TabJointOrigin(int32_t page) {
     return {kTabLeft + kTabWidth * page, kTabJointY};
 }
 
 // The 40 x 40 box of ring slot i around the ring's centre moved by the slot's ring offset.
-PaletteBox SlotBox(int32_t slot) {
+Rect SlotBox(int32_t slot) {
     const SlotOffset& offset = RingSlotOffsets[slot & 7];
     const int32_t cx = kEditorRingCentreX + offset.dx;
     const int32_t cy = kEditorRingCentreY + offset.dy;
     return {cx - kSlotHalf, cy - kSlotHalf, cx + kSlotHalf, cy + kSlotHalf};
 }
 
-PalettePoint SlotIconCorner(int32_t slot, bool hovered) {
+Point SlotIconCorner(int32_t slot, bool hovered) {
     return IconCorner(SlotBox(slot), hovered);
 }
 
@@ -92,13 +92,13 @@ int32_t SlotAt(int32_t x, int32_t y) {
 }
 
 // Visible cell (row, column) of the palette: a 40 x 40 square from (273, 6).
-PaletteBox CellBox(int32_t row, int32_t column) {
+Rect CellBox(int32_t row, int32_t column) {
     const int32_t left = kCellsLeft + kCellSize * column;
     const int32_t top = kCellsTop + kCellSize * row;
     return {left, top, left + kCellSize, top + kCellSize};
 }
 
-PalettePoint CellIconCorner(int32_t row, int32_t column, bool hovered) {
+Point CellIconCorner(int32_t row, int32_t column, bool hovered) {
     return IconCorner(CellBox(row, column), hovered);
 }
 

@@ -6,17 +6,7 @@
 
 #include <cstdint>
 
-struct PaletteBox {
-    int32_t left;
-    int32_t top;
-    int32_t right;
-    int32_t bottom;
-};
-
-struct PalettePoint {
-    int32_t x;
-    int32_t y;
-};
+#include "platform/Geometry.h"
 
 // The picture fills the client area; the window and its back buffer are a little larger.
 constexpr int32_t kPaletteClientWidth = 613;
@@ -35,29 +25,29 @@ constexpr int32_t kEditorRingCentreX = 135;
 constexpr int32_t kEditorRingCentreY = 156;
 
 // The sprites in the strip below the picture (rows 290..303 of the background bitmap).
-constexpr PaletteBox kTabJointSprite = {0, 290, 33, 296};
-constexpr PaletteBox kThumbSprite = {33, 290, 49, 302};
-constexpr PaletteBox kUpPressedSprite = {49, 290, 65, 304};
-constexpr PaletteBox kDownPressedSprite = {65, 290, 81, 304};
+constexpr Rect kTabJointSprite = {0, 290, 33, 296};
+constexpr Rect kThumbSprite = {33, 290, 49, 302};
+constexpr Rect kUpPressedSprite = {49, 290, 65, 304};
+constexpr Rect kDownPressedSprite = {65, 290, 81, 304};
 // The scroll bar's left edge, where the thumb and the pressed arrows are drawn.
 constexpr int32_t kScrollBarX = 593;
 // Where the pressed arrows are drawn.
-constexpr PalettePoint kUpPressedOrigin = {593, 7};
-constexpr PalettePoint kDownPressedOrigin = {593, 273};
+constexpr Point kUpPressedOrigin = {593, 7};
+constexpr Point kDownPressedOrigin = {593, 273};
 
 // The parts of the scroll bar a press can hit.
 enum ScrollBarPart : int32_t { ScrollNone = 0, ScrollThumb = 1, ScrollUpArrow = 2, ScrollDownArrow = 3 };
 
-PaletteBox PageTabBox(int32_t page);
+Rect PageTabBox(int32_t page);
 int32_t PageTabAt(int32_t x, int32_t y);
-PalettePoint TabJointOrigin(int32_t page);
+Point TabJointOrigin(int32_t page);
 
-PaletteBox SlotBox(int32_t slot);
-PalettePoint SlotIconCorner(int32_t slot, bool hovered);
+Rect SlotBox(int32_t slot);
+Point SlotIconCorner(int32_t slot, bool hovered);
 int32_t SlotAt(int32_t x, int32_t y);
 
-PaletteBox CellBox(int32_t row, int32_t column);
-PalettePoint CellIconCorner(int32_t row, int32_t column, bool hovered);
+Rect CellBox(int32_t row, int32_t column);
+Point CellIconCorner(int32_t row, int32_t column, bool hovered);
 [[nodiscard]] bool CellAt(int32_t x, int32_t y, int32_t* row, int32_t* column);
 int32_t GridRowOfVisibleRow(int32_t scrollRow, int32_t visibleRow);
 

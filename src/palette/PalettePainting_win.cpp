@@ -20,7 +20,7 @@ void DrawBackground() {
 }
 
 // Copies one sprite of the strip below the picture to a point of the back buffer.
-void PutSprite(const PaletteBox& sprite, int32_t x, int32_t y) {
+void PutSprite(const Rect& sprite, int32_t x, int32_t y) {
     CopySurfaceRect(backBuffer, backgroundImage, x, y, sprite.right - sprite.left, sprite.bottom - sprite.top,
                     sprite.left, sprite.top);
 }
@@ -94,7 +94,7 @@ void RepaintPalette(HWND window) {
         PutSprite(kDownPressedSprite, kDownPressedOrigin.x, kDownPressedOrigin.y);
     }
     if (frame.tabJointPage >= 0) {
-        const PalettePoint joint = TabJointOrigin(frame.tabJointPage);
+        const Point joint = TabJointOrigin(frame.tabJointPage);
         PutSprite(kTabJointSprite, joint.x, joint.y);
     }
     if (backBuffer != nullptr) {

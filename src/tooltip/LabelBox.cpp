@@ -5,7 +5,7 @@
 // The box starts at the surface's top-left corner and leaves kLabelTextMargin pixels on either
 // side of the text. A failed measurement (negative) gives the box of an empty text; a box wider
 // than the surface is cut to it.
-LabelRect LabelBoxForTextWidth(int32_t textWidth) {
+Rect LabelBoxForTextWidth(int32_t textWidth) {
     const int32_t text = std::clamp(textWidth, 0, kLabelWindowWidth - 2 * kLabelTextMargin);
-    return LabelRect{0, 0, text + 2 * kLabelTextMargin, kLabelWindowHeight};
+    return Rect{0, 0, text + 2 * kLabelTextMargin, kLabelWindowHeight};
 }

@@ -8,13 +8,7 @@
 
 #include <cstdint>
 
-// Rectangle in label-surface pixels: left, top, right, bottom.
-struct LabelRect {
-    int32_t left;
-    int32_t top;
-    int32_t right;
-    int32_t bottom;
-};
+#include "platform/Geometry.h"
 
 // The label window and its surface are 1024 x 26 pixels.
 constexpr int32_t kLabelWindowWidth = 1024;
@@ -24,9 +18,9 @@ constexpr int32_t kLabelCursorOffsetY = 20;
 // Free space left and right of the text inside the box.
 constexpr int32_t kLabelTextMargin = 17;
 // Where the text is measured: the surface minus 26 pixels on the left.
-constexpr LabelRect kLabelMeasureArea = {26, 0, kLabelWindowWidth, kLabelWindowHeight};
+constexpr Rect kLabelMeasureArea = {26, 0, kLabelWindowWidth, kLabelWindowHeight};
 
-LabelRect LabelBoxForTextWidth(int32_t textWidth);
+Rect LabelBoxForTextWidth(int32_t textWidth);
 
 // The label window (LabelWindow_win.cpp). StartLabelThread and StopLabelThread belong to the main
 // thread's start-up and shutdown; ShowLabel and HideLabel may be called from any thread.

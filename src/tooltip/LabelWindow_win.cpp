@@ -81,7 +81,7 @@ constexpr Gdiplus::ARGB kGradientBottom = 0xFF002040;  // opaque dark blue
 constexpr Gdiplus::ARGB kTextColour = 0xFFFFFFFF;
 constexpr Gdiplus::REAL kFallbackFontPixels = 16.0f;
 
-Gdiplus::RectF ToRectF(const LabelRect& rect) {
+Gdiplus::RectF ToRectF(const Rect& rect) {
     return Gdiplus::RectF(static_cast<Gdiplus::REAL>(rect.left), static_cast<Gdiplus::REAL>(rect.top),
                           static_cast<Gdiplus::REAL>(rect.right - rect.left),
                           static_cast<Gdiplus::REAL>(rect.bottom - rect.top));
@@ -169,7 +169,7 @@ size_t ConvertLabelText(const char* text, wchar_t (&wide)[kLabelTextUnits]) {
 
 // The width in pixels of text laid out centred in area, truncated towards zero; -1 without a
 // surface or text.
-int32_t MeasureLabelText(const char* text, const LabelRect& area) {
+int32_t MeasureLabelText(const char* text, const Rect& area) {
     if (labelSurface == nullptr || text == nullptr) {
         return -1;
     }
@@ -185,7 +185,7 @@ int32_t MeasureLabelText(const char* text, const LabelRect& area) {
 
 // Fills box with the label's vertical gradient, translucent black at the top to opaque dark blue
 // at the bottom. 1, or 0 without a surface.
-int32_t DrawLabelBackground(const LabelRect& box) {
+int32_t DrawLabelBackground(const Rect& box) {
     if (labelSurface == nullptr) {
         return 0;
     }
@@ -202,7 +202,7 @@ int32_t DrawLabelBackground(const LabelRect& box) {
 }
 
 // Draws text in white, centred in box. 1, or 0 without a surface or text.
-int32_t DrawLabelText(const LabelRect& box, const char* text) {
+int32_t DrawLabelText(const Rect& box, const char* text) {
     if (labelSurface == nullptr || text == nullptr) {
         return 0;
     }
@@ -224,7 +224,7 @@ int32_t DrawLabelText(const LabelRect& box, const char* text) {
 int32_t RenderLabel(const char* text) {
     ClearLayeredSurface(labelSurface);
     if (text != nullptr) {
-        const LabelRect box = LabelBoxForTextWidth(MeasureLabelText(text, kLabelMeasureArea));
+        const Rect box = LabelBoxForTextWidth(MeasureLabelText(text, kLabelMeasureArea));
         DrawLabelBackground(box);
         DrawLabelText(box, text);
     }

@@ -21,4 +21,4 @@ constexpr char kLabelClassName[] = "Pivotel Tool Tip";
 constexpr size_t kLabelTextUnits = 256;
 
 size_t ConvertLabelText(const char* text, wchar_t (&wide)[kLabelTextUnits]);
-int32_t MeasureLabelText(const char* text, const LabelRect& area);
+int32_t MeasureLabelText(const char* text, const Rect& area);

@@ -63,7 +63,7 @@ protected:
     void TearDown() override { DestroyEventQueue(queue); }
 
     int32_t PostPoint(uint8_t type, int32_t x, int32_t y) {
-        const QueuePoint point = {x, y};
+        const Point point = {x, y};
         return PostQueueMessage(queue, sizeof point, type, &point);
     }
 
@@ -81,8 +81,8 @@ protected:
     }
 };
 
-QueuePoint PointOf(const Taken& taken) {
-    QueuePoint point;
+Point PointOf(const Taken& taken) {
+    Point point;
     memcpy(&point, taken.payload.data(), sizeof point);
     return point;
 }

@@ -69,7 +69,7 @@ protected:
     void Quit() { PostQueueMessage(queue, 0, MsgQuit, nullptr); }
     void Cancel() { PostQueueMessage(queue, 0, MsgCancel, nullptr); }
     void PostPoint(uint8_t type, int32_t x, int32_t y) {
-        const QueuePoint point = {x, y};
+        const Point point = {x, y};
         PostQueueMessage(queue, sizeof point, type, &point);
     }
 

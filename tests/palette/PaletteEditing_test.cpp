@@ -16,24 +16,24 @@
 
 namespace {
 
-PalettePoint Centre(const PaletteBox& box) {
+Point Centre(const Rect& box) {
     return {(box.left + box.right) / 2, (box.top + box.bottom) / 2};
 }
 
-PalettePoint CellCentre(int32_t visibleRow, int32_t column) {
+Point CellCentre(int32_t visibleRow, int32_t column) {
     return Centre(CellBox(visibleRow, column));
 }
 
-PalettePoint SlotCentre(int32_t slot) {
+Point SlotCentre(int32_t slot) {
     return Centre(SlotBox(slot));
 }
 
-PalettePoint TabCentre(int32_t page) {
+Point TabCentre(int32_t page) {
     return Centre(PageTabBox(page));
 }
 
 // A press at one point and a release at another, as a drag with the left button.
-void Drag(PalettePoint from, PalettePoint to) {
+void Drag(Point from, Point to) {
     PaletteLeftPress(from.x, from.y);
     PaletteLeftRelease(to.x, to.y);
 }
@@ -106,8 +106,8 @@ TEST_F(PaletteEditingTest, CellDragsMoveSwapOrChangeNothing) {
     Drag(SlotCentre(1), SlotCentre(2));
     Drag(CellCentre(2, 3), CellCentre(2, 3));
     Drag(CellCentre(2, 3), TabCentre(4));
-    Drag(CellCentre(2, 3), PalettePoint{600, 150});
-    Drag(CellCentre(2, 3), PalettePoint{-50, -50});
+    Drag(CellCentre(2, 3), Point{600, 150});
+    Drag(CellCentre(2, 3), Point{-50, -50});
     EXPECT_TRUE(before.Unchanged());
     EXPECT_EQ(editorPage, 0) << "a drop on a tab is no tab click";
 
@@ -157,7 +157,7 @@ TEST_F(PaletteEditingTest, SlotDropsReferToMoveAndSwapItems) {
     Drag(SlotCentre(0), CellCentre(3, 3));
     Drag(SlotCentre(0), CellCentre(0, 1));
     Drag(SlotCentre(0), TabCentre(6));
-    Drag(SlotCentre(0), PalettePoint{135, 156});
+    Drag(SlotCentre(0), Point{135, 156});
     EXPECT_TRUE(before.Unchanged());
     EXPECT_EQ(editorPage, 2);
 }
@@ -165,7 +165,7 @@ TEST_F(PaletteEditingTest, SlotDropsReferToMoveAndSwapItems) {
 TEST_F(PaletteEditingTest, TabsChooseTheEditorsPageOnly) {
     pageTable.currentPage = 1;
     for (int32_t page = 0; page < kPageCount; ++page) {
-        const PalettePoint tab = TabCentre(page);
+        const Point tab = TabCentre(page);
         PaletteLeftPress(tab.x, tab.y);
         PaletteLeftRelease(tab.x, tab.y);
         EXPECT_EQ(editorPage, page);
@@ -256,7 +256,7 @@ TEST_F(PaletteEditingTest, FrameShiftsTheHoveredIconAndNamesTheRightItem) {
     EXPECT_EQ(frame.tabJointPage, 4);
 
     // Over a cell: that icon 2 pixels right and down, its name in the label.
-    const PalettePoint over = CellCentre(0, 1);
+    const Point over = CellCentre(0, 1);
     ComposePaletteFrame(over.x, over.y, false, &frame);
     EXPECT_EQ(frame.icons[1].x, CellIconCorner(0, 1, false).x + 2);
     EXPECT_EQ(frame.icons[1].y, CellIconCorner(0, 1, false).y + 2);
@@ -264,16 +264,16 @@ TEST_F(PaletteEditingTest, FrameShiftsTheHoveredIconAndNamesTheRightItem) {
     EXPECT_STREQ(frame.labelText, "second");
 
     // Items without an icon, and ids that name no item, are neither drawn nor named.
-    for (const PalettePoint p : {CellCentre(0, 2), CellCentre(0, 3)}) {
+    for (const Point p : {CellCentre(0, 2), CellCentre(0, 3)}) {
         ComposePaletteFrame(p.x, p.y, false, &frame);
         EXPECT_EQ(frame.iconCount, 3);
         EXPECT_FALSE(frame.labelShown);
     }
 
     // A dragged item is drawn on the cursor and named, even over another occupied cell or slot.
-    const PalettePoint from = CellCentre(0, 0);
+    const Point from = CellCentre(0, 0);
     PaletteLeftPress(from.x, from.y);
-    const PalettePoint slot = SlotCentre(6);
+    const Point slot = SlotCentre(6);
     ComposePaletteFrame(slot.x, slot.y, true, &frame);
     EXPECT_STREQ(frame.labelText, "first");
     ASSERT_EQ(frame.iconCount, 4);

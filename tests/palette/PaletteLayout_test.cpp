@@ -28,7 +28,7 @@ TEST(PaletteLayout, SlotBoxesAreFortyPixelSquaresAroundTheRingOffsets) {
     } expected[8] = {{115, 46},  {178, 73}, {205, 136}, {178, 199},
                      {115, 226}, {52, 199}, {25, 136},  {52, 73}};
     for (int32_t i = 0; i < 8; ++i) {
-        const PaletteBox box = SlotBox(i);
+        const Rect box = SlotBox(i);
         EXPECT_EQ(box.left, expected[i].left) << "slot " << i;
         EXPECT_EQ(box.top, expected[i].top) << "slot " << i;
         EXPECT_EQ(box.right - box.left, 40);

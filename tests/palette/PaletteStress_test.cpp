@@ -28,7 +28,7 @@ int32_t NoAction(MenuItem*, WindowHandle, int32_t) {
     return 0;
 }
 
-PalettePoint Centre(const PaletteBox& box) {
+Point Centre(const Rect& box) {
     return {(box.left + box.right) / 2, (box.top + box.bottom) / 2};
 }
 
@@ -144,8 +144,8 @@ TEST(PaletteStressTest, EditingWhileTheRingReadsNeverMeetsAFreedOrTornItem) {
     int deleted = 0;
     for (int round = 0; round < 20000; ++round) {
         editorPage = static_cast<int32_t>(random() % kPageCount);
-        PalettePoint from;
-        PalettePoint to;
+        Point from;
+        Point to;
         switch (random() % 6) {
             case 0:
             case 1:
@@ -161,7 +161,7 @@ TEST(PaletteStressTest, EditingWhileTheRingReadsNeverMeetsAFreedOrTornItem) {
                 to = cell();
                 break;
             case 4: {
-                const PalettePoint target = slot();
+                const Point target = slot();
                 if (PaletteRightRelease(target.x, target.y).kind == PaletteMenuSlot) {
                     RemoveSlotMenuTarget();
                 }
@@ -169,7 +169,7 @@ TEST(PaletteStressTest, EditingWhileTheRingReadsNeverMeetsAFreedOrTornItem) {
                 continue;
             }
             default: {
-                const PalettePoint target = cell();
+                const Point target = cell();
                 const PaletteMenuRequest request = PaletteRightRelease(target.x, target.y);
                 if (request.kind == PaletteMenuItem && DeleteContextItem()) {
                     ++deleted;

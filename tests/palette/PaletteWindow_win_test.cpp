@@ -129,7 +129,7 @@ TEST(PaletteWindow, OpensAgainScrolledToTheTopOnThePageLastShown) {
     EXPECT_EQ(editorPage, 3);
     ShowEditorOnTop();
     // The tab joint covers the frame's light top edge under tab 3 only.
-    const PaletteBox tab3 = PageTabBox(3);
+    const Rect tab3 = PageTabBox(3);
     EXPECT_TRUE(PixelBecomes(paletteWindow, tab3.left + 10, 25, RGB(212, 208, 200)));
     EXPECT_TRUE(PixelBecomes(paletteWindow, PageTabBox(0).left + 10, 25, RGB(255, 255, 255)));
     EXPECT_TRUE(PixelBecomes(paletteWindow, 600, ThumbTop(0) + 5, RGB(212, 208, 200)));
@@ -218,16 +218,16 @@ TEST(PaletteWindow, DrawsTheIconsOfTheVisibleRowsAndOfTheEditorsPage) {
     ASSERT_EQ(StartPaletteThread(), 0);
     ASSERT_EQ(WaitForPaletteWindow(), 0);
     ShowEditorAwayFromCursor();
-    const PalettePoint atRest = CellIconCorner(0, 0, false);
+    const Point atRest = CellIconCorner(0, 0, false);
     EXPECT_TRUE(PixelBecomes(paletteWindow, atRest.x + 1, atRest.y + 1, kIconColour));
     EXPECT_TRUE(PixelBecomes(paletteWindow, atRest.x + 31, atRest.y + 31, kIconColour));
     EXPECT_TRUE(PixelBecomes(paletteWindow, atRest.x + 32, atRest.y + 32, RGB(255, 255, 255)))
         << "no hover shift";
-    const PalettePoint hidden = CellIconCorner(0, 2, false);
+    const Point hidden = CellIconCorner(0, 2, false);
     EXPECT_TRUE(PixelBecomes(paletteWindow, hidden.x + 5, hidden.y + 5, RGB(255, 255, 255)));
-    const PalettePoint slot = SlotIconCorner(3, false);
+    const Point slot = SlotIconCorner(3, false);
     EXPECT_TRUE(PixelBecomes(paletteWindow, slot.x + 5, slot.y + 5, kIconColour));
-    const PalettePoint otherSlot = SlotIconCorner(1, false);
+    const Point otherSlot = SlotIconCorner(1, false);
     EXPECT_NE(ScreenPixel(paletteWindow, otherSlot.x + 5, otherSlot.y + 5), kIconColour);
 
     // Eight notches down: grid row 8 is the first one shown. A tab press shows page 5's ring.
@@ -239,7 +239,7 @@ TEST(PaletteWindow, DrawsTheIconsOfTheVisibleRowsAndOfTheEditorsPage) {
     EXPECT_TRUE(PixelBecomes(paletteWindow, atRest.x + 5, atRest.y + 5, RGB(255, 255, 255)));
     // Presses and releases count where they happened, wherever the cursor is by now: a press on
     // tab 5 shows page 5's ring, a click on the down arrow scrolls one more row.
-    const PaletteBox tab = PageTabBox(5);
+    const Rect tab = PageTabBox(5);
     const LPARAM onTab = MAKELPARAM((tab.left + tab.right) / 2, (tab.top + tab.bottom) / 2);
     SendMessageA(paletteWindow, WM_LBUTTONDOWN, MK_LBUTTON, onTab);
     SendMessageA(paletteWindow, WM_LBUTTONUP, 0, onTab);

@@ -7,7 +7,7 @@
 
 namespace {
 
-void ExpectBox(const LabelRect& box, int32_t right) {
+void ExpectBox(const Rect& box, int32_t right) {
     EXPECT_EQ(box.left, 0);
     EXPECT_EQ(box.top, 0);
     EXPECT_EQ(box.right, right);

@@ -87,15 +87,15 @@ int main(int argc, char** argv) {
 
     // A whole tracking step as the worker runs it after the cursor has moved: hit test, label
     // shown, frame drawn and presented.
-    lastTrackedPos = TrackedPoint{-1, -1};
+    lastTrackedPos = Point{-1, -1};
     TrackRingMenu();
     const int32_t trackedSlot = selectedSlot;
     Measure(warmUp, [&](int) {
-        lastTrackedPos = TrackedPoint{-1, -1};
+        lastTrackedPos = Point{-1, -1};
         TrackRingMenu();
     });
     EmitStats("tracking-step", Measure(rounds, [&](int) {
-                  lastTrackedPos = TrackedPoint{-1, -1};
+                  lastTrackedPos = Point{-1, -1};
                   TrackRingMenu();
               }));
     printf("{\"tracked_slot\":%d,\"label_visible\":%d}\n", trackedSlot, labelVisible);
