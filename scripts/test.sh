@@ -70,8 +70,9 @@ fi
 if [ -d build/native-coverage ]; then
     echo
     echo "==== line coverage of src/ by the native tests (gcovr)"
-    gcovr -r "$root" --filter "$root/src/" --object-directory build/native-coverage --print-summary \
-        -o build/native-coverage/coverage.txt || true
+    # Searched in its build folder only: the Wine prefixes under build/ link to the whole disk.
+    gcovr -r "$root" --filter "$root/src/" --print-summary -o build/native-coverage/coverage.txt \
+        build/native-coverage || true
 fi
 
 echo
