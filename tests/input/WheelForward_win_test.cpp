@@ -333,10 +333,15 @@ TEST_F(HookWatchdogTest, LiveHookOrStillPointerIsLeftAlone) {
         Pump(20);
     }
     EXPECT_EQ(mouseHook, installed);
-    // Removed but the pointer still: nothing to notice, and nothing done.
+    // Removed but the pointer still: nothing to notice, and nothing done. The watchdog first takes
+    // in where the program left the pointer, while the hook still lives.
+    Pump(static_cast<DWORD>(1.5 * kHookWatchdogPeriodMs));
     ASSERT_TRUE(UnhookWindowsHookEx(installed));
     Pump(static_cast<DWORD>(2.5 * kHookWatchdogPeriodMs));
     EXPECT_EQ(mouseHook, installed);
+    if (mouseHook != installed) {
+        UnhookWindowsHookEx(mouseHook);  // a wrong reinstallation must not outlive the case
+    }
     mouseHook = nullptr;  // already unhooked
 }
 
