@@ -309,8 +309,7 @@ TEST_F(HookWatchdogTest, DroppedHookIsSetAgainOnceThePointerMoves) {
     }
     const double recoveryMs = NowMs() - start;
     ASSERT_TRUE(back) << "no reinstallation within " << 15 * kHookWatchdogPeriodMs << " ms";
-    // Expected at the first look after the pointer started moving; how soon is a figure, not a
-    // limit, since a busy machine delays the look.
+    // How soon is a figure, not a limit: a busy machine delays the watchdog's look.
     RecordProperty("hook_recovery_ms", static_cast<int>(recoveryMs));
 
     SendMouse(MOUSEEVENTF_XDOWN, 0, 0, XBUTTON1);
@@ -333,8 +332,7 @@ TEST_F(HookWatchdogTest, LiveHookOrStillPointerIsLeftAlone) {
         Pump(20);
     }
     EXPECT_EQ(mouseHook, installed);
-    // Removed but the pointer still: nothing to notice, and nothing done. The watchdog first takes
-    // in where the program left the pointer, while the hook still lives.
+    // Removed (once the watchdog took in the last move) with the pointer still: nothing done.
     Pump(static_cast<DWORD>(1.5 * kHookWatchdogPeriodMs));
     ASSERT_TRUE(UnhookWindowsHookEx(installed));
     Pump(static_cast<DWORD>(2.5 * kHookWatchdogPeriodMs));
