@@ -14,14 +14,6 @@
 PlatformThread* workerThread;
 MenuWorker menuWorker;
 
-namespace {
-
-void ForgetTrackedPos() {
-    lastTrackedPos = Point{-1, -1};
-}
-
-}  // namespace
-
 const RingMenuOps ringMenuOps = {OpenRingMenu, SelectRingItem,   TrackRingMenu, NextPage,
                                  PreviousPage, ForgetTrackedPos, CloseRingMenu};
 

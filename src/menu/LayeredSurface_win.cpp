@@ -71,9 +71,10 @@ int32_t ClearLayeredSurface(LayeredSurface* surface) {
     return 1;
 }
 
-// Pushes the surface to the layered window where the window already stands, cut to the
-// smaller of the two sizes. 1 on success, 0 on any failure.
-int32_t PresentLayeredSurface(LayeredSurface* surface, HWND window) {
+// Pushes the surface to the layered window, cut to the smaller of the two sizes: where the window
+// stands, or with its top-left corner moved to `at` by the same call; only the `dirty` rectangle of
+// the surface when one is given. 1 on success, 0 on any failure.
+int32_t PresentLayeredSurface(LayeredSurface* surface, HWND window, const POINT* at, const RECT* dirty) {
     if (surface == nullptr || window == nullptr) {
         return 0;
     }
@@ -82,15 +83,14 @@ int32_t PresentLayeredSurface(LayeredSurface* surface, HWND window) {
     if (screen.get() == nullptr || !GetWindowRect(window, &rect)) {
         return 0;
     }
-    POINT destination = {rect.left, rect.top};
+    POINT destination = at != nullptr ? *at : POINT{rect.left, rect.top};
     SIZE size = {std::min<LONG>(rect.right - rect.left, surface->width),
                  std::min<LONG>(rect.bottom - rect.top, surface->height)};
     POINT source = {0, 0};
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    return UpdateLayeredWindow(window, screen.get(), &destination, &size, surface->dc, &source, 0, &blend,
-                               ULW_ALPHA)
-               ? 1
-               : 0;
+    const UPDATELAYEREDWINDOWINFO info = {
+        sizeof info, screen.get(), &destination, &size, surface->dc, &source, 0, &blend, ULW_ALPHA, dirty};
+    return UpdateLayeredWindowIndirect(window, &info) ? 1 : 0;
 }
 
 // Copies a rectangle between surfaces: 1 when copied, 0 when a surface is missing.

@@ -19,7 +19,8 @@ LayeredSurface* CreateLayeredSurface(int32_t width, int32_t height);
 LayeredSurface* LoadBitmapSurface(HINSTANCE instance, uint16_t resourceId);
 void DestroyLayeredSurface(LayeredSurface*& surface);
 int32_t ClearLayeredSurface(LayeredSurface* surface);
-int32_t PresentLayeredSurface(LayeredSurface* surface, HWND window);
+int32_t PresentLayeredSurface(LayeredSurface* surface, HWND window, const POINT* at = nullptr,
+                              const RECT* dirty = nullptr);
 int32_t CopySurfaceRect(LayeredSurface* destination, LayeredSurface* source, int32_t x, int32_t y,
                         int32_t width, int32_t height, int32_t sourceX, int32_t sourceY);
 int32_t FillSurfaceRect(LayeredSurface* surface, int32_t x, int32_t y, int32_t width, int32_t height,

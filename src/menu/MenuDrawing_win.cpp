@@ -2,6 +2,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -95,18 +96,10 @@ bool ReadIconAlphaPixels(HICON icon, std::vector<uint32_t>& pixels, int32_t& wid
 
 }  // namespace
 
-// An icon scaled into the rectangle. An icon with an alpha channel is drawn from its own pixels as
-// straight ARGB, so that its soft edges and shadows stay translucent (GDI+'s conversion of an icon
-// handle keeps only the mask on some systems); an icon without alpha goes through that conversion,
-// which makes the masked pixels transparent. 0 when the surface or the rectangle is missing; a
-// missing or unusable icon draws nothing.
-int32_t DrawSlotIcon(const RECT* rect, HICON icon) {
-    if (menuSurface == nullptr || rect == nullptr) {
-        return 0;
-    }
-    if (icon == nullptr) {
-        return 1;
-    }
+namespace {
+
+// DrawSlotIcon on any surface.
+void DrawIconOn(LayeredSurface* surface, const RECT& rect, HICON icon) {
     std::vector<uint32_t> pixels;
     int32_t width = 0;
     int32_t height = 0;
@@ -117,11 +110,27 @@ int32_t DrawSlotIcon(const RECT* rect, HICON icon) {
                                               reinterpret_cast<BYTE*>(pixels.data()), &bitmap)
             : gdip::GdipCreateBitmapFromHICON(icon, &bitmap);
     const ImageHolder image(made == Gdiplus::Ok ? bitmap : nullptr);
-    const GraphicsHolder graphics = GraphicsOn(menuSurface->dc);
+    const GraphicsHolder graphics = GraphicsOn(surface->dc);
     if (image != nullptr && graphics != nullptr) {
-        gdip::GdipDrawImageRect(graphics.get(), image.get(), static_cast<float>(rect->left),
-                                static_cast<float>(rect->top), static_cast<float>(rect->right - rect->left),
-                                static_cast<float>(rect->bottom - rect->top));
+        gdip::GdipDrawImageRect(graphics.get(), image.get(), static_cast<float>(rect.left),
+                                static_cast<float>(rect.top), static_cast<float>(rect.right - rect.left),
+                                static_cast<float>(rect.bottom - rect.top));
+    }
+}
+
+}  // namespace
+
+// An icon scaled into the rectangle. An icon with an alpha channel is drawn from its own pixels as
+// straight ARGB, so that its soft edges and shadows stay translucent (GDI+'s conversion of an icon
+// handle keeps only the mask on some systems); an icon without alpha goes through that conversion,
+// which makes the masked pixels transparent. 0 when the surface or the rectangle is missing; a
+// missing or unusable icon draws nothing.
+int32_t DrawSlotIcon(const RECT* rect, HICON icon) {
+    if (menuSurface == nullptr || rect == nullptr) {
+        return 0;
+    }
+    if (icon != nullptr) {
+        DrawIconOn(menuSurface, *rect, icon);
     }
     return 1;
 }
@@ -134,6 +143,40 @@ namespace {
 // while the menu window lives; its teardown forgets the frames.
 constexpr int kRingFrames = 1 + kSlotsPerPage;
 std::unique_ptr<uint32_t[]> ringFrames[kRingFrames];
+
+// Where each kept frame differs from the plain ring's (index 0), in surface coordinates, once known.
+RECT frameChanges[kRingFrames];
+bool frameChangeKnown[kRingFrames];
+
+int FrameIndex(int32_t highlightSlot) {
+    return highlightSlot >= 0 && highlightSlot < kSlotsPerPage ? highlightSlot + 1 : 0;
+}
+
+// The rectangle where the kept frame for highlightSlot differs from the plain ring's; false while
+// either frame is not kept.
+bool FrameChange(int32_t highlightSlot, RECT& change) {
+    const int index = FrameIndex(highlightSlot);
+    if (ringFrames[0] == nullptr || ringFrames[index] == nullptr) {
+        return false;
+    }
+    if (index != 0 && !frameChangeKnown[index]) {
+        RECT found = {kMenuSize, kMenuSize, 0, 0};
+        for (int32_t row = 0; row < kMenuSize; ++row) {
+            const size_t start = static_cast<size_t>(row) * kMenuSize;
+            const int32_t y = kMenuSize - 1 - row;  // rows are stored bottom-up
+            for (int32_t x = 0; x < kMenuSize; ++x) {
+                if (ringFrames[0][start + x] != ringFrames[index][start + x]) {
+                    found = RECT{std::min<LONG>(found.left, x), std::min<LONG>(found.top, y),
+                                 std::max<LONG>(found.right, x + 1), std::max<LONG>(found.bottom, y + 1)};
+                }
+            }
+        }
+        frameChanges[index] = found;
+        frameChangeKnown[index] = true;
+    }
+    change = frameChanges[index];
+    return true;
+}
 
 void PaintRingBackground(int32_t highlightSlot) {
     if (menuSurface != nullptr) {
@@ -152,7 +195,7 @@ void PaintRingBackground(int32_t highlightSlot) {
 // Puts the background for highlightSlot (-1 for none) into the surface, from the kept copy when
 // there is one, drawing and keeping it otherwise.
 void PutRingBackground(int32_t highlightSlot) {
-    const int index = highlightSlot >= 0 && highlightSlot < kSlotsPerPage ? highlightSlot + 1 : 0;
+    const int index = FrameIndex(highlightSlot);
     const bool surfaceReady = menuSurface != nullptr && menuSurface->bits != nullptr &&
                               menuSurface->width == kMenuSize && menuSurface->height == kMenuSize;
     const size_t pixels = static_cast<size_t>(kMenuSize) * kMenuSize;
@@ -173,30 +216,93 @@ void PutRingBackground(int32_t highlightSlot) {
     }
 }
 
+// The current page's icons over transparency, drawn by DrawRingMenu and laid over the ring by
+// DrawRingHighlight, so that a step to another slot draws no icon. Worker thread only, apart from
+// the window thread's teardown.
+LayeredSurface* iconLayer;
+bool iconLayerDrawn;
+
+// The square of a slot's icon, with a pixel of margin for the smoothing at its edges.
+RECT IconSquare(int32_t slot, int32_t margin) {
+    const SlotOffset& offset = RingSlotOffsets[slot];
+    return RECT{kSlotIconOrigin + offset.dx - margin, kSlotIconOrigin + offset.dy - margin,
+                kSlotIconOrigin + kSlotIconExtent + offset.dx + margin,
+                kSlotIconOrigin + kSlotIconExtent + offset.dy + margin};
+}
+
+// The icons of the current page's slots (none when the current page is not a page). The tables'
+// lock is held meanwhile, so an item the palette editor deletes is never touched.
+void DrawPageIcons(LayeredSurface* surface) {
+    TablesLock lock;
+    for (int32_t slot = 0; slot < kSlotsPerPage; ++slot) {
+        const MenuItem* item = GetCurrentPageItem(slot);
+        if (item != nullptr && item->icon != nullptr) {
+            DrawIconOn(surface, IconSquare(slot, 0), static_cast<HICON>(item->icon));
+        }
+    }
+}
+
+// Lays the icon layer over the surface, square by square, as GDI+ lays an icon over the ring.
+void BlendIconLayer() {
+    const BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    for (int32_t slot = 0; slot < kSlotsPerPage; ++slot) {
+        const RECT square = IconSquare(slot, 1);
+        const int32_t width = square.right - square.left;
+        const int32_t height = square.bottom - square.top;
+        GdiAlphaBlend(menuSurface->dc, square.left, square.top, width, height, iconLayer->dc, square.left,
+                      square.top, width, height, blend);
+    }
+}
+
 }  // namespace
 
 void ForgetRingFrames() {
     for (auto& frame : ringFrames) {
         frame.reset();
     }
+    for (int index = 0; index < kRingFrames; ++index) {
+        frameChanges[index] = RECT{};
+        frameChangeKnown[index] = false;
+    }
+    DestroyLayeredSurface(iconLayer);
+    iconLayerDrawn = false;
 }
 
 // One whole frame: the ring, the highlight of selectedSlot over it and the icons of the current
-// page's slots on top (none when the current page is not a page). The tables' lock is held while
-// the icons are drawn, so an item the palette editor deletes meanwhile is never touched; drawing
-// waits on nothing else.
+// page's slots on top, read afresh from the tables. Drawing waits on nothing but the tables' lock.
 void DrawRingMenu() {
     PutRingBackground(selectedSlot);
-    TablesLock lock;
-    for (int32_t slot = 0; slot < kSlotsPerPage; ++slot) {
-        const MenuItem* item = GetCurrentPageItem(slot);
-        if (item == nullptr || item->icon == nullptr) {
-            continue;
-        }
-        const SlotOffset& offset = RingSlotOffsets[slot];
-        const RECT square = {kSlotIconOrigin + offset.dx, kSlotIconOrigin + offset.dy,
-                             kSlotIconOrigin + kSlotIconExtent + offset.dx,
-                             kSlotIconOrigin + kSlotIconExtent + offset.dy};
-        DrawSlotIcon(&square, static_cast<HICON>(item->icon));
+    if (menuSurface == nullptr) {
+        return;
+    }
+    if (iconLayer == nullptr) {
+        iconLayer = CreateLayeredSurface(kMenuSize, kMenuSize);
+    }
+    iconLayerDrawn = iconLayer != nullptr && iconLayer->bits != nullptr;
+    if (!iconLayerDrawn) {
+        DrawPageIcons(menuSurface);
+        return;
+    }
+    GdiFlush();  // the last frame's GDI+ calls may still be writing into the layer
+    memset(iconLayer->bits, 0, static_cast<size_t>(kMenuSize) * kMenuSize * sizeof(uint32_t));
+    DrawPageIcons(iconLayer);
+    BlendIconLayer();
+}
+
+// The frame for another selectedSlot on the same page: the kept icons over that slot's ring. A
+// whole frame when no icons are kept. `changed` is where it differs from the frame that shows
+// fromSlot's highlight: empty when nothing does, the whole surface when that is not known.
+void DrawRingHighlight(int32_t fromSlot, RECT& changed) {
+    changed = RECT{0, 0, kMenuSize, kMenuSize};
+    if (!iconLayerDrawn || menuSurface == nullptr) {
+        DrawRingMenu();
+        return;
+    }
+    PutRingBackground(selectedSlot);
+    BlendIconLayer();
+    RECT from;
+    RECT to;
+    if (FrameChange(fromSlot, from) && FrameChange(selectedSlot, to)) {
+        UnionRect(&changed, &from, &to);
     }
 }

@@ -15,4 +15,5 @@ extern Point lastTrackedPos;
 int32_t OpenRingMenu(int32_t x, int32_t y);
 void TrackRingMenu();
 int32_t SelectRingItem(int32_t x, int32_t y);
+void ForgetTrackedPos();
 void CloseRingMenu();

@@ -22,6 +22,11 @@ namespace {
 
 constexpr int32_t kHalfMenu = kMenuSize / 2;
 
+// The highlight the presented frame shows, or kIconsStale after a page change, whose icons must be
+// drawn afresh. A tracking step draws and presents only when this differs from what it finds.
+constexpr int32_t kIconsStale = -2;
+int32_t shownSlot = kIconsStale;
+
 }  // namespace
 
 // Shows the ring centred on the screen point (x, y) with the first page, from the current one
@@ -43,13 +48,15 @@ int32_t OpenRingMenu(int32_t x, int32_t y) {
                  SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     DrawRingMenu();
     PresentLayeredSurface(menuSurface, window);
+    shownSlot = selectedSlot;
     return 0;
 }
 
-// One tracking step: when the cursor has moved, finds the slot under it, shows that item's name
-// 20 pixels below the cursor (or hides the label when there is none) and redraws the ring. A
-// cursor that has not moved costs three calls and changes nothing; a menu that did not open (its
-// window hidden) is not tracked, so no label appears for it.
+// One tracking step: when the cursor has moved, finds the slot under it and shows that item's name
+// 20 pixels below the cursor (or hides the label when there is none); the ring is drawn and
+// presented only when its picture changes (another slot, another page). A cursor that has not
+// moved costs three calls and changes nothing; a menu that did not open (its window hidden) is not
+// tracked, so no label appears for it.
 void TrackRingMenu() {
     HWND window = menuWindow.load();
     if (window == nullptr || !IsWindowVisible(window)) {
@@ -73,8 +80,18 @@ void TrackRingMenu() {
             selectedSlot = -1;
         }
     }
-    DrawRingMenu();
-    PresentLayeredSurface(menuSurface, window);
+    if (selectedSlot != shownSlot) {
+        RECT changed = {0, 0, kMenuSize, kMenuSize};
+        if (shownSlot == kIconsStale) {
+            DrawRingMenu();
+        } else {
+            DrawRingHighlight(shownSlot, changed);
+        }
+        if (!IsRectEmpty(&changed)) {
+            PresentLayeredSurface(menuSurface, window, nullptr, &changed);
+        }
+        shownSlot = selectedSlot;
+    }
     if (selectedSlot == -1) {
         HideLabel();
     }
@@ -99,6 +116,12 @@ int32_t SelectRingItem(int32_t x, int32_t y) {
     }
     CloseRingMenu();
     return result;
+}
+
+// Makes the next tracking step find the slot afresh and draw the whole frame: the page changed.
+void ForgetTrackedPos() {
+    lastTrackedPos = Point{-1, -1};
+    shownSlot = kIconsStale;
 }
 
 // Hides the label and the ring without running anything.

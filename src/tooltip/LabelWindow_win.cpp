@@ -49,6 +49,10 @@ struct LabelImage {
 };
 LabelImage labelImage;
 
+// How far from its left edge the label window's image may be other than transparent: a new image
+// is presented over that width or its own, whichever is wider, and the rest stays as it is.
+int32_t presentedWidth = kLabelWindowWidth;
+
 // True when the shown image is text drawn with the current font.
 bool LabelImageShows(const char* text) {
     return labelImage.valid && text != nullptr && labelImage.font == labelFont &&
@@ -219,17 +223,104 @@ int32_t DrawLabelText(const Rect& box, const char* text) {
     return 1;
 }
 
-// Draws the label for text afresh (nothing but transparency for no text) and pushes it to the
-// window. Called with the label's lock held. The result of PresentLayeredSurface.
-int32_t RenderLabel(const char* text) {
-    ClearLayeredSurface(labelSurface);
-    if (text != nullptr) {
-        const Rect box = LabelBoxForTextWidth(MeasureLabelText(text, kLabelMeasureArea));
-        DrawLabelBackground(box);
-        DrawLabelText(box, text);
+namespace {
+
+// Label images drawn before, by text and font: a label that comes back (the cursor passing between
+// slots, or between items in the editor) is copied rather than laid out and drawn again with GDI+.
+// Only the box is kept, the rest of the surface being transparent; the entry used longest ago
+// makes room. Guarded by the label's lock.
+struct KeptLabel {
+    HFONT font;
+    char text[kLabelTextUnits];
+    uint32_t lastUse;
+    int32_t width;                 // of the box; 0 for an unused entry
+    std::vector<uint32_t> pixels;  // the box's rows, in the surface's order
+};
+constexpr size_t kKeptLabels = 16;
+KeptLabel keptLabels[kKeptLabels];
+uint32_t keptLabelUses;
+
+KeptLabel* FindKeptLabel(const char* text) {
+    for (KeptLabel& kept : keptLabels) {
+        if (kept.width > 0 && kept.font == labelFont && strncmp(kept.text, text, sizeof kept.text) == 0) {
+            return &kept;
+        }
     }
-    return PresentLayeredSurface(labelSurface, labelWindow);
+    return nullptr;
 }
+
+// Copies the box's columns of every row between the surface and pixels.
+void CopyLabelBox(uint32_t* surfaceBits, uint32_t* pixels, int32_t width, bool toSurface) {
+    for (int32_t row = 0; row < kLabelWindowHeight; ++row) {
+        uint32_t* line = surfaceBits + static_cast<size_t>(row) * kLabelWindowWidth;
+        uint32_t* kept = pixels + static_cast<size_t>(row) * static_cast<size_t>(width);
+        memcpy(toSurface ? line : kept, toSurface ? kept : line,
+               static_cast<size_t>(width) * sizeof(uint32_t));
+    }
+}
+
+void KeepLabel(const char* text, int32_t width) {
+    if (strlen(text) >= kLabelTextUnits || width <= 0) {
+        return;
+    }
+    KeptLabel* oldest = &keptLabels[0];
+    for (KeptLabel& kept : keptLabels) {
+        if (kept.width == 0 || kept.lastUse < oldest->lastUse) {
+            oldest = &kept;
+            if (kept.width == 0) {
+                break;
+            }
+        }
+    }
+    oldest->width = 0;
+    oldest->pixels.resize(static_cast<size_t>(width) * kLabelWindowHeight);
+    GdiFlush();
+    CopyLabelBox(static_cast<uint32_t*>(labelSurface->bits), oldest->pixels.data(), width, false);
+    oldest->font = labelFont;
+    strcpy(oldest->text, text);
+    oldest->lastUse = ++keptLabelUses;
+    oldest->width = width;
+}
+
+void ForgetKeptLabels() {
+    for (KeptLabel& kept : keptLabels) {
+        kept.width = 0;
+        std::vector<uint32_t>().swap(kept.pixels);
+    }
+}
+
+// Puts the label for text into the surface (nothing but transparency for no text): copied from a
+// kept image, or drawn afresh and kept. Called with the label's lock held. The width from the left
+// edge that holds the image, the whole surface's when that is not known.
+int32_t PutLabelImage(const char* text) {
+    const bool whole = labelSurface != nullptr && labelSurface->bits != nullptr &&
+                       labelSurface->width == kLabelWindowWidth && labelSurface->height == kLabelWindowHeight;
+    if (!whole) {
+        ClearLayeredSurface(labelSurface);
+    } else {
+        GdiFlush();  // GDI+ may still be writing into the section
+        memset(labelSurface->bits, 0, static_cast<size_t>(kLabelWindowWidth) * kLabelWindowHeight * 4);
+    }
+    if (text == nullptr) {
+        return whole ? 0 : kLabelWindowWidth;
+    }
+    KeptLabel* kept = whole ? FindKeptLabel(text) : nullptr;
+    if (kept != nullptr) {
+        CopyLabelBox(static_cast<uint32_t*>(labelSurface->bits), kept->pixels.data(), kept->width, true);
+        kept->lastUse = ++keptLabelUses;
+        return kept->width;
+    }
+    const Rect box = LabelBoxForTextWidth(MeasureLabelText(text, kLabelMeasureArea));
+    DrawLabelBackground(box);
+    DrawLabelText(box, text);
+    if (!whole) {
+        return kLabelWindowWidth;
+    }
+    KeepLabel(text, box.right);
+    return box.right;
+}
+
+}  // namespace
 
 // The label thread: creates the hidden window with a transparent image, publishes it, pumps its
 // messages until WM_QUIT, then withdraws and destroys everything it made. Exit code 0 after a
@@ -261,6 +352,8 @@ unsigned __stdcall LabelWindowThread(void* /*argument*/) {
         labelVisible = 0;
         labelPos = {-1, -1};
         labelImage.valid = false;
+        presentedWidth = kLabelWindowWidth;
+        ForgetKeptLabels();
         ReleaseSRWLockExclusive(&labelLock);
     }
     DestroyLayeredSurface(surface);
@@ -288,12 +381,32 @@ int32_t WaitForLabelWindow() {
     return labelWindow != nullptr ? 0 : -1;
 }
 
+namespace {
+
+// True when ShowLabel and HideLabel may go on: at once while the window is published, else after
+// WaitForLabelWindow's bounded wait. The caller then checks the window again under the lock.
+bool LabelWindowReady() {
+    if (labelStopping || labelWithdrawing) {
+        return false;
+    }
+    {
+        LockHolder hold(labelLock);
+        if (labelWindow != nullptr) {
+            return true;
+        }
+    }
+    return WaitForLabelWindow() == 0;
+}
+
+}  // namespace
+
 // Shows text (code page 932, or null for a fully transparent label) with the window's top-left
-// corner at screen point (x, y): shown if hidden, moved if shown elsewhere, then rendered. The
-// window is placed before the new image is presented, and never clamped to the screen. -1 when
-// there is no label window, else 1 when the image reached the window and 0 when that failed.
+// corner at screen point (x, y): shown if hidden, moved if shown elsewhere, and given the text's
+// image unless it shows it already. A shown label that needs a new image is moved by the same call
+// that presents it. Never clamped to the screen. -1 when there is no label window, else 1 when the
+// image reached the window and 0 when that failed.
 int32_t ShowLabel(const char* text, int32_t x, int32_t y) {
-    if (labelStopping || WaitForLabelWindow() != 0) {
+    if (!LabelWindowReady()) {
         return -1;
     }
     LockHolder hold(labelLock);
@@ -301,20 +414,27 @@ int32_t ShowLabel(const char* text, int32_t x, int32_t y) {
         return -1;  // withdrawn, or being stopped, since the wait
     }
     const bool wasShown = labelVisible != 0;
+    const bool moved = labelPos.x != x || labelPos.y != y;
+    const bool sameImage = wasShown && LabelImageShows(text);
     if (!wasShown) {
         SetWindowPos(labelWindow, HWND_TOP, x, y, kLabelWindowWidth, kLabelWindowHeight,
                      SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
         labelVisible = 1;
-        labelPos = {x, y};
-    } else if (labelPos.x != x || labelPos.y != y) {
+    } else if (moved && sameImage) {
         SetWindowPos(labelWindow, HWND_TOP, x, y, kLabelWindowWidth, kLabelWindowHeight,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        labelPos = {x, y};
     }
-    if (wasShown && LabelImageShows(text)) {
+    if (sameImage) {
+        labelPos = {x, y};
         return 1;  // the window already shows this very image
     }
-    const int32_t result = RenderLabel(text);
+    const int32_t width = PutLabelImage(text);
+    const POINT at = {x, y};
+    const RECT dirty = {0, 0, std::max({width, presentedWidth, 1}), kLabelWindowHeight};
+    const int32_t result =
+        PresentLayeredSurface(labelSurface, labelWindow, wasShown && moved ? &at : nullptr, &dirty);
+    presentedWidth = result == 1 ? width : kLabelWindowWidth;
+    labelPos = {x, y};
     RememberLabelImage(result == 1 ? text : nullptr);
     return result;
 }
@@ -322,7 +442,7 @@ int32_t ShowLabel(const char* text, int32_t x, int32_t y) {
 // Hides the label if it is shown. The surface keeps its image; the next ShowLabel draws afresh.
 // The window stays topmost (SWP_NOZORDER).
 void HideLabel() {
-    if (labelStopping || WaitForLabelWindow() != 0) {
+    if (!LabelWindowReady()) {
         return;
     }
     LockHolder hold(labelLock);

@@ -10,6 +10,7 @@ processor time while idle, the palette editor's frame in process, and objects, h
 before and after 1,000 open-track-close rounds."""
 
 import os
+import statistics
 import sys
 import time
 
@@ -18,7 +19,8 @@ import ringsetup
 from ringsetup import PRESS, slot_point
 
 QUICK = "--quick" in sys.argv
-MOVES = 300 if QUICK else 3000
+MOVES = 600 if QUICK else 3000
+HOOK_ROUNDS = 3 if QUICK else 6
 PRESSES = 20 if QUICK else 60
 STEP_ROUNDS = 100 if QUICK else 500
 IDLE_SECONDS = 5 if QUICK else 30
@@ -73,6 +75,21 @@ def linux_status(pid):
     return values
 
 
+def private_kib(pid):
+    """A Linux process's private pages (Private_Clean and Private_Dirty, KiB), leaving out those of
+    shared libraries and Wine's modules, which every Wine program has."""
+    total, counted = 0, True
+    with open("/proc/%d/smaps" % pid) as f:
+        for line in f:
+            fields = line.split()
+            if "-" in fields[0] and not fields[0].endswith(":"):
+                path = fields[5] if len(fields) > 5 else ""
+                counted = not (".so" in path or "/wine/" in path)
+            elif counted and fields[0] in ("Private_Clean:", "Private_Dirty:"):
+                total += int(fields[1])
+    return total
+
+
 def process_info(session, pid):
     return session.driver("process-info", pid).records[0]
 
@@ -85,25 +102,43 @@ def start_pivotel(session, files):
 
 
 def bench_hook(session, files):
-    """SendInput per move with Pivotel's hook, then with no hook and with an empty hook."""
-    def measure():
-        return stats_of(session.driver("move-bench", "--count", MOVES, timeout=120), "move")
+    """SendInput per move with Pivotel's hook, with an empty hook set the same way by a process of
+    its own whose thread is of the same shape (a hidden window, a look at the cursor once a
+    second), and with no hook: in rounds whose order turns, so that none gains from when it ran."""
+    results = {}
 
-    pivotel, _ = start_pivotel(session, files)
-    results = {"Pivotel's hook": measure()}
-    pivotel.stop()
-    session.wait_no_window(harness.MAIN_WINDOW_CLASS)
-    results["no hook"] = measure()
-    empty = session.driver_background("empty-hook")
-    empty.wait_record(lambda r: r.get("event") == "ready", 20, "the empty hook")
-    results["empty hook (pvdriver)"] = measure()
-    empty.stop()
-    print("\n-- hook cost per pointer move (SendInput returns after every low-level hook answered)")
+    def measure(name):
+        moves = session.driver("move-bench", "--count", MOVES // HOOK_ROUNDS, timeout=120)
+        results.setdefault(name, []).append(stats_of(moves, "move"))
+
+    def pivotel():
+        running, _ = start_pivotel(session, files)
+        measure("Pivotel's hook")
+        running.stop()
+        session.wait_no_window(harness.MAIN_WINDOW_CLASS)
+
+    def empty():
+        hook = session.driver_background("empty-hook", "--tick", 1000)
+        hook.wait_record(lambda r: r.get("event") == "ready", 20, "the empty hook")
+        measure("empty hook (pvdriver)")
+        hook.stop()
+
+    kinds = [lambda: measure("no hook"), empty, pivotel]
+    for turn in range(HOOK_ROUNDS):
+        for run in kinds[turn % 3:] + kinds[:turn % 3]:
+            run()
+    print("\n-- hook cost per pointer move (SendInput returns after every low-level hook answered);"
+          "\n   %d rounds of %d moves each, the median of the rounds' figures" % (HOOK_ROUNDS, MOVES // HOOK_ROUNDS))
+    medians = {}
     for name in ("no hook", "empty hook (pvdriver)", "Pivotel's hook"):
-        print(stats_line(name, results[name]))
-    ours, empty = results["Pivotel's hook"], results["empty hook (pvdriver)"]
-    print("  Pivotel's hook minus the empty hook: p50 %s, mean %s" % (
-        ms(ours["p50_us"] - empty["p50_us"]), ms(ours["mean_us"] - empty["mean_us"])))
+        rounds = results[name]
+        medians[name] = {key: statistics.median(r[key] for r in rounds) for key in rounds[0] if key.endswith("_us")}
+        medians[name]["count"] = sum(r["count"] for r in rounds)
+        print(stats_line(name, medians[name]) + ", p50s %s" % " ".join("%.0f" % r["p50_us"] for r in rounds))
+    ours, empty = medians["Pivotel's hook"], medians["empty hook (pvdriver)"]
+    print("  target: p50 within 1.1 x the empty hook: %s (%.2f x, %s more)" % (
+        verdict(ours["p50_us"] <= 1.1 * empty["p50_us"]), ours["p50_us"] / max(1, empty["p50_us"]),
+        ms(ours["p50_us"] - empty["p50_us"])))
 
 
 def bench_press(session):
@@ -157,17 +192,20 @@ def bench_idle(session, pivotel, main_window, window):
               floor, verdict(per_second <= 2 * floor), per_second))
 
 
-def bench_rounds(session, pivotel, main_window):
-    """Objects, handles and memory of pivotel.exe before and after CYCLES open-track-close rounds."""
+def bench_rounds(session, pivotel, main_window, window):
+    """Objects, handles and memory of pivotel.exe before and after CYCLES open-track-close rounds,
+    its private memory beside that of a bare window program (pvdriver's test window)."""
     at, slot = "%d,%d" % PRESS, "%d,%d" % slot_point(0)
     session.send_input("move:%d,%d" % PRESS)
     session.driver("ring-cycles", "--count", 20, "--at", at, "--slot", slot, timeout=60)  # warm-up
     time.sleep(0.5)
     first, first_linux = process_info(session, main_window["pid"]), linux_status(pivotel.popen.pid)
+    first_private = private_kib(pivotel.popen.pid)
     rounds = session.driver("ring-cycles", "--count", CYCLES, "--at", at, "--slot", slot,
                             timeout=CYCLES * 0.5 + 60)
     time.sleep(0.5)
     last, last_linux = process_info(session, main_window["pid"]), linux_status(pivotel.popen.pid)
+    last_private, bare = private_kib(pivotel.popen.pid), private_kib(window.popen.pid)
     print("\n-- pivotel.exe before and after %d open-track-close rounds (%.1f s)" % (
         CYCLES, rounds.records[0]["ms"] / 1000.0))
     growth = []
@@ -187,6 +225,11 @@ def bench_rounds(session, pivotel, main_window):
     print("  %-42s %d -> %d KiB" % ("resident memory (VmRSS):", first_linux["VmRSS"], last_linux["VmRSS"]))
     print("  %-42s %d -> %d" % ("threads:", first_linux["Threads"], last_linux["Threads"]))
     print("  target: no growth in object or handle counts: %s" % verdict(not any(growth)))
+    print("  %-42s %d -> %d KiB, a bare window program %d KiB" % (
+        "private memory (outside shared modules):", first_private, last_private, bare))
+    print("  target: at most 8 MB more than the bare window program: %s (%.1f MB more)" % (
+        verdict(max(first_private, last_private) - bare <= 8 * 1024),
+        (max(first_private, last_private) - bare) / 1024.0))
 
 
 def run_in_process(session, name, files, heading):
@@ -212,21 +255,27 @@ def bench_steps(session, files):
     if steps is None:
         return False
     for name, what in (("present-only", "present the unchanged ring"),
-                       ("draw-present", "draw and present a frame"),
-                       ("part-clear", "  of it: clear the surface"), ("part-ring", "  of it: the ring"),
-                       ("part-highlight", "  of it: the turned highlight"),
-                       ("part-icon", "  of it: one icon"),
-                       ("tracking-step", "tracking step (label, draw, present)"),
+                       ("draw-present", "draw and present a whole frame"),
                        ("label-present-only", "present the unchanged label"),
-                       ("show-label", "ShowLabel, same text moved"),
-                       ("show-label-new-text", "ShowLabel, new text (render, present)")):
+                       ("show-label-first-text", "ShowLabel, a text not shown before"),
+                       ("read-cursor", "read the cursor (GetCursorPos)"),
+                       ("show-label", "move the label (ShowLabel, same text)"),
+                       ("step-same-slot", "tracking step within a slot"),
+                       ("present-and-move-label", "present the ring and move the label"),
+                       ("step-other-slot", "tracking step to another slot")):
         print(stats_line(what, stats_of(steps, name)))
     tracked = [r for r in steps.records if "tracked_slot" in r]
     if tracked and (tracked[0]["tracked_slot"] != 0 or not tracked[0]["label_visible"]):
         print("  note: the tracking steps did not find the cursor on slot 0 (%r)" % tracked[0])
-    step = stats_of(steps, "tracking-step")
-    print("  target: a tracking step well inside the 16 ms tick (taken as p99 within half of it): %s"
-          " (p99 %s)" % (verdict(step["p99_us"] <= 8000), ms(step["p99_us"])))
+    same, other = stats_of(steps, "step-same-slot"), stats_of(steps, "step-other-slot")
+    move, floor = stats_of(steps, "show-label"), stats_of(steps, "present-and-move-label")
+    print("  target: within a slot, p50 and p99 within 1.1 x moving the label: %s (%.2f x, %.2f x)" % (
+        verdict(same["p50_us"] <= 1.1 * move["p50_us"] and same["p99_us"] <= 1.1 * move["p99_us"]),
+        same["p50_us"] / max(1, move["p50_us"]), same["p99_us"] / max(1, move["p99_us"])))
+    print("  target: to another slot, p50 within 1.2 x presenting the ring and moving the label: %s (%.2f x)"
+          % (verdict(other["p50_us"] <= 1.2 * floor["p50_us"]), other["p50_us"] / max(1, floor["p50_us"])))
+    print("  target: to another slot, p99 at most 4 ms: %s (p99 %s)" % (
+        verdict(other["p99_us"] <= 4000), ms(other["p99_us"])))
     return True
 
 
@@ -257,15 +306,17 @@ def main(session):
     if not bench_press(session):
         unmeasured.append("press-to-visible")
     bench_idle(session, pivotel, main_window, window)
-    bench_rounds(session, pivotel, main_window)
+    bench_rounds(session, pivotel, main_window, window)
     session.send_input("move:%d,%d" % PRESS, "up:x1")  # nothing stays held
     pivotel.stop()
     session.wait_no_window(harness.MAIN_WINDOW_CLASS)
+    # No window of another process under the ring: under Wine, its pointer events, arriving late,
+    # can put the cursor back to where an earlier step left it.
+    window.stop()
     if not bench_steps(session, files):
         unmeasured.append("in-process steps")
     if not bench_palette(session):
         unmeasured.append("palette frame")
-    window.stop()
     print()
     if unmeasured:
         print("could not measure: %s" % ", ".join(unmeasured), flush=True)

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 inline long long NowMicroseconds() {
@@ -43,15 +44,41 @@ inline void EmitStats(const char* name, std::vector<long long> sample, const std
     fflush(stdout);
 }
 
-// Times `rounds` calls of `step` (given the round's number).
-template <typename Step>
-std::vector<long long> Measure(int rounds, Step step) {
+// Times `rounds` calls of `step` (given the round's number), each after an untimed `setup`.
+template <typename Setup, typename Step>
+std::vector<long long> Measure(int rounds, Setup setup, Step step) {
     std::vector<long long> sample;
     sample.reserve(static_cast<size_t>(rounds));
     for (int i = 0; i < rounds; ++i) {
+        setup(i);
         const long long start = NowMicroseconds();
         step(i);
         sample.push_back(NowMicroseconds() - start);
     }
     return sample;
+}
+
+// Times `first` and `second` in turns, `rounds` times each, every call after an untimed setup
+// (given the call's number, 0 to 2 * rounds - 1), so that both meet the same conditions.
+template <typename Setup, typename First, typename Second>
+std::pair<std::vector<long long>, std::vector<long long>> MeasureInTurns(int rounds, Setup setup, First first,
+                                                                         Second second) {
+    std::vector<long long> firsts = Measure(rounds * 2, setup, [&](int j) {
+        if (j % 2 == 0) {
+            first(j);
+        } else {
+            second(j);
+        }
+    });
+    std::pair<std::vector<long long>, std::vector<long long>> samples;
+    for (size_t j = 0; j < firsts.size(); ++j) {
+        (j % 2 == 0 ? samples.first : samples.second).push_back(firsts[j]);
+    }
+    return samples;
+}
+
+template <typename Step>
+std::vector<long long> Measure(int rounds, Step step) {
+    return Measure(
+        rounds, [](int) {}, step);
 }

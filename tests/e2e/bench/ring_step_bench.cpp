@@ -1,10 +1,9 @@
-// In-process timings of the ring menu under Wine, for bench_ring.py: one tracking step (hit test,
-// label, draw and present), a frame alone (DrawRingMenu and PresentLayeredSurface) and its parts,
-// and ShowLabel, each against a baseline taken in the same run: presenting the unchanged surface,
-// which is the part no drawing code can save. It runs the program's own start-up pieces (graphics,
-// settings from setting.ini beside the executable, the menu window thread, the label thread) and
-// calls the menu's operations directly on this thread, which stands in for the menu worker (the
-// worker does not run here).
+// In-process timings of the ring menu under Wine, for bench_ring.py: tracking steps within a slot
+// and to another slot, a whole frame (DrawRingMenu and PresentLayeredSurface), and ShowLabel, each
+// beside baselines of the same run: presenting the unchanged surfaces and moving the label, which
+// no drawing code can save. It runs the program's own start-up pieces (graphics, settings from
+// setting.ini beside the executable, the menu window and label threads) and calls the menu's
+// operations directly on this thread, which stands in for the menu worker (not run here).
 //
 // Usage: ring_step_bench [ROUNDS]  (default 500). Prints one JSON line of order statistics per
 // measurement, in microseconds. Exit code 0, or 1 when the menu cannot be opened.
@@ -68,56 +67,64 @@ int main(int argc, char** argv) {
                   PresentLayeredSurface(menuSurface, window);
               }));
 
-    // The parts of a frame, to tell where its time goes.
-    const RECT whole = {0, 0, kMenuSize, kMenuSize};
-    EmitStats("part-clear", Measure(rounds, [&](int) { ClearLayeredSurface(menuSurface); }));
-    EmitStats("part-ring", Measure(rounds, [&](int) { DrawRingBackground(&whole); }));
-    EmitStats("part-highlight", Measure(rounds, [&](int i) { DrawSectorHighlight(45.0 * (i % 8)); }));
-    HICON icon = nullptr;
-    {
-        TablesLock lock;
-        const MenuItem* item = GetCurrentPageItem(0);
-        icon = item != nullptr ? static_cast<HICON>(item->icon) : nullptr;
-    }
-    if (icon != nullptr) {  // the item list keeps its icons while nobody edits it
-        const RECT square = {kSlotIconOrigin, kSlotIconOrigin - 90, kSlotIconOrigin + kSlotIconExtent,
-                             kSlotIconOrigin + kSlotIconExtent - 90};
-        EmitStats("part-icon", Measure(rounds, [&](int) { DrawSlotIcon(&square, icon); }));
-    }
+    ForgetTrackedPos();  // the frames above were drawn behind the tracking's back
 
-    // A whole tracking step as the worker runs it after the cursor has moved: hit test, label
-    // shown, frame drawn and presented.
-    lastTrackedPos = Point{-1, -1};
-    TrackRingMenu();
+    // Tracking steps as the worker takes them once the cursor has moved: within slot 0 (a pixel to
+    // and fro), and between slots 0 and 2, which both hold an item. Each is timed in turns with
+    // what it cannot do without, after the same untimed cursor move: moving the label (same text),
+    // or presenting the ring and moving the label.
+    auto slotText = [](int32_t slot) {
+        static char texts[kSlotsPerPage][kItemTextSize];
+        TablesLock lock;
+        const MenuItem* item = GetCurrentPageItem(slot);
+        if (item != nullptr) {
+            memcpy(texts[slot], item->text, kItemTextSize);
+        }
+        return static_cast<const char*>(texts[slot]);
+    };
+    const char* const shownTexts[2] = {slotText(0), slotText(2)};
+    // Every call, and every step, finds the cursor elsewhere than the one before it.
+    auto withinSlotAt = [&](int j) { return POINT{cx + j % 3, cy - 85}; };
+    auto otherSlotAt = [&](int j) {
+        return j % 4 < 2 ? POINT{cx + 85 + j % 3, cy} : POINT{cx + j % 3, cy - 85};
+    };
+    auto cursorTo = [](auto at) {
+        return [at](int j) {
+            const POINT point = at(j);
+            SetCursorPos(point.x, point.y);
+        };
+    };
+    auto moveLabelTo = [&](auto at) {  // where the step would put it, with the text it shows
+        return [&, at](int j) {
+            ShowLabel(shownTexts[selectedSlot == 2 ? 1 : 0], at(j).x, at(j).y + kLabelCursorOffsetY);
+        };
+    };
+    auto step = [](int) { TrackRingMenu(); };
+    Measure(warmUp, cursorTo(withinSlotAt), step);
     const int32_t trackedSlot = selectedSlot;
-    Measure(warmUp, [&](int) {
-        lastTrackedPos = Point{-1, -1};
-        TrackRingMenu();
-    });
-    EmitStats("tracking-step", Measure(rounds, [&](int) {
-                  lastTrackedPos = Point{-1, -1};
-                  TrackRingMenu();
+    const auto same = MeasureInTurns(rounds, cursorTo(withinSlotAt), step, moveLabelTo(withinSlotAt));
+    EmitStats("step-same-slot", same.first);
+    EmitStats("show-label", same.second);
+    EmitStats("read-cursor", Measure(rounds, cursorTo(withinSlotAt), [](int) {
+                  POINT cursor;
+                  GetCursorPos(&cursor);
               }));
+    const auto other = MeasureInTurns(rounds, cursorTo(otherSlotAt), step, [&](int j) {
+        PresentLayeredSurface(menuSurface, window);
+        moveLabelTo(otherSlotAt)(j);
+    });
+    EmitStats("step-other-slot", other.first);
+    EmitStats("present-and-move-label", other.second);
     printf("{\"tracked_slot\":%d,\"label_visible\":%d}\n", trackedSlot, labelVisible);
 
-    // The label: presenting its unchanged surface, then ShowLabel moving it by a pixel each time
-    // with the same text (only a move, as while the cursor follows a slot), then with a new text.
-    char text[kItemTextSize] = "タイトルをコピー";
-    {
-        TablesLock lock;
-        const MenuItem* item = GetCurrentPageItem(0);
-        if (item != nullptr) {
-            memcpy(text, item->text, sizeof text);
-        }
-    }
+    // The label alone: presenting its unchanged surface, and showing a text never shown before
+    // (laid out, drawn and presented).
     EmitStats("label-present-only",
               Measure(rounds, [&](int) { PresentLayeredSurface(labelSurface, labelWindow); }));
-    Measure(warmUp, [&](int i) { ShowLabel(text, cx + (i % 2), cy + 20); });
-    EmitStats("show-label", Measure(rounds, [&](int i) { ShowLabel(text, cx + (i % 2), cy + 20); }));
-    // A new text each time (as when the cursor passes to another slot): moved, drawn and presented.
-    const char* const texts[2] = {text, "Notepad"};
-    EmitStats("show-label-new-text",
-              Measure(rounds, [&](int i) { ShowLabel(texts[i % 2], cx + (i % 2), cy + 20); }));
+    EmitStats("show-label-first-text", Measure(rounds, [&](int i) {
+                  const std::string fresh = "Notepad " + std::to_string(i);
+                  ShowLabel(fresh.c_str(), cx + (i % 2), cy + 20);
+              }));
 
     SelectRingItem(cx, cy);  // the dead centre: nothing runs, the ring and the label are hidden
     StopLabelThread();

@@ -880,10 +880,11 @@ LRESULT CALLBACK EmptyMouseHook(int code, WPARAM wParam, LPARAM lParam) {
 
 // empty-hook: a low-level mouse hook that does nothing but pass every message on, held by a
 // hidden window's thread until it is closed: the baseline against which a real hook's cost is
-// measured.
+// measured. It is set as Pivotel sets its own; with --tick 1000 the thread also wakes once a
+// second to read the cursor, as Pivotel's hook thread does for its watchdog.
 int CommandEmptyHook(const Args& args) {
     Holder<HHOOK, UnhookWindowsHookEx> hook(
-        SetWindowsHookExW(WH_MOUSE_LL, EmptyMouseHook, GetModuleHandleW(nullptr), 0));
+        SetWindowsHookExA(WH_MOUSE_LL, EmptyMouseHook, GetModuleHandleA(nullptr), 0));
     if (hook == nullptr) {
         Fail("SetWindowsHookEx");
     }
@@ -1650,7 +1651,8 @@ const Command kCommands[] = {
      "[--timeout MS] [--tick MS]: a hidden window (class PvDriverIdle) that keeps the desktop alive until "
      "WM_CLOSE or the time-out (--tick: reads the cursor position every MS)"},
     {"empty-hook", 0, 0, CommandEmptyHook,
-     "[--timeout MS]: the same (class PvDriverEmptyHook), holding a low-level mouse hook that does nothing"},
+     "[--timeout MS] [--tick MS]: the same (class PvDriverEmptyHook), holding a low-level mouse hook that "
+     "does nothing"},
     // Dialogs and the notification area (the tray scenarios).
     {"dialog-controls", 1, 1,
      [](const Args& a) {
