@@ -137,45 +137,71 @@ int32_t DrawSlotIcon(const RECT* rect, HICON icon) {
 
 namespace {
 
-// The ring with each possible highlight (none, or slot 0..7) drawn once and kept, so that a frame
-// starts from a copy of its background instead of a clear, the ring and a rotated highlight:
-// under a software renderer those three take most of a tracking step. The skins never change
-// while the menu window lives; its teardown forgets the frames.
-constexpr int kRingFrames = 1 + kSlotsPerPage;
-std::unique_ptr<uint32_t[]> ringFrames[kRingFrames];
+// The ring drawn once and kept, and for each slot the rectangle its turned highlight changes with
+// those pixels, so that a frame starts from copies instead of a clear, the ring and a rotated
+// highlight: under a software renderer those three take most of a frame. The skins never change
+// while the menu window lives; its teardown forgets all of it.
+constexpr size_t kFramePixels = static_cast<size_t>(kMenuSize) * kMenuSize;
+std::unique_ptr<uint32_t[]> plainRing;
+struct HighlightPatch {
+    RECT box;  // in surface coordinates; empty when the highlight changes nothing
+    std::unique_ptr<uint32_t[]> pixels;
+    bool kept;
+};
+HighlightPatch highlightPatches[kSlotsPerPage];
 
-// Where each kept frame differs from the plain ring's (index 0), in surface coordinates, once known.
-RECT frameChanges[kRingFrames];
-bool frameChangeKnown[kRingFrames];
-
-int FrameIndex(int32_t highlightSlot) {
-    return highlightSlot >= 0 && highlightSlot < kSlotsPerPage ? highlightSlot + 1 : 0;
+uint32_t* SurfaceRow(uint32_t* bits, int32_t y) {
+    return bits + static_cast<size_t>(kMenuSize - 1 - y) * kMenuSize;  // rows are stored bottom-up
 }
 
-// The rectangle where the kept frame for highlightSlot differs from the plain ring's; false while
-// either frame is not kept.
-bool FrameChange(int32_t highlightSlot, RECT& change) {
-    const int index = FrameIndex(highlightSlot);
-    if (ringFrames[0] == nullptr || ringFrames[index] == nullptr) {
-        return false;
+// Copies the patch's box between the surface and its pixels.
+void CopyPatch(HighlightPatch& patch, bool toSurface) {
+    const int32_t width = patch.box.right - patch.box.left;
+    for (int32_t y = patch.box.top; y < patch.box.bottom; ++y) {
+        uint32_t* line = SurfaceRow(static_cast<uint32_t*>(menuSurface->bits), y) + patch.box.left;
+        uint32_t* kept = patch.pixels.get() + static_cast<size_t>(y - patch.box.top) * width;
+        memcpy(toSurface ? line : kept, toSurface ? kept : line,
+               static_cast<size_t>(width) * sizeof(uint32_t));
     }
-    if (index != 0 && !frameChangeKnown[index]) {
-        RECT found = {kMenuSize, kMenuSize, 0, 0};
-        for (int32_t row = 0; row < kMenuSize; ++row) {
-            const size_t start = static_cast<size_t>(row) * kMenuSize;
-            const int32_t y = kMenuSize - 1 - row;  // rows are stored bottom-up
-            for (int32_t x = 0; x < kMenuSize; ++x) {
-                if (ringFrames[0][start + x] != ringFrames[index][start + x]) {
-                    found = RECT{std::min<LONG>(found.left, x), std::min<LONG>(found.top, y),
-                                 std::max<LONG>(found.right, x + 1), std::max<LONG>(found.bottom, y + 1)};
-                }
-            }
+}
+
+// Keeps where the surface, just painted with slot's highlight, differs from the plain ring.
+void KeepPatch(int32_t slot) {
+    HighlightPatch& patch = highlightPatches[slot];
+    const uint32_t* bits = static_cast<const uint32_t*>(menuSurface->bits);
+    RECT box = {kMenuSize, kMenuSize, 0, 0};
+    for (size_t i = 0; i < kFramePixels; ++i) {
+        if (bits[i] != plainRing[i]) {
+            const LONG x = static_cast<LONG>(i % kMenuSize);
+            const LONG y = static_cast<LONG>(kMenuSize - 1 - i / kMenuSize);
+            box = RECT{std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1),
+                       std::max(box.bottom, y + 1)};
         }
-        frameChanges[index] = found;
-        frameChangeKnown[index] = true;
     }
-    change = frameChanges[index];
-    return true;
+    if (IsRectEmpty(&box)) {
+        patch.box = RECT{};
+        patch.kept = true;
+        return;
+    }
+    patch.box = box;
+    patch.pixels.reset(
+        new (std::nothrow)
+            uint32_t[static_cast<size_t>(box.right - box.left) * static_cast<size_t>(box.bottom - box.top)]);
+    patch.kept = patch.pixels != nullptr;
+    if (patch.kept) {
+        CopyPatch(patch, false);
+    }
+}
+
+// The rectangle where the frame for highlightSlot (-1 for none) differs from the plain ring's;
+// false while that is not known.
+bool FrameChange(int32_t highlightSlot, RECT& change) {
+    if (highlightSlot < 0 || highlightSlot >= kSlotsPerPage) {
+        change = RECT{};
+        return true;
+    }
+    change = highlightPatches[highlightSlot].box;
+    return highlightPatches[highlightSlot].kept;
 }
 
 void PaintRingBackground(int32_t highlightSlot) {
@@ -192,37 +218,52 @@ void PaintRingBackground(int32_t highlightSlot) {
     }
 }
 
-// Puts the background for highlightSlot (-1 for none) into the surface, from the kept copy when
-// there is one, drawing and keeping it otherwise.
+// Puts the background for highlightSlot (-1 for none) into the surface, from the kept copies when
+// there are some, drawing and keeping them otherwise.
 void PutRingBackground(int32_t highlightSlot) {
-    const int index = FrameIndex(highlightSlot);
     const bool surfaceReady = menuSurface != nullptr && menuSurface->bits != nullptr &&
                               menuSurface->width == kMenuSize && menuSurface->height == kMenuSize;
-    const size_t pixels = static_cast<size_t>(kMenuSize) * kMenuSize;
     if (!surfaceReady) {
         PaintRingBackground(highlightSlot);
         return;
     }
+    const bool lit = highlightSlot >= 0 && highlightSlot < kSlotsPerPage;
     GdiFlush();  // GDI+ may still be writing into the section
-    if (ringFrames[index] != nullptr) {
-        memcpy(menuSurface->bits, ringFrames[index].get(), pixels * sizeof(uint32_t));
+    if (plainRing == nullptr) {
+        PaintRingBackground(-1);
+        GdiFlush();
+        plainRing.reset(new (std::nothrow) uint32_t[kFramePixels]);
+        if (plainRing == nullptr) {
+            PaintRingBackground(highlightSlot);
+            return;
+        }
+        memcpy(plainRing.get(), menuSurface->bits, kFramePixels * sizeof(uint32_t));
+    } else {
+        memcpy(menuSurface->bits, plainRing.get(), kFramePixels * sizeof(uint32_t));
+    }
+    if (!lit) {
+        return;
+    }
+    HighlightPatch& patch = highlightPatches[highlightSlot];
+    if (patch.kept) {
+        if (patch.pixels != nullptr) {
+            CopyPatch(patch, true);
+        }
         return;
     }
     PaintRingBackground(highlightSlot);
     GdiFlush();
-    ringFrames[index].reset(new (std::nothrow) uint32_t[pixels]);
-    if (ringFrames[index] != nullptr) {
-        memcpy(ringFrames[index].get(), menuSurface->bits, pixels * sizeof(uint32_t));
-    }
+    KeepPatch(highlightSlot);
 }
 
-// The current page's icons over transparency, drawn by DrawRingMenu and laid over the ring by
-// DrawRingHighlight, so that a step to another slot draws no icon. Worker thread only, apart from
-// the window thread's teardown.
+// The current page's icons over transparency, side by side, drawn by DrawRingMenu and laid over
+// the ring by DrawRingHighlight, so that a step to another slot draws no icon. Worker thread only,
+// apart from the window thread's teardown.
+constexpr int32_t kIconCell = kSlotIconExtent + 2;  // an icon and a pixel all round for smoothing
 LayeredSurface* iconLayer;
 bool iconLayerDrawn;
 
-// The square of a slot's icon, with a pixel of margin for the smoothing at its edges.
+// Where a slot's icon goes on the menu surface, with `margin` pixels all round.
 RECT IconSquare(int32_t slot, int32_t margin) {
     const SlotOffset& offset = RingSlotOffsets[slot];
     return RECT{kSlotIconOrigin + offset.dx - margin, kSlotIconOrigin + offset.dy - margin,
@@ -230,14 +271,20 @@ RECT IconSquare(int32_t slot, int32_t margin) {
                 kSlotIconOrigin + kSlotIconExtent + offset.dy + margin};
 }
 
+// Where it goes in the icon layer.
+RECT LayerSquare(int32_t slot, int32_t margin) {
+    return RECT{slot * kIconCell + 1 - margin, 1 - margin, slot * kIconCell + 1 + kSlotIconExtent + margin,
+                1 + kSlotIconExtent + margin};
+}
+
 // The icons of the current page's slots (none when the current page is not a page). The tables'
 // lock is held meanwhile, so an item the palette editor deletes is never touched.
-void DrawPageIcons(LayeredSurface* surface) {
+void DrawPageIcons(LayeredSurface* surface, RECT (*square)(int32_t, int32_t)) {
     TablesLock lock;
     for (int32_t slot = 0; slot < kSlotsPerPage; ++slot) {
         const MenuItem* item = GetCurrentPageItem(slot);
         if (item != nullptr && item->icon != nullptr) {
-            DrawIconOn(surface, IconSquare(slot, 0), static_cast<HICON>(item->icon));
+            DrawIconOn(surface, square(slot, 0), static_cast<HICON>(item->icon));
         }
     }
 }
@@ -246,23 +293,19 @@ void DrawPageIcons(LayeredSurface* surface) {
 void BlendIconLayer() {
     const BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     for (int32_t slot = 0; slot < kSlotsPerPage; ++slot) {
-        const RECT square = IconSquare(slot, 1);
-        const int32_t width = square.right - square.left;
-        const int32_t height = square.bottom - square.top;
-        GdiAlphaBlend(menuSurface->dc, square.left, square.top, width, height, iconLayer->dc, square.left,
-                      square.top, width, height, blend);
+        const RECT to = IconSquare(slot, 1);
+        const RECT from = LayerSquare(slot, 1);
+        GdiAlphaBlend(menuSurface->dc, to.left, to.top, kIconCell, kIconCell, iconLayer->dc, from.left,
+                      from.top, kIconCell, kIconCell, blend);
     }
 }
 
 }  // namespace
 
 void ForgetRingFrames() {
-    for (auto& frame : ringFrames) {
-        frame.reset();
-    }
-    for (int index = 0; index < kRingFrames; ++index) {
-        frameChanges[index] = RECT{};
-        frameChangeKnown[index] = false;
+    plainRing.reset();
+    for (HighlightPatch& patch : highlightPatches) {
+        patch = HighlightPatch{};
     }
     DestroyLayeredSurface(iconLayer);
     iconLayerDrawn = false;
@@ -276,16 +319,16 @@ void DrawRingMenu() {
         return;
     }
     if (iconLayer == nullptr) {
-        iconLayer = CreateLayeredSurface(kMenuSize, kMenuSize);
+        iconLayer = CreateLayeredSurface(kSlotsPerPage * kIconCell, kIconCell);
     }
     iconLayerDrawn = iconLayer != nullptr && iconLayer->bits != nullptr;
     if (!iconLayerDrawn) {
-        DrawPageIcons(menuSurface);
+        DrawPageIcons(menuSurface, IconSquare);
         return;
     }
     GdiFlush();  // the last frame's GDI+ calls may still be writing into the layer
-    memset(iconLayer->bits, 0, static_cast<size_t>(kMenuSize) * kMenuSize * sizeof(uint32_t));
-    DrawPageIcons(iconLayer);
+    memset(iconLayer->bits, 0, static_cast<size_t>(iconLayer->width) * iconLayer->height * sizeof(uint32_t));
+    DrawPageIcons(iconLayer, LayerSquare);
     BlendIconLayer();
 }
 

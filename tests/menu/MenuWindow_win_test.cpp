@@ -261,6 +261,38 @@ TEST_F(MenuTest, IconsOnlyForSlotsWithAnIconAtTheirSquares) {
     EXPECT_GE(slot4.g, 150);
 }
 
+// The frame for another slot reuses the kept ring and icons: it is the whole frame for that slot,
+// and it differs from the frame before only inside the rectangle it reports.
+TEST_F(MenuTest, HighlightFrameIsTheWholeFrameAndChangesOnlyInsideItsRectangle) {
+    ASSERT_NE(PlaceItem(1, 0, 0, true, "up"), nullptr);
+    ASSERT_NE(PlaceItem(2, 0, 3, true, "masked", false), nullptr);
+    pageTable.currentPage = 0;
+    std::vector<std::vector<uint8_t>> whole;
+    for (int32_t slot = -1; slot < 8; ++slot) {
+        selectedSlot = slot;
+        DrawRingMenu();
+        whole.push_back(SurfaceCopy());
+    }
+    for (int32_t from = -1; from < 8; ++from) {
+        for (int32_t to = -1; to < 8; ++to) {
+            selectedSlot = from;
+            DrawRingMenu();
+            selectedSlot = to;
+            RECT changed;
+            DrawRingHighlight(from, changed);
+            EXPECT_TRUE(SurfaceCopy() == whole[to + 1]) << from << " -> " << to;
+            int outside = 0;
+            for (int32_t y = 0; y < kMenuSize; ++y) {
+                for (int32_t x = 0; x < kMenuSize; ++x) {
+                    const bool differs = memcmp(&whole[from + 1][At(x, y)], &whole[to + 1][At(x, y)], 4) != 0;
+                    outside += differs && !PtInRect(&changed, POINT{x, y}) ? 1 : 0;
+                }
+            }
+            EXPECT_EQ(outside, 0) << from << " -> " << to;
+        }
+    }
+}
+
 TEST_F(MenuTest, TheWindowIsAHiddenToolWindowOfItsOwnClass) {
     HWND window = menuWindow.load();
     char name[32] = {};
@@ -410,10 +442,20 @@ TEST_F(OpenMenuTest, TrackingFollowsTheCursorOverSlotsWithItems) {
     EXPECT_EQ(lastTrackedPos.y, 128);
     EXPECT_GE(SurfacePixel(213 + 20, 128).a, 190);  // lit, beside the icon
 
-    // Still there: nothing is recomputed.
+    // Still there: nothing is recomputed. Moved within the slot: the label follows, and the ring
+    // (wiped behind the step's back) is not drawn again; after a page change it is.
     selectedSlot = 5;
     TrackRingMenu();
     EXPECT_EQ(selectedSlot, 5);
+    GdiFlush();
+    memset(menuSurface->bits, 0, static_cast<size_t>(kMenuSize) * kMenuSize * 4);
+    SetCursorPos(500 + 90, 400 + 3);
+    TrackRingMenu();
+    EXPECT_EQ(selectedSlot, 2);
+    EXPECT_EQ(SurfacePixel(213 + 20, 128).a, 0);
+    ForgetTrackedPos();
+    TrackRingMenu();
+    EXPECT_GE(SurfacePixel(213 + 20, 128).a, 190);
 
     // Over a slot without an item, and in the centre: no slot, no highlight.
     SetCursorPos(500, 400 + 85);

@@ -13,6 +13,7 @@
 
 #include "TestSupport.h"
 #include "app/App_win.h"
+#include "platform/Holders_win.h"
 #include "tooltip/LabelWindow.h"
 #include "tooltip/LabelWindow_win.h"
 
@@ -280,6 +281,24 @@ TEST_F(LabelWindowTest, SameTextIsMovedNotRedrawnUntilTextFontOrVisibilityChange
     EXPECT_EQ(ShowLabel(nullptr, 140, 150), 1);
     ExpectShownAt(140, 150);
     EXPECT_EQ(FindInk().opaque, 0);
+
+    // A text shown before comes back as it was drawn, and a narrower label leaves nothing of a
+    // wider one on the screen.
+    const auto surface = [] {
+        GdiFlush();
+        const Pixel* bits = static_cast<const Pixel*>(labelSurface->bits);
+        return std::string(reinterpret_cast<const char*>(bits), kLabelWindowWidth * kLabelWindowHeight * 4);
+    };
+    const POINT probe = {100 + ExpectBoxOfMeasuredWidth("Notepad", "short") + 20, 413};
+    const std::string shortImage = surface();
+    const WindowDc screen;
+    HideLabel();
+    const COLORREF desktop = GetPixel(screen.get(), probe.x, probe.y);
+    ASSERT_EQ(ShowLabel(kLongestItemText.c_str(), 100, 400), 1);
+    EXPECT_TRUE(WaitUntil([&] { return GetPixel(screen.get(), probe.x, probe.y) != desktop; }));
+    ASSERT_EQ(ShowLabel("Notepad", 100, 400), 1);
+    EXPECT_TRUE(surface() == shortImage);
+    EXPECT_TRUE(WaitUntil([&] { return GetPixel(screen.get(), probe.x, probe.y) == desktop; }));
 }
 
 // Item texts are code page 932 whatever the system's code page or the C locale; a broken byte
