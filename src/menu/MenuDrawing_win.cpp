@@ -98,8 +98,8 @@ bool ReadIconAlphaPixels(HICON icon, std::vector<uint32_t>& pixels, int32_t& wid
 
 namespace {
 
-// DrawSlotIcon on any surface.
-void DrawIconOn(LayeredSurface* surface, const RECT& rect, HICON icon) {
+// DrawSlotIcon through any graphics.
+void DrawIconOn(Gdiplus::GpGraphics* graphics, const RECT& rect, HICON icon) {
     std::vector<uint32_t> pixels;
     int32_t width = 0;
     int32_t height = 0;
@@ -110,9 +110,8 @@ void DrawIconOn(LayeredSurface* surface, const RECT& rect, HICON icon) {
                                               reinterpret_cast<BYTE*>(pixels.data()), &bitmap)
             : gdip::GdipCreateBitmapFromHICON(icon, &bitmap);
     const ImageHolder image(made == Gdiplus::Ok ? bitmap : nullptr);
-    const GraphicsHolder graphics = GraphicsOn(surface->dc);
     if (image != nullptr && graphics != nullptr) {
-        gdip::GdipDrawImageRect(graphics.get(), image.get(), static_cast<float>(rect.left),
+        gdip::GdipDrawImageRect(graphics, image.get(), static_cast<float>(rect.left),
                                 static_cast<float>(rect.top), static_cast<float>(rect.right - rect.left),
                                 static_cast<float>(rect.bottom - rect.top));
     }
@@ -130,7 +129,7 @@ int32_t DrawSlotIcon(const RECT* rect, HICON icon) {
         return 0;
     }
     if (icon != nullptr) {
-        DrawIconOn(menuSurface, *rect, icon);
+        DrawIconOn(GraphicsOn(menuSurface->dc).get(), *rect, icon);
     }
     return 1;
 }
@@ -256,11 +255,13 @@ void PutRingBackground(int32_t highlightSlot) {
     KeepPatch(highlightSlot);
 }
 
-// The current page's icons over transparency, side by side, drawn by DrawRingMenu and laid over
-// the ring by DrawRingHighlight, so that a step to another slot draws no icon. Worker thread only,
-// apart from the window thread's teardown.
+// The current page's icons over transparency, side by side (premultiplied, top row first), drawn
+// by DrawRingMenu and laid over the ring by DrawRingHighlight, so that a step to another slot
+// draws no icon. Plain memory, not a GDI object. Worker thread only, apart from the window
+// thread's teardown.
 constexpr int32_t kIconCell = kSlotIconExtent + 2;  // an icon and a pixel all round for smoothing
-LayeredSurface* iconLayer;
+constexpr int32_t kLayerWidth = kSlotsPerPage * kIconCell;
+std::unique_ptr<uint32_t[]> iconLayer;
 bool iconLayerDrawn;
 
 // Where a slot's icon goes on the menu surface, with `margin` pixels all round.
@@ -279,24 +280,61 @@ RECT LayerSquare(int32_t slot, int32_t margin) {
 
 // The icons of the current page's slots (none when the current page is not a page). The tables'
 // lock is held meanwhile, so an item the palette editor deletes is never touched.
-void DrawPageIcons(LayeredSurface* surface, RECT (*square)(int32_t, int32_t)) {
+void DrawPageIcons(Gdiplus::GpGraphics* graphics, RECT (*square)(int32_t, int32_t)) {
     TablesLock lock;
     for (int32_t slot = 0; slot < kSlotsPerPage; ++slot) {
         const MenuItem* item = GetCurrentPageItem(slot);
         if (item != nullptr && item->icon != nullptr) {
-            DrawIconOn(surface, square(slot, 0), static_cast<HICON>(item->icon));
+            DrawIconOn(graphics, square(slot, 0), static_cast<HICON>(item->icon));
         }
     }
 }
 
-// Lays the icon layer over the surface, square by square, as GDI+ lays an icon over the ring.
+// Draws the current page's icons into the layer; false when GDI+ cannot draw there.
+bool DrawIconLayer() {
+    if (iconLayer == nullptr) {
+        iconLayer.reset(new (std::nothrow) uint32_t[static_cast<size_t>(kLayerWidth) * kIconCell]);
+    }
+    if (iconLayer == nullptr) {
+        return false;
+    }
+    memset(iconLayer.get(), 0, static_cast<size_t>(kLayerWidth) * kIconCell * sizeof(uint32_t));
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    if (gdip::GdipCreateBitmapFromScan0(kLayerWidth, kIconCell, kLayerWidth * 4, PixelFormat32bppPARGB,
+                                        reinterpret_cast<BYTE*>(iconLayer.get()), &bitmap) != Gdiplus::Ok) {
+        return false;
+    }
+    const ImageHolder image(bitmap);
+    Gdiplus::GpGraphics* graphics = nullptr;
+    if (gdip::GdipGetImageGraphicsContext(image.get(), &graphics) != Gdiplus::Ok) {
+        return false;
+    }
+    const GraphicsHolder held(graphics);
+    DrawPageIcons(graphics, LayerSquare);
+    return true;
+}
+
+// Lays the icon layer over the surface, square by square: source over, premultiplied, rounded as
+// GDI rounds it when GDI+ lays an icon over the ring.
 void BlendIconLayer() {
-    const BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    GdiFlush();
     for (int32_t slot = 0; slot < kSlotsPerPage; ++slot) {
         const RECT to = IconSquare(slot, 1);
         const RECT from = LayerSquare(slot, 1);
-        GdiAlphaBlend(menuSurface->dc, to.left, to.top, kIconCell, kIconCell, iconLayer->dc, from.left,
-                      from.top, kIconCell, kIconCell, blend);
+        for (int32_t row = 0; row < kIconCell; ++row) {
+            const uint32_t* source =
+                iconLayer.get() + static_cast<size_t>(from.top + row) * kLayerWidth + from.left;
+            uint32_t* target = SurfaceRow(static_cast<uint32_t*>(menuSurface->bits), to.top + row) + to.left;
+            for (int32_t x = 0; x < kIconCell; ++x) {
+                const uint32_t alpha = source[x] >> 24;
+                uint32_t blended = 0;
+                for (int shift = 0; shift < 32; shift += 8) {
+                    const uint32_t under = (target[x] >> shift) & 0xFF;
+                    blended |= (((source[x] >> shift) & 0xFF) + (under * (255 - alpha) + 127) / 255) << shift;
+                }
+                target[x] = blended;
+            }
+        }
     }
 }
 
@@ -307,7 +345,7 @@ void ForgetRingFrames() {
     for (HighlightPatch& patch : highlightPatches) {
         patch = HighlightPatch{};
     }
-    DestroyLayeredSurface(iconLayer);
+    iconLayer.reset();
     iconLayerDrawn = false;
 }
 
@@ -318,17 +356,12 @@ void DrawRingMenu() {
     if (menuSurface == nullptr) {
         return;
     }
-    if (iconLayer == nullptr) {
-        iconLayer = CreateLayeredSurface(kSlotsPerPage * kIconCell, kIconCell);
-    }
-    iconLayerDrawn = iconLayer != nullptr && iconLayer->bits != nullptr;
+    iconLayerDrawn = menuSurface->bits != nullptr && menuSurface->width == kMenuSize &&
+                     menuSurface->height == kMenuSize && DrawIconLayer();
     if (!iconLayerDrawn) {
-        DrawPageIcons(menuSurface, IconSquare);
+        DrawPageIcons(GraphicsOn(menuSurface->dc).get(), IconSquare);
         return;
     }
-    GdiFlush();  // the last frame's GDI+ calls may still be writing into the layer
-    memset(iconLayer->bits, 0, static_cast<size_t>(iconLayer->width) * iconLayer->height * sizeof(uint32_t));
-    DrawPageIcons(iconLayer, LayerSquare);
     BlendIconLayer();
 }
 
