@@ -87,10 +87,10 @@ void TrackRingMenu() {
         } else {
             DrawRingHighlight(shownSlot, changed);
         }
-        if (!IsRectEmpty(&changed)) {
-            PresentLayeredSurface(menuSurface, window, nullptr, &changed);
-        }
-        shownSlot = selectedSlot;
+        const bool presented =
+            IsRectEmpty(&changed) || PresentLayeredSurface(menuSurface, window, nullptr, &changed) == 1;
+        // A frame that did not reach the window is drawn and presented whole at the next step that moves.
+        shownSlot = presented ? selectedSlot : kIconsStale;
     }
     if (selectedSlot == -1) {
         HideLabel();

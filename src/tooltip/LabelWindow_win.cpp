@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "app/App_win.h"
@@ -233,8 +235,8 @@ struct KeptLabel {
     HFONT font;
     char text[kLabelTextUnits];
     uint32_t lastUse;
-    int32_t width;                 // of the box; 0 for an unused entry
-    std::vector<uint32_t> pixels;  // the box's rows, in the surface's order
+    int32_t width;                       // of the box; 0 for an unused entry
+    std::unique_ptr<uint32_t[]> pixels;  // the box's rows, in the surface's order
 };
 constexpr size_t kKeptLabels = 16;
 KeptLabel keptLabels[kKeptLabels];
@@ -273,9 +275,12 @@ void KeepLabel(const char* text, int32_t width) {
         }
     }
     oldest->width = 0;
-    oldest->pixels.resize(static_cast<size_t>(width) * kLabelWindowHeight);
+    oldest->pixels.reset(new (std::nothrow) uint32_t[static_cast<size_t>(width) * kLabelWindowHeight]);
+    if (oldest->pixels == nullptr) {
+        return;
+    }
     GdiFlush();
-    CopyLabelBox(static_cast<uint32_t*>(labelSurface->bits), oldest->pixels.data(), width, false);
+    CopyLabelBox(static_cast<uint32_t*>(labelSurface->bits), oldest->pixels.get(), width, false);
     oldest->font = labelFont;
     strcpy(oldest->text, text);
     oldest->lastUse = ++keptLabelUses;
@@ -285,7 +290,7 @@ void KeepLabel(const char* text, int32_t width) {
 void ForgetKeptLabels() {
     for (KeptLabel& kept : keptLabels) {
         kept.width = 0;
-        std::vector<uint32_t>().swap(kept.pixels);
+        kept.pixels.reset();
     }
 }
 
@@ -306,7 +311,7 @@ int32_t PutLabelImage(const char* text) {
     }
     KeptLabel* kept = whole ? FindKeptLabel(text) : nullptr;
     if (kept != nullptr) {
-        CopyLabelBox(static_cast<uint32_t*>(labelSurface->bits), kept->pixels.data(), kept->width, true);
+        CopyLabelBox(static_cast<uint32_t*>(labelSurface->bits), kept->pixels.get(), kept->width, true);
         kept->lastUse = ++keptLabelUses;
         return kept->width;
     }
@@ -316,8 +321,9 @@ int32_t PutLabelImage(const char* text) {
     if (!whole) {
         return kLabelWindowWidth;
     }
-    KeepLabel(text, box.right);
-    return box.right;
+    const int32_t width = std::min(box.right + 1, kLabelWindowWidth);  // the edge's smoothing included
+    KeepLabel(text, width);
+    return width;
 }
 
 }  // namespace
