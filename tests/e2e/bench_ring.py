@@ -76,18 +76,22 @@ def linux_status(pid):
 
 
 def private_kib(pid):
-    """A Linux process's private pages (Private_Clean and Private_Dirty, KiB), leaving out those of
-    shared libraries and Wine's modules, which every Wine program has."""
-    total, counted = 0, True
+    """A Linux process's private memory (KiB) as Windows counts private bytes: the pages only it
+    has written (heaps, stacks, written data) outside shared libraries and Wine's modules, and
+    beside it the clean pages of files that only it maps (its image, fonts), which are not."""
+    written, mapped, path = 0, 0, ""
     with open("/proc/%d/smaps" % pid) as f:
         for line in f:
             fields = line.split()
             if "-" in fields[0] and not fields[0].endswith(":"):
                 path = fields[5] if len(fields) > 5 else ""
-                counted = not (".so" in path or "/wine/" in path)
-            elif counted and fields[0] in ("Private_Clean:", "Private_Dirty:"):
-                total += int(fields[1])
-    return total
+            elif ".so" in path or "/wine/" in path:
+                continue
+            elif fields[0] == "Private_Dirty:" or (fields[0] == "Private_Clean:" and not path.startswith("/")):
+                written += int(fields[1])
+            elif fields[0] == "Private_Clean:":
+                mapped += int(fields[1])
+    return written, mapped
 
 
 def process_info(session, pid):
@@ -226,10 +230,12 @@ def bench_rounds(session, pivotel, main_window, window):
     print("  %-42s %d -> %d" % ("threads:", first_linux["Threads"], last_linux["Threads"]))
     print("  target: no growth in object or handle counts: %s" % verdict(not any(growth)))
     print("  %-42s %d -> %d KiB, a bare window program %d KiB" % (
-        "private memory (outside shared modules):", first_private, last_private, bare))
+        "private memory:", first_private[0], last_private[0], bare[0]))
+    print("  %-42s %d -> %d KiB, a bare window program %d KiB" % (
+        "  clean pages of files only it maps:", first_private[1], last_private[1], bare[1]))
+    more = max(first_private[0], last_private[0]) - bare[0]
     print("  target: at most 8 MB more than the bare window program: %s (%.1f MB more)" % (
-        verdict(max(first_private, last_private) - bare <= 8 * 1024),
-        (max(first_private, last_private) - bare) / 1024.0))
+        verdict(more <= 8 * 1024), more / 1024.0))
 
 
 def run_in_process(session, name, files, heading):
