@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/Holders_win.h"
 
@@ -101,6 +102,23 @@ int32_t CopySurfaceRect(LayeredSurface* destination, LayeredSurface* source, int
     }
     BitBlt(destination->dc, x, y, width, height, source->dc, sourceX, sourceY, SRCCOPY);
     return 1;
+}
+
+// The first pixel of row y (0 at the top) of a surface made by CreateLayeredSurface, whose rows are
+// stored bottom-up.
+uint32_t* SurfaceRow(LayeredSurface* surface, int32_t y) {
+    return static_cast<uint32_t*>(surface->bits) +
+           static_cast<size_t>(surface->height - 1 - y) * surface->width;
+}
+
+// Copies the surface's box to or from pixels, which hold the box's rows one after another, top first.
+void CopySurfacePixels(LayeredSurface* surface, const RECT& box, uint32_t* pixels, bool toSurface) {
+    const size_t width = static_cast<size_t>(box.right - box.left);
+    for (int32_t y = box.top; y < box.bottom; ++y) {
+        uint32_t* line = SurfaceRow(surface, y) + box.left;
+        uint32_t* kept = pixels + static_cast<size_t>(y - box.top) * width;
+        memcpy(toSurface ? line : kept, toSurface ? kept : line, width * sizeof(uint32_t));
+    }
 }
 
 // Fills a rectangle with a solid brush, outlined by a zero-width inside-frame pen; the DC's own

@@ -23,5 +23,7 @@ int32_t PresentLayeredSurface(LayeredSurface* surface, HWND window, const POINT*
                               const RECT* dirty = nullptr);
 int32_t CopySurfaceRect(LayeredSurface* destination, LayeredSurface* source, int32_t x, int32_t y,
                         int32_t width, int32_t height, int32_t sourceX, int32_t sourceY);
+uint32_t* SurfaceRow(LayeredSurface* surface, int32_t y);
+void CopySurfacePixels(LayeredSurface* surface, const RECT& box, uint32_t* pixels, bool toSurface);
 int32_t FillSurfaceRect(LayeredSurface* surface, int32_t x, int32_t y, int32_t width, int32_t height,
                         COLORREF brushColour, COLORREF penColour);

@@ -149,32 +149,18 @@ struct HighlightPatch {
 };
 HighlightPatch highlightPatches[kSlotsPerPage];
 
-uint32_t* SurfaceRow(uint32_t* bits, int32_t y) {
-    return bits + static_cast<size_t>(kMenuSize - 1 - y) * kMenuSize;  // rows are stored bottom-up
-}
-
-// Copies the patch's box between the surface and its pixels.
-void CopyPatch(HighlightPatch& patch, bool toSurface) {
-    const int32_t width = patch.box.right - patch.box.left;
-    for (int32_t y = patch.box.top; y < patch.box.bottom; ++y) {
-        uint32_t* line = SurfaceRow(static_cast<uint32_t*>(menuSurface->bits), y) + patch.box.left;
-        uint32_t* kept = patch.pixels.get() + static_cast<size_t>(y - patch.box.top) * width;
-        memcpy(toSurface ? line : kept, toSurface ? kept : line,
-               static_cast<size_t>(width) * sizeof(uint32_t));
-    }
-}
-
 // Keeps where the surface, just painted with slot's highlight, differs from the plain ring.
 void KeepPatch(int32_t slot) {
     HighlightPatch& patch = highlightPatches[slot];
-    const uint32_t* bits = static_cast<const uint32_t*>(menuSurface->bits);
     RECT box = {kMenuSize, kMenuSize, 0, 0};
-    for (size_t i = 0; i < kFramePixels; ++i) {
-        if (bits[i] != plainRing[i]) {
-            const LONG x = static_cast<LONG>(i % kMenuSize);
-            const LONG y = static_cast<LONG>(kMenuSize - 1 - i / kMenuSize);
-            box = RECT{std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1),
-                       std::max(box.bottom, y + 1)};
+    for (int32_t y = 0; y < kMenuSize; ++y) {
+        const uint32_t* row = SurfaceRow(menuSurface, y);
+        const uint32_t* plain = plainRing.get() + (row - static_cast<const uint32_t*>(menuSurface->bits));
+        for (int32_t x = 0; x < kMenuSize; ++x) {
+            if (row[x] != plain[x]) {
+                box = RECT{std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
+                           std::max<LONG>(box.right, x + 1), y + 1};
+            }
         }
     }
     if (IsRectEmpty(&box)) {
@@ -188,7 +174,7 @@ void KeepPatch(int32_t slot) {
             uint32_t[static_cast<size_t>(box.right - box.left) * static_cast<size_t>(box.bottom - box.top)]);
     patch.kept = patch.pixels != nullptr;
     if (patch.kept) {
-        CopyPatch(patch, false);
+        CopySurfacePixels(menuSurface, patch.box, patch.pixels.get(), false);
     }
 }
 
@@ -246,7 +232,7 @@ void PutRingBackground(int32_t highlightSlot) {
     HighlightPatch& patch = highlightPatches[highlightSlot];
     if (patch.kept) {
         if (patch.pixels != nullptr) {
-            CopyPatch(patch, true);
+            CopySurfacePixels(menuSurface, patch.box, patch.pixels.get(), true);
         }
         return;
     }
@@ -324,7 +310,7 @@ void BlendIconLayer() {
         for (int32_t row = 0; row < kIconCell; ++row) {
             const uint32_t* source =
                 iconLayer.get() + static_cast<size_t>(from.top + row) * kLayerWidth + from.left;
-            uint32_t* target = SurfaceRow(static_cast<uint32_t*>(menuSurface->bits), to.top + row) + to.left;
+            uint32_t* target = SurfaceRow(menuSurface, to.top + row) + to.left;
             for (int32_t x = 0; x < kIconCell; ++x) {
                 const uint32_t alpha = source[x] >> 24;
                 uint32_t blended = 0;

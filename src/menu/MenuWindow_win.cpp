@@ -128,6 +128,9 @@ int32_t StartMenuWindowThread(HINSTANCE instance) {
 // 0 when the menu window is ready, -1 otherwise: at once without a thread, else after a bounded
 // wait for its set-up, which ends early when the thread fails.
 int32_t WaitForMenuWindow() {
+    if (menuWindow.load() != nullptr) {
+        return 0;  // published: no wait, which would cost a call to the system at every press
+    }
     return AwaitWindowThread(menuThread) && menuWindow.load() != nullptr ? 0 : -1;
 }
 

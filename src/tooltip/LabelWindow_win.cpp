@@ -236,7 +236,7 @@ struct KeptLabel {
     char text[kLabelTextUnits];
     uint32_t lastUse;
     int32_t width;                       // of the box; 0 for an unused entry
-    std::unique_ptr<uint32_t[]> pixels;  // the box's rows, in the surface's order
+    std::unique_ptr<uint32_t[]> pixels;  // the box's rows, top first
 };
 constexpr size_t kKeptLabels = 16;
 KeptLabel keptLabels[kKeptLabels];
@@ -251,14 +251,9 @@ KeptLabel* FindKeptLabel(const char* text) {
     return nullptr;
 }
 
-// Copies the box's columns of every row between the surface and pixels.
-void CopyLabelBox(uint32_t* surfaceBits, uint32_t* pixels, int32_t width, bool toSurface) {
-    for (int32_t row = 0; row < kLabelWindowHeight; ++row) {
-        uint32_t* line = surfaceBits + static_cast<size_t>(row) * kLabelWindowWidth;
-        uint32_t* kept = pixels + static_cast<size_t>(row) * static_cast<size_t>(width);
-        memcpy(toSurface ? line : kept, toSurface ? kept : line,
-               static_cast<size_t>(width) * sizeof(uint32_t));
-    }
+// The surface's left `width` columns, where a label's box lies.
+RECT LeftColumns(int32_t width) {
+    return RECT{0, 0, width, kLabelWindowHeight};
 }
 
 void KeepLabel(const char* text, int32_t width) {
@@ -280,7 +275,7 @@ void KeepLabel(const char* text, int32_t width) {
         return;
     }
     GdiFlush();
-    CopyLabelBox(static_cast<uint32_t*>(labelSurface->bits), oldest->pixels.get(), width, false);
+    CopySurfacePixels(labelSurface, LeftColumns(width), oldest->pixels.get(), false);
     oldest->font = labelFont;
     strcpy(oldest->text, text);
     oldest->lastUse = ++keptLabelUses;
@@ -311,7 +306,7 @@ int32_t PutLabelImage(const char* text) {
     }
     KeptLabel* kept = whole ? FindKeptLabel(text) : nullptr;
     if (kept != nullptr) {
-        CopyLabelBox(static_cast<uint32_t*>(labelSurface->bits), kept->pixels.get(), kept->width, true);
+        CopySurfacePixels(labelSurface, LeftColumns(kept->width), kept->pixels.get(), true);
         kept->lastUse = ++keptLabelUses;
         return kept->width;
     }
@@ -380,31 +375,21 @@ int32_t StartLabelThread() {
 // 0 once the label window exists, -1 otherwise: at once without a thread or while it ends, else
 // after a bounded wait for its set-up, which ends early when the thread fails.
 int32_t WaitForLabelWindow() {
-    if (labelWithdrawing || !AwaitWindowThread(labelThread)) {
+    if (labelWithdrawing) {
+        return -1;
+    }
+    {
+        LockHolder hold(labelLock);
+        if (labelWindow != nullptr) {
+            return 0;  // published: no wait, which would cost a call to the system at every step
+        }
+    }
+    if (!AwaitWindowThread(labelThread)) {
         return -1;
     }
     LockHolder hold(labelLock);
     return labelWindow != nullptr ? 0 : -1;
 }
-
-namespace {
-
-// True when ShowLabel and HideLabel may go on: at once while the window is published, else after
-// WaitForLabelWindow's bounded wait. The caller then checks the window again under the lock.
-bool LabelWindowReady() {
-    if (labelStopping || labelWithdrawing) {
-        return false;
-    }
-    {
-        LockHolder hold(labelLock);
-        if (labelWindow != nullptr) {
-            return true;
-        }
-    }
-    return WaitForLabelWindow() == 0;
-}
-
-}  // namespace
 
 // Shows text (code page 932, or null for a fully transparent label) with the window's top-left
 // corner at screen point (x, y): shown if hidden, moved if shown elsewhere, and given the text's
@@ -412,7 +397,7 @@ bool LabelWindowReady() {
 // that presents it. Never clamped to the screen. -1 when there is no label window, else 1 when the
 // image reached the window and 0 when that failed.
 int32_t ShowLabel(const char* text, int32_t x, int32_t y) {
-    if (!LabelWindowReady()) {
+    if (labelStopping || WaitForLabelWindow() != 0) {
         return -1;
     }
     LockHolder hold(labelLock);
@@ -436,7 +421,7 @@ int32_t ShowLabel(const char* text, int32_t x, int32_t y) {
     }
     const int32_t width = PutLabelImage(text);
     const POINT at = {x, y};
-    const RECT dirty = {0, 0, std::max({width, presentedWidth, 1}), kLabelWindowHeight};
+    const RECT dirty = LeftColumns(std::max({width, presentedWidth, 1}));
     const int32_t result =
         PresentLayeredSurface(labelSurface, labelWindow, wasShown && moved ? &at : nullptr, &dirty);
     presentedWidth = result == 1 ? width : kLabelWindowWidth;
@@ -448,7 +433,7 @@ int32_t ShowLabel(const char* text, int32_t x, int32_t y) {
 // Hides the label if it is shown. The surface keeps its image; the next ShowLabel draws afresh.
 // The window stays topmost (SWP_NOZORDER).
 void HideLabel() {
-    if (!LabelWindowReady()) {
+    if (labelStopping || WaitForLabelWindow() != 0) {
         return;
     }
     LockHolder hold(labelLock);

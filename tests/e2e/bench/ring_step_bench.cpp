@@ -73,16 +73,12 @@ int main(int argc, char** argv) {
     // and fro), and between slots 0 and 2, which both hold an item. Each is timed in turns with
     // what it cannot do without, after the same untimed cursor move: moving the label (same text),
     // or presenting the ring and moving the label.
-    auto slotText = [](int32_t slot) {
-        static char texts[kSlotsPerPage][kItemTextSize];
+    std::string shownTexts[2];  // the items of slots 0 and 2
+    for (int32_t i = 0; i < 2; ++i) {
         TablesLock lock;
-        const MenuItem* item = GetCurrentPageItem(slot);
-        if (item != nullptr) {
-            memcpy(texts[slot], item->text, kItemTextSize);
-        }
-        return static_cast<const char*>(texts[slot]);
-    };
-    const char* const shownTexts[2] = {slotText(0), slotText(2)};
+        const MenuItem* item = GetCurrentPageItem(i * 2);
+        shownTexts[i] = item != nullptr ? item->text : "";
+    }
     // Every call, and every step, finds the cursor elsewhere than the one before it.
     auto withinSlotAt = [&](int j) { return POINT{cx + j % 3, cy - 85}; };
     auto otherSlotAt = [&](int j) {
@@ -96,7 +92,7 @@ int main(int argc, char** argv) {
     };
     auto moveLabelTo = [&](auto at) {  // where the step would put it, with the text it shows
         return [&, at](int j) {
-            ShowLabel(shownTexts[selectedSlot == 2 ? 1 : 0], at(j).x, at(j).y + kLabelCursorOffsetY);
+            ShowLabel(shownTexts[selectedSlot == 2 ? 1 : 0].c_str(), at(j).x, at(j).y + kLabelCursorOffsetY);
         };
     };
     auto step = [](int) { TrackRingMenu(); };
