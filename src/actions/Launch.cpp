@@ -1,5 +1,8 @@
 #include "actions/Launch.h"
 
+#include <string>
+
+#include "platform/CodePage.h"
 #include "settings/SettingsFile.h"
 
 // Opens the item's path through the shell with its arguments, working directory and show
@@ -23,15 +26,17 @@ int32_t LaunchProgram(MenuItem* item, WindowHandle, int32_t) {
     if (shortcut.path[0] == 0) {
         return -1;
     }
-    char file[kMaxPath] = {};
-    if (ResolvePath(file, shortcut.path) != 0) {
+    std::string file;
+    if (ResolvePath(&file, shortcut.path) != 0) {
         return -1;
     }
-    char directory[kMaxPath] = {};
-    if (shortcut.dir[0] != 0 && ResolvePath(directory, shortcut.dir) != 0) {
+    std::string directory;
+    if (shortcut.dir[0] != 0 && ResolvePath(&directory, shortcut.dir) != 0) {
         return -1;
     }
-    const char* parameters = shortcut.args[0] != 0 ? shortcut.args : nullptr;
-    return PlatformShellOpen(file, parameters, shortcut.dir[0] != 0 ? directory : nullptr, shortcut.show) ? 0
-                                                                                                            : -1;
+    const std::string parameters = Utf8FromCp932(shortcut.args);
+    return PlatformShellOpen(file.c_str(), shortcut.args[0] != 0 ? parameters.c_str() : nullptr,
+                             shortcut.dir[0] != 0 ? directory.c_str() : nullptr, shortcut.show)
+               ? 0
+               : -1;
 }

@@ -12,11 +12,12 @@
 
 #include "actions/WindowCommands.h"
 #include "platform/Platform.h"
+#include "platform/WideText_win.h"
 #include "settings/SettingsFile.h"
 
 namespace {
 
-constexpr int kTitleBufferSize = 512;        // the longest title copied is 511 bytes
+constexpr int kTitleBufferSize = 512;        // the longest title copied is 511 units
 constexpr DWORD kExePathBufferSize = 32768;  // the longest path the system hands out
 constexpr int kClipboardAttempts = 5;        // another program may hold the clipboard for a moment
 constexpr DWORD kClipboardRetryMs = 20;
@@ -27,44 +28,29 @@ HWND ExistingWindow(WindowHandle target) {
     return window != nullptr && IsWindow(window) ? window : nullptr;
 }
 
-// The number of bytes of text that make whole characters: a lead byte of a two-byte character
-// left alone at the end, as a cut title can have, is dropped.
-size_t WholeCharacterLength(const char* text, size_t length) {
-    size_t i = 0;
-    while (i < length) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(text[i]))) {
-            if (i + 1 >= length) {
-                return i;
-            }
-            i += 2;
-        } else {
-            ++i;
-        }
-    }
-    return length;
-}
-
-// Puts length bytes of text, zero-terminated, on the clipboard as CF_TEXT. The clipboard is
-// opened for a message-only window of this thread: opened without an owner, EmptyClipboard
-// leaves the clipboard ownerless and SetClipboardData is then allowed to fail. The data stays
-// on the clipboard after that window is gone. The memory belongs to the clipboard once
-// SetClipboardData accepts it and is freed on every other way out.
-bool CopyTextToClipboard(const char* text, size_t length) {
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, length + 1);
+// Puts length UTF-16 units of text, zero-terminated, on the clipboard as Unicode text; the
+// system offers the 8-bit forms to programs that ask for them. The clipboard is opened for a
+// message-only window of this thread: opened without an owner, EmptyClipboard leaves the
+// clipboard ownerless and SetClipboardData is then allowed to fail. The data stays on the
+// clipboard after that window is gone. The memory belongs to the clipboard once SetClipboardData
+// accepts it and is freed on every other way out.
+bool CopyTextToClipboard(const wchar_t* text, size_t length) {
+    HGLOBAL memory =
+        GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, (length + 1) * sizeof(wchar_t));
     if (memory == nullptr) {
         return false;
     }
-    char* bytes = static_cast<char*>(GlobalLock(memory));
-    if (bytes == nullptr) {
+    wchar_t* units = static_cast<wchar_t*>(GlobalLock(memory));
+    if (units == nullptr) {
         GlobalFree(memory);
         return false;
     }
-    memcpy(bytes, text, length);
-    bytes[length] = 0;
+    memcpy(units, text, length * sizeof(wchar_t));
+    units[length] = 0;
     GlobalUnlock(memory);
 
     HWND owner =
-        CreateWindowExA(0, "STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     if (owner == nullptr) {
         GlobalFree(memory);
         return false;
@@ -76,7 +62,7 @@ bool CopyTextToClipboard(const char* text, size_t length) {
         }
         opened = OpenClipboard(owner) != FALSE;
     }
-    const bool copied = opened && EmptyClipboard() && SetClipboardData(CF_TEXT, memory) != nullptr;
+    const bool copied = opened && EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
     if (opened) {
         CloseClipboard();
     }
@@ -91,7 +77,7 @@ bool CopyTextToClipboard(const char* text, size_t length) {
 // for its own image name rather than for its first module: that needs only the right to query
 // limited information (so windows of elevated programs work too), does not depend on the order
 // in which the modules are listed, and is never cut at 260 bytes.
-bool WindowExePath(WindowHandle target, std::string* path) {
+bool WindowExePath(WindowHandle target, std::wstring* path) {
     HWND window = ExistingWindow(target);
     DWORD processId = 0;
     if (window == nullptr || GetWindowThreadProcessId(window, &processId) == 0 || processId == 0) {
@@ -101,9 +87,9 @@ bool WindowExePath(WindowHandle target, std::string* path) {
     if (process == nullptr) {
         return false;
     }
-    std::string buffer(kExePathBufferSize, '\0');
+    std::wstring buffer(kExePathBufferSize, L'\0');
     DWORD size = kExePathBufferSize;
-    const BOOL found = QueryFullProcessImageNameA(process, 0, &buffer[0], &size);
+    const BOOL found = QueryFullProcessImageNameW(process, 0, buffer.data(), &size);
     CloseHandle(process);
     if (!found || size == 0) {
         return false;
@@ -118,7 +104,7 @@ bool WindowExePath(WindowHandle target, std::string* path) {
 // Asks the window to close by posting WM_CLOSE; its program decides what closing means.
 int32_t CmdClose(MenuItem*, WindowHandle target, int32_t) {
     HWND window = ExistingWindow(target);
-    return window != nullptr && PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : -1;
+    return window != nullptr && PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : -1;
 }
 
 // Moves the window to the bottom of the z-order without activating it.
@@ -150,29 +136,40 @@ int32_t CmdToggleMinimize(MenuItem*, WindowHandle target, int32_t) {
     return ToggleShowState(target, IsIconic, SW_MINIMIZE);
 }
 
-// Copies the window's title, at most 511 bytes of it and never half a character, to the
+// Copies the window's title, at most 511 UTF-16 units of it and never half a character, to the
 // clipboard as text. A window without a title leaves the clipboard as it was.
 int32_t CmdCopyTitle(MenuItem*, WindowHandle target, int32_t) {
     HWND window = ExistingWindow(target);
-    char title[kTitleBufferSize] = {};
-    const int copied = window != nullptr ? GetWindowTextA(window, title, kTitleBufferSize) : 0;
-    const size_t length = copied > 0 ? WholeCharacterLength(title, static_cast<size_t>(copied)) : 0;
+    wchar_t title[kTitleBufferSize] = {};
+    const int copied = window != nullptr ? GetWindowTextW(window, title, kTitleBufferSize) : 0;
+    size_t length = copied > 0 ? static_cast<size_t>(copied) : 0;
+    if (length > 0 && IS_HIGH_SURROGATE(title[length - 1])) {
+        --length;  // a pair the buffer cut in two
+    }
     return length > 0 && CopyTextToClipboard(title, length) ? 0 : -1;
 }
 
 // Copies the full path of the window's program file to the clipboard as text.
 int32_t CmdCopyExePath(MenuItem*, WindowHandle target, int32_t) {
-    std::string path;
+    std::wstring path;
     return WindowExePath(target, &path) && CopyTextToClipboard(path.data(), path.size()) ? 0 : -1;
 }
 
 // Opens the folder that holds the window's program file in the shell (D:\ for D:\run.exe),
 // without error dialogs.
 int32_t CmdOpenExeFolder(MenuItem*, WindowHandle target, int32_t) {
-    std::string path;
-    char folder[kMaxPath] = {};
-    const bool found = WindowExePath(target, &path) && GetPathFolder(folder, path.c_str()) && folder[0] != 0;
-    return found && PlatformShellOpen(folder, nullptr, nullptr, SW_SHOW) ? 0 : -1;
+    std::wstring path;
+    if (!WindowExePath(target, &path)) {
+        return -1;
+    }
+    const size_t separator = path.find_last_of(L"\\/");
+    const size_t end =
+        separator != std::wstring::npos ? separator + 1 : (path.size() >= 2 && path[1] == L':' ? 2 : 0);
+    if (end == 0) {
+        return -1;
+    }
+    const std::string folder = Utf8FromWideString(std::wstring_view(path.data(), end));
+    return PlatformShellOpen(folder.c_str(), nullptr, nullptr, SW_SHOW) ? 0 : -1;
 }
 
 // Makes the window translucent with the opacity translucencyAlpha holds at this moment, or
@@ -182,15 +179,15 @@ int32_t CmdToggleTranslucent(MenuItem*, WindowHandle target, int32_t) {
     if (window == nullptr || IsHungAppWindow(window)) {
         return -1;
     }
-    const LONG style = GetWindowLongA(window, GWL_EXSTYLE);
+    const LONG style = GetWindowLongW(window, GWL_EXSTYLE);
     if (style & WS_EX_LAYERED) {
-        SetWindowLongA(window, GWL_EXSTYLE, style & ~WS_EX_LAYERED);
-        return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYERED) == 0 ? 0 : -1;
+        SetWindowLongW(window, GWL_EXSTYLE, style & ~WS_EX_LAYERED);
+        return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_LAYERED) == 0 ? 0 : -1;
     }
-    SetWindowLongA(window, GWL_EXSTYLE, style | WS_EX_LAYERED);
+    SetWindowLongW(window, GWL_EXSTYLE, style | WS_EX_LAYERED);
     if (!SetLayeredWindowAttributes(window, 0, translucencyAlpha.load(), LWA_ALPHA)) {
         // A layered window without attributes is not drawn at all: take the style back.
-        SetWindowLongA(window, GWL_EXSTYLE, style);
+        SetWindowLongW(window, GWL_EXSTYLE, style);
         return -1;
     }
     return 0;
@@ -203,7 +200,7 @@ int32_t CmdToggleTopmost(MenuItem*, WindowHandle target, int32_t) {
     if (window == nullptr) {
         return -1;
     }
-    const bool topmost = (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    const bool topmost = (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
     const UINT flags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOOWNERZORDER | SWP_ASYNCWINDOWPOS;
     return SetWindowPos(window, topmost ? HWND_NOTOPMOST : HWND_TOPMOST, 0, 0, 0, 0, flags) ? 0 : -1;
 }

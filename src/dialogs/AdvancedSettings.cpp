@@ -31,10 +31,12 @@ bool SendWheelFromSetting(int32_t readStatus, uint32_t value) {
 
 // The controls' initial state from the file at `path`; each key that is missing or unreadable
 // falls back to its default (side button 1, opacity 191, no wheel forwarding).
-void ReadAdvancedSettings(const char* path, AdvancedSettingsState* state) {
-    auto read = [path](const char* key, auto fromSetting) {
+void ReadAdvancedSettings(const std::string& path, AdvancedSettingsState* state) {
+    IniDocument settings;
+    ReadSettingsFile(path, &settings);
+    auto read = [&settings](const char* key, auto fromSetting) {
         uint32_t value = 0;
-        const int32_t status = ReadSettingUInt(kConfigSection, key, &value, path);
+        const int32_t status = ReadSettingUInt(settings, kConfigSection, key, &value);
         return fromSetting(status, value);
     };
     state->triggerIndex = read("TRIGGER", TriggerIndexFromSetting);
@@ -47,24 +49,25 @@ void ReadAdvancedSettings(const char* path, AdvancedSettingsState* state) {
 // edit out of range such as 300), so only an answer up to 255 is an opacity, written and given
 // to *acceptedOpacity even when the file cannot be written. waitStep runs while a save holds the
 // file. False when the file was left as it was.
-bool WriteAdvancedSettings(const char* path, int32_t triggerIndex, uint32_t upDownAnswer, bool sendWheel,
-                           uint32_t* acceptedOpacity, SettingsWaitStep waitStep) {
+bool WriteAdvancedSettings(const std::string& path, int32_t triggerIndex, uint32_t upDownAnswer,
+                           bool sendWheel, uint32_t* acceptedOpacity, SettingsWaitStep waitStep) {
     const bool opacityAccepted = upDownAnswer <= kMaxOpacity;
     if (opacityAccepted) {
         *acceptedOpacity = upDownAnswer;
     }
-    SettingsUpdate update;
-    if (!BeginSettingsUpdate(&update, path, waitStep)) {
-        return false;
-    }
-    bool written = true;
-    if (triggerIndex >= 0 && triggerIndex < kTriggerChoiceCount) {
-        written = WriteSettingUInt(kConfigSection, "TRIGGER", update.copy,
-                                   static_cast<uint32_t>(triggerIndex)) == 0;
-    }
-    if (opacityAccepted) {
-        written = written && WriteSettingUInt(kConfigSection, "ALPHA", update.copy, upDownAnswer) == 0;
-    }
-    written = written && WriteSettingUInt(kConfigSection, "SENDWHEEL", update.copy, sendWheel ? 1u : 0u) == 0;
-    return FinishSettingsUpdate(&update, written);
+    return UpdateSettingsFile(
+        path,
+        [&](IniDocument* settings) {
+            bool written = true;
+            if (triggerIndex >= 0 && triggerIndex < kTriggerChoiceCount) {
+                written = WriteSettingUInt(settings, kConfigSection, "TRIGGER",
+                                           static_cast<uint32_t>(triggerIndex)) == 0;
+            }
+            if (opacityAccepted) {
+                written = written && WriteSettingUInt(settings, kConfigSection, "ALPHA", upDownAnswer) == 0;
+            }
+            return written &&
+                   WriteSettingUInt(settings, kConfigSection, "SENDWHEEL", sendWheel ? 1u : 0u) == 0;
+        },
+        waitStep);
 }

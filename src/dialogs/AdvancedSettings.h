@@ -3,6 +3,7 @@
 // ALPHA) as its controls show them, read from and written back to the file.
 
 #include <cstdint>
+#include <string>
 
 #include "settings/SettingsFile.h"
 
@@ -22,6 +23,6 @@ struct AdvancedSettingsState {
 int32_t TriggerIndexFromSetting(int32_t readStatus, uint32_t value);
 uint32_t OpacityFromSetting(int32_t readStatus, uint32_t value);
 bool SendWheelFromSetting(int32_t readStatus, uint32_t value);
-void ReadAdvancedSettings(const char* path, AdvancedSettingsState* state);
-bool WriteAdvancedSettings(const char* path, int32_t triggerIndex, uint32_t upDownAnswer, bool sendWheel,
-                           uint32_t* acceptedOpacity, SettingsWaitStep waitStep = nullptr);
+void ReadAdvancedSettings(const std::string& path, AdvancedSettingsState* state);
+bool WriteAdvancedSettings(const std::string& path, int32_t triggerIndex, uint32_t upDownAnswer,
+                           bool sendWheel, uint32_t* acceptedOpacity, SettingsWaitStep waitStep = nullptr);

@@ -30,12 +30,14 @@ TriggerChoice TriggerForSetting(uint32_t trigger) {
 // release and the wheel while it is held, and, when SENDWHEEL is exactly 1, forwardWheel for every
 // other wheel turn. Unreadable keys take their defaults. -1, nothing bound, without a settings path.
 int32_t LoadTriggerBindings(EventHandler forwardWheel) {
-    char path[kMaxPath];
-    if (GetSettingsPath(path) != 0) {
+    std::string path;
+    if (GetSettingsPath(&path) != 0) {
         return -1;
     }
-    uint32_t trigger = 0;  // stays 0 when the key does not read
-    ReadSettingUInt("CONFIG", "TRIGGER", &trigger, path);
+    IniDocument settings;
+    ReadSettingsFile(path, &settings);  // keys of a file that cannot be read take their defaults
+    uint32_t trigger = 0;               // stays 0 when the key does not read
+    ReadSettingUInt(settings, "CONFIG", "TRIGGER", &trigger);
     const TriggerChoice choice = TriggerForSetting(trigger);
     RegisterEventHandler(choice.firstPress, OnTriggerDown, 0);
     RegisterEventHandler(choice.secondPress, OnTriggerDown, 0);
@@ -44,7 +46,7 @@ int32_t LoadTriggerBindings(EventHandler forwardWheel) {
     triggerHeldBit = choice.heldBit;
 
     uint32_t sendWheel = 0;
-    if (ReadSettingUInt("CONFIG", "SENDWHEEL", &sendWheel, path) == 0 && sendWheel == kSendWheelOn &&
+    if (ReadSettingUInt(settings, "CONFIG", "SENDWHEEL", &sendWheel) == 0 && sendWheel == kSendWheelOn &&
         forwardWheel != nullptr) {
         RegisterEventHandler(Wheel, forwardWheel, 0);
     }

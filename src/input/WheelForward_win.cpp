@@ -70,9 +70,9 @@ int32_t ForwardWheel(const MouseHookRecord& event) {
                                               static_cast<uint32_t>(event.pt.x & 0xFFFF));
     if (target != nullptr) {
         if (GetWindowThreadProcessId(target, nullptr) == GetCurrentThreadId()) {
-            PostMessageA(target, WM_MOUSEWHEEL, wParam, lParam);
+            PostMessageW(target, WM_MOUSEWHEEL, wParam, lParam);
         } else {
-            SendNotifyMessageA(target, WM_MOUSEWHEEL, wParam, lParam);
+            SendNotifyMessageW(target, WM_MOUSEWHEEL, wParam, lParam);
         }
     }
     return 0;

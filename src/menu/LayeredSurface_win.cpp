@@ -15,7 +15,7 @@ LayeredSurface* WrapBitmap(HBITMAP bitmap, void* bits) {
     BITMAP description = {};
     WindowDc screen;
     if (bitmap == nullptr || screen.get() == nullptr ||
-        GetObjectA(bitmap, sizeof description, &description) != sizeof description) {
+        GetObjectW(bitmap, sizeof description, &description) != sizeof description) {
         return nullptr;
     }
     MemoryDcHolder dc(CreateCompatibleDC(screen.get()));
@@ -46,7 +46,7 @@ LayeredSurface* CreateLayeredSurface(int32_t width, int32_t height) {
 
 // A surface holding a bitmap resource at its own size; null when it cannot be loaded.
 LayeredSurface* LoadBitmapSurface(HINSTANCE instance, uint16_t resourceId) {
-    return WrapBitmap(LoadBitmapA(instance, MAKEINTRESOURCEA(resourceId)), nullptr);
+    return WrapBitmap(LoadBitmapW(instance, MAKEINTRESOURCEW(resourceId)), nullptr);
 }
 
 void DestroyLayeredSurface(LayeredSurface*& surface) {

@@ -71,7 +71,7 @@ bool ReadIconAlphaPixels(HICON icon, std::vector<uint32_t>& pixels, int32_t& wid
     const BitmapHolder maskBitmap(info.hbmMask);
     bool hasAlpha = false;
     BITMAP colour = {};
-    if (info.hbmColor != nullptr && GetObjectA(info.hbmColor, sizeof colour, &colour) == sizeof colour &&
+    if (info.hbmColor != nullptr && GetObjectW(info.hbmColor, sizeof colour, &colour) == sizeof colour &&
         colour.bmBitsPixel == 32 && colour.bmWidth > 0 && colour.bmHeight > 0) {
         width = colour.bmWidth;
         height = colour.bmHeight;

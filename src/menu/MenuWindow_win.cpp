@@ -10,7 +10,7 @@
 
 namespace gdip = Gdiplus::DllExports;
 
-const char kMenuWindowClass[] = "Pivotel";
+const wchar_t kMenuWindowClass[] = L"Pivotel";
 
 WindowThread menuThread;
 // Published only once the window can be drawn to and presented (surface and skins loaded), and
@@ -91,7 +91,7 @@ unsigned __stdcall MenuWindowThread(void* argument) {
     HINSTANCE instance = static_cast<HINSTANCE>(argument);
     unsigned exitCode = static_cast<unsigned>(-1);
 
-    HWND window = CreateResidentWindow(instance, kMenuWindowClass, "Pivotel", kMenuSize, kMenuSize);
+    HWND window = CreateResidentWindow(instance, kMenuWindowClass, L"Pivotel", kMenuSize, kMenuSize);
     if (window != nullptr) {
         menuSurface = CreateLayeredSurface(kMenuSize, kMenuSize);
     }

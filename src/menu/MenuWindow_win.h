@@ -16,7 +16,7 @@
 #include "platform/WindowThread_win.h"
 
 constexpr int32_t kMenuSize = 256;
-extern const char kMenuWindowClass[];
+extern const wchar_t kMenuWindowClass[];
 
 // A bitmap resource drawn with its fourth byte as alpha: `source` as decoded owns the pixels,
 // `view` is the same memory declared 32-bit ARGB and is what gets drawn.

@@ -3,7 +3,9 @@
 // GetPrivateProfileStringA and WritePrivateProfileStringA do for single keys (names compared
 // without regard to case, blanks around names and values dropped, a matching pair of quotes
 // around a value removed, the first of duplicate sections and keys used). Files are 8-bit text
-// and are never converted. Used by the native build in place of the system's profile functions.
+// and are never converted (the text rules are IniText's). The program itself reads and writes whole
+// documents (IniText.h); these single-key calls serve the tests that hold the rules against the
+// system's profile functions, and the native platform layer shares the whole-file helpers.
 
 #include <cstddef>
 #include <cstdint>

@@ -5,39 +5,37 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // Milliseconds of elapsed real time since the process started (wraps after 49 days).
 uint32_t PlatformClockMs();
 
-// Full path of the running executable, zero-terminated: the number of bytes stored without the
-// terminator, or 0 on failure. A path that does not fit whole is a failure, never cut: a cut path
-// would name another directory.
-uint32_t PlatformModuleFileName(char* buffer, uint32_t size);
+// Paths of the system (the executable's, the settings file's, resolved item paths) are UTF-8
+// here, so that they may hold any character; the Win32 layer hands them to the wide functions.
 
-// Profile (INI) access with the semantics of GetPrivateProfileStringA / WritePrivateProfileStringA
-// for single keys: the number of bytes copied (without the terminator), and nonzero on success.
-uint32_t PlatformReadProfileString(const char* section, const char* key, const char* defaultValue,
-                                   char* buffer, uint32_t size, const char* path);
-int PlatformWriteProfileString(const char* section, const char* key, const char* value, const char* path);
+// Full path of the running executable; false when the system cannot tell it.
+bool PlatformModuleFileName(std::string* path);
 
-// Whole files, for replacing one in a single step. PlatformFileExists is false only when the
-// system says that nothing has that name (a file it cannot look at counts as there).
-// PlatformCopyFile copies source over target, attributes included. PlatformRemoveFile is true when
-// nothing is left under that name. PlatformReplaceFile flushes source to the disk and renames it
-// over target in one step on the same volume, written through before it returns.
-bool PlatformFileExists(const char* path);
-bool PlatformCopyFile(const char* source, const char* target);
+// Whole files. A read answers Missing only when nothing has that name, and Failed for a file that
+// is there but cannot be read whole (held by another program, a folder, no rights).
+enum class FileRead { Read, Missing, Failed };
+FileRead PlatformReadFile(const char* path, std::string* content);
+// Creates or truncates path with exactly content, flushed to the disk before it returns.
+bool PlatformWriteFile(const char* path, const std::string& content);
+// PlatformRemoveFile is true when nothing is left under that name. PlatformReplaceFile renames
+// source over target in one step on the same volume, written through before it returns.
 bool PlatformRemoveFile(const char* path);
 bool PlatformReplaceFile(const char* source, const char* target);
 
-// Path helpers in the manner of PathIsRelativeA, SetCurrentDirectoryA and PathSearchAndQualifyA.
+// Path helpers in the manner of PathIsRelative, SetCurrentDirectory and PathSearchAndQualify.
 bool PlatformIsRelativePath(const char* path);
 bool PlatformSetCurrentDirectory(const char* directory);
-bool PlatformQualifyPath(const char* path, char* buffer, uint32_t size);
+bool PlatformQualifyPath(const char* path, std::string* qualified);
 
-// True when c starts a two-byte character in the program's 8-bit code page (932), so the byte
-// after it must not be taken for a path separator.
-bool PlatformIsLeadByte(unsigned char c);
+// The system's table of code page 932 (CodePage.h is what the program calls): bytes to UTF-16,
+// and UTF-16 to bytes, false when a character has no exact form in the code page.
+void PlatformWideFromCp932(const char* text, size_t size, std::u16string* wide);
+bool PlatformCp932FromWide(const char16_t* text, size_t size, std::string* out);
 
 // An item's icon: an opaque handle owned by whoever loaded it.
 using IconHandle = void*;
@@ -58,8 +56,8 @@ bool PlatformTryAcquireLock(PlatformLock* lock);
 void PlatformReleaseLock(PlatformLock* lock);
 
 // Opens a file, program, document or folder through the desktop shell with the verb "open", no
-// error dialogs and a console of its own for a console program. parameters and directory may be
-// null. True when the shell accepted the request.
+// error dialogs and a console of its own for a console program. All three are UTF-8; parameters
+// and directory may be null. True when the shell accepted the request.
 bool PlatformShellOpen(const char* file, const char* parameters, const char* directory, int32_t show);
 
 // A counting semaphore with a maximum count, like a Win32 semaphore: a release beyond the

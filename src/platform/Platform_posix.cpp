@@ -1,6 +1,8 @@
-// The platform layer of the native build: the C++ library and our own INI reader and writer.
+// The platform layer of the native build: the C and C++ libraries, with the C library's table of
+// code page 932.
 
 #include <fcntl.h>
+#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/CodePage.h"
 #include "platform/IniFile.h"
 #include "platform/Platform.h"
 
@@ -25,66 +28,47 @@ uint32_t PlatformClockMs() {
     return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
 }
 
-uint32_t PlatformModuleFileName(char* buffer, uint32_t size) {
-    if (buffer == nullptr || size == 0) {
-        return 0;
-    }
-    char path[4096];
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path);
-    if (length <= 0 || static_cast<size_t>(length) >= sizeof path || static_cast<uint32_t>(length) >= size) {
-        buffer[0] = 0;
-        return 0;
-    }
-    memcpy(buffer, path, static_cast<size_t>(length));
-    buffer[length] = 0;
-    return static_cast<uint32_t>(length);
-}
-
-uint32_t PlatformReadProfileString(const char* section, const char* key, const char* defaultValue,
-                                   char* buffer, uint32_t size, const char* path) {
-    return IniReadString(section, key, defaultValue, buffer, size, path);
-}
-
-int PlatformWriteProfileString(const char* section, const char* key, const char* value, const char* path) {
-    return IniWriteString(section, key, value, path);
-}
-
-bool PlatformFileExists(const char* path) {
-    struct stat info;
-    return stat(path, &info) == 0 || errno != ENOENT;
-}
-
-// The copy gets the source's permission bits, as a copy on Windows gets its attributes.
-bool PlatformCopyFile(const char* source, const char* target) {
-    const int in = open(source, O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
+bool PlatformModuleFileName(std::string* path) {
+    char buffer[4096];
+    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof buffer) {
         return false;
     }
+    path->assign(buffer, static_cast<size_t>(length));
+    return true;
+}
+
+FileRead PlatformReadFile(const char* path, std::string* content) {
+    content->clear();
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT ? FileRead::Missing : FileRead::Failed;
+    }
     struct stat info;
-    std::string content;
-    const bool loaded = fstat(in, &info) == 0 && ReadAll(in, &content);
-    close(in);
-    const int out = loaded ? open(target, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600) : -1;
-    if (out < 0) {
+    const bool read = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ReadAll(fd, content);
+    close(fd);
+    if (!read) {
+        content->clear();
+    }
+    return read ? FileRead::Read : FileRead::Failed;
+}
+
+bool PlatformWriteFile(const char* path, const std::string& content) {
+    const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
         return false;
     }
-    const bool ok = fchmod(out, info.st_mode & 07777) == 0 && WriteAll(out, content.data(), content.size());
-    return close(out) == 0 && ok;
+    const bool ok = WriteAll(fd, content.data(), content.size()) && fsync(fd) == 0;
+    return close(fd) == 0 && ok;
 }
 
 bool PlatformRemoveFile(const char* path) {
     return unlink(path) == 0 || errno == ENOENT;
 }
 
-// The file is flushed before the rename and its folder after it, so that a power cut loses
-// neither the content nor the rename.
+// The folder is flushed after the rename, so that a power cut does not lose it.
 bool PlatformReplaceFile(const char* source, const char* target) {
-    const int fd = open(source, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    const bool synced = fsync(fd) == 0;
-    if (close(fd) != 0 || !synced || rename(source, target) != 0) {
+    if (rename(source, target) != 0) {
         return false;
     }
     SyncFolderOf(target);
@@ -101,7 +85,7 @@ bool PlatformSetCurrentDirectory(const char* directory) {
     return chdir(directory) == 0;
 }
 
-bool PlatformQualifyPath(const char* path, char* buffer, uint32_t size) {
+bool PlatformQualifyPath(const char* path, std::string* qualified) {
     std::string full = path;
     if (PlatformIsRelativePath(path)) {
         char cwd[4096];
@@ -111,16 +95,59 @@ bool PlatformQualifyPath(const char* path, char* buffer, uint32_t size) {
         const size_t cwdLength = strlen(cwd);
         full = std::string(cwd) + (cwdLength > 0 && cwd[cwdLength - 1] == '/' ? "" : "/") + path;
     }
-    if (full.size() >= size) {
-        return false;
-    }
-    memcpy(buffer, full.c_str(), full.size() + 1);
+    *qualified = full;
     return true;
 }
 
 // Code page 932: 0x81-0x9F and 0xE0-0xFC lead a two-byte character.
-bool PlatformIsLeadByte(unsigned char c) {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+namespace {
+
+// One conversion through the C library's table, the text whole; false at the first byte or
+// character it cannot convert.
+template <typename From, typename To>
+bool IconvWhole(const char* from, const char* to, const From* text, size_t size, std::basic_string<To>* out) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        return false;
+    }
+    std::string bytes(size * 4 + 4, '\0');
+    char* in = const_cast<char*>(reinterpret_cast<const char*>(text));
+    size_t inLeft = size * sizeof(From);
+    char* outPtr = bytes.data();
+    size_t outLeft = bytes.size();
+    const bool ok = iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1) && inLeft == 0;
+    iconv_close(cd);
+    if (ok) {
+        const size_t produced = bytes.size() - outLeft;
+        out->assign(reinterpret_cast<const To*>(bytes.data()), produced / sizeof(To));
+    }
+    return ok;
+}
+
+}  // namespace
+
+// Bytes that form no character each become U+FFFD, as on Windows.
+void PlatformWideFromCp932(const char* text, size_t size, std::u16string* wide) {
+    wide->clear();
+    if (IconvWhole("CP932", "UTF-16LE", text, size, wide)) {
+        return;
+    }
+    wide->clear();
+    for (size_t i = 0; i < size;) {
+        const size_t length = Cp932CharLength(text, i, size);
+        std::u16string one;
+        if (IconvWhole("CP932", "UTF-16LE", text + i, length, &one)) {
+            *wide += one;
+        } else {
+            wide->push_back(u'\uFFFD');
+        }
+        i += length;
+    }
+}
+
+bool PlatformCp932FromWide(const char16_t* text, size_t size, std::string* out) {
+    out->clear();
+    return size == 0 || IconvWhole("UTF-16LE", "CP932", text, size, out);
 }
 
 // The host has no icons: an existing file or folder gives a token that stands for its icon,

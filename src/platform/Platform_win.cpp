@@ -1,4 +1,4 @@
-// The platform layer on Windows: thin calls into KERNEL32 and SHLWAPI.
+// The platform layer on Windows: thin calls into the wide functions of KERNEL32, SHLWAPI and SHELL32.
 
 #include <windows.h>
 #include <commdlg.h>
@@ -9,97 +9,184 @@
 
 #include <ctime>
 
+#include "platform/Holders_win.h"
 #include "platform/Platform.h"
+#include "platform/WideText_win.h"
+
+namespace {
+constexpr UINT kCodePage932 = 932;
+}  // namespace
 
 // The C run time's clock counts milliseconds of elapsed real time since the process started.
 uint32_t PlatformClockMs() {
     return static_cast<uint32_t>(clock());
 }
 
-// GetModuleFileNameA answers the buffer's size when it had to cut the path.
-uint32_t PlatformModuleFileName(char* buffer, uint32_t size) {
-    DWORD length = GetModuleFileNameA(nullptr, buffer, size);
-    if (length == 0 || length >= size) {
-        if (size > 0) {
-            buffer[0] = 0;
+// GetModuleFileNameW answers the buffer's size when it had to cut the path, so the buffer grows
+// up to the longest path the system has.
+bool PlatformModuleFileName(std::string* path) {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) {
+            return false;
         }
-        return 0;
+        if (length < buffer.size()) {
+            *path = Utf8FromWideString(std::wstring_view(buffer.data(), length));
+            return true;
+        }
+        if (buffer.size() >= 32768) {
+            return false;
+        }
+        buffer.resize(buffer.size() * 2);
     }
-    return length;
 }
 
-uint32_t PlatformReadProfileString(const char* section, const char* key, const char* defaultValue,
-                                   char* buffer, uint32_t size, const char* path) {
-    return GetPrivateProfileStringA(section, key, defaultValue, buffer, size, path);
-}
-
-int PlatformWriteProfileString(const char* section, const char* key, const char* value, const char* path) {
-    return WritePrivateProfileStringA(section, key, value, path);
-}
-
-bool PlatformFileExists(const char* path) {
-    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
-        return true;
+// Others may go on reading, writing or renaming the file while it is read; the read takes
+// whatever it then holds.
+FileRead PlatformReadFile(const char* path, std::string* content) {
+    content->clear();
+    FileHandle file(CreateFileW(WideStringFromUtf8(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileRead::Missing
+                                                                              : FileRead::Failed;
     }
-    const DWORD error = GetLastError();
-    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+    LARGE_INTEGER size = {};
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF) {
+        return FileRead::Failed;
+    }
+    content->resize(static_cast<size_t>(size.QuadPart));
+    size_t done = 0;
+    while (done < content->size()) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), content->data() + done, static_cast<DWORD>(content->size() - done), &got,
+                      nullptr)) {
+            content->clear();
+            return FileRead::Failed;
+        }
+        if (got == 0) {
+            break;  // the file shrank meanwhile
+        }
+        done += got;
+    }
+    content->resize(done);
+    return FileRead::Read;
 }
 
-bool PlatformCopyFile(const char* source, const char* target) {
-    return CopyFileA(source, target, FALSE) != FALSE;
+bool PlatformWriteFile(const char* path, const std::string& content) {
+    FileHandle file(CreateFileW(WideStringFromUtf8(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return false;
+    }
+    size_t done = 0;
+    while (done < content.size()) {
+        DWORD wrote = 0;
+        if (!WriteFile(file.get(), content.data() + done, static_cast<DWORD>(content.size() - done), &wrote,
+                       nullptr) ||
+            wrote == 0) {
+            return false;
+        }
+        done += wrote;
+    }
+    return FlushFileBuffers(file.get()) != FALSE;
 }
 
 // A read-only file cannot be deleted, so it loses that attribute first.
 bool PlatformRemoveFile(const char* path) {
-    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    return DeleteFileA(path) != FALSE || GetLastError() == ERROR_FILE_NOT_FOUND;
+    const std::wstring wide = WideStringFromUtf8(path);
+    SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileW(wide.c_str()) != FALSE || GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
-// The rename alone does not flush the renamed file's data, so a power cut could leave the new name
-// on a file whose content never reached the disk.
 bool PlatformReplaceFile(const char* source, const char* target) {
-    HANDLE file =
-        CreateFileA(source, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    const BOOL flushed = FlushFileBuffers(file);
-    CloseHandle(file);
-    return flushed != FALSE &&
-           MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    return MoveFileExW(WideStringFromUtf8(source).c_str(), WideStringFromUtf8(target).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 bool PlatformIsRelativePath(const char* path) {
-    return PathIsRelativeA(path) != FALSE;
+    return PathIsRelativeW(WideStringFromUtf8(path).c_str()) != FALSE;
 }
 
 bool PlatformSetCurrentDirectory(const char* directory) {
-    return SetCurrentDirectoryA(directory) != FALSE;
+    return SetCurrentDirectoryW(WideStringFromUtf8(directory).c_str()) != FALSE;
 }
 
-bool PlatformQualifyPath(const char* path, char* buffer, uint32_t size) {
-    return PathSearchAndQualifyA(path, buffer, size) != FALSE;
+bool PlatformQualifyPath(const char* path, std::string* qualified) {
+    wchar_t buffer[MAX_PATH] = {};
+    if (!PathSearchAndQualifyW(WideStringFromUtf8(path).c_str(), buffer, MAX_PATH)) {
+        return false;
+    }
+    *qualified = Utf8FromWideString(buffer);
+    return true;
 }
 
-bool PlatformIsLeadByte(unsigned char c) {
-    return IsDBCSLeadByte(c) != FALSE;
+// The strict conversion fails for bytes that form no character; then each character is taken on
+// its own so that only the bad ones become U+FFFD, the same answer as the native table gives.
+void PlatformWideFromCp932(const char* text, size_t size, std::u16string* wide) {
+    wide->clear();
+    auto convert = [wide](const char* piece, size_t length) {
+        const int needed = MultiByteToWideChar(kCodePage932, MB_ERR_INVALID_CHARS, piece,
+                                               static_cast<int>(length), nullptr, 0);
+        if (needed <= 0) {
+            return false;
+        }
+        const size_t at = wide->size();
+        wide->resize(at + static_cast<size_t>(needed));
+        MultiByteToWideChar(kCodePage932, MB_ERR_INVALID_CHARS, piece, static_cast<int>(length),
+                            reinterpret_cast<wchar_t*>(wide->data() + at), needed);
+        return true;
+    };
+    if (size == 0 || convert(text, size)) {
+        return;
+    }
+    wide->clear();
+    for (size_t i = 0; i < size;) {
+        const size_t length = Cp932CharLength(text, i, size);
+        if (!convert(text + i, length)) {
+            wide->push_back(u'\uFFFD');
+        }
+        i += length;
+    }
+}
+
+bool PlatformCp932FromWide(const char16_t* text, size_t size, std::string* out) {
+    out->clear();
+    if (size == 0) {
+        return true;
+    }
+    const wchar_t* wide = reinterpret_cast<const wchar_t*>(text);
+    BOOL usedDefault = FALSE;
+    const int needed = WideCharToMultiByte(kCodePage932, WC_NO_BEST_FIT_CHARS, wide, static_cast<int>(size),
+                                           nullptr, 0, nullptr, &usedDefault);
+    if (needed <= 0 || usedDefault) {
+        return false;
+    }
+    out->resize(static_cast<size_t>(needed));
+    WideCharToMultiByte(kCodePage932, WC_NO_BEST_FIT_CHARS, wide, static_cast<int>(size), out->data(), needed,
+                        nullptr, &usedDefault);
+    return !usedDefault;
 }
 
 // First the icon stored in the file itself; else the icon the shell shows for the path (a
 // folder, a document), asked as a file or as a folder depending on whether the path names a
-// file. ExtractIconA answers 1 for a file that holds no icons: that is no icon, so the shell's
+// file. ExtractIconW answers 1 for a file that holds no icons: that is no icon, so the shell's
 // icon for the file is taken instead. The shell's answer counts only when the call succeeds: on
 // failure the structure's icon field is not reliable (Wine copies an uninitialised one), and a
 // path that names nothing must give no icon.
 IconHandle PlatformLoadItemIcon(const char* resolvedPath) {
-    HICON icon = ExtractIconA(GetModuleHandleA(nullptr), resolvedPath, 0);
+    const std::wstring path = WideStringFromUtf8(resolvedPath);
+    HICON icon = ExtractIconW(GetModuleHandleW(nullptr), path.c_str(), 0);
     if (icon != nullptr && icon != reinterpret_cast<HICON>(1)) {
         return icon;
     }
-    char title[MAX_PATH];
-    const bool isFile = GetFileTitleA(resolvedPath, title, sizeof title) >= 0;
-    SHFILEINFOA info = {};
-    if (SHGetFileInfoA(resolvedPath, isFile ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_DIRECTORY, &info,
+    wchar_t title[MAX_PATH];
+    const bool isFile = GetFileTitleW(path.c_str(), title, MAX_PATH) >= 0;
+    SHFILEINFOW info = {};
+    if (SHGetFileInfoW(path.c_str(), isFile ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_DIRECTORY, &info,
                        sizeof info, SHGFI_ICON) == 0) {
         return nullptr;
     }
@@ -138,16 +225,20 @@ void PlatformReleaseLock(PlatformLock* lock) {
 }
 
 bool PlatformShellOpen(const char* file, const char* parameters, const char* directory, int32_t show) {
-    SHELLEXECUTEINFOA request = {};
+    const std::wstring wideFile = WideStringFromUtf8(file);
+    const std::wstring wideParameters =
+        parameters != nullptr ? WideStringFromUtf8(parameters) : std::wstring();
+    const std::wstring wideDirectory = directory != nullptr ? WideStringFromUtf8(directory) : std::wstring();
+    SHELLEXECUTEINFOW request = {};
     request.cbSize = sizeof request;
     request.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NO_CONSOLE;
     request.hwnd = GetDesktopWindow();
-    request.lpVerb = "open";
-    request.lpFile = file;
-    request.lpParameters = parameters;
-    request.lpDirectory = directory;
+    request.lpVerb = L"open";
+    request.lpFile = wideFile.c_str();
+    request.lpParameters = parameters != nullptr ? wideParameters.c_str() : nullptr;
+    request.lpDirectory = directory != nullptr ? wideDirectory.c_str() : nullptr;
     request.nShow = show;
-    return ShellExecuteExA(&request) == TRUE;
+    return ShellExecuteExW(&request) == TRUE;
 }
 
 struct PlatformSemaphore {
@@ -155,7 +246,7 @@ struct PlatformSemaphore {
 };
 
 PlatformSemaphore* PlatformCreateSemaphore(int32_t initialCount, int32_t maximumCount) {
-    HANDLE handle = CreateSemaphoreA(nullptr, initialCount, maximumCount, nullptr);
+    HANDLE handle = CreateSemaphoreW(nullptr, initialCount, maximumCount, nullptr);
     if (handle == nullptr) {
         return nullptr;
     }

@@ -34,7 +34,7 @@ bool StartWindowThread(WindowThread& record, unsigned(__stdcall* body)(void*), v
         record.thread = nullptr;
     }
     if (record.ready == nullptr) {
-        record.ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        record.ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     }
     if (record.ready == nullptr || !ResetEvent(record.ready)) {
         return false;
@@ -91,11 +91,11 @@ bool StopWindowThread(WindowThread& record, bool waitForUnready) {
         return false;
     }
     while (WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) {
-        PostThreadMessageA(record.id, WM_QUIT, 0, 0);
+        PostThreadMessageW(record.id, WM_QUIT, 0, 0);
         if (MsgWaitForMultipleObjects(1, &thread, FALSE, kQuitRepostMs, QS_SENDMESSAGE) ==
             WAIT_OBJECT_0 + 1) {
             MSG message;
-            PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+            PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         }
     }
     LockHolder hold(record.lock);
@@ -105,29 +105,29 @@ bool StopWindowThread(WindowThread& record, bool waitForUnready) {
     return true;
 }
 
-// Dispatches the thread's messages until WM_QUIT (true) or until GetMessageA fails (false), since a
+// Dispatches the thread's messages until WM_QUIT (true) or until GetMessageW fails (false), since a
 // thread whose queue is broken can do nothing.
 bool RunMessageLoop() {
     MSG message;
     BOOL got;
-    while ((got = GetMessageA(&message, nullptr, 0, 0)) > 0) {
+    while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) {
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
     return got == 0;
 }
 
 // Registers a window class with the arrow cursor and the dialog face as background.
-bool RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC procedure, HICON icon) {
-    WNDCLASSEXA windowClass = {};
+bool RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HICON icon) {
+    WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = instance;
     windowClass.hIcon = icon;
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = name;
-    return RegisterClassExA(&windowClass) != 0;
+    return RegisterClassExW(&windowClass) != 0;
 }
 
 // The procedure of a window that lives as long as its thread: any program may post WM_CLOSE to a
@@ -139,30 +139,30 @@ LRESULT CALLBACK ResidentWindowProc(HWND window, UINT message, WPARAM wParam, LP
     if (message == WM_DESTROY) {
         PostQuitMessage(0);
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 // A hidden per-pixel-alpha popup that stays on top and never takes the focus, of a class of its
 // own that refuses WM_CLOSE. Null when it cannot be made; a class this call registered is then
 // taken away again, and one it could not register (the name is taken) is left alone.
-HWND CreateResidentWindow(HINSTANCE instance, const char* className, const char* title, int width,
+HWND CreateResidentWindow(HINSTANCE instance, const wchar_t* className, const wchar_t* title, int width,
                           int height) {
     if (!RegisterWindowClass(instance, className, ResidentWindowProc)) {
         return nullptr;
     }
     HWND window =
-        CreateWindowExA(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST, className, title, WS_POPUP,
+        CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST, className, title, WS_POPUP,
                         CW_USEDEFAULT, CW_USEDEFAULT, width, height, nullptr, nullptr, instance, nullptr);
     if (window == nullptr) {
-        UnregisterClassA(className, instance);
+        UnregisterClassW(className, instance);
     }
     return window;
 }
 
 // Destroys a window made by CreateResidentWindow, and its class.
-void DestroyResidentWindow(HWND window, HINSTANCE instance, const char* className) {
+void DestroyResidentWindow(HWND window, HINSTANCE instance, const wchar_t* className) {
     if (window != nullptr) {
         DestroyWindow(window);
-        UnregisterClassA(className, instance);
+        UnregisterClassW(className, instance);
     }
 }

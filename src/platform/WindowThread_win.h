@@ -23,8 +23,8 @@ bool IsWindowThreadRunning(WindowThread& record);
 bool StopWindowThread(WindowThread& record, bool waitForUnready);
 HANDLE WindowThreadHandle(WindowThread& record);
 bool RunMessageLoop();
-bool RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC procedure, HICON icon = nullptr);
+bool RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HICON icon = nullptr);
 LRESULT CALLBACK ResidentWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-HWND CreateResidentWindow(HINSTANCE instance, const char* className, const char* title, int width,
+HWND CreateResidentWindow(HINSTANCE instance, const wchar_t* className, const wchar_t* title, int width,
                           int height);
-void DestroyResidentWindow(HWND window, HINSTANCE instance, const char* className);
+void DestroyResidentWindow(HWND window, HINSTANCE instance, const wchar_t* className);

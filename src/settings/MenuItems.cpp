@@ -178,11 +178,11 @@ int32_t SetItemIcon(MenuItem* item, const char* iconPath) {
     if (item == nullptr || iconPath == nullptr) {
         return -1;
     }
-    char resolved[kMaxPath] = {};
-    if (ResolvePath(resolved, iconPath) != 0) {
+    std::string resolved;
+    if (ResolvePath(&resolved, iconPath) != 0) {
         return -1;
     }
-    IconHandle icon = PlatformLoadItemIcon(resolved);
+    IconHandle icon = PlatformLoadItemIcon(resolved.c_str());
     if (icon == nullptr) {
         return -1;
     }

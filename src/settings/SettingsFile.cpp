@@ -4,8 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
+#include "platform/CodePage.h"
 #include "platform/Platform.h"
+#include "settings/TextField.h"
 
 namespace {
 
@@ -20,7 +23,7 @@ bool ReadChangesText(const char* text) {
     size_t end = 0;
     while (p[end] != 0) {
         last = end;
-        end += PlatformIsLeadByte(p[end]) && p[end + 1] != 0 ? 2 : 1;
+        end += IsCp932LeadByte(p[end]) && p[end + 1] != 0 ? 2 : 1;
     }
     if (end == 0) {
         return false;
@@ -38,10 +41,10 @@ bool ReadChangesText(const char* text) {
 // character is never taken for a separator or a dot.
 PathSplit SplitPath(const char* path, size_t length) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(path);
-    const size_t drive = length >= 2 && p[1] == ':' && !PlatformIsLeadByte(p[0]) ? 2 : 0;
+    const size_t drive = length >= 2 && p[1] == ':' && !IsCp932LeadByte(p[0]) ? 2 : 0;
     PathSplit split{drive, drive, length};
     for (size_t i = drive; i < length; ++i) {
-        if (PlatformIsLeadByte(p[i]) && i + 1 < length) {
+        if (IsCp932LeadByte(p[i]) && i + 1 < length) {
             ++i;
         } else if (p[i] == '\\' || p[i] == '/') {
             split.nameStart = i + 1;
@@ -51,11 +54,6 @@ PathSplit SplitPath(const char* path, size_t length) {
         }
     }
     return split;
-}
-
-// Blanks as the profile functions trim them from both ends of a name or a value.
-bool IsProfileBlank(unsigned char c) {
-    return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0x1A;
 }
 
 // The drive and directory of a path, everything up to and including its last separator (D:\ for
@@ -74,66 +72,65 @@ bool GetPathFolder(char* folder, const char* path) {
     return true;
 }
 
-// Full path of "setting.ini" in the executable's directory, into a kMaxPath buffer.
-int32_t GetSettingsPath(char* path) {
-    if (path == nullptr) {
+// Full path of "setting.ini" in the executable's directory.
+int32_t GetSettingsPath(std::string* path) {
+    std::string directory;
+    if (path == nullptr || !GetExecutableDirectory(&directory)) {
         return -1;
     }
-    char directory[kMaxPath];
-    if (!GetExecutableDirectory(directory)) {
-        return -1;
-    }
-    const size_t length = strlen(directory);
-    static const char kName[] = "setting.ini";
-    if (length + sizeof kName > kMaxPath) {
-        return -1;
-    }
-    memcpy(path, directory, length);
-    memcpy(path + length, kName, sizeof kName);
+    *path = directory + "setting.ini";
     return 0;
 }
 
-// The executable's drive and directory, ending in its separator, into a kMaxPath buffer.
-bool GetExecutableDirectory(char* directory) {
-    char module[kMaxPath + 1] = {};
-    return directory != nullptr && PlatformModuleFileName(module, sizeof module) != 0 &&
-           GetPathFolder(directory, module);
+// The executable's drive and directory, ending in its separator. The path is UTF-8, in which a
+// separator is never part of another character.
+bool GetExecutableDirectory(std::string* directory) {
+    std::string module;
+    if (directory == nullptr || !PlatformModuleFileName(&module)) {
+        return false;
+    }
+    const size_t separator = module.find_last_of("\\/");
+    if (separator == std::string::npos) {
+        return false;
+    }
+    *directory = module.substr(0, separator + 1);
+    return true;
 }
 
 namespace {
 
 // One update of the settings file at a time: two updates that overlap would each replace the file
-// with a copy that lacks the other's writes.
+// with a text that lacks the other's writes.
 PlatformLock* UpdateLock() {
     static PlatformLock* lock = PlatformCreateLock();
     return lock;
 }
 
 // The copy's path: the file's, with the extension after the name's last dot made "tmp" (or ".tmp"
-// added to a name without one), so that it lies in the same folder. False when it would not fit
-// in a path buffer or would name the file itself.
-bool UpdateCopyPath(char* copy, const char* path) {
-    char folder[kMaxPath];
-    if (!GetPathFolder(folder, path)) {
-        return false;
-    }
-    const size_t folderLength = strlen(folder);
-    const char* dot = strrchr(path + folderLength, '.');  // a dot is never a trail byte
-    const size_t stem = dot != nullptr ? static_cast<size_t>(dot - path) : strlen(path);
-    if (stem + sizeof ".tmp" > kMaxPath) {
-        return false;
-    }
-    memcpy(copy, path, stem);
-    memcpy(copy + stem, ".tmp", sizeof ".tmp");
-    return strcmp(copy, path) != 0;
+// added to a name without one), so that it lies in the same folder.
+std::string UpdateCopyPath(const std::string& path) {
+    const size_t nameStart = path.find_last_of("\\/") + 1;  // 0 without a separator
+    const size_t dot = path.rfind('.');
+    const size_t stem = dot != std::string::npos && dot >= nameStart ? dot : path.size();
+    return path.substr(0, stem) + ".tmp";
 }
 
 }  // namespace
 
-// Starts an update of the file at path: takes the update lock (calling waitStep between tries when
-// given, so the thread stays responsive) and makes a fresh copy, none when there is no file yet.
-// On failure nothing is held and nothing is left behind.
-bool BeginSettingsUpdate(SettingsUpdate* update, const char* path, SettingsWaitStep waitStep) {
+// Reads the whole file into settings: an empty document when it is missing, and also when it
+// cannot be read (the caller decides what a failed read means).
+FileRead ReadSettingsFile(const std::string& path, IniDocument* settings) {
+    std::string content;
+    const FileRead read = PlatformReadFile(path.c_str(), &content);
+    *settings = read == FileRead::Read ? IniParse(content) : IniDocument{};
+    return read;
+}
+
+// Applies edit to the file's text as it is on disk now, under the update lock (calling waitStep
+// between tries when given, so the thread stays responsive), and puts the result in the file's
+// place in one step through a flushed copy beside it. A file that cannot be read, an edit that
+// fails or a step that fails leaves the file exactly as it was and no copy behind.
+bool UpdateSettingsFile(const std::string& path, const SettingsEdit& edit, SettingsWaitStep waitStep) {
     if (waitStep == nullptr) {
         PlatformAcquireLock(UpdateLock());
     } else {
@@ -141,29 +138,20 @@ bool BeginSettingsUpdate(SettingsUpdate* update, const char* path, SettingsWaitS
             waitStep();
         }
     }
-    update->path = path;
-    if (!UpdateCopyPath(update->copy, path)) {
-        PlatformReleaseLock(UpdateLock());
-        return false;
+    const std::string copy = UpdateCopyPath(path);
+    IniDocument settings;
+    bool updated = copy != path && ReadSettingsFile(path, &settings) != FileRead::Failed && !settings.utf16;
+    try {
+        updated = updated && edit(&settings) && PlatformWriteFile(copy.c_str(), IniSerialize(settings)) &&
+                  PlatformReplaceFile(copy.c_str(), path.c_str());
+    } catch (...) {
+        updated = false;  // out of memory: the file stays as it was
     }
-    if (PlatformRemoveFile(update->copy) &&
-        (!PlatformFileExists(path) || PlatformCopyFile(path, update->copy))) {
-        return true;
-    }
-    PlatformRemoveFile(update->copy);
-    PlatformReleaseLock(UpdateLock());
-    return false;
-}
-
-// Ends an update: when every write succeeded the copy replaces the file, else it is removed and
-// the file stays exactly as it was. True when the file was replaced.
-bool FinishSettingsUpdate(SettingsUpdate* update, bool written) {
-    const bool replaced = written && PlatformReplaceFile(update->copy, update->path);
-    if (!replaced) {
-        PlatformRemoveFile(update->copy);
+    if (!updated && copy != path) {
+        PlatformRemoveFile(copy.c_str());
     }
     PlatformReleaseLock(UpdateLock());
-    return replaced;
+    return updated;
 }
 
 // Strict conversion of a whole text: decimal, 0x-hexadecimal or leading-0 octal, leading blanks
@@ -192,56 +180,63 @@ bool ParseSettingUInt(const char* text, uint32_t* value) {
     return true;
 }
 
-// Reads section/key of the settings file as an unsigned 32-bit number. A missing or empty key,
-// or text that is not entirely one number, fails (-1) and leaves *value alone.
-int32_t ReadSettingUInt(const char* section, const char* key, uint32_t* value, const char* path) {
+// Reads section/key as an unsigned 32-bit number. A missing or empty key, or text that is not
+// entirely one number, fails (-1) and leaves *value alone.
+int32_t ReadSettingUInt(const IniDocument& settings, const char* section, const char* key, uint32_t* value) {
     char text[kSettingTextSize] = {};
-    if (PlatformReadProfileString(section, key, "", text, sizeof text, path) == 0) {
+    if (IniGetString(settings, section, key, "", text, sizeof text) == 0) {
         return -1;
     }
     return ParseSettingUInt(text, value) ? 0 : -1;
 }
 
-// Writes section/key as plain decimal; -1 when the profile function could not write it.
-int32_t WriteSettingUInt(const char* section, const char* key, const char* path, uint32_t value) {
+// Reads a text value into a field of size bytes, never half a character; its length, 0 when
+// missing. Two bytes more are read, so that a value written inside quotes comes back whole.
+uint32_t ReadSettingText(const IniDocument& settings, const char* section, const char* key, char* buffer,
+                         uint32_t size) {
+    char text[kMaxPath + 2] = {};
+    const uint32_t readSize = size + 2 <= sizeof text ? size + 2 : sizeof text;
+    if (IniGetString(settings, section, key, "", text, readSize) == 0) {
+        buffer[0] = 0;
+        return 0;
+    }
+    text[readSize - 1] = 0;
+    CopyTextField(buffer, size, text);
+    return static_cast<uint32_t>(strlen(buffer));
+}
+
+// Sets section/key to plain decimal.
+int32_t WriteSettingUInt(IniDocument* settings, const char* section, const char* key, uint32_t value) {
     char text[kSettingTextSize];
     snprintf(text, sizeof text, "%u", static_cast<unsigned>(value));
-    return PlatformWriteProfileString(section, key, text, path) != 0 ? 0 : -1;
+    return IniSetString(settings, section, key, text) ? 0 : -1;
 }
 
-// Writes section/key so that it reads back exactly as given: a value the read would trim or
+// Sets section/key so that it reads back exactly as given: a value the read would trim or
 // unquote goes inside one more pair of double quotes, which the read takes off again.
-bool WriteSettingText(const char* section, const char* key, const char* path, const char* value) {
-    char quoted[kMaxPath + 2];
+bool WriteSettingText(IniDocument* settings, const char* section, const char* key, const char* value) {
     if (ReadChangesText(value)) {
-        const size_t length = strlen(value);
-        if (length + 3 > sizeof quoted) {
-            return false;
-        }
-        quoted[0] = '"';
-        memcpy(quoted + 1, value, length);
-        quoted[length + 1] = '"';
-        quoted[length + 2] = 0;
-        value = quoted;
+        return IniSetString(settings, section, key, ("\"" + std::string(value) + "\"").c_str());
     }
-    return PlatformWriteProfileString(section, key, value, path);
+    return IniSetString(settings, section, key, value);
 }
 
-// Absolute paths come back unchanged. A relative path is anchored at the executable's directory,
-// which becomes the process's current directory for good (every caller sets the same one).
-int32_t ResolvePath(char* resolved, const char* path) {
+// Absolute paths come back unchanged, as UTF-8. A relative path is anchored at the executable's
+// directory, which becomes the process's current directory for good (every caller sets the same
+// one).
+int32_t ResolvePath(std::string* resolved, const char* path) {
     if (resolved == nullptr || path == nullptr) {
         return -1;
     }
-    if (!PlatformIsRelativePath(path)) {
-        memset(resolved, 0, kMaxPath);
-        strncpy(resolved, path, kMaxPath - 1);
+    const std::string systemPath = Utf8FromCp932(path);
+    if (!PlatformIsRelativePath(systemPath.c_str())) {
+        *resolved = systemPath;
         return 0;
     }
-    char directory[kMaxPath];
-    if (!GetExecutableDirectory(directory)) {
+    std::string directory;
+    if (!GetExecutableDirectory(&directory)) {
         return -1;
     }
-    PlatformSetCurrentDirectory(directory);
-    return PlatformQualifyPath(path, resolved, kMaxPath) ? 0 : -1;
+    PlatformSetCurrentDirectory(directory.c_str());
+    return PlatformQualifyPath(systemPath.c_str(), resolved) ? 0 : -1;
 }

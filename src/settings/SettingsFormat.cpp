@@ -14,9 +14,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "actions/Launch.h"
 #include "actions/WindowCommands.h"
+#include "platform/CodePage.h"
 #include "platform/Platform.h"
 #include "settings/MenuItems.h"
 #include "settings/Pages.h"
@@ -68,83 +70,51 @@ bool ForEachTableKey(TableIds& ids, Visit visit) {
     return true;
 }
 
-constexpr uint32_t kFirstListingSize = 64 * 1024;
-constexpr uint32_t kLargestListingSize = 16 * 1024 * 1024;
-
-// Which item sections below kMaxItemSections the file may hold, from one listing of its section
-// names; false when the platform cannot list them, and every section must be read. Without it a
-// huge NUM costs up to 1024 absent-section reads, each of which reopens the file under Wine.
-// Every name a read of "ITEM<n>" can find ends in the digits of n once blanks are trimmed, so the
-// names' trailing digits cover every section present; stray digits only add candidates. The
-// caller asks only after ITEMS/NUM was read, so an empty listing means none is available.
-bool FindItemSectionCandidates(const char* path, bool (&candidate)[kMaxItemSections]) {
-    for (uint32_t size = kFirstListingSize; size <= kLargestListingSize; size *= 4) {
-        std::unique_ptr<char, decltype(&free)> buffer(static_cast<char*>(calloc(size, 1)), free);
-        char* const names = buffer.get();
-        const uint32_t length =
-            names != nullptr ? PlatformReadProfileString(nullptr, nullptr, "", names, size, path) : 0;
-        if (length == 0) {
-            return false;
+// Which item sections below kMaxItemSections the file holds. Every name a read of "ITEM<n>" can
+// find ends in the digits of n once blanks are trimmed, so the names' trailing digits cover every
+// section present; stray digits only add candidates. Without it a huge NUM would look up to 1024
+// absent sections, each a walk over all of the file's sections.
+void FindItemSectionCandidates(const IniDocument& settings, bool (&candidate)[kMaxItemSections]) {
+    memset(candidate, 0, sizeof candidate);
+    for (const IniSection& section : settings.sections) {
+        const std::string& name = section.name;
+        size_t end = name.size();
+        while (end > 0 && IsProfileBlank(static_cast<unsigned char>(name[end - 1]))) {
+            --end;
         }
-        if (length >= size - 2) {  // cut off: ask again with more room
+        size_t begin = end;
+        while (begin > 0 && name[begin - 1] >= '0' && name[begin - 1] <= '9') {
+            --begin;
+        }
+        if (begin == end) {
             continue;
         }
-        memset(candidate, 0, sizeof candidate);
-        for (const char* name = names; name < names + length && *name != 0; name += strlen(name) + 1) {
-            size_t end = strlen(name);
-            while (end > 0 && IsProfileBlank(static_cast<unsigned char>(name[end - 1]))) {
-                --end;
-            }
-            size_t begin = end;
-            while (begin > 0 && name[begin - 1] >= '0' && name[begin - 1] <= '9') {
-                --begin;
-            }
-            if (begin == end) {
-                continue;
-            }
-            uint32_t index = 0;
-            for (size_t i = begin; i < end && index < kMaxItemSections; ++i) {
-                index = index * 10 + static_cast<uint32_t>(name[i] - '0');
-            }
-            if (index < kMaxItemSections) {
-                candidate[index] = true;
-            }
+        uint32_t index = 0;
+        for (size_t i = begin; i < end && index < kMaxItemSections; ++i) {
+            index = index * 10 + static_cast<uint32_t>(name[i] - '0');
         }
-        return true;
+        if (index < kMaxItemSections) {
+            candidate[index] = true;
+        }
     }
-    return false;
-}
-
-// Reads a text value into a field of size bytes, never half a character; its length, 0 when
-// missing. Two bytes more are read, so that a value written inside quotes comes back whole.
-size_t ReadText(const char* section, const char* key, char* buffer, uint32_t size, const char* path) {
-    char text[kItemPathSize + 2] = {};
-    const uint32_t readSize = size + 2 <= sizeof text ? size + 2 : sizeof text;
-    if (PlatformReadProfileString(section, key, "", text, readSize, path) == 0) {
-        buffer[0] = 0;
-        return 0;
-    }
-    text[readSize - 1] = 0;
-    CopyTextField(buffer, size, text);
-    return strlen(buffer);
 }
 
 // The launch record of a section; null without SCPATH, for a negative SCSHOW or without memory.
 // An unreadable SCSHOW keeps the normal show command.
-ShortcutInfo* ReadLaunchRecord(const char* section, const char* path) {
+ShortcutInfo* ReadLaunchRecord(const IniDocument& settings, const char* section) {
     ShortcutInfo* shortcut = CreateShortcutInfo();
     if (shortcut == nullptr) {
         return nullptr;
     }
     // The record is no item's yet, so its fields are read into directly.
-    if (ReadText(section, "SCPATH", shortcut->path, sizeof shortcut->path, path) == 0) {
+    if (ReadSettingText(settings, section, "SCPATH", shortcut->path, sizeof shortcut->path) == 0) {
         FreeShortcutInfo(shortcut);
         return nullptr;
     }
-    ReadText(section, "SCARG", shortcut->args, sizeof shortcut->args, path);
-    ReadText(section, "SCDIR", shortcut->dir, sizeof shortcut->dir, path);
+    ReadSettingText(settings, section, "SCARG", shortcut->args, sizeof shortcut->args);
+    ReadSettingText(settings, section, "SCDIR", shortcut->dir, sizeof shortcut->dir);
     uint32_t show = 0;
-    if (ReadSettingUInt(section, "SCSHOW", &show, path) == 0) {
+    if (ReadSettingUInt(settings, section, "SCSHOW", &show) == 0) {
         if (static_cast<int32_t>(show) < 0) {
             FreeShortcutInfo(shortcut);
             return nullptr;
@@ -158,19 +128,19 @@ ShortcutInfo* ReadLaunchRecord(const char* section, const char* path) {
 // known kind or command, or with a taken id. A sound section whose icon does not load is held:
 // its drive may come back, and dropping it would erase it at the next save. The item enters the
 // list complete in one step, its icon loaded while the tables are free.
-void LoadItemSection(uint32_t n, const char* path) {
+void LoadItemSection(const IniDocument& settings, uint32_t n) {
     char section[16];
     ItemSectionName(section, n);
     uint32_t id = 0;
-    if (ReadSettingUInt(section, "ID", &id, path) != 0 || id == 0) {
+    if (ReadSettingUInt(settings, section, "ID", &id) != 0 || id == 0) {
         return;
     }
     char iconPath[kItemPathSize];
     char text[kItemTextSize];
-    ReadText(section, "ICON", iconPath, sizeof iconPath, path);
-    ReadText(section, "TEXT", text, sizeof text, path);
+    ReadSettingText(settings, section, "ICON", iconPath, sizeof iconPath);
+    ReadSettingText(settings, section, "TEXT", text, sizeof text);
     uint32_t type = 0;
-    if (ReadSettingUInt(section, "TYPE", &type, path) != 0) {
+    if (ReadSettingUInt(settings, section, "TYPE", &type) != 0) {
         return;
     }
     const uint8_t kind = static_cast<uint8_t>(type & 0xFF);
@@ -178,7 +148,7 @@ void LoadItemSection(uint32_t n, const char* path) {
     ShortcutInfo* shortcut = nullptr;
     if (kind == KindWindowCommand) {
         uint32_t event = 0;
-        if (ReadSettingUInt(section, "EVENT", &event, path) != 0) {
+        if (ReadSettingUInt(settings, section, "EVENT", &event) != 0) {
             return;
         }
         action = FindWindowCommand(event);
@@ -187,7 +157,7 @@ void LoadItemSection(uint32_t n, const char* path) {
         }
     } else if (kind == KindLaunch) {
         action = LaunchProgram;
-        shortcut = ReadLaunchRecord(section, path);
+        shortcut = ReadLaunchRecord(settings, section);
     } else {
         return;
     }
@@ -248,20 +218,20 @@ void CopyForSave(const MenuItem* item, SavedItem* out) {
 }
 
 // Writes item section n; false as soon as a write fails.
-bool WriteItemSection(uint32_t n, const SavedItem& item, const char* path) {
+bool WriteItemSection(IniDocument* settings, uint32_t n, const SavedItem& item) {
     char section[16];
     ItemSectionName(section, n);
-    bool written = WriteSettingUInt(section, "ID", path, item.id) == 0 &&
-                   WriteSettingText(section, "ICON", path, item.iconPath) &&
-                   WriteSettingText(section, "TEXT", path, item.text) &&
-                   WriteSettingUInt(section, "TYPE", path, item.kind) == 0;
+    bool written = WriteSettingUInt(settings, section, "ID", item.id) == 0 &&
+                   WriteSettingText(settings, section, "ICON", item.iconPath) &&
+                   WriteSettingText(settings, section, "TEXT", item.text) &&
+                   WriteSettingUInt(settings, section, "TYPE", item.kind) == 0;
     if (item.kind == KindWindowCommand) {
-        written = written && WriteSettingUInt(section, "EVENT", path, item.event) == 0;
+        written = written && WriteSettingUInt(settings, section, "EVENT", item.event) == 0;
     } else if (item.kind == KindLaunch && item.hasLaunchRecord) {
-        written = written && WriteSettingText(section, "SCPATH", path, item.launch.path) &&
-                  WriteSettingText(section, "SCARG", path, item.launch.args) &&
-                  WriteSettingText(section, "SCDIR", path, item.launch.dir) &&
-                  WriteSettingUInt(section, "SCSHOW", path,
+        written = written && WriteSettingText(settings, section, "SCPATH", item.launch.path) &&
+                  WriteSettingText(settings, section, "SCARG", item.launch.args) &&
+                  WriteSettingText(settings, section, "SCDIR", item.launch.dir) &&
+                  WriteSettingUInt(settings, section, "SCSHOW",
                                    item.launch.show < 0 ? 0u : static_cast<uint32_t>(item.launch.show)) == 0;
     }
     return written;
@@ -269,32 +239,34 @@ bool WriteItemSection(uint32_t n, const SavedItem& item, const char* path) {
 
 }  // namespace
 
-// Reads the items, the pages, the palette and the translucency opacity from the settings file,
-// skipping bad entries silently; -1, nothing loaded, without a settings path. The tables are
-// locked only while they change, never across the file reads.
+// Reads the items, the pages, the palette and the translucency opacity from one read of the
+// settings file, skipping bad entries silently; -1, nothing loaded, without a settings path or
+// when the file is there but cannot be read, so that no save writes over what it holds. The
+// tables are locked only while they change, never across the file's read or the icons' loading.
 int32_t LoadSettings() {
-    char path[kMaxPath];
-    if (GetSettingsPath(path) != 0) {
+    std::string path;
+    IniDocument settings;
+    if (GetSettingsPath(&path) != 0 || ReadSettingsFile(path, &settings) == FileRead::Failed) {
         return -1;
     }
 
     uint32_t num = 0;
-    if (ReadSettingUInt("ITEMS", "NUM", &num, path) == 0) {
+    if (ReadSettingUInt(settings, "ITEMS", "NUM", &num) == 0) {
         const uint32_t sections = num < kMaxItemSections ? num : kMaxItemSections;
         bool candidate[kMaxItemSections];
-        const bool listed = sections > 0 && FindItemSectionCandidates(path, candidate);
+        FindItemSectionCandidates(settings, candidate);
         for (uint32_t n = 0; n < sections; ++n) {
-            if (!listed || candidate[n]) {
-                LoadItemSection(n, path);
+            if (candidate[n]) {
+                LoadItemSection(settings, n);
             }
         }
     }
 
     // A missing or invalid slot or cell id reads as 0 (empty).
     TableIds ids;
-    ForEachTableKey(ids, [path](const char* section, const char* key, uint32_t& id) {
+    ForEachTableKey(ids, [&settings](const char* section, const char* key, uint32_t& id) {
         id = 0;
-        ReadSettingUInt(section, key, &id, path);
+        ReadSettingUInt(settings, section, key, &id);
         return true;
     });
     {
@@ -311,7 +283,7 @@ int32_t LoadSettings() {
     }
 
     uint32_t alpha = 0;
-    translucencyAlpha = ReadSettingUInt("CONFIG", "ALPHA", &alpha, path) == 0
+    translucencyAlpha = ReadSettingUInt(settings, "CONFIG", "ALPHA", &alpha) == 0
                             ? static_cast<uint8_t>(alpha & 0xFF)
                             : kDefaultAlpha;
     return 0;
@@ -319,9 +291,9 @@ int32_t LoadSettings() {
 
 // Writes every item (ITEMn for the n-th of the live then the held items), ITEMS/NUM, the page
 // slots and the palette cells, copied under the lock and written after it, so the ring menu never
-// waits for the disk. Keys are only set, never deleted. The save lands whole or not at all
-// (through a copy of the file). -1, the file as it was, when the tables hold no whole load or any
-// step fails.
+// waits for the disk. Keys are only set, never deleted, in the file's text as it is at the save.
+// The save lands whole or not at all (through a copy of the file). -1, the file as it was, when the tables
+// hold no whole load or any step fails.
 int32_t SaveSettings() {
     {
         TablesLock lock;
@@ -329,8 +301,8 @@ int32_t SaveSettings() {
             return -1;  // an empty or partial stand-in must never overwrite the user's items
         }
     }
-    char settingsPath[kMaxPath];
-    if (GetSettingsPath(settingsPath) != 0) {
+    std::string settingsPath;
+    if (GetSettingsPath(&settingsPath) != 0) {
         return -1;
     }
 
@@ -366,20 +338,17 @@ int32_t SaveSettings() {
         }
     }
 
-    SettingsUpdate update;
-    if (!BeginSettingsUpdate(&update, settingsPath)) {
-        free(items);
-        return -1;
-    }
-    const char* path = update.copy;
-    bool written = true;
-    for (uint32_t n = 0; written && n < count; ++n) {
-        written = WriteItemSection(n, items[n], path);
-    }
-    written = written && WriteSettingUInt("ITEMS", "NUM", path, count) == 0;
+    const bool saved = UpdateSettingsFile(settingsPath, [&](IniDocument* settings) {
+        bool written = true;
+        for (uint32_t n = 0; written && n < count; ++n) {
+            written = WriteItemSection(settings, n, items[n]);
+        }
+        written = written && WriteSettingUInt(settings, "ITEMS", "NUM", count) == 0;
+        return written &&
+               ForEachTableKey(ids, [settings](const char* section, const char* key, uint32_t& id) {
+                   return WriteSettingUInt(settings, section, key, id) == 0;
+               });
+    });
     free(items);
-    written = written && ForEachTableKey(ids, [path](const char* section, const char* key, uint32_t& id) {
-                  return WriteSettingUInt(section, key, path, id) == 0;
-              });
-    return FinishSettingsUpdate(&update, written) ? 0 : -1;
+    return saved ? 0 : -1;
 }

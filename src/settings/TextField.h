@@ -4,4 +4,3 @@
 #include <cstddef>
 
 void CopyTextField(char* field, size_t fieldSize, const char* text);
-size_t TextFieldCut(const char* text, size_t maxBytes);

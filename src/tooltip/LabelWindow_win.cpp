@@ -9,10 +9,12 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "app/App_win.h"
 #include "platform/Holders_win.h"
+#include "platform/WideText_win.h"
 #include "tooltip/LabelWindow_win.h"
 
 namespace gdip = Gdiplus::DllExports;
@@ -77,11 +79,10 @@ void AcquireLabelLockServingMessages() {
     while (!TryAcquireSRWLockExclusive(&labelLock)) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_SENDMESSAGE);
         MSG message;
-        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
 }
 
-constexpr UINT kLabelCodePage = 932;
 constexpr Gdiplus::ARGB kGradientTop = 0x60000000;     // black at alpha 96
 constexpr Gdiplus::ARGB kGradientBottom = 0xFF002040;  // opaque dark blue
 constexpr Gdiplus::ARGB kTextColour = 0xFFFFFFFF;
@@ -98,10 +99,10 @@ Gdiplus::RectF ToRectF(const Rect& rect) {
 // the generic sans-serif face at the label font's 16 pixels. Null only if GDI+ is not running.
 Gdiplus::GpFont* CreateLabelFont(HDC dc) {
     Gdiplus::GpFont* font = nullptr;
-    LOGFONTA description;
+    LOGFONTW description;
     if (labelFont != nullptr &&
-        GetObjectA(labelFont, sizeof description, &description) == sizeof description &&
-        gdip::GdipCreateFontFromLogfontA(dc, &description, &font) == Gdiplus::Ok) {
+        GetObjectW(labelFont, sizeof description, &description) == sizeof description &&
+        gdip::GdipCreateFontFromLogfontW(dc, &description, &font) == Gdiplus::Ok) {
         return font;
     }
     font = nullptr;
@@ -145,27 +146,17 @@ struct TextTools {
 }  // namespace
 
 // Converts an item text (code page 932 bytes) to UTF-16, cut to kLabelTextUnits - 1 units and
-// always terminated. Returns the number of units stored before the terminator. Converting with
-// the code page itself keeps the label independent of the C run time's locale, and a byte that
-// is not valid code page 932 (a lead byte at the very end, a bad trail byte) becomes the
-// replacement character instead of emptying the whole text as the run time's mbstowcs_s does.
+// always terminated. Returns the number of units stored before the terminator. A byte that is not
+// valid code page 932 (a lead byte at the very end, a bad trail byte) becomes the replacement
+// character, and the rest of the text still shows.
 size_t ConvertLabelText(const char* text, wchar_t (&wide)[kLabelTextUnits]) {
     wide[0] = L'\0';
     if (text == nullptr) {
         return 0;
     }
-    const int needed = MultiByteToWideChar(kLabelCodePage, 0, text, -1, nullptr, 0);
-    if (needed <= 0) {
-        return 0;
-    }
-    if (static_cast<size_t>(needed) <= kLabelTextUnits) {
-        MultiByteToWideChar(kLabelCodePage, 0, text, -1, wide, static_cast<int>(kLabelTextUnits));
-        return static_cast<size_t>(needed) - 1;
-    }
-    std::vector<wchar_t> whole(static_cast<size_t>(needed));
-    MultiByteToWideChar(kLabelCodePage, 0, text, -1, whole.data(), needed);
-    size_t kept = kLabelTextUnits - 1;
-    if (IS_HIGH_SURROGATE(whole[kept - 1])) {
+    const std::wstring whole = WideStringFromCp932(text);
+    size_t kept = std::min(whole.size(), kLabelTextUnits - 1);
+    if (kept < whole.size() && IS_HIGH_SURROGATE(whole[kept - 1])) {
         --kept;  // never leave half a surrogate pair at the end
     }
     std::copy(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(kept), wide);

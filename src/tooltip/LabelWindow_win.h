@@ -17,7 +17,7 @@ extern int32_t labelVisible;
 extern POINT labelPos;
 extern WindowThread labelThread;
 
-constexpr char kLabelClassName[] = "Pivotel Tool Tip";
+constexpr wchar_t kLabelClassName[] = L"Pivotel Tool Tip";
 constexpr size_t kLabelTextUnits = 256;
 
 size_t ConvertLabelText(const char* text, wchar_t (&wide)[kLabelTextUnits]);

@@ -114,17 +114,16 @@ TEST_F(AdvancedSettingsFile, ConfirmWritesTheThreeKeysInOrder) {
 
     // Confirmed while a save holds the file: it waits, running its wait step, and neither update
     // loses the other's keys.
-    SettingsUpdate save;
-    ASSERT_TRUE(BeginSettingsUpdate(&save, path.c_str()));
     static std::atomic<int> waitSteps{0};
-    std::thread dialog([&] {
-        EXPECT_TRUE(WriteAdvancedSettings(path.c_str(), 2, 66, false, &accepted, [] { ++waitSteps; }));
-    });
-    while (waitSteps < 3) {
-        std::this_thread::yield();
-    }
-    EXPECT_EQ(WriteSettingUInt("ITEMS", "NUM", save.copy, 0), 0);
-    EXPECT_TRUE(FinishSettingsUpdate(&save, true));
+    std::thread dialog;
+    EXPECT_TRUE(UpdateSettingsFile(path, [&](IniDocument* settings) {
+        dialog = std::thread(
+            [&] { EXPECT_TRUE(WriteAdvancedSettings(path, 2, 66, false, &accepted, [] { ++waitSteps; })); });
+        while (waitSteps < 3) {
+            std::this_thread::yield();
+        }
+        return WriteSettingUInt(settings, "ITEMS", "NUM", 0) == 0;
+    }));
     dialog.join();
     EXPECT_NE(Read().find("NUM=0"), std::string::npos) << Read();
     EXPECT_EQ(Load().opacity, 66u);

@@ -38,11 +38,11 @@ bool IsSubsequence(const std::vector<uint32_t>& part, const std::vector<uint32_t
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = [] {
-        char settings[kMaxPath] = {};
-        if (GetSettingsPath(settings) != 0) {
+        std::string settings;
+        if (GetSettingsPath(&settings) != 0) {
             Fail("no settings path", "");
         }
-        return std::string(settings);
+        return settings;
     }();
     if (!WriteFileBytes(path, std::string(reinterpret_cast<const char*>(data), size))) {
         Fail("cannot write", path);

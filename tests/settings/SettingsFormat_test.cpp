@@ -58,9 +58,10 @@ protected:
 
     // A key's value as the profile functions read it; "<absent>" when the key is not there.
     std::string Value(const std::string& section, const std::string& key) {
+        IniDocument settings;
+        ReadSettingsFile(session.path, &settings);
         char text[2048] = {};
-        PlatformReadProfileString(section.c_str(), key.c_str(), "<absent>", text, sizeof text,
-                                  session.path.c_str());
+        IniGetString(settings, section.c_str(), key.c_str(), "<absent>", text, sizeof text);
         return text;
     }
 

@@ -223,9 +223,7 @@ void ResetTables() {
 }
 
 SettingsFileSession::SettingsFileSession() {
-    char settings[kMaxPath] = {};
-    GetSettingsPath(settings);
-    path = settings;
+    GetSettingsPath(&path);
 #ifndef _WIN32
     int fd = open((ExecutableDir() + "setting.ini.lock").c_str(), O_RDWR | O_CREAT, 0644);
     if (fd >= 0) {
