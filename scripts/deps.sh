@@ -17,14 +17,17 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-# Wine maps non-ASCII file names through the Linux locale, so ja_JP.UTF-8 must exist.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
-    sudo_cmd=()
-    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-    if grep -q '^# *ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
-        "${sudo_cmd[@]}" sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
-    else
-        echo 'ja_JP.UTF-8 UTF-8' | "${sudo_cmd[@]}" tee -a /etc/locale.gen >/dev/null
+# Wine maps non-ASCII file names through the Linux locale and takes the system code page from it:
+# ja_JP.UTF-8 (932) for the program's own locale, en_US.UTF-8 (1252) for the tests of another one.
+for wanted in ja_JP en_US; do
+    if ! locale -a 2>/dev/null | grep -qi "^$wanted\.utf-\?8$"; then
+        sudo_cmd=()
+        [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+        if grep -q "^# *$wanted.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null; then
+            "${sudo_cmd[@]}" sed -i "s/^# *$wanted.UTF-8 UTF-8/$wanted.UTF-8 UTF-8/" /etc/locale.gen
+        else
+            echo "$wanted.UTF-8 UTF-8" | "${sudo_cmd[@]}" tee -a /etc/locale.gen >/dev/null
+        fi
+        "${sudo_cmd[@]}" locale-gen
     fi
-    "${sudo_cmd[@]}" locale-gen
-fi
+done

@@ -3,13 +3,14 @@
 # inside the build folder, code page 932, no debug noise, an X display (a private Xvfb when none
 # is set), and a hard time-out so that a hung program fails instead of hanging the run.
 #   wine-run.sh program.exe [arguments...]
-# PIVOTEL_WINEPREFIX overrides the prefix; PIVOTEL_WINE_TIMEOUT the time-out in seconds (120).
+# PIVOTEL_WINEPREFIX overrides the prefix; PIVOTEL_WINE_LOCALE the locale, whose code page Wine
+# takes as the system's (ja_JP.UTF-8: 932); PIVOTEL_WINE_TIMEOUT the time-out in seconds (120).
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 export WINEPREFIX=${PIVOTEL_WINEPREFIX:-$here/../build/wine/prefix}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+export LANG=${PIVOTEL_WINE_LOCALE:-ja_JP.UTF-8} LC_ALL=${PIVOTEL_WINE_LOCALE:-ja_JP.UTF-8}
 timeout_s=${PIVOTEL_WINE_TIMEOUT:-120}
 
 # A new prefix is made once; concurrent callers wait for the first one.

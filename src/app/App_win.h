@@ -13,10 +13,10 @@ extern HFONT labelFont;
 extern HWND mainWindow;
 
 // The texts of the start-up failure messages and their caption.
-extern const char kErrorCaption[];
-extern const char kKeySettingsFailedText[];
-extern const char kThreadStartFailedText[];
-extern const char kHookFailedText[];
+extern const wchar_t kErrorCaption[];
+extern const wchar_t kKeySettingsFailedText[];
+extern const wchar_t kThreadStartFailedText[];
+extern const wchar_t kHookFailedText[];
 
 int RunPivotel(HINSTANCE instance);
 void InitGraphics();
@@ -26,7 +26,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 
 // The tray icon: its record, the callback message it sends the main window, and the message the
 // shell broadcasts when its taskbar is (re)created.
-extern NOTIFYICONDATAA trayIcon;
+extern NOTIFYICONDATAW trayIcon;
 extern UINT taskbarCreatedMessage;
 constexpr UINT kTrayCallbackMessage = WM_USER + 1;
 

@@ -10,8 +10,8 @@
 HWND mainWindow;
 
 namespace {
-const char kMainWindowClass[] = "ピボテル";
-const char kMainWindowTitle[] = "ピボテル";
+const wchar_t kMainWindowClass[] = L"ピボテル";
+const wchar_t kMainWindowTitle[] = L"ピボテル";
 const DWORD kMainWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
 // Opens the advanced settings dialog unless it is open already. The flag is cleared here too,
@@ -20,7 +20,7 @@ void OpenAdvancedSettings(HWND window) {
     if (advancedDialogOpen == 1) {
         return;
     }
-    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_ADVANCED), window, AdvancedSettingsDlgProc, 0);
+    DialogBoxParamW(appInstance, MAKEINTRESOURCEW(IDD_ADVANCED), window, AdvancedSettingsDlgProc, 0);
     advancedDialogOpen = 0;
 }
 
@@ -30,7 +30,7 @@ void MainWindowCommand(HWND window, WPARAM wParam) {
             StartPaletteThread();
             break;
         case IDC_TRAY_EXIT:
-            PostMessageA(window, WM_QUIT, 0, 0);
+            PostMessageW(window, WM_QUIT, 0, 0);
             RemoveTrayIcon();
             break;
         case IDC_TRAY_ADVANCED:
@@ -67,19 +67,19 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             }
             break;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 // Registers the main window's class and creates the window, sized for a 320 x 240 client area
 // but never shown. Returns 0, or -1 when the class or the window cannot be made.
 int32_t CreateMainWindow(HINSTANCE instance) {
-    taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
+    taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
     if (!RegisterWindowClass(instance, kMainWindowClass, MainWndProc)) {
         return -1;
     }
     RECT frame = {0, 0, 320, 240};
     AdjustWindowRect(&frame, kMainWindowStyle, FALSE);
-    mainWindow = CreateWindowExA(0, kMainWindowClass, kMainWindowTitle, kMainWindowStyle, CW_USEDEFAULT,
+    mainWindow = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, kMainWindowStyle, CW_USEDEFAULT,
                                  CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
                                  nullptr, instance, nullptr);
     return mainWindow != nullptr ? 0 : -1;

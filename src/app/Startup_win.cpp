@@ -1,7 +1,5 @@
 // Start-up and shutdown of the whole program, on the main thread.
 
-#include <clocale>
-
 #include <windows.h>
 #include <commctrl.h>
 #include <objidl.h>
@@ -20,27 +18,25 @@ HANDLE instanceMutex;
 ULONG_PTR gdiplusToken;
 HFONT labelFont;
 
-const char kErrorCaption[] = "ERROR";
-const char kKeySettingsFailedText[] = "キー設定の読み込みに失敗しました。";
-const char kThreadStartFailedText[] = "スレッドの開始に失敗しました。";
-const char kHookFailedText[] = "フックのセットに失敗しました。";
+const wchar_t kErrorCaption[] = L"ERROR";
+const wchar_t kKeySettingsFailedText[] = L"キー設定の読み込みに失敗しました。";
+const wchar_t kThreadStartFailedText[] = L"スレッドの開始に失敗しました。";
+const wchar_t kHookFailedText[] = L"フックのセットに失敗しました。";
 
 namespace {
-const char kInstanceMutexName[] = "Pivotel";
+const wchar_t kInstanceMutexName[] = L"Pivotel";
 
-void ShowStartupError(const char* text) {
-    MessageBoxA(nullptr, text, kErrorCaption, MB_OK);
+void ShowStartupError(const wchar_t* text) {
+    MessageBoxW(nullptr, text, kErrorCaption, MB_OK);
 }
 }  // namespace
 
-// GDI+, the Japanese C locale (the label's text conversions read code page 932 through it) and
-// the label font. A failure here is not reported: drawing falls back where it can.
+// GDI+ and the label font. A failure here is not reported: drawing falls back where it can.
 void InitGraphics() {
     Gdiplus::GdiplusStartupInput input;  // version 1, no debug callback, background thread on
     Gdiplus::GdiplusStartup(&gdiplusToken, &input, nullptr);
-    setlocale(LC_ALL, "japanese");
     HFONT font =
-        CreateFontA(16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_TT_ONLY_PRECIS,
+        CreateFontW(16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_TT_ONLY_PRECIS,
                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, VARIABLE_PITCH, nullptr);
     if (font != nullptr) {
         if (labelFont != nullptr) {
@@ -65,7 +61,7 @@ void ReleaseGraphics() {
 // exists are shown and the program runs on with whatever did start. Returns the exit code, 0.
 int RunPivotel(HINSTANCE instance) {
     appInstance = instance;
-    instanceMutex = CreateMutexA(nullptr, TRUE, kInstanceMutexName);
+    instanceMutex = CreateMutexW(nullptr, TRUE, kInstanceMutexName);
     const bool otherInstance = GetLastError() == ERROR_ALREADY_EXISTS;
 
     if (!otherInstance) {

@@ -7,33 +7,33 @@
 #include "platform/Holders_win.h"
 #include "res/resource.h"
 
-NOTIFYICONDATAA trayIcon;
+NOTIFYICONDATAW trayIcon;
 UINT taskbarCreatedMessage;
 
 namespace {
-const char kTrayTip[] = "Pivotel";
+const wchar_t kTrayTip[] = L"Pivotel";
 }  // namespace
 
 // Adds the icon for `window`, filling the record that every later removal uses. A refusal by
 // the shell is not reported: the program then runs without an icon. Also called again when the
 // shell announces a new taskbar, whose notification area starts empty.
 void AddTrayIcon(HWND window) {
-    trayIcon = NOTIFYICONDATAA{};
+    trayIcon = NOTIFYICONDATAW{};
     trayIcon.cbSize = sizeof trayIcon;
     trayIcon.hWnd = window;
     trayIcon.uID = 0;
     trayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     trayIcon.uCallbackMessage = kTrayCallbackMessage;
-    trayIcon.hIcon = LoadIconA(appInstance, MAKEINTRESOURCEA(IDI_PIVOTEL));
+    trayIcon.hIcon = LoadIconW(appInstance, MAKEINTRESOURCEW(IDI_PIVOTEL));
     static_assert(sizeof kTrayTip <= sizeof trayIcon.szTip, "tip fits");
     memcpy(trayIcon.szTip, kTrayTip, sizeof kTrayTip);
-    Shell_NotifyIconA(NIM_ADD, &trayIcon);
+    Shell_NotifyIconW(NIM_ADD, &trayIcon);
 }
 
 // Removes the icon; harmless when it was never added or is already gone.
 void RemoveTrayIcon() {
     if (trayIcon.cbSize != 0) {
-        Shell_NotifyIconA(NIM_DELETE, &trayIcon);
+        Shell_NotifyIconW(NIM_DELETE, &trayIcon);
     }
 }
 
@@ -42,12 +42,12 @@ void RemoveTrayIcon() {
 // after the menu, or the menu would not close on a click elsewhere or on Escape. The chosen
 // command arrives at `window` as WM_COMMAND.
 void ShowTrayMenu(HWND window, LPARAM mouseMessage) {
-    const MenuHolder menu(LoadMenuA(appInstance, MAKEINTRESOURCEA(IDM_TRAY)));
+    const MenuHolder menu(LoadMenuW(appInstance, MAKEINTRESOURCEW(IDM_TRAY)));
     HMENU popup = GetSubMenu(menu.get(), 0);
     POINT cursor = {};
     if (popup != nullptr && LOWORD(mouseMessage) == WM_RBUTTONDOWN && GetCursorPos(&cursor)) {
         SetForegroundWindow(window);
         TrackPopupMenu(popup, 0, cursor.x, cursor.y, 0, window, nullptr);
-        PostMessageA(window, WM_NULL, 0, 0);
+        PostMessageW(window, WM_NULL, 0, 0);
     }
 }

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <cstdlib>
+#include <string>
 
 #include "actions/WindowCommands.h"
 #include "dialogs/AdvancedSettings.h"
@@ -18,17 +19,18 @@ int32_t advancedDialogOpen;
 
 namespace {
 // The combo box's entries; an entry's index is the TRIGGER value it stands for.
-const char* const kTriggerNames[kTriggerChoiceCount] = {"サイドボタン１", "サイドボタン２", "ミドルボタン"};
+const wchar_t* const kTriggerNames[kTriggerChoiceCount] = {L"サイドボタン１", L"サイドボタン２",
+                                                           L"ミドルボタン"};
 constexpr int kOpacityTextSize = 8;  // room for the edit's at most three digits
 
 // Fills the controls from the file. Without a settings path the controls stay empty.
 void InitAdvancedDialog(HWND dialog) {
     advancedDialogOpen = 1;
-    char path[kMaxPath] = {};
-    if (GetSettingsPath(path) != 0) {
+    std::string path;
+    if (GetSettingsPath(&path) != 0) {
         return;
     }
-    for (const char* name : kTriggerNames) {
+    for (const wchar_t* name : kTriggerNames) {
         SendItem(dialog, IDC_ADV_TRIGGER, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
     }
     SendItem(dialog, IDC_ADV_ALPHA_SPIN, UDM_SETRANGE, 0, MAKELPARAM(kMaxOpacity, 0));
@@ -51,7 +53,7 @@ void InitAdvancedDialog(HWND dialog) {
 void ServeHookWhileWaiting() {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
     MSG message;
-    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
 void CloseAdvancedDialog(HWND dialog) {
@@ -65,8 +67,8 @@ void CloseAdvancedDialog(HWND dialog) {
 // text as 0). An answer the up-down flags as an error (300 typed) changes neither the file nor the
 // value in use; the other two keys are still written.
 void ConfirmAdvancedDialog(HWND dialog) {
-    char path[kMaxPath] = {};
-    if (GetSettingsPath(path) == 0) {
+    std::string path;
+    if (GetSettingsPath(&path) == 0) {
         const LRESULT selection = SendItem(dialog, IDC_ADV_TRIGGER, CB_GETCURSEL);
         const LRESULT answer = SendItem(dialog, IDC_ADV_ALPHA_SPIN, UDM_GETPOS);
         const bool sendWheel = SendItem(dialog, IDC_ADV_SENDWHEEL, BM_GETCHECK) == BST_CHECKED;
@@ -82,18 +84,18 @@ void ConfirmAdvancedDialog(HWND dialog) {
 
 // Keeps the trackbar on the edit's number; an empty edit leaves it where it is.
 void OpacityTextChanged(HWND dialog) {
-    char text[kOpacityTextSize] = {};
-    GetDlgItemTextA(dialog, IDC_ADV_ALPHA_EDIT, text, kOpacityTextSize);
-    if (text[0] != '\0') {
-        SendItem(dialog, IDC_ADV_ALPHA_SLIDER, TBM_SETPOS, TRUE, atoi(text));
+    wchar_t text[kOpacityTextSize] = {};
+    GetDlgItemTextW(dialog, IDC_ADV_ALPHA_EDIT, text, kOpacityTextSize);
+    if (text[0] != L'\0') {
+        SendItem(dialog, IDC_ADV_ALPHA_SLIDER, TBM_SETPOS, TRUE, _wtoi(text));
     }
 }
 
 // An edit left empty becomes 0, in all three controls.
 void OpacityEditLeft(HWND dialog) {
-    if (GetWindowTextLengthA(GetDlgItem(dialog, IDC_ADV_ALPHA_EDIT)) == 0) {
+    if (GetWindowTextLengthW(GetDlgItem(dialog, IDC_ADV_ALPHA_EDIT)) == 0) {
         SendItem(dialog, IDC_ADV_ALPHA_SPIN, UDM_SETPOS);
-        SetDlgItemTextA(dialog, IDC_ADV_ALPHA_EDIT, "0");
+        SetDlgItemTextW(dialog, IDC_ADV_ALPHA_EDIT, L"0");
     }
 }
 

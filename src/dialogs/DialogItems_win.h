@@ -4,5 +4,5 @@
 #include <windows.h>
 
 inline LRESULT SendItem(HWND dialog, int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-    return SendDlgItemMessageA(dialog, id, message, wParam, lParam);
+    return SendDlgItemMessageW(dialog, id, message, wParam, lParam);
 }

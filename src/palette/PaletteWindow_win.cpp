@@ -5,16 +5,19 @@
 
 #include <shellapi.h>
 
+#include <string>
+
 #include "dialogs/ItemEdit.h"
 #include "dialogs/ItemEditDialog_win.h"
 #include "palette/PaletteLayout.h"
 #include "platform/Holders_win.h"
+#include "platform/WideText_win.h"
 #include "platform/WindowThread_win.h"
 #include "res/resource.h"
 #include "settings/SettingsFormat.h"
 #include "tooltip/LabelWindow.h"
 
-const char kPaletteClassName[] = "メニューパレット";
+const wchar_t kPaletteClassName[] = L"メニューパレット";
 
 HWND paletteWindow;
 HMENU itemMenu;
@@ -37,7 +40,7 @@ constexpr int32_t kSlotMenuIndex = 2;
 template <typename Function>
 Function User32Function(const char* name) {
     return reinterpret_cast<Function>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
 }
 
 // The DPI of the window's monitor; the screen's for no window or where the system cannot tell.
@@ -68,7 +71,7 @@ std::atomic<bool> paletteDiscard{false};
 
 // The three context menus, from the menu resource that holds them as its submenus.
 bool LoadContextMenus(HINSTANCE instance) {
-    contextMenus = LoadMenuA(instance, MAKEINTRESOURCEA(IDM_PALETTE));
+    contextMenus = LoadMenuW(instance, MAKEINTRESOURCEW(IDM_PALETTE));
     itemMenu = GetSubMenu(contextMenus, kItemMenuIndex);
     emptyCellMenu = GetSubMenu(contextMenus, kEmptyCellMenuIndex);
     slotMenu = GetSubMenu(contextMenus, kSlotMenuIndex);
@@ -81,7 +84,7 @@ bool LoadContextMenus(HINSTANCE instance) {
 HWND CreatePaletteWindow(HINSTANCE instance) {
     paletteDpi = WindowDpi(nullptr);
     const SIZE size = PaletteWindowSize(paletteDpi);
-    HWND window = CreateWindowExA(0, kPaletteClassName, kPaletteClassName, kPaletteStyle, CW_USEDEFAULT,
+    HWND window = CreateWindowExW(0, kPaletteClassName, kPaletteClassName, kPaletteStyle, CW_USEDEFAULT,
                                   CW_USEDEFAULT, size.cx, size.cy, nullptr, nullptr, instance, nullptr);
     if (window != nullptr && WindowDpi(window) != paletteDpi) {
         paletteDpi = WindowDpi(window);
@@ -104,7 +107,7 @@ void WatchMouseLeave(HWND window) {
 // Opens the item edit dialog, modal on this thread, for the inputs just set.
 void RunItemEditDialog() {
     HideLabel();
-    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ITEM_EDIT), paletteWindow,
+    DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ITEM_EDIT), paletteWindow,
                     ItemEditDlgProc, 0);
 }
 
@@ -163,16 +166,21 @@ POINT MessagePoint(LPARAM lParam) {
 }
 
 // A dropped file: its first path becomes a new launch item through the dialog; the other files of
-// the drop are ignored. The drop's memory is released as soon as the path has been taken.
+// the drop are ignored. The drop's memory is released as soon as the path has been taken. A path
+// that an item cannot keep whole (a character code page 932 lacks, or longer than an item path)
+// makes no item, rather than one that names another file.
 void HandleDroppedFiles(HDROP drop) {
     HideLabel();
-    char path[MAX_PATH] = {};
-    const UINT length = DragQueryFileA(drop, 0, path, sizeof path);
+    const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+    std::wstring path(length + 1, L'\0');
+    const UINT copied = length != 0 ? DragQueryFileW(drop, 0, path.data(), length + 1) : 0;
     DragFinish(drop);
-    if (length == 0) {
+    path.resize(copied);
+    std::string cp932;
+    if (copied == 0 || !Cp932FromWideString(path, &cp932) || cp932.size() >= kItemPathSize) {
         return;
     }
-    if (PrepareDroppedFile(path)) {
+    if (PrepareDroppedFile(cp932.c_str())) {
         RunItemEditDialog();
     }
 }
@@ -200,7 +208,7 @@ int32_t ShowPaletteContextMenu(int32_t kind) {
     if (command == 0) {
         return 2;
     }
-    SendMessageA(paletteWindow, WM_COMMAND, LOWORD(command), 0);
+    SendMessageW(paletteWindow, WM_COMMAND, LOWORD(command), 0);
     return 0;
 }
 
@@ -284,7 +292,7 @@ LRESULT CALLBACK PaletteWindowProc(HWND window, UINT message, WPARAM wParam, LPA
         default:
             break;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 // The editor's thread: registers the class, creates its surfaces, context menus and window, runs
@@ -292,9 +300,9 @@ LRESULT CALLBACK PaletteWindowProc(HWND window, UINT message, WPARAM wParam, LPA
 // normal close, -1 (as unsigned) when setting up failed. Everything it made is released on every
 // path.
 unsigned __stdcall PaletteWindowThread(void*) {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
+    HINSTANCE instance = GetModuleHandleW(nullptr);
     const bool registered = RegisterWindowClass(instance, kPaletteClassName, PaletteWindowProc,
-                                                LoadIconA(instance, MAKEINTRESOURCEA(IDI_PIVOTEL)));
+                                                LoadIconW(instance, MAKEINTRESOURCEW(IDI_PIVOTEL)));
     ResetPaletteEditor();
     bool ready = registered && CreatePaletteSurfaces(instance) && LoadContextMenus(instance);
     // The window comes last, once everything it draws with exists, so the first paint finds it.
@@ -318,7 +326,7 @@ unsigned __stdcall PaletteWindowThread(void*) {
     }
     FreePaletteSurfaces();
     if (registered) {
-        UnregisterClassA(kPaletteClassName, instance);
+        UnregisterClassW(kPaletteClassName, instance);
     }
     return ready ? 0 : static_cast<unsigned>(-1);
 }

@@ -12,7 +12,7 @@
 #include "palette/PaletteEditing.h"
 #include "platform/WindowThread_win.h"
 
-extern const char kPaletteClassName[];  // also the window's title
+extern const wchar_t kPaletteClassName[];  // also the window's title
 
 extern HWND paletteWindow;
 extern LayeredSurface* backBuffer;

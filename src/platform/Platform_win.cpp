@@ -116,8 +116,9 @@ bool PlatformSetCurrentDirectory(const char* directory) {
 }
 
 bool PlatformQualifyPath(const char* path, std::string* qualified) {
+    // A result longer than the buffer is no answer, though some versions report success for it.
     wchar_t buffer[MAX_PATH] = {};
-    if (!PathSearchAndQualifyW(WideStringFromUtf8(path).c_str(), buffer, MAX_PATH)) {
+    if (!PathSearchAndQualifyW(WideStringFromUtf8(path).c_str(), buffer, MAX_PATH) || buffer[0] == 0) {
         return false;
     }
     *qualified = Utf8FromWideString(buffer);

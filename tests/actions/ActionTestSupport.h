@@ -12,16 +12,17 @@ inline bool OpenClipboardPatiently() {
     return WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 2000);
 }
 
-// Replaces the clipboard's content with text (CF_TEXT).
+// Replaces the clipboard's content with text (UTF-8, stored as Unicode text).
 inline bool PutClipboardText(const std::string& text) {
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-    memcpy(GlobalLock(memory), text.c_str(), text.size() + 1);
+    const int units = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, static_cast<size_t>(units) * sizeof(wchar_t));
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, static_cast<wchar_t*>(GlobalLock(memory)), units);
     GlobalUnlock(memory);
     if (!OpenClipboardPatiently()) {
         GlobalFree(memory);
         return false;
     }
-    const bool stored = EmptyClipboard() && SetClipboardData(CF_TEXT, memory) != nullptr;
+    const bool stored = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
     CloseClipboard();
     if (!stored) {
         GlobalFree(memory);
@@ -29,17 +30,18 @@ inline bool PutClipboardText(const std::string& text) {
     return stored;
 }
 
-// The clipboard's CF_TEXT content; "<no text>" when it holds none, "<busy>" when it cannot be
-// opened.
+// The clipboard's Unicode text as UTF-8; "<no text>" when it holds none, "<busy>" when it cannot
+// be opened.
 inline std::string ClipboardText() {
     if (!OpenClipboardPatiently()) {
         return "<busy>";
     }
     std::string text = "<no text>";
-    HANDLE data = GetClipboardData(CF_TEXT);
-    if (data != nullptr) {
-        const char* bytes = static_cast<const char*>(GlobalLock(data));
-        text = bytes != nullptr ? bytes : "<no text>";
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    if (const wchar_t* units = data != nullptr ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr) {
+        const int size = WideCharToMultiByte(CP_UTF8, 0, units, -1, nullptr, 0, nullptr, nullptr);
+        text.assign(static_cast<size_t>(size > 0 ? size - 1 : 0), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, units, -1, text.data(), size, nullptr, nullptr);
         GlobalUnlock(data);
     }
     CloseClipboard();

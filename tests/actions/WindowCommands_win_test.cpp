@@ -294,17 +294,15 @@ TEST_F(WindowCommandsTest, CommandsDoNotWaitForAHungWindow) {
 }
 
 TEST_F(WindowCommandsTest, CopyTitlePutsTheTitleOnTheClipboard) {
-    // "表" is 95 5C and "ぁ" 82 9F in code page 932: a backslash and a lead-byte value as trail bytes.
-    const std::string japanese = "ピボテル 表示テスト";
-    const std::string exactly511 = std::string(509, 'a') + "ぁ";
+    // Titles in UTF-8: Japanese, and letters and symbols no 8-bit code page holds together.
+    const std::string japanese = u8"ピボテル 表示テスト";
+    const std::string mixed = u8"한국어 José Ünïcode ✓ 😀";
     const std::string long600(600, 'x');
-    const std::string splitAt511 = std::string(510, 'b') + "表";
-    ASSERT_EQ(exactly511.size(), 511u);
-    ASSERT_EQ(splitAt511.size(), 512u);
-    Start({japanese, exactly511, long600, splitAt511, ""});
+    // Cut at 511 units the emoji's surrogate pair would be split: it is left out whole.
+    const std::string splitAt511 = std::string(510, 'b') + u8"😀";
+    Start({japanese, mixed, long600, splitAt511, ""});
 
-    // Cut at 511 bytes the last character of the fourth would be half of "表": it is left out whole.
-    const std::string copied[] = {japanese, exactly511, std::string(511, 'x'), std::string(510, 'b')};
+    const std::string copied[] = {japanese, mixed, std::string(511, 'x'), std::string(510, 'b')};
     ASSERT_TRUE(PutClipboardText("before"));
     for (size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(RunCommand(5, owner.windows[i]), 0);

@@ -1,7 +1,8 @@
 // A helper process for the window command tests: it owns top-level windows, so the commands act
 // on windows of another program, as they do in use.
 //   window_owner.exe t:<hex> [t:<hex>...]
-// Each argument is one window's title in hexadecimal bytes (empty for a window without title).
+// Each argument is one window's title in hexadecimal UTF-8 bytes (empty for a window without
+// title).
 // The handles of the windows are written to standard output, one decimal number per line, once
 // all exist. The helper exits when its standard input ends (the test closed it, or died).
 
@@ -52,7 +53,7 @@ LRESULT CALLBACK OwnerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
             Sleep(static_cast<DWORD>(wParam));
             return 0;
         default:
-            return DefWindowProcA(window, message, wParam, lParam);
+            return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
@@ -70,13 +71,13 @@ DWORD WINAPI WatchInput(void*) {
 
 int main(int argc, char** argv) {
     mainThread = GetCurrentThreadId();
-    WNDCLASSA windowClass = {};
+    WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = OwnerWndProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = "PivotelTestOwner";
-    if (!RegisterClassA(&windowClass)) {
+    windowClass.lpszClassName = L"PivotelTestOwner";
+    if (!RegisterClassW(&windowClass)) {
         return 1;
     }
     std::string handles;
@@ -84,11 +85,15 @@ int main(int argc, char** argv) {
         if (strncmp(argv[i], "t:", 2) != 0) {
             return 2;
         }
-        const std::string title = FromHex(argv[i] + 2);
+        const std::string title = FromHex(argv[i] + 2);  // UTF-8
+        std::wstring wideTitle(title.size() + 1, L'\0');
+        wideTitle.resize(
+            static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, title.data(), static_cast<int>(title.size()),
+                                                    wideTitle.data(), static_cast<int>(wideTitle.size()))));
         const int offset = 40 * (i - 1);
-        HWND window = CreateWindowExA(0, "PivotelTestOwner", title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                      100 + offset, 100 + offset, 400, 300, nullptr, nullptr,
-                                      GetModuleHandleA(nullptr), nullptr);
+        HWND window = CreateWindowExW(0, L"PivotelTestOwner", wideTitle.c_str(),
+                                      WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100 + offset, 100 + offset, 400, 300,
+                                      nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         if (window == nullptr) {
             return 3;
         }

@@ -6,10 +6,11 @@ makes the run fail (the exit code is 0 unless something could not be measured at
 
 The paths default to the Windows build's. Measured: the
 hook's cost per pointer move, press-to-visible, the ring's tracking step and the label in process,
-processor time while idle, the palette editor's frame in process, and objects, handles and memory
-before and after 1,000 open-track-close rounds."""
+processor time while idle, the palette editor's frame in process, loading and saving the settings in
+process, and objects, handles and memory before and after 1,000 open-track-close rounds."""
 
 import os
+import shutil
 import statistics
 import sys
 import time
@@ -238,11 +239,14 @@ def bench_rounds(session, pivotel, main_window, window):
         verdict(more <= 8 * 1024), more / 1024.0))
 
 
-def run_in_process(session, name, files, heading):
-    """Runs NAME.exe (beside pvdriver) in a folder of its own with these files; returns what it
-    printed, after a heading line; None, said in a line, when it failed."""
+def run_in_process(session, name, files, heading, extra_dirs=None):
+    """Runs NAME.exe (beside pvdriver) in a folder of its own with these files (and copies of the
+    folders extra_dirs names); returns what it printed, after a heading line; None, said in a line,
+    when it failed."""
     folder, exe = session.new_folder(name), name + ".exe"
     harness.write_files(folder, dict(files, **{exe: os.path.join(os.path.dirname(session.driver_exe), exe)}))
+    for target, source in (extra_dirs or {}).items():
+        shutil.copytree(source, os.path.join(folder, target))
     completed = session.run_wine(["wine", os.path.join(folder, exe), str(STEP_ROUNDS)], 300, cwd=folder)
     result = harness.DriverResult([name], completed.returncode, completed.stdout.decode("ascii", "replace"),
                                   completed.stderr.decode("utf-8", "replace"))
@@ -302,6 +306,25 @@ def bench_palette(session):
     return True
 
 
+def bench_settings(session):
+    """Loading and saving the settings in process (settings_bench.exe), the shipped file with its
+    icons and a full one; False when it could not be measured."""
+    res = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "res")
+    files = {"setting.ini": os.path.join(res, "setting.ini")}
+    result = run_in_process(session, "settings_bench", files, "settings file, in process",
+                            extra_dirs={"icons": os.path.join(res, "icons")})
+    if result is None:
+        return False
+    for name in ("shipped", "full"):
+        load, save, copy = (stats_of(result, "%s-%s" % (what, name)) for what in ("load", "save", "copy"))
+        print(stats_line("load, %s file (%d items)" % (name, load.get("items", 0)), load))
+        print(stats_line("save, %s file" % name, save))
+        print(stats_line("read and replace it (baseline)", copy))
+        print("  target: a save at most 50 ms: %s (p99 %s, %.1f x the baseline)" % (
+            verdict(save["p99_us"] <= 50000), ms(save["p99_us"]), save["p50_us"] / max(1, copy["p50_us"])))
+    return True
+
+
 def main(session):
     print("==== ring menu benchmarks (Wine desktop; figures only)", flush=True)
     files = ringsetup.menu_files(session)
@@ -323,6 +346,8 @@ def main(session):
         unmeasured.append("in-process steps")
     if not bench_palette(session):
         unmeasured.append("palette frame")
+    if not bench_settings(session):
+        unmeasured.append("settings load and save")
     print()
     if unmeasured:
         print("could not measure: %s" % ", ".join(unmeasured), flush=True)

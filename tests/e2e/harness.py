@@ -335,13 +335,20 @@ class Pivotel:
 class Session:
     """One Xvfb, one wineserver and one virtual desktop, shared by all scenarios of a file."""
 
-    def __init__(self, pivotel_exe, driver_exe, work, deadline, log_pixels=None):
+    def __init__(self, pivotel_exe, driver_exe, work, deadline, log_pixels=None, locale=None):
         self.pivotel_exe = os.path.abspath(pivotel_exe)
         self.driver_exe = os.path.abspath(driver_exe)
         self.work = os.path.abspath(work)
-        # A raised system DPI gets a prefix of its own (made once, when missing).
+        # A raised system DPI or another locale (code page) gets a prefix of its own (made once,
+        # when missing).
         self.log_pixels = log_pixels
-        self.prefix = os.path.join(self.work, "prefix" if log_pixels is None else "prefix-dpi%d" % log_pixels)
+        self.locale = locale or "ja_JP.UTF-8"
+        name = "prefix"
+        if log_pixels is not None:
+            name += "-dpi%d" % log_pixels
+        if locale is not None:
+            name += "-" + locale.split(".")[0]
+        self.prefix = os.path.join(self.work, name)
         self.deadline = deadline
         self.display = None
         self.xvfb = None
@@ -363,8 +370,8 @@ class Session:
             "WINEPREFIX": self.prefix,
             "WINEDEBUG": "-all",
             "WINEDLLOVERRIDES": "mscoree,mshtml=",
-            "LANG": "ja_JP.UTF-8",
-            "LC_ALL": "ja_JP.UTF-8",
+            "LANG": self.locale,
+            "LC_ALL": self.locale,
         })
         env.pop("DISPLAY", None)
         if self.display is not None:
@@ -747,7 +754,7 @@ def session():
     global _session
     if _session is None:
         _session = Session(_options.pivotel, _options.driver, _options.work, _options.deadline,
-                           _options.log_pixels)
+                           _options.log_pixels, _options.locale)
         try:
             _session.start()
         except BaseException:
@@ -854,6 +861,8 @@ def _parse(argv):
     parser.add_argument("--prepare", action="store_true", help="(re-)create the Wine prefix and end")
     parser.add_argument("--log-pixels", type=int, default=None,
                         help="the system DPI of a prefix of its own (LogPixels), e.g. 144 for 150 %%")
+    parser.add_argument("--locale", default=None,
+                        help="the Linux locale of a prefix of its own, e.g. en_US.UTF-8 for code page 1252")
     parser.add_argument("-k", dest="patterns", action="append", default=[],
                         help="run only tests whose name contains this")
     return parser.parse_args(argv)

@@ -61,7 +61,7 @@ const char kSettings[] =
 // and answers -1 without one.
 struct WindowThreadCase {
     const char* name;
-    const char* className;
+    const wchar_t* className;
     WindowThread* record;
     int32_t (*start)();
     int32_t (*wait)();
@@ -129,8 +129,8 @@ TEST_P(WindowThreadTest, StartsServesOutsideCloseAsItsKindAndStopsCleanlyAgainAn
         ASSERT_EQ(window.start(), 0);
         ASSERT_EQ(window.wait(), 0);
         const HWND shown = window.window();
-        char className[64] = {};
-        GetClassNameA(shown, className, sizeof className);
+        wchar_t className[64] = {};
+        GetClassNameW(shown, className, 64);
         EXPECT_STREQ(className, window.className);
         HANDLE watcher = Watch(window);
 
@@ -148,8 +148,8 @@ TEST_P(WindowThreadTest, StartsServesOutsideCloseAsItsKindAndStopsCleanlyAgainAn
         EXPECT_EQ(window.window(), nullptr);
         EXPECT_FALSE(IsWindow(shown));
         EXPECT_EQ(ExitCodeOf(watcher), 0u);
-        WNDCLASSA found;
-        EXPECT_FALSE(GetClassInfoA(GetModuleHandleA(nullptr), window.className, &found));
+        WNDCLASSW found;
+        EXPECT_FALSE(GetClassInfoW(GetModuleHandleW(nullptr), window.className, &found));
         ExpectRefusedAtOnce(window);
     }
 }
@@ -159,21 +159,21 @@ TEST_P(WindowThreadTest, StartsServesOutsideCloseAsItsKindAndStopsCleanlyAgainAn
 // comes up once the cause is gone.
 TEST_P(WindowThreadTest, FailedSetUpEndsTheThreadAndLeavesNothingInTheWay) {
     const WindowThreadCase& window = *GetParam();
-    WNDCLASSA squatter = {};
-    squatter.lpfnWndProc = DefWindowProcA;
-    squatter.hInstance = GetModuleHandleA(nullptr);
+    WNDCLASSW squatter = {};
+    squatter.lpfnWndProc = DefWindowProcW;
+    squatter.hInstance = GetModuleHandleW(nullptr);
     squatter.lpszClassName = window.className;
-    ASSERT_NE(RegisterClassA(&squatter), 0);
+    ASSERT_NE(RegisterClassW(&squatter), 0);
     for (int attempt = 0; attempt < 2; ++attempt) {
         ASSERT_EQ(window.start(), 0);
         EXPECT_EQ(ExitCodeOf(Watch(window)), static_cast<DWORD>(-1));
         ExpectRefusedAtOnce(window);
     }
-    WNDCLASSA found;
-    EXPECT_TRUE(GetClassInfoA(GetModuleHandleA(nullptr), window.className, &found));
+    WNDCLASSW found;
+    EXPECT_TRUE(GetClassInfoW(GetModuleHandleW(nullptr), window.className, &found));
     window.stop();
     EXPECT_EQ(WindowThreadHandle(*window.record), nullptr);
-    ASSERT_TRUE(UnregisterClassA(window.className, GetModuleHandleA(nullptr)));
+    ASSERT_TRUE(UnregisterClassW(window.className, GetModuleHandleW(nullptr)));
 
     ASSERT_EQ(window.start(), 0);
     EXPECT_EQ(window.wait(), 0);

@@ -32,7 +32,7 @@ bool WaitForPaletteEnd() {
 int32_t CountPaletteWindows() {
     int32_t count = 0;
     HWND window = nullptr;
-    while ((window = FindWindowExA(nullptr, window, kPaletteClassName, nullptr)) != nullptr) {
+    while ((window = FindWindowExW(nullptr, window, kPaletteClassName, nullptr)) != nullptr) {
         ++count;
     }
     return count;
@@ -55,7 +55,7 @@ TEST(PaletteWindow, OpensOnceShowsItsPictureAndWritesTheSettingsOnceOnClosing) {
     const uint32_t savesBefore = paletteSaveCount.load();
     ASSERT_EQ(StartPaletteThread(), 0);
     ASSERT_EQ(WaitForPaletteWindow(), 0);
-    EXPECT_EQ(FindWindowA(kPaletteClassName, kPaletteClassName), paletteWindow);
+    EXPECT_EQ(FindWindowW(kPaletteClassName, kPaletteClassName), paletteWindow);
 
     RECT client = {};
     GetClientRect(paletteWindow, &client);

@@ -115,8 +115,8 @@ class ShippedSettings : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetTables();
-        ASSERT_EQ(GetSettingsPath(path), 0);
-        ASSERT_NE(GetFileAttributesA(path), INVALID_FILE_ATTRIBUTES) << path << " is missing";
+        ASSERT_EQ(GetSettingsPath(&path), 0);
+        ASSERT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << path << " is missing";
         ASSERT_EQ(LoadSettings(), 0);
         for (uint32_t id : ItemIds()) {
             items.push_back(FindItem(id));
@@ -131,7 +131,7 @@ protected:
         return found == items.end() ? nullptr : *found;
     }
 
-    char path[kMaxPath] = {};
+    std::string path;
     std::vector<MenuItem*> items;
 };
 
@@ -191,9 +191,9 @@ TEST_F(ShippedSettings, EditorIsFoundOnTheSearchPathAndStarts) {
 
     // A bare name, so that it does not depend on where Windows is installed.
     EXPECT_EQ(strpbrk(editor->shortcut->path, "\\/:"), nullptr) << editor->shortcut->path;
-    char resolved[kMaxPath] = {};
-    ASSERT_EQ(ResolvePath(resolved, editor->shortcut->path), 0);
-    const DWORD attributes = GetFileAttributesA(resolved);
+    std::string resolved;
+    ASSERT_EQ(ResolvePath(&resolved, editor->shortcut->path), 0);
+    const DWORD attributes = GetFileAttributesA(resolved.c_str());
     ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << resolved << " does not exist";
     EXPECT_EQ(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u) << resolved;
 
@@ -258,7 +258,9 @@ TEST_F(ShippedSettings, OptionsAreTheDefaultsAndTheProgramWritesTheFileAgain) {
     const uint32_t defaults[] = {0, 0, kDefaultTranslucencyAlpha};
     uint32_t options[] = {99, 99, 99};
     for (size_t i = 0; i < 3; ++i) {
-        ASSERT_EQ(ReadSettingUInt("CONFIG", keys[i], &options[i], path), 0);
+        IniDocument settings;
+        ASSERT_EQ(ReadSettingsFile(path, &settings), FileRead::Read);
+        ASSERT_EQ(ReadSettingUInt(settings, "CONFIG", keys[i], &options[i]), 0);
         EXPECT_EQ(options[i], defaults[i]) << keys[i];
     }
     EXPECT_EQ(translucencyAlpha.load(), kDefaultTranslucencyAlpha);
@@ -266,11 +268,16 @@ TEST_F(ShippedSettings, OptionsAreTheDefaultsAndTheProgramWritesTheFileAgain) {
     const std::string shipped = ReadFileBytes(path);
     ASSERT_FALSE(shipped.empty());
     FileRestorer restore{path, shipped};
-    ASSERT_TRUE(DeleteFileA(path));
+    ASSERT_TRUE(DeleteFileA(path.c_str()));
     ASSERT_EQ(SaveSettings(), 0);
-    for (size_t i = 0; i < 3; ++i) {
-        ASSERT_EQ(WriteSettingUInt("CONFIG", keys[i], path, options[i]), 0);
-    }
+    ASSERT_TRUE(UpdateSettingsFile(path, [&](IniDocument* settings) {
+        for (size_t i = 0; i < 3; ++i) {
+            if (WriteSettingUInt(settings, "CONFIG", keys[i], options[i]) != 0) {
+                return false;
+            }
+        }
+        return true;
+    }));
     const std::string written = ReadFileBytes(path);
     EXPECT_TRUE(written == shipped) << FirstDifference(shipped, written);
 }

@@ -415,8 +415,8 @@ TEST(LabelConcurrencyTest, StopEndsTheThreadWhileItIsInUse) {
         GetExitCodeThread(thread, &exitCode);
         EXPECT_EQ(exitCode, 0u);
         CloseHandle(thread);
-        WNDCLASSA found;
-        EXPECT_FALSE(GetClassInfoA(appInstance, kLabelClassName, &found)) << "the class is unregistered";
+        WNDCLASSW found;
+        EXPECT_FALSE(GetClassInfoW(appInstance, kLabelClassName, &found)) << "the class is unregistered";
     }
 }
 
