@@ -8,14 +8,6 @@
 
 #include "platform/Platform.h"
 
-bool IsCp932LeadByte(unsigned char c) {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
-size_t Cp932CharLength(const char* text, size_t i, size_t size) {
-    return IsCp932LeadByte(static_cast<unsigned char>(text[i])) && i + 1 < size && text[i + 1] != 0 ? 2 : 1;
-}
-
 size_t Cp932FitBytes(const char* text, size_t maxBytes) {
     const size_t size = strnlen(text, maxBytes + 1);
     size_t i = 0;

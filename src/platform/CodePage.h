@@ -8,11 +8,15 @@
 #include <string_view>
 
 // True when c starts a two-byte character in code page 932 (0x81-0x9F, 0xE0-0xFC), whatever the
-// system's own code page is.
-bool IsCp932LeadByte(unsigned char c);
+// system's own code page is. Inline, since the INI text is cut into characters byte by byte.
+inline bool IsCp932LeadByte(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
 // Bytes of the character at text[i] (i < size): a lead byte takes the next byte with it unless
 // that is a zero or there is none, as the system's conversion does.
-size_t Cp932CharLength(const char* text, size_t i, size_t size);
+inline size_t Cp932CharLength(const char* text, size_t i, size_t size) {
+    return IsCp932LeadByte(static_cast<unsigned char>(text[i])) && i + 1 < size && text[i + 1] != 0 ? 2 : 1;
+}
 // How many bytes of the zero-terminated text fit in maxBytes without splitting a character.
 size_t Cp932FitBytes(const char* text, size_t maxBytes);
 // Blanks as the profile functions trim them from both ends of a name or a value.

@@ -210,26 +210,6 @@ char AsciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// Character by character, ignoring the case of single-byte ASCII letters.
-bool NamesEqual(std::string_view stored, TextMode storedMode, const Text& wanted) {
-    Text have{stored.data(), stored.size(), storedMode};
-    size_t i = 0;
-    size_t j = 0;
-    while (i < have.size && j < wanted.size) {
-        size_t length = CharLength(have, i);
-        if (length != CharLength(wanted, j)) {
-            return false;
-        }
-        if (length == 1 ? AsciiLower(have.data[i]) != AsciiLower(wanted.data[j])
-                        : memcmp(have.data + i, wanted.data + j, length) != 0) {
-            return false;
-        }
-        i += length;
-        j += length;
-    }
-    return i == have.size && j == wanted.size;
-}
-
 // The text of a file without its byte-order mark, and how to cut it. A UTF-16 file has no text
 // this reader understands.
 bool FileText(const std::string& content, Text* text, bool* utf8Mark) {
@@ -280,21 +260,6 @@ uint32_t CopyOut(const Text& source, bool removeQuotes, char* buffer, uint32_t s
     return static_cast<uint32_t>(bytes);
 }
 
-IniDocument BuildDocument(const Text& text, bool utf8Mark) {
-    IniDocument document;  // holds the nameless first section
-    document.utf8Mark = utf8Mark;
-    ParseIni(text, [&](const IniLine& line) {
-        if (line.kind == LineKind::Section) {
-            document.sections.push_back(IniSection{std::string(line.name), {}});
-        } else {
-            document.sections.back().keys.push_back(
-                IniKey{std::string(line.name), line.hasValue, std::string(line.value)});
-        }
-        return true;
-    });
-    return document;
-}
-
 std::string Serialize(const IniDocument& document) {
     std::string out;
     if (document.utf8Mark) {
@@ -318,16 +283,47 @@ std::string Serialize(const IniDocument& document) {
     return out;
 }
 
-// The first section or key of that name, or null.
-template <typename Entries>
-auto FindFirst(Entries& entries, TextMode mode, const char* name) -> decltype(&entries[0]) {
-    const Text wanted = TrimmedName(name);
-    for (auto& entry : entries) {
-        if (NamesEqual(entry.name, mode, wanted)) {
-            return &entry;
+// A name as names compare, its single-byte ASCII letters in lower case: two names compare equal
+// exactly when these forms do, since lowering a letter never changes where characters begin.
+std::string CompareForm(const Text& name) {
+    std::string form(name.data, name.size);
+    for (size_t i = 0; i < form.size();) {
+        const size_t length = CharLength(name, i);
+        if (length == 1) {
+            form[i] = AsciiLower(form[i]);
         }
+        i += length;
     }
-    return nullptr;
+    return form;
+}
+
+// Records where the first entry of a name is; a later one of the same name is never found.
+void Index(IniIndex& index, const std::string& name, TextMode mode, size_t position) {
+    index.emplace(CompareForm(Text{name.data(), name.size(), mode}), position);
+}
+
+// The index of a section's keys, made when first asked for.
+IniIndex& KeyIndex(const IniSection& section, TextMode mode) {
+    if (!section.keysIndexed) {
+        for (size_t i = 0; i < section.keys.size(); ++i) {
+            Index(section.keyIndex, section.keys[i].name, mode, i);
+        }
+        section.keysIndexed = true;
+    }
+    return section.keyIndex;
+}
+
+// The first section or key of that name, or null. The caller's name is cut as code page 932; in a
+// text cut byte by byte (after a UTF-8 mark) a two-byte character of it matches nothing.
+template <typename Entries>
+auto FindFirst(Entries& entries, const IniIndex& index, TextMode mode, const char* name)
+    -> decltype(&entries[0]) {
+    const Text wanted = TrimmedName(name);
+    if (mode == TextMode::Bytes && CountChars(wanted) != wanted.size) {
+        return nullptr;
+    }
+    const auto found = index.find(CompareForm(wanted));
+    return found != index.end() ? &entries[found->second] : nullptr;
 }
 
 const char* SkipLeadingBlanks(const char* s) {
@@ -340,13 +336,31 @@ const char* SkipLeadingBlanks(const char* s) {
 // The first section or key of that name, or a new one at the end named as given less leading
 // blanks.
 template <typename Entry>
-Entry* FindOrAppend(std::vector<Entry>& entries, TextMode mode, const char* name) {
-    if (Entry* found = FindFirst(entries, mode, name)) {
+Entry* FindOrAppend(std::vector<Entry>& entries, IniIndex& index, TextMode mode, const char* name) {
+    if (Entry* found = FindFirst(entries, index, mode, name)) {
         return found;
     }
     entries.push_back(Entry{});
     entries.back().name = SkipLeadingBlanks(name);
+    Index(index, entries.back().name, mode, entries.size() - 1);
     return &entries.back();
+}
+
+IniDocument BuildDocument(const Text& text, bool utf8Mark) {
+    IniDocument document;  // holds the nameless first section
+    document.utf8Mark = utf8Mark;
+    ParseIni(text, [&](const IniLine& line) {
+        if (line.kind == LineKind::Section) {
+            document.sections.push_back(IniSection{std::string(line.name), {}, {}, false});
+            Index(document.sectionIndex, document.sections.back().name, text.mode,
+                  document.sections.size() - 1);
+        } else {
+            document.sections.back().keys.push_back(
+                IniKey{std::string(line.name), line.hasValue, std::string(line.value)});
+        }
+        return true;
+    });
+    return document;
 }
 
 TextMode ModeOf(const IniDocument& document) {
@@ -384,8 +398,8 @@ uint32_t IniGetString(const IniDocument& document, const char* section, const ch
     }
     if (!document.utf16) {
         const TextMode mode = ModeOf(document);
-        if (const IniSection* found = FindFirst(document.sections, mode, section)) {
-            const IniKey* entry = FindFirst(found->keys, mode, key);
+        if (const IniSection* found = FindFirst(document.sections, document.sectionIndex, mode, section)) {
+            const IniKey* entry = FindFirst(found->keys, KeyIndex(*found, mode), mode, key);
             if (entry != nullptr && entry->hasValue) {
                 return CopyOut(Text{entry->value.data(), entry->value.size(), mode}, true, buffer, size);
             }
@@ -399,8 +413,8 @@ bool IniSetString(IniDocument* document, const char* section, const char* key, c
         return false;
     }
     const TextMode mode = ModeOf(*document);
-    IniSection* target = FindOrAppend(document->sections, mode, section);
-    IniKey* entry = FindOrAppend(target->keys, mode, key);
+    IniSection* target = FindOrAppend(document->sections, document->sectionIndex, mode, section);
+    IniKey* entry = FindOrAppend(target->keys, KeyIndex(*target, mode), mode, key);
     entry->hasValue = true;
     entry->value = SkipLeadingBlanks(value);
     return true;

@@ -5,7 +5,12 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
+
+// Where the first section or key of each name is, by the name as names compare: its ASCII letters
+// in lower case.
+using IniIndex = std::unordered_map<std::string, size_t>;
 
 struct IniKey {
     std::string name;
@@ -17,12 +22,16 @@ struct IniKey {
 struct IniSection {
     std::string name;
     std::vector<IniKey> keys;
+    // Made at the section's first lookup: most sections of a file are never looked into.
+    mutable IniIndex keyIndex;
+    mutable bool keysIndexed = false;
 };
 
 struct IniDocument {
     bool utf8Mark = false;  // the file began with a UTF-8 byte-order mark, kept on writing
     bool utf16 = false;     // a UTF-16 file: read as empty, never written
     std::vector<IniSection> sections{IniSection{}};
+    IniIndex sectionIndex{{"", 0}};
 };
 
 // Parses a whole file's bytes.

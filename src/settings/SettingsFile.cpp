@@ -82,18 +82,20 @@ int32_t GetSettingsPath(std::string* path) {
     return 0;
 }
 
-// The executable's drive and directory, ending in its separator. The path is UTF-8, in which a
-// separator is never part of another character.
+// The executable's drive and directory, ending in its separator, asked of the system once: every
+// relative item path is resolved against it. The path is UTF-8, in which a separator is never part
+// of another character.
 bool GetExecutableDirectory(std::string* directory) {
-    std::string module;
-    if (directory == nullptr || !PlatformModuleFileName(&module)) {
+    static const std::string known = [] {
+        std::string module;
+        const size_t separator =
+            PlatformModuleFileName(&module) ? module.find_last_of("\\/") : std::string::npos;
+        return separator != std::string::npos ? module.substr(0, separator + 1) : std::string();
+    }();
+    if (directory == nullptr || known.empty()) {
         return false;
     }
-    const size_t separator = module.find_last_of("\\/");
-    if (separator == std::string::npos) {
-        return false;
-    }
-    *directory = module.substr(0, separator + 1);
+    *directory = known;
     return true;
 }
 

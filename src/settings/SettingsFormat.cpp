@@ -15,6 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "actions/Launch.h"
 #include "actions/WindowCommands.h"
@@ -50,20 +51,29 @@ struct TableIds {
 // (PALETTE/ITEMc), stopping at the first false; false then.
 template <typename Visit>
 bool ForEachTableKey(TableIds& ids, Visit visit) {
-    char section[16];
-    char key[16];
+    // "ITEM0" to "ITEM239" and "PAGE0" to "PAGE7", made once: a save and a load each name 304 keys.
+    static const auto names = [] {
+        struct {
+            char keys[kPaletteCells][8];
+            char pages[kPageCount][8];
+        } made;
+        for (int n = 0; n < kPaletteCells; ++n) {
+            snprintf(made.keys[n], sizeof made.keys[n], "ITEM%d", n);
+        }
+        for (int page = 0; page < kPageCount; ++page) {
+            snprintf(made.pages[page], sizeof made.pages[page], "PAGE%d", page);
+        }
+        return made;
+    }();
     for (int page = 0; page < kPageCount; ++page) {
-        snprintf(section, sizeof section, "PAGE%d", page);
         for (int slot = 0; slot < kSlotsPerPage; ++slot) {
-            snprintf(key, sizeof key, "ITEM%d", slot);
-            if (!visit(section, key, ids.slots[page][slot])) {
+            if (!visit(names.pages[page], names.keys[slot], ids.slots[page][slot])) {
                 return false;
             }
         }
     }
     for (int cell = 0; cell < kPaletteCells; ++cell) {
-        snprintf(key, sizeof key, "ITEM%d", cell);
-        if (!visit("PALETTE", key, ids.cells[cell])) {
+        if (!visit("PALETTE", names.keys[cell], ids.cells[cell])) {
             return false;
         }
     }
@@ -241,15 +251,20 @@ bool WriteItemSection(IniDocument* settings, uint32_t n, const SavedItem& item) 
 
 // Reads the items, the pages, the palette and the translucency opacity from one read of the
 // settings file, skipping bad entries silently; -1, nothing loaded, without a settings path or
-// when the file is there but cannot be read, so that no save writes over what it holds. The
-// tables are locked only while they change, never across the file's read or the icons' loading.
+// when the file is there but cannot be read, so that no save writes over what it holds.
 int32_t LoadSettings() {
     std::string path;
     IniDocument settings;
     if (GetSettingsPath(&path) != 0 || ReadSettingsFile(path, &settings) == FileRead::Failed) {
         return -1;
     }
+    LoadSettingsFrom(settings);
+    return 0;
+}
 
+// Loads the tables from the settings' text. The tables are locked only while they change, never
+// across the icons' loading.
+void LoadSettingsFrom(const IniDocument& settings) {
     uint32_t num = 0;
     if (ReadSettingUInt(settings, "ITEMS", "NUM", &num) == 0) {
         const uint32_t sections = num < kMaxItemSections ? num : kMaxItemSections;
@@ -286,69 +301,80 @@ int32_t LoadSettings() {
     translucencyAlpha = ReadSettingUInt(settings, "CONFIG", "ALPHA", &alpha) == 0
                             ? static_cast<uint8_t>(alpha & 0xFF)
                             : kDefaultAlpha;
-    return 0;
 }
 
-// Writes every item (ITEMn for the n-th of the live then the held items), ITEMS/NUM, the page
-// slots and the palette cells, copied under the lock and written after it, so the ring menu never
-// waits for the disk. Keys are only set, never deleted, in the file's text as it is at the save.
-// The save lands whole or not at all (through a copy of the file). -1, the file as it was, when the tables
-// hold no whole load or any step fails.
-int32_t SaveSettings() {
-    {
-        TablesLock lock;
-        if (!tablesLoaded) {
-            return -1;  // an empty or partial stand-in must never overwrite the user's items
+namespace {
+
+// What a save writes, copied from the tables under their lock: the live items in list order, then
+// the held ones in load order (NUM counts both), and the ids of the page slots and palette cells.
+struct SavedTables {
+    std::vector<SavedItem> items;
+    TableIds ids;
+};
+
+// False when the tables hold no whole load: an empty or partial stand-in must never overwrite
+// the user's items.
+bool CopyTables(SavedTables* out) {
+    TablesLock lock;
+    if (!tablesLoaded) {
+        return false;
+    }
+    for (const MenuItem* list : {itemListHead, heldItemsHead}) {
+        for (const MenuItem* item = list; item != nullptr; item = item->next) {
+            out->items.emplace_back();
+            CopyForSave(item, &out->items.back());
         }
     }
-    std::string settingsPath;
-    if (GetSettingsPath(&settingsPath) != 0) {
+    for (int page = 0; page < kPageCount; ++page) {
+        memcpy(out->ids.slots[page], pageTable.pages[page].ids, sizeof out->ids.slots[page]);
+    }
+    for (int cell = 0; cell < kPaletteCells; ++cell) {
+        out->ids.cells[cell] = paletteGrid.cells[cell].id;
+    }
+    return true;
+}
+
+// Sets the keys of every item section, ITEMS/NUM, the page slots and the palette cells; keys are
+// only set, never deleted.
+bool WriteTables(SavedTables& tables, IniDocument* settings) {
+    const uint32_t count = static_cast<uint32_t>(tables.items.size());
+    bool written = true;
+    for (uint32_t n = 0; written && n < count; ++n) {
+        written = WriteItemSection(settings, n, tables.items[n]);
+    }
+    written = written && WriteSettingUInt(settings, "ITEMS", "NUM", count) == 0;
+    return written &&
+           ForEachTableKey(tables.ids, [settings](const char* section, const char* key, uint32_t& id) {
+               return WriteSettingUInt(settings, section, key, id) == 0;
+           });
+}
+
+}  // namespace
+
+// Writes the tables into the settings file, in its text as it is at the save, copied under the
+// lock and written after it, so the ring menu never waits for the disk. The save lands whole or
+// not at all (through a copy of the file). -1, the file as it was, when the tables hold no whole
+// load or any step fails.
+int32_t SaveSettings() {
+    std::string path;
+    if (GetSettingsPath(&path) != 0) {
         return -1;
     }
-
-    SavedItem* items = nullptr;
-    uint32_t count = 0;
-    TableIds ids;
-    {
-        TablesLock lock;
-        // The live items in list order, then the held ones in load order; NUM counts both.
-        const MenuItem* const lists[] = {itemListHead, heldItemsHead};
-        for (const MenuItem* list : lists) {
-            for (const MenuItem* item = list; item != nullptr; item = item->next) {
-                ++count;
-            }
-        }
-        if (count > 0) {
-            items = static_cast<SavedItem*>(calloc(count, sizeof(SavedItem)));
-            if (items == nullptr) {
-                return -1;
-            }
-        }
-        SavedItem* out = items;
-        for (const MenuItem* list : lists) {
-            for (const MenuItem* item = list; item != nullptr; item = item->next, ++out) {
-                CopyForSave(item, out);
-            }
-        }
-        for (int page = 0; page < kPageCount; ++page) {
-            memcpy(ids.slots[page], pageTable.pages[page].ids, sizeof ids.slots[page]);
-        }
-        for (int cell = 0; cell < kPaletteCells; ++cell) {
-            ids.cells[cell] = paletteGrid.cells[cell].id;
-        }
+    try {
+        SavedTables tables;
+        return CopyTables(&tables) &&
+                       UpdateSettingsFile(
+                           path, [&](IniDocument* settings) { return WriteTables(tables, settings); })
+                   ? 0
+                   : -1;
+    } catch (...) {
+        return -1;  // out of memory: the file stays as it was
     }
+}
 
-    const bool saved = UpdateSettingsFile(settingsPath, [&](IniDocument* settings) {
-        bool written = true;
-        for (uint32_t n = 0; written && n < count; ++n) {
-            written = WriteItemSection(settings, n, items[n]);
-        }
-        written = written && WriteSettingUInt(settings, "ITEMS", "NUM", count) == 0;
-        return written &&
-               ForEachTableKey(ids, [settings](const char* section, const char* key, uint32_t& id) {
-                   return WriteSettingUInt(settings, section, key, id) == 0;
-               });
-    });
-    free(items);
-    return saved ? 0 : -1;
+// What a save writes, set in the settings' text in memory; false when the tables hold no whole
+// load.
+bool WriteSettingsInto(IniDocument* settings) {
+    SavedTables tables;
+    return CopyTables(&tables) && WriteTables(tables, settings);
 }
