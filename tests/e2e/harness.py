@@ -345,8 +345,10 @@ class Session:
         self.fresh_prefix = fresh_prefix
         if fresh_prefix is not None:
             self.prefix = os.path.join(self.work, "prefix-" + fresh_prefix)
+        elif log_pixels is not None:
+            self.prefix = os.path.join(self.work, "prefix-dpi%d" % log_pixels)
         else:
-            self.prefix = os.path.join(self.work, "prefix" if log_pixels is None else "prefix-dpi%d" % log_pixels)
+            self.prefix = os.path.join(self.work, "prefix")
         self.deadline = deadline
         self.display = None
         self.xvfb = None
