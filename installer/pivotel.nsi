@@ -38,7 +38,6 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Pivotel"
 !include FileFunc.nsh
 !include Sections.nsh
 
-Var PivotelWasRunning
 Var FolderExisted
 
 !define MUI_ICON "${RES_DIR}/pivotel.ico"
@@ -78,16 +77,14 @@ LangString MsgRemoveSettings ${LANG_JAPANESE} "Pivotel の設定 (setting.ini) �
 !system `cd "${RES_DIR}/icons" && ls *.ico | sed 's/.*/!insertmacro SHIPPED_ICON "&"/' > "${SHIPPED_ICONS}"` = 0
 
 ; Ends a running Pivotel the way its tray menu's Exit does, so it finishes what it is saving, and
-; waits for the process to end. $PivotelWasRunning is 1 when one ran; aborts when one would not end.
+; waits for the process to end, which frees pivotel.exe; aborts when one would not end.
 !macro CLOSE_PIVOTEL un
 Function ${un}ClosePivotel
-    StrCpy $PivotelWasRunning 0
     ${Do}
         FindWindow $0 "${MAIN_CLASS}"
         ${IfThen} $0 = 0 ${|} ${Break} ${|}
-        StrCpy $PivotelWasRunning 1
         System::Call 'user32::GetWindowThreadProcessId(p r0, *i 0 r1)'
-        ; SYNCHRONIZE
+        ; SYNCHRONIZE: all it takes to wait for the end.
         System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i r1) p .r2'
         System::Call 'user32::PostMessageW(p r0, i ${WM_COMMAND}, p ${IDC_TRAY_EXIT}, p 0)'
         ${If} $2 P<> 0
