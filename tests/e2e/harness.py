@@ -343,12 +343,8 @@ class Session:
         # needs an untouched user profile gets one made afresh for its run.
         self.log_pixels = log_pixels
         self.fresh_prefix = fresh_prefix
-        if fresh_prefix is not None:
-            self.prefix = os.path.join(self.work, "prefix-" + fresh_prefix)
-        elif log_pixels is not None:
-            self.prefix = os.path.join(self.work, "prefix-dpi%d" % log_pixels)
-        else:
-            self.prefix = os.path.join(self.work, "prefix")
+        own = fresh_prefix or (log_pixels and "dpi%d" % log_pixels)
+        self.prefix = os.path.join(self.work, "prefix-" + own if own else "prefix")
         self.deadline = deadline
         self.display = None
         self.xvfb = None

@@ -1,82 +1,67 @@
-"""PivotelSetup.exe in a fresh prefix: quiet install, start from it, upgrade, uninstall, reinstall."""
+"""PivotelSetup.exe (beside --pivotel) in a fresh prefix: install, start, upgrade, uninstall, reinstall."""
 
-import glob
-import os
 import re
 import sys
+from pathlib import Path
 
 import harness
 import ringsetup
 
-ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+ROOT = Path(__file__).resolve().parents[2]
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pivotel"
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
-SHIPPED = sorted(os.listdir(os.path.join(ROOT, "src", "res", "icons")))
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
+MAIN = harness.MAIN_WINDOW_CLASS
 
 
 class Installer(harness.E2ETestCase):
     def wine(self, *args):
         return self.session.run_wine(["wine"] + list(args), 120).returncode
 
-    def values(self, key):
-        """A registry key's values as {name: data}; empty when the key is missing."""
+    def values(self, key):  # {name: data}, empty when the key is missing
         out = self.session.run_wine(["wine", "reg", "query", key], 60).stdout.decode(errors="replace")
         return dict(re.findall(r"^\s+(\S+)\s+REG_\w+\s+(.*?)\s*$", out, re.M))
 
-    def running(self, other_than=None):
-        """The pid of the one Pivotel main window, once there is one (not `other_than`)."""
-        find = lambda: [w["pid"] for w in self.session.find_windows(harness.MAIN_WINDOW_CLASS)
-                        if w["pid"] != other_than]
+    def running(self, other_than=None):  # the pid of a Pivotel main window, once there is one
+        find = lambda: [w["pid"] for w in self.session.find_windows(MAIN) if w["pid"] != other_than]
         return harness.wait_for(find, 30, "a Pivotel main window")[0]
 
     def exit_pivotel(self):
-        """Ends Pivotel as its tray menu's Exit does."""
-        for window in self.session.find_windows(harness.MAIN_WINDOW_CLASS):
+        for window in self.session.find_windows(MAIN):
             self.session.driver("post-message", window["hwnd"], harness.WM_COMMAND, harness.CMD_EXIT)
-        self.session.wait_no_window(harness.MAIN_WINDOW_CLASS, timeout=20)
+        self.session.wait_no_window(MAIN, timeout=20)
 
     def files(self):
-        return sorted(os.path.relpath(os.path.join(base, n), self.folder).replace(os.sep, "/")
-                      for base, _, names in os.walk(self.folder) for n in names)
+        return sorted(p.relative_to(self.folder).as_posix() for p in self.folder.rglob("*") if p.is_file())
 
     def test_install_upgrade_uninstall(self):
-        s = self.session
-        setup = os.path.join(os.path.dirname(s.pivotel_exe), "PivotelSetup.exe")
+        s, setup = self.session, str(Path(self.session.pivotel_exe).with_name("PivotelSetup.exe"))
         # Root's writes in /proc fail whatever the permissions say.
         self.assertEqual(self.wine(setup, "/S", r"/D=Z:\proc\pivotel"), 2)
         self.assertEqual(self.wine(setup, "/S"), 0)
-        local = glob.glob(os.path.join(s.prefix, "drive_c", "users", "*", "AppData", "Local"))[0]
-        self.folder = os.path.join(local, "Programs", "Pivotel")
-        shortcut = os.path.join(local, "..", "Roaming", "Microsoft", "Windows", "Start Menu", "Programs",
-                                "Pivotel.lnk")
-        self.assertEqual(self.files(), sorted(["Uninstall.exe", "pivotel.exe", "setting.ini"]
-                                              + ["icons/" + n for n in SHIPPED]))
-        self.assertEqual(read(os.path.join(self.folder, "pivotel.exe")), read(s.pivotel_exe))
-        self.assertTrue(os.path.isfile(shortcut))
-        entry = self.values(UNINSTALL_KEY)
-        where = "C:\\" + os.path.relpath(self.folder, os.path.join(s.prefix, "drive_c")).replace("/", "\\")
-        exe = where + "\\pivotel.exe"
-        version = re.search(r"project\(Pivotel VERSION ([\d.]+)", read(os.path.join(ROOT, "CMakeLists.txt"))
-                            .decode()).group(1)
-        self.assertEqual({k: entry.get(k) for k in ("DisplayName", "DisplayVersion", "InstallLocation",
-                                                    "QuietUninstallString", "NoModify")},
-                         {"DisplayName": "Pivotel", "DisplayVersion": version,
-                          "InstallLocation": where, "NoModify": "0x1",
-                          "QuietUninstallString": '"%s\\Uninstall.exe" /S' % where})
+        local = next(Path(s.prefix, "drive_c", "users").glob("*/AppData/Local"))
+        self.folder = local / "Programs" / "Pivotel"
+        ini = self.folder / "setting.ini"
+        shortcut = local.parent / "Roaming/Microsoft/Windows/Start Menu/Programs/Pivotel.lnk"
+        shipped = ["icons/" + p.name for p in (ROOT / "src/res/icons").iterdir()]
+        self.assertEqual(self.files(), sorted(["Uninstall.exe", "pivotel.exe", "setting.ini"] + shipped))
+        self.assertEqual((self.folder / "pivotel.exe").read_bytes(), Path(s.pivotel_exe).read_bytes())
+        self.assertEqual(ini.read_bytes(), (ROOT / "src/res/setting.ini").read_bytes())
+        self.assertTrue(shortcut.is_file())
+        where = "C:\\" + str(self.folder.relative_to(Path(s.prefix, "drive_c"))).replace("/", "\\")
+        version = re.search(r"project\(Pivotel VERSION ([\d.]+)", (ROOT / "CMakeLists.txt").read_text())[1]
+        entry, expected = self.values(UNINSTALL_KEY), {
+            "DisplayName": "Pivotel", "DisplayVersion": version, "InstallLocation": where, "NoModify": "0x1",
+            "QuietUninstallString": '"%s\\Uninstall.exe" /S' % where}
+        self.assertEqual({k: entry.get(k) for k in expected}, expected)
         self.assertTrue(int(entry["EstimatedSize"], 16) > 500, entry)
-        self.assertEqual(self.values(RUN_KEY).get("Pivotel"), '"%s"' % exe)
+        self.assertEqual(self.values(RUN_KEY).get("Pivotel"), '"%s\\pivotel.exe"' % where)
 
         # The quiet install started Pivotel; started again from its logon command, it opens the ring.
         self.running()
         self.exit_pivotel()
-        settings = read(os.path.join(self.folder, "setting.ini")).replace(b"SENDWHEEL=0", b"SENDWHEEL=1")
-        harness.write_files(self.folder, {"setting.ini": settings, "icons/mine.ico": b"user's icon"})
-        pivotel = harness.Pivotel(s, self.folder, s.spawn(["wine", exe]))
+        settings = ini.read_bytes().replace(b"SENDWHEEL=0", b"SENDWHEEL=1")
+        harness.write_files(str(self.folder), {"setting.ini": settings, "icons/mine.ico": b"user's icon"})
+        pivotel = harness.Pivotel(s, str(self.folder), s.spawn(["wine", where + "\\pivotel.exe"]))
         self._pivotels.append(pivotel)
         pivotel.wait_started()
         ringsetup.open_ring(s)
@@ -86,21 +71,20 @@ class Installer(harness.E2ETestCase):
         self.assertEqual(self.wine(setup, "/S"), 0)
         self.assertEqual(pivotel.wait_exit(), 0)
         self.running(other_than=pivotel.main_window["pid"])
-        self.assertEqual(read(os.path.join(self.folder, "setting.ini")), settings)
+        self.assertEqual(ini.read_bytes(), settings)
         self.assertIn("icons/mine.ico", self.files())
 
         # The quiet uninstall (its copy runs on after the command returns) leaves only the user's files.
-        self.assertEqual(self.wine(*entry["QuietUninstallString"].replace('"', "").split(" ")), 0)
-        s.wait_no_window(harness.MAIN_WINDOW_CLASS, timeout=20)
-        harness.wait_for(lambda: self.files() == ["icons/mine.ico", "setting.ini"]
-                         and not os.path.exists(shortcut), 30, "the uninstall")
-        harness.wait_for(lambda: not self.values(UNINSTALL_KEY), 30, "the uninstall entry to go", 1)
+        self.assertEqual(self.wine(where + "\\Uninstall.exe", "/S"), 0)
+        s.wait_no_window(MAIN, timeout=20)
+        harness.wait_for(lambda: self.files() == ["icons/mine.ico", "setting.ini"] and not shortcut.exists()
+                         and not self.values(UNINSTALL_KEY), 30, "the uninstall", 1)
         self.assertNotIn("Pivotel", self.values(RUN_KEY))
 
         # Installed again, without the logon start: the settings found there are kept.
         self.assertEqual(self.wine(setup, "/S", "/NOLOGON"), 0)
         self.running()
-        self.assertEqual(read(os.path.join(self.folder, "setting.ini")), settings)
+        self.assertEqual(ini.read_bytes(), settings)
         self.assertNotIn("Pivotel", self.values(RUN_KEY))
         self.exit_pivotel()
 
