@@ -76,35 +76,37 @@ LangString MsgRemoveSettings ${LANG_JAPANESE} "Pivotel の設定 (setting.ini) �
 !tempfile SHIPPED_ICONS
 !system `cd "${RES_DIR}/icons" && ls *.ico | sed 's/.*/!insertmacro SHIPPED_ICON "&"/' > "${SHIPPED_ICONS}"` = 0
 
-; Ends a running Pivotel the way its tray menu's Exit does, so it finishes what it is saving, and
-; waits for the process to end, which frees pivotel.exe; aborts when one would not end.
+; Ends the Pivotel that runs from $INSTDIR the way its tray menu's Exit does, so it finishes what it
+; is saving, and waits for the process to end, which frees pivotel.exe; aborts when it would not end.
+; A Pivotel running from another folder is not this installation's and is left alone.
 !macro CLOSE_PIVOTEL un
 Function ${un}ClosePivotel
+    StrCpy $5 0
     ${Do}
-        FindWindow $0 "${MAIN_CLASS}"
+        FindWindow $0 "${MAIN_CLASS}" "" 0 $5
         ${IfThen} $0 = 0 ${|} ${Break} ${|}
+        StrCpy $5 $0
         System::Call 'user32::GetWindowThreadProcessId(p r0, *i 0 r1)'
-        ; SYNCHRONIZE: all it takes to wait for the end.
-        System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i r1) p .r2'
-        System::Call 'user32::PostMessageW(p r0, i ${WM_COMMAND}, p ${IDC_TRAY_EXIT}, p 0)'
-        ${If} $2 P<> 0
+        ; SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION: its file name, and a wait for its end.
+        System::Call 'kernel32::OpenProcess(i 0x00101000, i 0, i r1) p .r2'
+        ${IfThen} $2 P= 0 ${|} ${Continue} ${|}
+        System::Call 'kernel32::QueryFullProcessImageNameW(p r2, i 0, w .r6, *i ${NSIS_MAX_STRLEN})'
+        ; StrCmp ignores case, as the file system does.
+        ${If} $6 == "$INSTDIR\pivotel.exe"
+            System::Call 'user32::PostMessageW(p r0, i ${WM_COMMAND}, p ${IDC_TRAY_EXIT}, p 0)'
             System::Call 'kernel32::WaitForSingleObject(p r2, i ${EXIT_WAIT_MS}) i .r3'
-            System::Call 'kernel32::CloseHandle(p r2)'
-        ${Else}
-            ; Without a handle the window's end is the best sign there is.
-            StrCpy $3 0
-            ${DoWhile} $3 < ${EXIT_WAIT_MS}
-                System::Call 'user32::IsWindow(p r0) i .r4'
-                ${IfThen} $4 = 0 ${|} ${Break} ${|}
-                Sleep 100
-                IntOp $3 $3 + 100
-            ${Loop}
-            ${IfThen} $3 < ${EXIT_WAIT_MS} ${|} StrCpy $3 0 ${|}
+            ${If} $3 <> 0
+                System::Call 'kernel32::CloseHandle(p r2)'
+                MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(MsgCannotClose)" /SD IDCANCEL IDRETRY retry
+                Abort
+                retry:
+                StrCpy $2 0
+            ${EndIf}
+            ; The list of windows has changed: search it again from the top.
+            StrCpy $5 0
         ${EndIf}
-        ${If} $3 <> 0
-            MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(MsgCannotClose)" /SD IDCANCEL IDRETRY retry
-            Abort
-            retry:
+        ${If} $2 P<> 0
+            System::Call 'kernel32::CloseHandle(p r2)'
         ${EndIf}
     ${Loop}
 FunctionEnd
