@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ python3 googletest libgtest-dev libbenchmark-dev
           g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 xvfb xdotool x11-utils imagemagick
-          fonts-ipafont-gothic locales procps clang libclang-rt-14-dev gcovr)
+          fonts-ipafont-gothic locales procps clang libclang-rt-14-dev gcovr nsis)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
-# The run command: installs what is missing, builds pivotel.exe, lays out a ready folder
-# (build/pivotel: pivotel.exe, setting.ini, icons\) and the same files as an archive for Windows
-# users (build/pivotel.zip), and starts Pivotel under Wine in a virtual desktop. With a display
-# it runs there until you exit it; with none it runs on a private Xvfb until the ring menu shows,
-# leaves a screenshot of it in build/screenshot.png, and stops (status 1 when the ring never shows).
+# The run command: installs what is missing, builds pivotel.exe and its installer for Windows users
+# (build/PivotelSetup.exe), lays out a ready folder (build/pivotel: pivotel.exe, setting.ini, icons\)
+# and the same files as an archive for portable use (build/pivotel.zip), and starts Pivotel under
+# Wine in a virtual desktop. With a display it runs there until you exit it; with none it runs on a
+# private Xvfb until the ring menu shows, leaves a screenshot of it in build/screenshot.png, and
+# stops (status 1 when the ring never shows).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
 bash scripts/deps.sh
 cmake --preset windows >/dev/null
-cmake --build --preset windows -j "$(nproc)" --target pivotel
+cmake --build --preset windows -j "$(nproc)" --target pivotel pivotel_setup
+cp build/windows/PivotelSetup.exe build/PivotelSetup.exe
 
 ready=build/pivotel
 rm -rf "$ready"
@@ -30,6 +32,7 @@ with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as out:
             path = os.path.join(base, name)
             out.write(path, os.path.join("pivotel", os.path.relpath(path, folder)).replace(os.sep, "/"))
 EOF
+echo "Installer: $root/build/PivotelSetup.exe"
 echo "Ready folder: $root/$ready"
 echo "Archive: $root/build/pivotel.zip"
 

@@ -335,15 +335,20 @@ class Pivotel:
 class Session:
     """One Xvfb, one wineserver and one virtual desktop, shared by all scenarios of a file."""
 
-    def __init__(self, pivotel_exe, driver_exe, work, deadline, log_pixels=None, locale=None):
+    def __init__(self, pivotel_exe, driver_exe, work, deadline, log_pixels=None, locale=None,
+                 fresh_prefix=None):
         self.pivotel_exe = os.path.abspath(pivotel_exe)
         self.driver_exe = os.path.abspath(driver_exe)
         self.work = os.path.abspath(work)
         # A raised system DPI or another locale (code page) gets a prefix of its own (made once,
-        # when missing).
+        # when missing); a scenario that needs an untouched user profile gets one made afresh for
+        # its run.
         self.log_pixels = log_pixels
         self.locale = locale or "ja_JP.UTF-8"
+        self.fresh_prefix = fresh_prefix
         name = "prefix"
+        if fresh_prefix is not None:
+            name += "-" + fresh_prefix
         if log_pixels is not None:
             name += "-dpi%d" % log_pixels
         if locale is not None:
@@ -369,7 +374,8 @@ class Session:
         env.update({
             "WINEPREFIX": self.prefix,
             "WINEDEBUG": "-all",
-            "WINEDLLOVERRIDES": "mscoree,mshtml=",
+            # No menu entries in the Linux desktop for shortcuts that programs make in the prefix.
+            "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
             "LANG": self.locale,
             "LC_ALL": self.locale,
         })
@@ -530,7 +536,7 @@ class Session:
         self._lock_file = open(os.path.join(self.work, "session.lock"), "w")
         fcntl.flock(self._lock_file, fcntl.LOCK_EX)
         self._clean_stale()
-        self.prepare_prefix(fresh=False)
+        self.prepare_prefix(fresh=self.fresh_prefix is not None)
         self._start_xvfb()
         self._start_reaper()
         # Our own wineserver, in the foreground and persistent: a child of ours that lives until
@@ -754,7 +760,7 @@ def session():
     global _session
     if _session is None:
         _session = Session(_options.pivotel, _options.driver, _options.work, _options.deadline,
-                           _options.log_pixels, _options.locale)
+                           _options.log_pixels, _options.locale, _options.fresh_prefix)
         try:
             _session.start()
         except BaseException:
@@ -863,6 +869,8 @@ def _parse(argv):
                         help="the system DPI of a prefix of its own (LogPixels), e.g. 144 for 150 %%")
     parser.add_argument("--locale", default=None,
                         help="the Linux locale of a prefix of its own, e.g. en_US.UTF-8 for code page 1252")
+    parser.add_argument("--fresh-prefix", metavar="NAME", default=None,
+                        help="a prefix of its own, <work>/prefix-NAME, made afresh for this run")
     parser.add_argument("-k", dest="patterns", action="append", default=[],
                         help="run only tests whose name contains this")
     return parser.parse_args(argv)
