@@ -30,9 +30,10 @@ build() {
 xvfb_pid=
 cleanup() {
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-    if [ -d build/wine/prefix ]; then
-        WINEPREFIX="$root/build/wine/prefix" timeout 20 wineserver -k 2>/dev/null
-    fi
+    local prefix
+    for prefix in build/wine/prefix build/windows/wine/prefix-en_US; do
+        [ -d "$prefix" ] && WINEPREFIX="$root/$prefix" timeout 20 wineserver -k 2>/dev/null
+    done
 }
 trap cleanup EXIT
 source scripts/xvfb.sh

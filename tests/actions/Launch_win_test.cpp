@@ -1,7 +1,8 @@
 // Program launching under Wine: launch_probe.exe is started through the shell by LaunchProgram and
-// writes down what it received (command line, arguments, current directory, show command). It
-// sits beside this test program and, as a copy, in its "probes" folder, so relative paths and
-// directories have something to find.
+// writes down in UTF-8 what it received (command line, arguments, current directory, show
+// command). It sits beside this test program and, as a copy, in its folder "表示ソフト", so relative
+// paths and directories have something to find, under a name the system code page may not hold.
+// Item fields are code page 932 (string literals are compiled to it), the report is UTF-8 (u8"").
 
 #include <windows.h>
 
@@ -15,11 +16,14 @@
 
 #include "ActionTestSupport.h"
 #include "actions/Launch.h"
+#include "platform/Platform.h"
 #include "settings/SettingsFile.h"
 
 namespace {
 
 const char kProbeName[] = "launch_probe.exe";
+const char kProbeCopy[] = "表示ソフト\\launch_probe.exe";  // relative to this test program
+const std::string kProbeCopyUtf8 = u8"表示ソフト\\launch_probe.exe";
 
 std::string WithoutTrailingSeparator(std::string path) {
     if (path.size() > 3 && path.back() == '\\') {
@@ -50,6 +54,7 @@ protected:
         EndChildProcesses({kProbeName});
         SetEnvironmentVariableA("PIVOTEL_PROBE_OUTPUT", nullptr);
         SetCurrentDirectoryA(previousDirectory.c_str());
+        PlatformDestroyIcon(item.icon);
     }
 
     void Describe(const char* path, const char* args, const char* dir, int32_t show) {
@@ -85,31 +90,34 @@ protected:
 
 TEST_F(LaunchTest, AbsolutePathWithArgumentsStartsInTheCurrentDirectory) {
     ASSERT_TRUE(SetCurrentDirectoryA(temp.c_str()));
-    auto report = Launch(folder + kProbeName, "one \"two words\" 表", "", 5);
+    auto report = Launch(folder + kProbeCopy, "one \"two words\" 表", "", 5);
     EXPECT_EQ(report["argc"], "4");
     EXPECT_EQ(report["arg1"], "one");
     EXPECT_EQ(report["arg2"], "two words");
-    EXPECT_EQ(report["arg3"], "表");
+    EXPECT_EQ(report["arg3"], u8"表");
     EXPECT_EQ(report["cwd"], temp);
     EXPECT_EQ(report["show"], "5");
-    EXPECT_NE(report["cmdline"].find(folder + kProbeName), std::string::npos) << report["cmdline"];
+    EXPECT_NE(report["cmdline"].find(folder + kProbeCopyUtf8), std::string::npos) << report["cmdline"];
 }
 
+// The directory is the program's own folder, which the shell would not start it in by itself.
+// The item's icon comes from the same program file, by the same relative path.
 TEST_F(LaunchTest, RelativePathBelowTheProgramWithAbsoluteDirectory) {
-    auto report = Launch("probes\\launch_probe.exe", "", temp.c_str(), SW_SHOWMINNOACTIVE);
-    EXPECT_NE(report["cmdline"].find(folder + "probes\\launch_probe.exe"), std::string::npos)
-        << report["cmdline"];
+    auto report = Launch(kProbeCopy, "", (folder + "表示ソフト").c_str(), SW_SHOWMINNOACTIVE);
+    EXPECT_NE(report["cmdline"].find(folder + kProbeCopyUtf8), std::string::npos) << report["cmdline"];
     EXPECT_EQ(report["argc"], "1");
-    EXPECT_EQ(report["cwd"], temp);
+    EXPECT_EQ(report["cwd"], folder + u8"表示ソフト");
     EXPECT_EQ(report["show"], "7");
+    EXPECT_EQ(SetItemIcon(&item, kProbeCopy), 0);
+    EXPECT_NE(SetItemIcon(&item, "表示ソフト\\no_such_probe.exe"), 0);
 }
 
 TEST_F(LaunchTest, RelativeDirectoryIsTakenFromTheProgramsFolder) {
     ASSERT_TRUE(SetCurrentDirectoryA(temp.c_str()));
-    auto report = Launch(kProbeName, "x", "probes", SW_SHOW);
+    auto report = Launch(kProbeName, "x", "表示ソフト", SW_SHOW);
     EXPECT_NE(report["cmdline"].find(folder + kProbeName), std::string::npos) << report["cmdline"];
     EXPECT_EQ(report["arg1"], "x");
-    EXPECT_EQ(report["cwd"], folder + "probes");
+    EXPECT_EQ(report["cwd"], folder + u8"表示ソフト");
     EXPECT_EQ(report["show"], "5");
 }
 

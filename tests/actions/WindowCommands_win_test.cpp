@@ -6,14 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
 #include "ActionTestSupport.h"
 #include "WindowOwner.h"
 #include "actions/WindowCommands.h"
-#include "settings/SettingsFile.h"
 
 namespace {
 
@@ -56,7 +55,8 @@ struct OwnerProcess {
     }
 };
 
-// Starts program with one window per title and reads the windows' handles from its output.
+// Starts program (a UTF-8 path) with one window per title and reads the windows' handles from its
+// output.
 bool StartOwner(OwnerProcess* owner, const std::string& program, const std::vector<std::string>& titles) {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     HANDLE inputRead = nullptr;
@@ -76,14 +76,15 @@ bool StartOwner(OwnerProcess* owner, const std::string& program, const std::vect
     for (const std::string& title : titles) {
         commandLine += " t:" + Hex(title);
     }
-    STARTUPINFOA startup = {};
+    std::wstring wideCommandLine = Wide(commandLine);
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = inputRead;
     startup.hStdOutput = outputWrite;
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    const bool started = CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                        nullptr, &startup, &owner->info) != FALSE;
+    const bool started = CreateProcessW(Wide(program).c_str(), wideCommandLine.data(), nullptr, nullptr, TRUE,
+                                        0, nullptr, nullptr, &startup, &owner->info) != FALSE;
     CloseHandle(inputRead);
     CloseHandle(outputWrite);
     std::string text;
@@ -132,19 +133,20 @@ bool IsNormal(HWND window) {
     return !IsZoomed(window) && !IsIconic(window);
 }
 
-// The titles of the folder windows of Wine's file manager that the shell opened for this test.
+// The titles (UTF-8) of the folder windows of Wine's file manager that the shell opened for this
+// test.
 std::vector<std::string> FolderWindowTitles() {
     std::vector<std::string> titles;
     const std::vector<DWORD> children = ChildProcesses();
     for (HWND window = GetTopWindow(nullptr); window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
-        char name[64] = {};
-        char text[MAX_PATH] = {};
+        wchar_t name[64] = {};
+        wchar_t text[MAX_PATH] = {};
         DWORD processId = 0;
         GetWindowThreadProcessId(window, &processId);
-        if (GetClassNameA(window, name, sizeof name) && strcmp(name, "ExplorerWClass") == 0 &&
+        if (GetClassNameW(window, name, 64) && wcscmp(name, L"ExplorerWClass") == 0 &&
             std::count(children.begin(), children.end(), processId) != 0) {
-            GetWindowTextA(window, text, sizeof text);
-            titles.push_back(text);
+            GetWindowTextW(window, text, MAX_PATH);
+            titles.push_back(Utf8(text));
         }
     }
     return titles;
@@ -170,17 +172,18 @@ std::string OpenedFolderTitle(const std::string& expected) {
     return title;
 }
 
-// A copy of window_owner.exe under another path, removed again at the end.
+// A copy of window_owner.exe under another path (UTF-8), removed again at the end.
 struct OwnerCopy {
     std::string path;
     std::string folder;  // created for the copy and removed with it; empty for none
     ~OwnerCopy() {
         if (!path.empty()) {
-            WaitUntil([&] { return DeleteFileA(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND; },
-                      5000);
+            WaitUntil(
+                [&] { return DeleteFileW(Wide(path).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND; },
+                5000);
         }
         if (!folder.empty()) {
-            RemoveDirectoryA(folder.c_str());
+            RemoveDirectoryW(Wide(folder).c_str());
         }
     }
 };
@@ -333,39 +336,35 @@ TEST_F(WindowCommandsTest, CopiesFailWhileAnotherProgramHoldsTheClipboardOnly) {
 
 // The folder is opened by the shell: under Wine it starts a file manager window as a child of
 // this process, which the test ends. The program beside this test, in the root of drive C: and
-// under a Japanese name.
+// under Japanese names, which the system code page may not hold (paths and titles in UTF-8).
 TEST_F(WindowCommandsTest, CopyPathAndOpenFolderOfAProgramAnywhere) {
     Start({"folder"});
     EXPECT_EQ(RunCommand(7, owner.windows[0]), 0);
     EXPECT_EQ(OpenedFolderTitle("actions"), "actions");
 
-    // A program file named "ソx.exe" (83 5C 78): taking the trail byte for a separator would
-    // make the folder "...\表示\<83 5C>", which names nothing, so the shell would refuse it.
+    // A program file named "ソx.exe", whose code page 932 form 83 5C 78 has a backslash in it.
     char temp[MAX_PATH] = {};
     GetTempPathA(sizeof temp, temp);
     const std::string pid = std::to_string(GetCurrentProcessId());
-    const std::string japanese = std::string(temp) + "表示" + pid;
+    const std::string japanese = std::string(temp) + u8"表示" + pid;
     const struct {
         std::string folder;  // made for the copy; empty for none
         std::string path;
         std::string title;  // of the folder window
     } places[] = {{"", "C:\\pivotel_owner_" + pid + ".exe", " (C:)"},
-                  {japanese, japanese + "\\ソx.exe", "表示" + pid}};
+                  {japanese, japanese + u8"\\ソx.exe", u8"表示" + pid}};
     for (const auto& place : places) {
         OwnerCopy copy;
         if (!place.folder.empty()) {
-            ASSERT_TRUE(CreateDirectoryA(place.folder.c_str(), nullptr));
+            ASSERT_TRUE(CreateDirectoryW(Wide(place.folder).c_str(), nullptr));
             copy.folder = place.folder;
         }
         copy.path = place.path;
-        ASSERT_TRUE(CopyFileA(ownerPath.c_str(), copy.path.c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW(Wide(ownerPath).c_str(), Wide(copy.path).c_str(), FALSE));
         OwnerProcess copied;
         ASSERT_TRUE(StartOwner(&copied, copy.path, {place.title}));
         EXPECT_EQ(RunCommand(6, copied.windows[0]), 0);
         EXPECT_EQ(ClipboardText(), copy.path);
-        char folder[kMaxPath] = {};
-        ASSERT_TRUE(GetPathFolder(folder, ClipboardText().c_str()));
-        EXPECT_EQ(folder, place.folder.empty() ? "C:\\" : place.folder + "\\");
         EXPECT_EQ(RunCommand(7, copied.windows[0]), 0);
         EXPECT_EQ(OpenedFolderTitle(place.title), place.title);
         copied.Stop();

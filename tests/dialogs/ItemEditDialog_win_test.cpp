@@ -1,7 +1,9 @@
 // The real item edit dialog under Wine, in-process: the test opens it from its template with
-// DialogBoxParamA and drives it from a thread timer that fires inside the dialog's modal loop
-// (and inside the file picker's, which the dialog opens in turn). A watchdog cancels every
-// dialog of the thread when a script gets stuck, so a failure never hangs the run.
+// DialogBoxParamW, as the palette does, and drives it from a thread timer that fires inside the
+// dialog's modal loop (and inside the file picker's, which the dialog opens in turn). A watchdog
+// cancels every dialog of the thread when a script gets stuck, so a failure never hangs the run.
+// What the controls show is read as UTF-16 and compared in UTF-8 (u8""); item fields are code
+// page 932, as plain string literals are compiled.
 
 #include <windows.h>
 
@@ -103,16 +105,19 @@ INT_PTR RunDialog(DialogDriver* run) {
     driver = run;
     run->startTick = GetTickCount();
     const UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, DriveDialog);
-    const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ITEM_EDIT),
+    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ITEM_EDIT),
                                            nullptr, ItemEditDlgProc, 0);
     KillTimer(nullptr, timer);
     driver = nullptr;
     return result;
 }
 
+// A control's text in UTF-8.
 std::string Text(HWND dialog, int id) {
-    char text[600] = {};
-    GetDlgItemTextA(dialog, id, text, sizeof text);
+    wchar_t wide[600] = {};
+    GetDlgItemTextW(dialog, id, wide, 600);
+    char text[1800] = {};
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, nullptr, nullptr);
     return text;
 }
 
@@ -155,7 +160,9 @@ protected:
         ShortcutInfo* launch = nullptr;
         if (kind == KindLaunch) {
             launch = CreateShortcutInfo();
-            SetShortcutPath(launch, "C:\\old\\old.exe");
+            SetShortcutPath(launch, "C:\\表示\\ソフト.exe");
+            SetShortcutArgs(launch, "表 -x");
+            SetShortcutDir(launch, "C:\\表示");
             launch->show = 3;
         }
         item->action = kind == KindLaunch ? LaunchProgram : CommandStub;
@@ -186,10 +193,10 @@ TEST_F(ItemEditDialog, DroppedFileIsShownAndOkCreatesALaunchItemInTheFirstEmptyC
         HWND show = GetDlgItem(dialog, IDC_ITEM_SHOW);
         EXPECT_EQ(SendMessageA(show, CB_GETCOUNT, 0, 0), 3);
         EXPECT_EQ(SendMessageA(show, CB_GETCURSEL, 0, 0), 0);
-        const char* const names[] = {"通常のウィンドウで表示", "最大化して表示", "最小化して表示"};
+        const wchar_t* const names[] = {L"通常のウィンドウで表示", L"最大化して表示", L"最小化して表示"};
         for (int i = 0; i < 3; ++i) {
-            char entry[64] = {};
-            SendMessageA(show, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry));
+            wchar_t entry[64] = {};
+            SendMessageW(show, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry));
             EXPECT_STREQ(entry, names[i]) << i;
         }
         EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_ITEM_NAME, EM_GETLIMITTEXT, 0, 0), 64);
@@ -278,14 +285,22 @@ TEST_F(ItemEditDialog, WindowCommandHasItsLaunchControlsDisabledAndOkChangesName
     EXPECT_EQ(CountItems(), 1);
 }
 
-TEST_F(ItemEditDialog, OkWithAnEmptyNameKeepsTheDialogOpenAndCancelChangesNothing) {
-    MenuItem* launch = MakeItem(2, KindLaunch, "editor");
+// An item named in Japanese, with Japanese paths: the edits show its texts, and what is kept is
+// its code page 932 bytes exactly. A text that code page cannot hold makes OK do nothing but take
+// the focus to the first edit (in focus order) that holds one.
+TEST_F(ItemEditDialog, OkWithAnEmptyNameOrAnUnstorableTextKeepsTheDialogOpenAndCancelChangesNothing) {
+    MenuItem* launch = MakeItem(2, KindLaunch, "エディタ");
     editItem = launch;
     DialogDriver run;
     bool stillOpen = false;
+    bool unstorableStillOpen = false;
+    bool focusOnArgs = false;
     int32_t openFlag = 0;
     run.script = [&](HWND dialog) {
-        EXPECT_EQ(Text(dialog, IDC_ITEM_PATH), "C:\\old\\old.exe");
+        EXPECT_EQ(Text(dialog, IDC_ITEM_NAME), u8"エディタ");
+        EXPECT_EQ(Text(dialog, IDC_ITEM_PATH), u8"C:\\表示\\ソフト.exe");
+        EXPECT_EQ(Text(dialog, IDC_ITEM_ARGS), u8"表 -x");
+        EXPECT_EQ(Text(dialog, IDC_ITEM_DIR), u8"C:\\表示");
         EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_ITEM_SHOW, CB_GETCURSEL, 0, 0), 1);  // show 3
         SetDlgItemTextA(dialog, IDC_ITEM_NAME, "");
         SetDlgItemTextA(dialog, IDC_ITEM_PATH, "C:\\new\\new.exe");
@@ -293,17 +308,29 @@ TEST_F(ItemEditDialog, OkWithAnEmptyNameKeepsTheDialogOpenAndCancelChangesNothin
         stillOpen = IsWindow(dialog) && IsWindowVisible(dialog);
         openFlag = editDialogOpen;
         SetDlgItemTextA(dialog, IDC_ITEM_NAME, "renamed");
+        SetDlgItemTextW(dialog, IDC_ITEM_ARGS, L"한국");
+        SetDlgItemTextW(dialog, IDC_ITEM_DIR, L"C:\\한국");
+        Click(dialog, IDOK);
+        unstorableStillOpen = IsWindow(dialog) && IsWindowVisible(dialog);
+        focusOnArgs = GetFocus() == GetDlgItem(dialog, IDC_ITEM_ARGS);
         Click(dialog, IDCANCEL);
+    };
+    const auto expectKept = [&](const char* name) {
+        EXPECT_STREQ(launch->text, name);
+        EXPECT_STREQ(launch->shortcut->path, "C:\\表示\\ソフト.exe");
+        EXPECT_STREQ(launch->shortcut->args, "表 -x");
+        EXPECT_STREQ(launch->shortcut->dir, "C:\\表示");
+        EXPECT_EQ(launch->shortcut->show, 3);
+        EXPECT_EQ(CountItems(), 1);
     };
     EXPECT_EQ(RunDialog(&run), 1);
     EXPECT_FALSE(run.timedOut);
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(openFlag, 1);
+    EXPECT_TRUE(unstorableStillOpen);
+    EXPECT_TRUE(focusOnArgs);
     EXPECT_EQ(editDialogOpen, 0);
-    EXPECT_STREQ(launch->text, "editor");
-    EXPECT_STREQ(launch->shortcut->path, "C:\\old\\old.exe");
-    EXPECT_EQ(launch->shortcut->show, 3);
-    EXPECT_EQ(CountItems(), 1);
+    expectKept("エディタ");
 
     // The close box ends it the same way.
     DialogDriver closing;
@@ -314,7 +341,17 @@ TEST_F(ItemEditDialog, OkWithAnEmptyNameKeepsTheDialogOpenAndCancelChangesNothin
     EXPECT_EQ(RunDialog(&closing), 1);
     EXPECT_FALSE(closing.timedOut);
     EXPECT_EQ(editDialogOpen, 0);
-    EXPECT_STREQ(launch->text, "editor");
+    expectKept("エディタ");
+
+    // OK with a new name typed keeps the untouched Japanese fields byte for byte.
+    DialogDriver confirming;
+    confirming.script = [&](HWND dialog) {
+        SetDlgItemTextW(dialog, IDC_ITEM_NAME, L"表計算");
+        Click(dialog, IDOK);
+    };
+    EXPECT_EQ(RunDialog(&confirming), 1);
+    EXPECT_FALSE(confirming.timedOut);
+    expectKept("表計算");
 }
 
 // Sets the picker's file name and confirms it; false while the picker is not up yet.
