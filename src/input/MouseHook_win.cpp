@@ -44,7 +44,7 @@ static_assert(offsetof(MouseHookRecord, dwExtraInfo) == offsetof(MSLLHOOKSTRUCT,
 
 // A message that a handler consumes is withheld from later hooks and from the window under the
 // pointer; everything else goes on unchanged.
-LRESULT CALLBACK MouseHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
+static LRESULT CALLBACK MouseHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
     ++hookCalls;
     if (nCode < 0) {
         return CallNextHookEx(mouseHook, nCode, wParam, lParam);

@@ -27,7 +27,7 @@ SkinImage* highlightImage;
 // not 32 bits per pixel cannot be re-declared (its rows are shorter than the view's); it is drawn
 // as decoded, through a copy. None only when the record cannot be allocated; a bitmap that fails
 // to decode leaves the fields empty and draws nothing.
-SkinImage* LoadSkinImage(HINSTANCE instance, uint16_t resourceId) {
+static SkinImage* LoadSkinImage(HINSTANCE instance, uint16_t resourceId) {
     SkinImage* image = static_cast<SkinImage*>(calloc(1, sizeof(SkinImage)));
     if (image == nullptr) {
         return nullptr;
@@ -66,7 +66,7 @@ SkinImage* LoadSkinImage(HINSTANCE instance, uint16_t resourceId) {
 }
 
 // Frees a skin: the view before the memory it reads, then the source.
-void DestroySkinImage(SkinImage*& image) {
+static void DestroySkinImage(SkinImage*& image) {
     if (image == nullptr) {
         return;
     }
@@ -87,7 +87,7 @@ void DestroySkinImage(SkinImage*& image) {
 // and loads the two skins, presents a transparent image and then only pumps messages until a
 // WM_QUIT arrives. Everything is released again on the way out, whatever stage was reached.
 // Exit code 0 after a normal quit, (unsigned)-1 when setting up failed.
-unsigned __stdcall MenuWindowThread(void* argument) {
+static unsigned __stdcall MenuWindowThread(void* argument) {
     HINSTANCE instance = static_cast<HINSTANCE>(argument);
     unsigned exitCode = static_cast<unsigned>(-1);
 

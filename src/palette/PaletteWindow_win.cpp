@@ -215,7 +215,7 @@ int32_t ShowPaletteContextMenu(int32_t kind) {
 // The editor window's procedure. The frame always covers the whole client area, so the
 // background is never erased; a paint request draws the frame between BeginPaint and EndPaint,
 // and every gesture is followed by a fresh frame.
-LRESULT CALLBACK PaletteWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+static LRESULT CALLBACK PaletteWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
             DragAcceptFiles(window, TRUE);
@@ -299,7 +299,7 @@ LRESULT CALLBACK PaletteWindowProc(HWND window, UINT message, WPARAM wParam, LPA
 // the message loop and, when the user has closed the window, writes the settings file. 0 after a
 // normal close, -1 (as unsigned) when setting up failed. Everything it made is released on every
 // path.
-unsigned __stdcall PaletteWindowThread(void*) {
+static unsigned __stdcall PaletteWindowThread(void*) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     const bool registered = RegisterWindowClass(instance, kPaletteClassName, PaletteWindowProc,
                                                 LoadIconW(instance, MAKEINTRESOURCEW(IDI_PIVOTEL)));

@@ -182,7 +182,7 @@ int32_t MeasureLabelText(const char* text, const Rect& area) {
 
 // Fills box with the label's vertical gradient, translucent black at the top to opaque dark blue
 // at the bottom. 1, or 0 without a surface.
-int32_t DrawLabelBackground(const Rect& box) {
+static int32_t DrawLabelBackground(const Rect& box) {
     if (labelSurface == nullptr) {
         return 0;
     }
@@ -199,7 +199,7 @@ int32_t DrawLabelBackground(const Rect& box) {
 }
 
 // Draws text in white, centred in box. 1, or 0 without a surface or text.
-int32_t DrawLabelText(const Rect& box, const char* text) {
+static int32_t DrawLabelText(const Rect& box, const char* text) {
     if (labelSurface == nullptr || text == nullptr) {
         return 0;
     }
@@ -317,7 +317,7 @@ int32_t PutLabelImage(const char* text) {
 // The label thread: creates the hidden window with a transparent image, publishes it, pumps its
 // messages until WM_QUIT, then withdraws and destroys everything it made. Exit code 0 after a
 // quit, -1 when the window or surface could not be made.
-unsigned __stdcall LabelWindowThread(void* /*argument*/) {
+static unsigned __stdcall LabelWindowThread(void* /*argument*/) {
     HWND window = CreateResidentWindow(appInstance, kLabelClassName, kLabelClassName, kLabelWindowWidth,
                                        kLabelWindowHeight);
     LayeredSurface* surface =
