@@ -250,15 +250,18 @@ bool WriteItemSection(IniDocument* settings, uint32_t n, const SavedItem& item) 
 }  // namespace
 
 // Reads the items, the pages, the palette and the translucency opacity from one read of the
-// settings file, skipping bad entries silently; -1, nothing loaded, without a settings path or
-// when the file is there but cannot be read, so that no save writes over what it holds.
+// settings file, skipping bad entries silently; -1, nothing loaded, without a settings path. A file
+// that is there but cannot be read loads nothing and leaves the tables counted as not loaded, so
+// that no save writes the empty tables over what it holds.
 int32_t LoadSettings() {
     std::string path;
-    IniDocument settings;
-    if (GetSettingsPath(&path) != 0 || ReadSettingsFile(path, &settings) == FileRead::Failed) {
+    if (GetSettingsPath(&path) != 0) {
         return -1;
     }
-    LoadSettingsFrom(settings);
+    IniDocument settings;
+    if (ReadSettingsFile(path, &settings) != FileRead::Failed) {
+        LoadSettingsFrom(settings);
+    }
     return 0;
 }
 

@@ -97,6 +97,7 @@ def button_events(events):
 def write_files(folder, files):
     """Writes {name: bytes} into folder, or copies there the file a path value names."""
     for name, content in files.items():
+        os.makedirs(os.path.dirname(os.path.join(folder, name)), exist_ok=True)
         if isinstance(content, bytes):
             with open(os.path.join(folder, name), "wb") as f:
                 f.write(content)
@@ -749,6 +750,11 @@ _session = None
 _options = None
 
 
+def code_page():
+    """The system code page of this run's prefix: 932 unless --locale chose another language."""
+    return 932 if (_options.locale or "ja_JP").startswith("ja_") else 1252
+
+
 def system_dpi():
     """The system DPI of this run's prefix (--log-pixels), 96 by default."""
     return _options.log_pixels or 96
@@ -778,8 +784,12 @@ class E2ETestCase(unittest.TestCase):
         self._pivotels = []
         self._test_windows = []
 
+    # Appended to the names of the folders that Pivotel is started from.
+    FOLDER_SUFFIX = ""
+
     def start_pivotel(self, setting_ini=None, folder=None, files=None):
-        pivotel = self.session.start_pivotel(setting_ini, folder, name=self._testMethodName, files=files)
+        pivotel = self.session.start_pivotel(setting_ini, folder, name=self._testMethodName + self.FOLDER_SUFFIX,
+                                             files=files)
         self._pivotels.append(pivotel)
         return pivotel
 

@@ -21,15 +21,17 @@ SLOT_DISTANCE = 85
 RED, GREEN, BLUE = (220, 30, 30), (30, 200, 60), (40, 60, 230)
 
 # The items of the scenarios' menu. Page 0: slot 0 starts the probe writing "launch-a.txt", slot 2
-# copies the target window's title. Page 1: slot 0 starts the probe writing "launch-b.txt". The
-# other pages are empty, so the wheel flips between pages 0 and 1.
+# copies the target window's title. Page 1: slot 0 starts the probe writing "launch-b.txt" from a
+# folder with a Japanese name, where its icon lies too and which it runs in. The other pages are
+# empty, so the wheel flips between pages 0 and 1.
+LAUNCH_FOLDER = "起動フォルダ"
 LAUNCH_A, COPY_TITLE, LAUNCH_B = 1, 2, 3
 ITEMS = [
     {"id": LAUNCH_A, "icon": "red.ico", "text": "プローブ起動Ａ", "type": 2, "path": "ring_probe.exe",
      "args": "launch-a.txt page-0"},
     {"id": COPY_TITLE, "icon": "green.ico", "text": "タイトルをコピー", "type": 1, "event": 5},
-    {"id": LAUNCH_B, "icon": "blue.ico", "text": "プローブ起動Ｂ", "type": 2, "path": "ring_probe.exe",
-     "args": "launch-b.txt page-1"},
+    {"id": LAUNCH_B, "icon": LAUNCH_FOLDER + "\\blue.ico", "text": "プローブ起動Ｂ", "type": 2,
+     "path": LAUNCH_FOLDER + "\\ring_probe.exe", "args": "..\\launch-b.txt page-1", "dir": LAUNCH_FOLDER},
 ]
 PAGES = {0: {0: LAUNCH_A, 2: COPY_TITLE}, 1: {0: LAUNCH_B}}
 ICON_COLOURS = {"red.ico": RED, "green.ico": GREEN, "blue.ico": BLUE}
@@ -80,7 +82,7 @@ def setting_ini(items=ITEMS, pages=PAGES, palette=None, **config):
         if item["type"] == 1:
             lines.append("EVENT=%d" % item["event"])
         else:
-            lines += ["SCPATH=%s" % item["path"], "SCARG=%s" % item.get("args", ""), "SCDIR=",
+            lines += ["SCPATH=%s" % item["path"], "SCARG=%s" % item.get("args", ""), "SCDIR=%s" % item.get("dir", ""),
                       "SCSHOW=%d" % item.get("show", 7)]
     lines += ["[ITEMS]", "NUM=%d" % len(items)]
     for page in range(8):
@@ -98,7 +100,9 @@ def setting_ini(items=ITEMS, pages=PAGES, palette=None, **config):
 def menu_files(session):
     """The icons and the probe program that the scenarios' setting.ini names."""
     files = {name: icon_bytes(rgb) for name, rgb in ICON_COLOURS.items()}
-    files["ring_probe.exe"] = os.path.join(os.path.dirname(session.driver_exe), "ring_probe.exe")
+    files[LAUNCH_FOLDER + "/blue.ico"] = files.pop("blue.ico")
+    probe = os.path.join(os.path.dirname(session.driver_exe), "ring_probe.exe")
+    files["ring_probe.exe"] = files[LAUNCH_FOLDER + "/ring_probe.exe"] = probe
     return files
 
 

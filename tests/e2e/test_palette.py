@@ -93,6 +93,8 @@ class Saved:
 
 
 class PaletteTestCase(harness.E2ETestCase):
+    # Dropped files and the saved settings carry this Japanese folder name on every code page.
+    FOLDER_SUFFIX = "-表示"
     """Starts Pivotel with colour-icon items and drives its editor."""
 
     def start(self, items, pages=None, palette=None, extra_files=None):

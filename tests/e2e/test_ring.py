@@ -21,6 +21,8 @@ def icon_centre(slot):
 
 
 class RingMenu(harness.E2ETestCase):
+    # Letters that neither code page 932 nor 1252 holds: the settings and the items are still found.
+    FOLDER_SUFFIX = "-José-한국"
 
     def open_window(self):
         return self.open_test_window(*WINDOW_RECT, "--skip-moves", "--title", WINDOW_TITLE,
@@ -106,7 +108,8 @@ class RingMenu(harness.E2ETestCase):
         self.release("move:%d,%d" % slot_point(2))
         clipboard = self.session.driver("clipboard-get").records[0]
         self.assertEqual(clipboard["text"], WINDOW_TITLE)
-        self.assertEqual(clipboard["text_a"], harness.cp932_hex(WINDOW_TITLE))
+        if harness.code_page() == 932:  # the system's 8-bit view of the Unicode text
+            self.assertEqual(clipboard["text_a"], harness.cp932_hex(WINDOW_TITLE))
 
         # Released over the launch item: the probe starts, once.
         ringsetup.open_ring(self.session)

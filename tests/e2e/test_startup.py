@@ -14,8 +14,10 @@ class Startup(harness.E2ETestCase):
         self.assertEqual(self.session.message_boxes(), [])
         self.assertEqual(self.session.message_boxes("-"), [], "no dialog of any caption")
         self.assertFalse(main["visible"], "the main window is never shown")
-        self.assertEqual(main["title_a"], harness.cp932_hex(MAIN_WINDOW_TITLE),
-                         "the A API hands out the title in code page 932")
+        self.assertEqual(main["title"], MAIN_WINDOW_TITLE)
+        if harness.code_page() == 932:
+            self.assertEqual(main["title_a"], harness.cp932_hex(MAIN_WINDOW_TITLE),
+                             "the A API hands out the title in code page 932")
         self.assertTrue(pivotel.running)
 
     def test_a_second_instance_ends_at_once_and_leaves_the_first_alone(self):

@@ -25,6 +25,19 @@
 
 namespace {
 
+// Moves the cursor and waits until the system answers the new place: under Wine the X server's
+// echo of an earlier move can be read back for a moment.
+void MoveCursor(int x, int y) {
+    SetCursorPos(x, y);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            POINT at = {};
+            return GetCursorPos(&at) && at.x == x && at.y == y;
+        },
+        2000))
+        << x << "," << y;
+}
+
 [[maybe_unused]] const auto* const gdiplusEnvironment =
     ::testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
 
@@ -423,7 +436,7 @@ TEST_F(OpenMenuTest, OpeningFallsBackToAPageWithItemsOrStaysHiddenAndInert) {
     // An item that appears while the trigger is still held is neither tracked nor run: the menu
     // never opened.
     ASSERT_NE(PlaceItem(8, 2, 2, true, "late"), nullptr);
-    SetCursorPos(500 + 85, 400);
+    MoveCursor(500 + 85, 400);
     TrackRingMenu();
     EXPECT_EQ(selectedSlot, -1);
     EXPECT_EQ(SelectRingItem(500 + 85, 400), 0);
@@ -435,7 +448,7 @@ TEST_F(OpenMenuTest, TrackingFollowsTheCursorOverSlotsWithItems) {
     ASSERT_NE(PlaceItem(3, 0, 2, true, "right"), nullptr);
     ASSERT_EQ(OpenRingMenu(500, 400), 0);
 
-    SetCursorPos(500 + 85, 400);
+    MoveCursor(500 + 85, 400);
     TrackRingMenu();
     EXPECT_EQ(selectedSlot, 2);
     EXPECT_EQ(lastTrackedPos.x, 128 + 85);
@@ -449,7 +462,7 @@ TEST_F(OpenMenuTest, TrackingFollowsTheCursorOverSlotsWithItems) {
     EXPECT_EQ(selectedSlot, 5);
     GdiFlush();
     memset(menuSurface->bits, 0, static_cast<size_t>(kMenuSize) * kMenuSize * 4);
-    SetCursorPos(500 + 90, 400 + 3);
+    MoveCursor(500 + 90, 400 + 3);
     TrackRingMenu();
     EXPECT_EQ(selectedSlot, 2);
     EXPECT_EQ(SurfacePixel(213 + 20, 128).a, 0);
@@ -458,16 +471,16 @@ TEST_F(OpenMenuTest, TrackingFollowsTheCursorOverSlotsWithItems) {
     EXPECT_GE(SurfacePixel(213 + 20, 128).a, 190);
 
     // Over a slot without an item, and in the centre: no slot, no highlight.
-    SetCursorPos(500, 400 + 85);
+    MoveCursor(500, 400 + 85);
     TrackRingMenu();
     EXPECT_EQ(selectedSlot, -1);
-    SetCursorPos(500, 400);
+    MoveCursor(500, 400);
     TrackRingMenu();
     EXPECT_EQ(selectedSlot, -1);
     EXPECT_LE(SurfacePixel(213 + 20, 128).a, 175);
 
     // A forced redraw at the same place recomputes.
-    SetCursorPos(500 + 85, 400);
+    MoveCursor(500 + 85, 400);
     TrackRingMenu();
     selectedSlot = 5;
     lastTrackedPos = {-1, -1};

@@ -4,6 +4,10 @@
 // length limit, stale sections after a shorter save, keys a save must leave alone, the rules that
 // drop a section or its launch record, NUM and its bound, ALPHA, and a corpus of hostile files.
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -235,6 +239,24 @@ std::string WideText(size_t length, char filler) {
     text.append(length - text.size(), filler);
     return text;
 }
+
+#ifdef _WIN32
+// A file that another program holds while it is read (a scanner, a sync client) gives no items, and
+// the empty tables never replace what it holds: the save is refused and the file stays whole.
+TEST_F(SettingsFormatTest, AFileThatCannotBeReadIsNeverSavedOver) {
+    const std::string held =
+        Lines({"[ITEMS]", "NUM=1", "[ITEM0]", "ID=1", "ICON=" + relativeIcon, "TYPE=1", "EVENT=1"});
+    WriteSettings(held);
+    HANDLE file = CreateFileA(session.path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(LoadSettings(), 0);
+    EXPECT_TRUE(ItemIds().empty());
+    EXPECT_EQ(SaveSettings(), -1);
+    CloseHandle(file);
+    EXPECT_EQ(SaveSettings(), -1);
+    EXPECT_EQ(ReadFileBytes(session.path), held);
+}
+#endif
 
 TEST_F(SettingsFormatTest, SaveThenLoadKeepsEveryFieldAtItsLimits) {
     ASSERT_EQ(LoadSettings(), 0);  // no file: nothing loads, and the tables may be saved

@@ -1550,24 +1550,23 @@ int CommandCapture(const Args& args) {
 }
 
 // drop-files HWND X Y PATH...: hands the window a file drop as the shell would. A drop handle is
-// global memory of the receiving process, so the DROPFILES record (ANSI paths, each zero-ended,
-// an empty one last) is written into memory allocated inside that process, and its address is
-// posted as the handle: a fixed global block is its own address, which DragQueryFile locks and
-// reads. The block is never freed by us (the receiver may release the handle itself).
+// global memory of the receiving process, so the DROPFILES record (wide paths, as the desktop
+// shell hands them, each zero-ended, an empty one last) is written into memory allocated inside
+// that process, and its address is posted as the handle: a fixed global block is its own address,
+// which DragQueryFile locks and reads. The block is never freed by us (the receiver may release
+// the handle itself).
 int CommandDropFiles(const Args& args) {
     DROPFILES header = {};
     header.pFiles = sizeof(DROPFILES);
     header.pt.x = static_cast<LONG>(args.Number(1));
     header.pt.y = static_cast<LONG>(args.Number(2));
+    header.fWide = TRUE;
     HWND window = ExistingWindow(args[0], true);
     std::string record(reinterpret_cast<const char*>(&header), sizeof header);
     for (size_t i = 3; i < args.size(); ++i) {
-        const int count = WideCharToMultiByte(CP_ACP, 0, args[i].c_str(), -1, nullptr, 0, nullptr, nullptr);
-        std::string bytes(static_cast<size_t>(std::max(count, 1)), '\0');
-        WideCharToMultiByte(CP_ACP, 0, args[i].c_str(), -1, &bytes[0], count, nullptr, nullptr);
-        record += bytes;  // ends in its zero (a path that does not convert is empty)
+        record.append(reinterpret_cast<const char*>(args[i].c_str()), (args[i].size() + 1) * sizeof(wchar_t));
     }
-    record += '\0';
+    record.append(sizeof(wchar_t), '\0');
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     HandleHolder process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid));
