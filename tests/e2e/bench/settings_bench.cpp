@@ -66,10 +66,9 @@ int LiveItems() {
 // Times loads, saves and the baseline of one file; false when a load or a save failed.
 bool MeasureFile(const char* name, const std::string& path, int rounds) {
     bool ok = true;
-    EmitStats((std::string("load-") + name).c_str(),
-              Measure(
-                  rounds, [](int) { ResetTables(); }, [&](int) { ok = LoadSettings() == 0 && ok; }),
-              ",\"items\":" + std::to_string(LiveItems()));
+    const auto loads = Measure(
+        rounds, [](int) { ResetTables(); }, [&](int) { ok = LoadSettings() == 0 && ok; });
+    EmitStats((std::string("load-") + name).c_str(), loads, ",\"items\":" + std::to_string(LiveItems()));
     EmitStats((std::string("save-") + name).c_str(),
               Measure(
                   rounds, [](int) {}, [&](int) { ok = SaveSettings() == 0 && ok; }));
@@ -89,7 +88,7 @@ bool MeasureFile(const char* name, const std::string& path, int rounds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int rounds = argc > 1 ? std::clamp(atoi(argv[1]), 5, 20) : 20;
+    const int rounds = argc > 1 ? std::max(5, atoi(argv[1])) : 20;
     appInstance = GetModuleHandleA(nullptr);
     std::string path;
     std::string self;
