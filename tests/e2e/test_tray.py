@@ -185,7 +185,8 @@ class AdvancedSettings(TrayTestCase):
         self.assertEqual(controls[ID_TRIGGER]["entries"], 3)
         self.assertEqual(controls[ID_TRIGGER]["selection"], 0)
         self.assertEqual(controls[ID_TRIGGER]["text"], TRIGGER_NAMES[0])
-        self.assertEqual(controls[ID_TRIGGER]["text_a"], harness.cp932_hex(TRIGGER_NAMES[0]))
+        if harness.code_page() == 932:  # the system's 8-bit view of the entry
+            self.assertEqual(controls[ID_TRIGGER]["text_a"], harness.cp932_hex(TRIGGER_NAMES[0]))
         self.assertEqual(self.opacity(controls), ("191", 191, 191))
         self.assertEqual(controls[ID_SLIDER]["max"], 255)
         self.assertEqual(controls[ID_SENDWHEEL]["check"], 0)
