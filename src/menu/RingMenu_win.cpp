@@ -47,8 +47,13 @@ int32_t OpenRingMenu(int32_t x, int32_t y) {
     SetWindowPos(window, HWND_TOP, x - kHalfMenu, y - kHalfMenu, kMenuSize, kMenuSize,
                  SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     DrawRingMenu();
-    PresentLayeredSurface(menuSurface, window);
-    shownSlot = selectedSlot;
+    if (PresentLayeredSurface(menuSurface, window) == 1) {
+        shownSlot = selectedSlot;
+    } else {
+        // The window may still show the last ring closed: the next step presents this one whole,
+        // even when the cursor has not moved.
+        ForgetTrackedPos();
+    }
     return 0;
 }
 

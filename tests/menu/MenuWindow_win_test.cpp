@@ -444,6 +444,29 @@ TEST_F(OpenMenuTest, OpeningFallsBackToAPageWithItemsOrStaysHiddenAndInert) {
     EXPECT_FALSE(IsWindowVisible(menuWindow.load()));
 }
 
+// A frame that does not reach the window when the ring opens (here the window is not layered for
+// that moment) reaches it at the next step, though the cursor has not moved since the last one.
+TEST_F(OpenMenuTest, AnOpeningFrameThatDidNotReachTheWindowIsPresentedAtTheNextStep) {
+    ASSERT_NE(PlaceItem(3, 0, 2, true, "right"), nullptr);
+    MoveCursor(500, 400);
+    lastTrackedPos = {kMenuSize / 2, kMenuSize / 2};  // the last ring closed under the same point
+    const HWND window = menuWindow.load();
+    const LONG style = GetWindowLongW(window, GWL_EXSTYLE);
+    SetWindowLongW(window, GWL_EXSTYLE, style & ~WS_EX_LAYERED);
+    ASSERT_EQ(OpenRingMenu(500, 400), 0);
+    SetWindowLongW(window, GWL_EXSTYLE, style);
+    TrackRingMenu();
+    // An opaque pixel of the ring shows on the screen as the surface holds it.
+    int32_t x = kMenuSize / 2 + 60;
+    while (x < kMenuSize && SurfacePixel(x, kMenuSize / 2).a != 255) {
+        ++x;
+    }
+    ASSERT_LT(x, kMenuSize) << "no opaque pixel on the ring's right";
+    const Pixel ring = SurfacePixel(x, kMenuSize / 2);
+    EXPECT_TRUE(PixelBecomes(window, x, kMenuSize / 2, RGB(ring.r, ring.g, ring.b)));
+    CloseRingMenu();
+}
+
 TEST_F(OpenMenuTest, TrackingFollowsTheCursorOverSlotsWithItems) {
     ASSERT_NE(PlaceItem(3, 0, 2, true, "right"), nullptr);
     ASSERT_EQ(OpenRingMenu(500, 400), 0);
