@@ -13,7 +13,6 @@
 #include "actions/WindowCommands.h"
 #include "platform/Platform.h"
 #include "platform/WideText_win.h"
-#include "settings/SettingsFile.h"
 
 namespace {
 

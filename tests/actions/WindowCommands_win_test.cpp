@@ -76,15 +76,15 @@ bool StartOwner(OwnerProcess* owner, const std::string& program, const std::vect
     for (const std::string& title : titles) {
         commandLine += " t:" + Hex(title);
     }
-    std::wstring wideCommandLine = Wide(commandLine);
+    std::wstring wideCommandLine = WideStringFromUtf8(commandLine);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = inputRead;
     startup.hStdOutput = outputWrite;
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    const bool started = CreateProcessW(Wide(program).c_str(), wideCommandLine.data(), nullptr, nullptr, TRUE,
-                                        0, nullptr, nullptr, &startup, &owner->info) != FALSE;
+    const bool started = CreateProcessW(WideStringFromUtf8(program).c_str(), wideCommandLine.data(), nullptr,
+                                        nullptr, TRUE, 0, nullptr, nullptr, &startup, &owner->info) != FALSE;
     CloseHandle(inputRead);
     CloseHandle(outputWrite);
     std::string text;
@@ -146,7 +146,7 @@ std::vector<std::string> FolderWindowTitles() {
         if (GetClassNameW(window, name, 64) && wcscmp(name, L"ExplorerWClass") == 0 &&
             std::count(children.begin(), children.end(), processId) != 0) {
             GetWindowTextW(window, text, MAX_PATH);
-            titles.push_back(Utf8(text));
+            titles.push_back(Utf8FromWideString(text));
         }
     }
     return titles;
@@ -179,11 +179,14 @@ struct OwnerCopy {
     ~OwnerCopy() {
         if (!path.empty()) {
             WaitUntil(
-                [&] { return DeleteFileW(Wide(path).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND; },
+                [&] {
+                    return DeleteFileW(WideStringFromUtf8(path).c_str()) ||
+                           GetLastError() == ERROR_FILE_NOT_FOUND;
+                },
                 5000);
         }
         if (!folder.empty()) {
-            RemoveDirectoryW(Wide(folder).c_str());
+            RemoveDirectoryW(WideStringFromUtf8(folder).c_str());
         }
     }
 };
@@ -356,11 +359,12 @@ TEST_F(WindowCommandsTest, CopyPathAndOpenFolderOfAProgramAnywhere) {
     for (const auto& place : places) {
         OwnerCopy copy;
         if (!place.folder.empty()) {
-            ASSERT_TRUE(CreateDirectoryW(Wide(place.folder).c_str(), nullptr));
+            ASSERT_TRUE(CreateDirectoryW(WideStringFromUtf8(place.folder).c_str(), nullptr));
             copy.folder = place.folder;
         }
         copy.path = place.path;
-        ASSERT_TRUE(CopyFileW(Wide(ownerPath).c_str(), Wide(copy.path).c_str(), FALSE));
+        ASSERT_TRUE(
+            CopyFileW(WideStringFromUtf8(ownerPath).c_str(), WideStringFromUtf8(copy.path).c_str(), FALSE));
         OwnerProcess copied;
         ASSERT_TRUE(StartOwner(&copied, copy.path, {place.title}));
         EXPECT_EQ(RunCommand(6, copied.windows[0]), 0);
