@@ -7,10 +7,10 @@
 
 // Opens the item's path through the shell with its arguments, working directory and show
 // command. Relative paths and directories are taken from the executable's directory. The
-// target window plays no part. -1 for an item that is not a complete launch item, a path that
-// cannot be qualified, or a request the shell refuses. The launch data is copied while the
-// tables are locked and the shell is called after the lock is released: the shell may take long,
-// and the palette editor may delete the item meanwhile.
+// target window plays no part. -1 for an item that is not a complete launch item or a path that
+// cannot be qualified; otherwise the request is handed to a thread of the shell's and this returns
+// at once. The launch data is copied while the tables are locked: the palette editor may delete
+// the item meanwhile.
 int32_t LaunchProgram(MenuItem* item, WindowHandle, int32_t) {
     if (item == nullptr) {
         return -1;

@@ -33,3 +33,8 @@ constexpr UINT kTrayCallbackMessage = WM_USER + 1;
 void AddTrayIcon(HWND window);
 void RemoveTrayIcon();
 void ShowTrayMenu(HWND window, LPARAM mouseMessage);
+void ShowTrayNotice(const wchar_t* title, const wchar_t* text);
+
+// Telling the user of a settings file that cannot be read or saved.
+void WatchSettingsNotices();
+bool HandleSettingsNotice(HWND window, UINT message, WPARAM wParam);

@@ -42,8 +42,12 @@ void MainWindowCommand(HWND window, WPARAM wParam) {
 }
 }  // namespace
 
-// The main window's procedure: the tray icon's life and callback, and the tray menu's commands.
+// The main window's procedure: the tray icon's life and callback, the tray menu's commands and
+// the settings file's notices.
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (HandleSettingsNotice(window, message, wParam)) {
+        return 0;
+    }
     switch (message) {
         case WM_CREATE:
             AddTrayIcon(window);

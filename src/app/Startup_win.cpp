@@ -10,6 +10,7 @@
 #include "input/MouseHook.h"
 #include "input/TriggerBindings.h"
 #include "palette/PaletteWindow_win.h"
+#include "platform/Platform_win.h"
 #include "platform/WindowThread_win.h"
 #include "tooltip/LabelWindow.h"
 
@@ -65,11 +66,15 @@ int RunPivotel(HINSTANCE instance) {
     const bool otherInstance = GetLastError() == ERROR_ALREADY_EXISTS;
 
     if (!otherInstance) {
+        // The shell's icon and file functions used while loading items want COM on their thread.
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
         InitGraphics();
         // The settings dialog's trackbar and up-down.
         INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_UPDOWN_CLASS};
         InitCommonControlsEx(&controls);
         if (CreateMainWindow(appInstance) == 0) {
+            SetShellOwnerWindow(mainWindow);
+            WatchSettingsNotices();
             SetWindowPos(mainWindow, HWND_BOTTOM, 0, 0, 0, 0,
                          SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_HIDEWINDOW);
             if (LoadTriggerBindings(ForwardWheel) != 0) {
@@ -98,6 +103,9 @@ int RunPivotel(HINSTANCE instance) {
             StopMenuThreads();
         }
         ReleaseGraphics();
+        if (SUCCEEDED(com)) {
+            CoUninitialize();
+        }
     }
 
     if (instanceMutex != nullptr) {

@@ -51,3 +51,16 @@ void ShowTrayMenu(HWND window, LPARAM mouseMessage) {
         PostMessageW(window, WM_NULL, 0, 0);
     }
 }
+
+// Shows a warning balloon on the tray icon.
+void ShowTrayNotice(const wchar_t* title, const wchar_t* text) {
+    if (trayIcon.cbSize == 0) {
+        return;
+    }
+    NOTIFYICONDATAW notice = trayIcon;
+    notice.uFlags = NIF_INFO;
+    notice.dwInfoFlags = NIIF_WARNING;
+    wcsncpy(notice.szInfoTitle, title, ARRAYSIZE(notice.szInfoTitle) - 1);
+    wcsncpy(notice.szInfo, text, ARRAYSIZE(notice.szInfo) - 1);
+    Shell_NotifyIconW(NIM_MODIFY, &notice);
+}

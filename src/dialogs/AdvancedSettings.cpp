@@ -47,27 +47,23 @@ void ReadAdvancedSettings(const std::string& path, AdvancedSettingsState* state)
 // Writes TRIGGER, ALPHA and SENDWHEEL into the file at `path`, all or none (through a copy). No
 // TRIGGER without a selection. The up-down's answer carries an error flag in its high word (an
 // edit out of range such as 300), so only an answer up to 255 is an opacity, written and given
-// to *acceptedOpacity even when the file cannot be written. waitStep runs while a save holds the
-// file. False when the file was left as it was.
+// to *acceptedOpacity even when the file cannot be written. False when the file was left as it
+// was.
 bool WriteAdvancedSettings(const std::string& path, int32_t triggerIndex, uint32_t upDownAnswer,
-                           bool sendWheel, uint32_t* acceptedOpacity, SettingsWaitStep waitStep) {
+                           bool sendWheel, uint32_t* acceptedOpacity) {
     const bool opacityAccepted = upDownAnswer <= kMaxOpacity;
     if (opacityAccepted) {
         *acceptedOpacity = upDownAnswer;
     }
-    return UpdateSettingsFile(
-        path,
-        [&](IniDocument* settings) {
-            bool written = true;
-            if (triggerIndex >= 0 && triggerIndex < kTriggerChoiceCount) {
-                written = WriteSettingUInt(settings, kConfigSection, "TRIGGER",
-                                           static_cast<uint32_t>(triggerIndex)) == 0;
-            }
-            if (opacityAccepted) {
-                written = written && WriteSettingUInt(settings, kConfigSection, "ALPHA", upDownAnswer) == 0;
-            }
-            return written &&
-                   WriteSettingUInt(settings, kConfigSection, "SENDWHEEL", sendWheel ? 1u : 0u) == 0;
-        },
-        waitStep);
+    return UpdateSettingsFile(path, [&](IniDocument* settings) {
+        bool written = true;
+        if (triggerIndex >= 0 && triggerIndex < kTriggerChoiceCount) {
+            written = WriteSettingUInt(settings, kConfigSection, "TRIGGER",
+                                       static_cast<uint32_t>(triggerIndex)) == 0;
+        }
+        if (opacityAccepted) {
+            written = written && WriteSettingUInt(settings, kConfigSection, "ALPHA", upDownAnswer) == 0;
+        }
+        return written && WriteSettingUInt(settings, kConfigSection, "SENDWHEEL", sendWheel ? 1u : 0u) == 0;
+    });
 }

@@ -25,4 +25,4 @@ uint32_t OpacityFromSetting(int32_t readStatus, uint32_t value);
 bool SendWheelFromSetting(int32_t readStatus, uint32_t value);
 void ReadAdvancedSettings(const std::string& path, AdvancedSettingsState* state);
 bool WriteAdvancedSettings(const std::string& path, int32_t triggerIndex, uint32_t upDownAnswer,
-                           bool sendWheel, uint32_t* acceptedOpacity, SettingsWaitStep waitStep = nullptr);
+                           bool sendWheel, uint32_t* acceptedOpacity);

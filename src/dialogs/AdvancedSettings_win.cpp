@@ -12,6 +12,7 @@
 #include "actions/WindowCommands.h"
 #include "dialogs/AdvancedSettings.h"
 #include "dialogs/DialogItems_win.h"
+#include "platform/Jobs_win.h"
 #include "res/resource.h"
 #include "settings/SettingsFile.h"
 
@@ -22,6 +23,9 @@ namespace {
 const wchar_t* const kTriggerNames[kTriggerChoiceCount] = {L"サイドボタン１", L"サイドボタン２",
                                                            L"ミドルボタン"};
 constexpr int kOpacityTextSize = 8;  // room for the edit's at most three digits
+const wchar_t kDialogTitle[] = L"詳細設定";
+const wchar_t kNotWrittenText[] =
+    L"設定ファイル (setting.ini) に保存できませんでした。ほかのプログラムが使用中の可能性があります。";
 
 // Fills the controls from the file. Without a settings path the controls stay empty.
 void InitAdvancedDialog(HWND dialog) {
@@ -47,15 +51,6 @@ void InitAdvancedDialog(HWND dialog) {
     SendItem(dialog, IDC_ADV_SENDWHEEL, BM_SETCHECK, state.sendWheel ? BST_CHECKED : BST_UNCHECKED);
 }
 
-// This thread runs the mouse hook, which the system drops when a call of it waits too long: while
-// the editor's save holds the file, the hook's calls (sent to this thread) are served, and
-// nothing else, so the dialog sees no input meanwhile.
-void ServeHookWhileWaiting() {
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
-    MSG message;
-    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-}
-
 void CloseAdvancedDialog(HWND dialog) {
     EndDialog(dialog, 1);
     advancedDialogOpen = 0;
@@ -73,10 +68,23 @@ void ConfirmAdvancedDialog(HWND dialog) {
         const LRESULT answer = SendItem(dialog, IDC_ADV_ALPHA_SPIN, UDM_GETPOS);
         const bool sendWheel = SendItem(dialog, IDC_ADV_SENDWHEEL, BM_GETCHECK) == BST_CHECKED;
         uint32_t opacity = kMaxOpacity + 1;  // stays above 255 when the answer is refused
-        WriteAdvancedSettings(path, static_cast<int32_t>(selection), static_cast<uint32_t>(answer), sendWheel,
-                              &opacity, ServeHookWhileWaiting);
+        bool written = false;
+        const auto write = [&] {
+            written = WriteAdvancedSettings(path, static_cast<int32_t>(selection),
+                                            static_cast<uint32_t>(answer), sendWheel, &opacity);
+        };
+        // This thread runs the mouse hook, which the system drops when its calls go unanswered for
+        // long: the file is written on another thread, however long a held file makes it take.
+        if (!RunServingSentMessages(write)) {
+            write();
+        }
         if (opacity <= kMaxOpacity) {
             translucencyAlpha.store(static_cast<uint8_t>(opacity));
+        }
+        if (!written) {
+            // The choices stay in the dialog, to be confirmed again or dropped with Cancel.
+            MessageBoxW(dialog, kNotWrittenText, kDialogTitle, MB_OK | MB_ICONWARNING);
+            return;
         }
     }
     CloseAdvancedDialog(dialog);

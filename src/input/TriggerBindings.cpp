@@ -35,8 +35,9 @@ int32_t LoadTriggerBindings(EventHandler forwardWheel) {
         return -1;
     }
     IniDocument settings;
-    ReadSettingsFile(path, &settings);  // keys of a file that cannot be read take their defaults
-    uint32_t trigger = 0;               // stays 0 when the key does not read
+    // Keys of a file that cannot be read take their defaults.
+    ReadSettingsFile(path, &settings, kStartReadRetryMs);
+    uint32_t trigger = 0;  // stays 0 when the key does not read
     ReadSettingUInt(settings, "CONFIG", "TRIGGER", &trigger);
     const TriggerChoice choice = TriggerForSetting(trigger);
     RegisterEventHandler(choice.firstPress, OnTriggerDown, 0);

@@ -103,9 +103,9 @@ void TrackRingMenu() {
 }
 
 // Closes the menu at the release point (x, y) on the screen: the item under that point, chosen
-// afresh, runs on the target window while the ring is still shown; then the label and the ring
-// are hidden. A release in the centre, outside the ring or over an empty slot runs nothing. 0, or
-// -1 when there is no menu window (nothing runs, the label is still hidden).
+// afresh, runs on the target window while the ring is still shown (a launch item once it is
+// hidden); then the label and the ring are hidden. A release in the centre, outside the ring or over an empty
+// slot runs nothing. 0, or -1 when there is no menu window (nothing runs, the label is still hidden).
 int32_t SelectRingItem(int32_t x, int32_t y) {
     const int32_t result = WaitForMenuWindow();
     HWND window = result == 0 ? menuWindow.load() : nullptr;
@@ -116,6 +116,10 @@ int32_t SelectRingItem(int32_t x, int32_t y) {
         // A menu that did not open chose nothing, even if an item has appeared since the press.
         ItemSnapshot snapshot;
         if (selectedSlot >= 0 && IsWindowVisible(window) && TakeItemSnapshot(selectedSlot, snapshot)) {
+            // A started program's first window, or a consent prompt, must not open under the ring.
+            if (snapshot.item.kind == KindLaunch) {
+                CloseRingMenu();
+            }
             snapshot.item.action(&snapshot.item, targetWindow, 0);
         }
     }

@@ -34,6 +34,9 @@ constexpr DWORD kPaletteStyle = WS_VISIBLE | WS_CAPTION | WS_SYSMENU;
 constexpr int32_t kItemMenuIndex = 0;
 constexpr int32_t kEmptyCellMenuIndex = 1;
 constexpr int32_t kSlotMenuIndex = 2;
+const wchar_t kNotLoadedText[] =
+    L"設定ファイル (setting.ini) を読み込めないため、パレットを開けません。"
+    L"ほかのプログラムが使用中の可能性があります。しばらくしてからもう一度開いてください。";
 
 // The per-monitor DPI functions exist from Windows 10 1607 on; looked up so that the program
 // still starts on older systems, which fall back to the screen's DPI and the system's metrics.
@@ -301,10 +304,18 @@ static LRESULT CALLBACK PaletteWindowProc(HWND window, UINT message, WPARAM wPar
 // path.
 static unsigned __stdcall PaletteWindowThread(void*) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
+    // Icons loaded for new items go through the shell, which wants COM on this thread.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     const bool registered = RegisterWindowClass(instance, kPaletteClassName, PaletteWindowProc,
                                                 LoadIconW(instance, MAKEINTRESOURCEW(IDI_PIVOTEL)));
+    // Items edited without the file's own would be saved over them: the editor opens only on a
+    // whole load, which it tries once more here.
+    const bool loaded = ReloadUnreadSettings() >= 0;
+    if (!loaded) {
+        MessageBoxW(nullptr, kNotLoadedText, kPaletteClassName, MB_OK | MB_ICONWARNING);
+    }
     ResetPaletteEditor();
-    bool ready = registered && CreatePaletteSurfaces(instance) && LoadContextMenus(instance);
+    bool ready = loaded && registered && CreatePaletteSurfaces(instance) && LoadContextMenus(instance);
     // The window comes last, once everything it draws with exists, so the first paint finds it.
     paletteWindow = ready ? CreatePaletteWindow(instance) : nullptr;
     ready = paletteWindow != nullptr;
@@ -327,6 +338,9 @@ static unsigned __stdcall PaletteWindowThread(void*) {
     FreePaletteSurfaces();
     if (registered) {
         UnregisterClassW(kPaletteClassName, instance);
+    }
+    if (SUCCEEDED(com)) {
+        CoUninitialize();
     }
     return ready ? 0 : static_cast<unsigned>(-1);
 }

@@ -16,16 +16,21 @@ uint32_t PlatformClockMs();
 // Full path of the running executable; false when the system cannot tell it.
 bool PlatformModuleFileName(std::string* path);
 
-// Whole files. A read answers Missing only when nothing has that name, and Failed for a file that
-// is there but cannot be read whole (held by another program, a folder, no rights).
-enum class FileRead { Read, Missing, Failed };
+// Whole files. A read answers Missing only when nothing has that name, Busy while another program
+// holds the file open without sharing it (a scanner, a backup or sync client: worth another try in
+// a moment), and Failed for a file that is there but cannot be read whole (a folder, no rights).
+enum class FileRead { Read, Missing, Failed, Busy };
 FileRead PlatformReadFile(const char* path, std::string* content);
-// Creates or truncates path with exactly content, flushed to the disk before it returns.
-bool PlatformWriteFile(const char* path, const std::string& content);
-// PlatformRemoveFile is true when nothing is left under that name. PlatformReplaceFile renames
-// source over target in one step on the same volume, written through before it returns.
+// How a write or a replace went; Busy as for a read.
+enum class FileStep { Done, Busy, Failed };
+// Creates or truncates path with exactly content, flushed to the disk before it returns. The file
+// is open to other programs meanwhile, so a scanner that looks at it does not make it fail.
+FileStep PlatformWriteFile(const char* path, const std::string& content);
+// PlatformRemoveFile is true when nothing is left under that name. PlatformReplaceFile puts source
+// in target's place in one step on the same volume, written through before it returns; target
+// keeps its attributes and security where the system can carry them over.
 bool PlatformRemoveFile(const char* path);
-bool PlatformReplaceFile(const char* source, const char* target);
+FileStep PlatformReplaceFile(const char* source, const char* target);
 
 // Path helpers in the manner of PathIsRelative, SetCurrentDirectory and PathSearchAndQualify.
 bool PlatformIsRelativePath(const char* path);
@@ -57,7 +62,8 @@ void PlatformReleaseLock(PlatformLock* lock);
 
 // Opens a file, program, document or folder through the desktop shell with the verb "open", no
 // error dialogs and a console of its own for a console program. All three are UTF-8; parameters
-// and directory may be null. True when the shell accepted the request.
+// and directory may be null. Returns at once, true when the request was handed to the thread that
+// asks the shell; the shell's answer is not waited for.
 bool PlatformShellOpen(const char* file, const char* parameters, const char* directory, int32_t show);
 
 // A counting semaphore with a maximum count, like a Win32 semaphore: a release beyond the

@@ -53,13 +53,14 @@ FileRead PlatformReadFile(const char* path, std::string* content) {
     return read ? FileRead::Read : FileRead::Failed;
 }
 
-bool PlatformWriteFile(const char* path, const std::string& content) {
+// Files here are never held against us, so nothing is ever busy.
+FileStep PlatformWriteFile(const char* path, const std::string& content) {
     const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
-        return false;
+        return FileStep::Failed;
     }
     const bool ok = WriteAll(fd, content.data(), content.size()) && fsync(fd) == 0;
-    return close(fd) == 0 && ok;
+    return close(fd) == 0 && ok ? FileStep::Done : FileStep::Failed;
 }
 
 bool PlatformRemoveFile(const char* path) {
@@ -67,12 +68,12 @@ bool PlatformRemoveFile(const char* path) {
 }
 
 // The folder is flushed after the rename, so that a power cut does not lose it.
-bool PlatformReplaceFile(const char* source, const char* target) {
+FileStep PlatformReplaceFile(const char* source, const char* target) {
     if (rename(source, target) != 0) {
-        return false;
+        return FileStep::Failed;
     }
     SyncFolderOf(target);
-    return true;
+    return FileStep::Done;
 }
 
 // Windows-style paths are what the settings file holds, so a drive or a leading separator of

@@ -7,10 +7,13 @@
 
 #include <process.h>
 
+#include <atomic>
 #include <ctime>
 
 #include "platform/Holders_win.h"
+#include "platform/Jobs_win.h"
 #include "platform/Platform.h"
+#include "platform/Platform_win.h"
 #include "platform/WideText_win.h"
 
 namespace {
@@ -44,6 +47,15 @@ bool PlatformModuleFileName(std::string* path) {
 
 // Others may go on reading, writing or renaming the file while it is read; the read takes
 // whatever it then holds.
+namespace {
+
+// Another program has the file open in a way that keeps us out for now.
+bool IsBusyError(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+}  // namespace
+
 FileRead PlatformReadFile(const char* path, std::string* content) {
     content->clear();
     FileHandle file(CreateFileW(WideStringFromUtf8(path).c_str(), GENERIC_READ,
@@ -51,8 +63,10 @@ FileRead PlatformReadFile(const char* path, std::string* content) {
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileRead::Missing
-                                                                              : FileRead::Failed;
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            return FileRead::Missing;
+        }
+        return IsBusyError(error) ? FileRead::Busy : FileRead::Failed;
     }
     LARGE_INTEGER size = {};
     if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF) {
@@ -64,8 +78,10 @@ FileRead PlatformReadFile(const char* path, std::string* content) {
         DWORD got = 0;
         if (!ReadFile(file.get(), content->data() + done, static_cast<DWORD>(content->size() - done), &got,
                       nullptr)) {
+            // A range another program has locked reads again once it lets go.
+            const bool busy = IsBusyError(GetLastError());
             content->clear();
-            return FileRead::Failed;
+            return busy ? FileRead::Busy : FileRead::Failed;
         }
         if (got == 0) {
             break;  // the file shrank meanwhile
@@ -76,11 +92,12 @@ FileRead PlatformReadFile(const char* path, std::string* content) {
     return FileRead::Read;
 }
 
-bool PlatformWriteFile(const char* path, const std::string& content) {
-    FileHandle file(CreateFileW(WideStringFromUtf8(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+FileStep PlatformWriteFile(const char* path, const std::string& content) {
+    FileHandle file(CreateFileW(WideStringFromUtf8(path).c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        return false;
+        return IsBusyError(GetLastError()) ? FileStep::Busy : FileStep::Failed;
     }
     size_t done = 0;
     while (done < content.size()) {
@@ -88,11 +105,11 @@ bool PlatformWriteFile(const char* path, const std::string& content) {
         if (!WriteFile(file.get(), content.data() + done, static_cast<DWORD>(content.size() - done), &wrote,
                        nullptr) ||
             wrote == 0) {
-            return false;
+            return FileStep::Failed;
         }
         done += wrote;
     }
-    return FlushFileBuffers(file.get()) != FALSE;
+    return FlushFileBuffers(file.get()) != FALSE ? FileStep::Done : FileStep::Failed;
 }
 
 // A read-only file cannot be deleted, so it loses that attribute first.
@@ -102,9 +119,26 @@ bool PlatformRemoveFile(const char* path) {
     return DeleteFileW(wide.c_str()) != FALSE || GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
-bool PlatformReplaceFile(const char* source, const char* target) {
-    return MoveFileExW(WideStringFromUtf8(source).c_str(), WideStringFromUtf8(target).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+// ReplaceFileW keeps the target's attributes, security and streams. Where it answers that the
+// target could not be removed, both files are as they were, so that is tried again later; where
+// it cannot be used at all (no target yet, a file system without it) or has moved the target
+// aside and left the source in place, the plain rename puts the source where the target was.
+FileStep PlatformReplaceFile(const char* source, const char* target) {
+    const std::wstring wideSource = WideStringFromUtf8(source);
+    const std::wstring wideTarget = WideStringFromUtf8(target);
+    if (ReplaceFileW(wideTarget.c_str(), wideSource.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                     nullptr, nullptr)) {
+        return FileStep::Done;
+    }
+    const DWORD error = GetLastError();
+    if (IsBusyError(error) || error == ERROR_UNABLE_TO_REMOVE_REPLACED) {
+        return FileStep::Busy;
+    }
+    if (MoveFileExW(wideSource.c_str(), wideTarget.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return FileStep::Done;
+    }
+    return IsBusyError(GetLastError()) ? FileStep::Busy : FileStep::Failed;
 }
 
 bool PlatformIsRelativePath(const char* path) {
@@ -225,21 +259,46 @@ void PlatformReleaseLock(PlatformLock* lock) {
     LeaveCriticalSection(&lock->section);
 }
 
+namespace {
+std::atomic<HWND> shellOwner{nullptr};
+}  // namespace
+
+void SetShellOwnerWindow(HWND window) {
+    shellOwner.store(window);
+}
+
+// The shell is asked on a thread of its own: a slow network path, a program that asks for
+// elevation or a verb that needs COM would otherwise hold up the caller. The thread waits for the
+// shell to finish (no asynchronous hand-off that would outlive its apartment). The started program
+// may take the foreground, which a background thread could not give it otherwise.
 bool PlatformShellOpen(const char* file, const char* parameters, const char* directory, int32_t show) {
-    const std::wstring wideFile = WideStringFromUtf8(file);
-    const std::wstring wideParameters =
-        parameters != nullptr ? WideStringFromUtf8(parameters) : std::wstring();
-    const std::wstring wideDirectory = directory != nullptr ? WideStringFromUtf8(directory) : std::wstring();
-    SHELLEXECUTEINFOW request = {};
-    request.cbSize = sizeof request;
-    request.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NO_CONSOLE;
-    request.hwnd = GetDesktopWindow();
-    request.lpVerb = L"open";
-    request.lpFile = wideFile.c_str();
-    request.lpParameters = parameters != nullptr ? wideParameters.c_str() : nullptr;
-    request.lpDirectory = directory != nullptr ? wideDirectory.c_str() : nullptr;
-    request.nShow = show;
-    return ShellExecuteExW(&request) == TRUE;
+    struct Request {
+        std::wstring file;
+        std::wstring parameters;
+        std::wstring directory;
+        bool hasParameters;
+        bool hasDirectory;
+        int32_t show;
+    };
+    Request request{WideStringFromUtf8(file),
+                    parameters != nullptr ? WideStringFromUtf8(parameters) : std::wstring(),
+                    directory != nullptr ? WideStringFromUtf8(directory) : std::wstring(),
+                    parameters != nullptr,
+                    directory != nullptr,
+                    show};
+    return StartComJob([request = std::move(request)] {
+        AllowSetForegroundWindow(ASFW_ANY);
+        SHELLEXECUTEINFOW execute = {};
+        execute.cbSize = sizeof execute;
+        execute.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NO_CONSOLE | SEE_MASK_NOASYNC;
+        execute.hwnd = shellOwner.load();
+        execute.lpVerb = L"open";
+        execute.lpFile = request.file.c_str();
+        execute.lpParameters = request.hasParameters ? request.parameters.c_str() : nullptr;
+        execute.lpDirectory = request.hasDirectory ? request.directory.c_str() : nullptr;
+        execute.nShow = request.show;
+        ShellExecuteExW(&execute);
+    });
 }
 
 struct PlatformSemaphore {

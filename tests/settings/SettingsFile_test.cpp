@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TestSupport.h"
@@ -141,22 +142,61 @@ TEST(WriteSettingText, EveryValueReadsBackAsWrittenAndOnlyChangedOnesAreQuoted) 
     }
 }
 
+// A file another program holds is tried again after 10 ms, then at doubling waits up to 200 ms,
+// until the budget is spent exactly; a late or huge try count gives up or stays at the ceiling.
+TEST(SettingsUpdate, BusyFileIsTriedAgainAtGrowingWaitsWithinTheBudget) {
+    std::vector<uint32_t> waits;
+    uint32_t elapsed = 0;
+    for (uint32_t attempt = 0; waits.size() < 100; ++attempt) {
+        const uint32_t wait = BusyRetryDelayMs(attempt, elapsed, 1000);
+        if (wait == 0) {
+            break;
+        }
+        waits.push_back(wait);
+        elapsed += wait;
+    }
+    EXPECT_EQ(elapsed, 1000u);
+    EXPECT_EQ(waits, (std::vector<uint32_t>{10, 20, 40, 80, 160, 200, 200, 200, 90}));
+    EXPECT_EQ(BusyRetryDelayMs(40, 0, 1000), 200u);
+    EXPECT_EQ(BusyRetryDelayMs(0, 1000, 1000), 0u);
+    EXPECT_EQ(BusyRetryDelayMs(0, 4000, 1000), 0u);
+}
+
 #ifdef _WIN32
-// A settings file that another program holds open is left as it was, with no copy behind: it
-// cannot be read when nothing is shared, nor replaced when it is shared for reading only.
-TEST(SettingsUpdate, FileHeldOpenByAnotherProgramIsLeftAsItWas) {
+// A settings file that another program holds open for good is left as it was, with no copy
+// behind: it cannot be read when nothing is shared, nor replaced when deleting is not shared. One
+// that it lets go of within a few hundred milliseconds is updated all the same.
+TEST(SettingsUpdate, FileHeldOpenByAnotherProgramIsLeftAsItWasOrUpdatedOnceLetGo) {
     TempDir dir;
     const std::string path = dir.File("setting.ini");
     WriteBytes(path, "[A]\r\nK=1\r\n");
-    for (DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ}}) {
-        HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(held, INVALID_HANDLE_VALUE);
-        EXPECT_FALSE(UpdateSettingsFile(
-            path, [](IniDocument* settings) { return WriteSettingUInt(settings, "B", "K", 2) == 0; }));
-        CloseHandle(held);
-        EXPECT_FALSE(fs::exists(dir.File("setting.tmp"))) << share;
+    for (DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ}, DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE}}) {
+        for (bool letGo : {false, true}) {
+            const std::string before = ReadFileBytes(path);
+            HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(held, INVALID_HANDLE_VALUE);
+            std::thread holder([&] {
+                if (letGo) {
+                    Sleep(200);  // how long the other program looks at the file
+                    CloseHandle(held);
+                }
+            });
+            EXPECT_EQ(UpdateSettingsFile(path,
+                                         [share](IniDocument* settings) {
+                                             return WriteSettingUInt(settings, "B", "K", share) == 0;
+                                         }),
+                      letGo)
+                << share;
+            holder.join();
+            if (!letGo) {
+                CloseHandle(held);
+            }
+            EXPECT_FALSE(fs::exists(dir.File("setting.tmp"))) << share;
+            EXPECT_EQ(ReadFileBytes(path),
+                      letGo ? "[A]\r\nK=1\r\n[B]\r\nK=" + std::to_string(share) + "\r\n" : before)
+                << share;
+        }
     }
-    EXPECT_EQ(ReadFileBytes(path), "[A]\r\nK=1\r\n");
 }
 #endif
 

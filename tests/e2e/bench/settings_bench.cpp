@@ -79,8 +79,8 @@ bool MeasureFile(const char* name, const std::string& path, int rounds) {
                   [&](int) {
                       std::string content;
                       ok = PlatformReadFile(path.c_str(), &content) == FileRead::Read &&
-                           PlatformWriteFile(copy.c_str(), content) &&
-                           PlatformReplaceFile(copy.c_str(), path.c_str()) && ok;
+                           PlatformWriteFile(copy.c_str(), content) == FileStep::Done &&
+                           PlatformReplaceFile(copy.c_str(), path.c_str()) == FileStep::Done && ok;
                   }));
     return ok;
 }
