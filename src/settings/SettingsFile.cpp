@@ -239,8 +239,9 @@ int32_t ReadSettingUInt(const IniDocument& settings, const char* section, const 
     return ParseSettingUInt(text, value) ? 0 : -1;
 }
 
-// Reads a text value into a field of size bytes, never half a character; its length, 0 when
-// missing. Two bytes more are read, so that a value written inside quotes comes back whole.
+// Reads a text value into a field of size bytes, never half a character, not even one the file
+// holds at its end; its length, 0 when missing. Two bytes more are read, so that a value written inside
+// quotes comes back whole.
 uint32_t ReadSettingText(const IniDocument& settings, const char* section, const char* key, char* buffer,
                          uint32_t size) {
     char text[kMaxPath + 2] = {};
@@ -251,6 +252,17 @@ uint32_t ReadSettingText(const IniDocument& settings, const char* section, const
     }
     text[readSize - 1] = 0;
     CopyTextField(buffer, size, text);
+    // A lead byte with nothing after it is half a character, and written back it would take the
+    // line's end for its other half.
+    size_t last = 0;
+    size_t end = 0;
+    while (buffer[end] != 0) {
+        last = end;
+        end += Cp932CharLength(buffer, end, size);
+    }
+    if (end > 0 && IsCp932LeadByte(static_cast<unsigned char>(buffer[last])) && end - last == 1) {
+        buffer[last] = 0;
+    }
     return static_cast<uint32_t>(strlen(buffer));
 }
 

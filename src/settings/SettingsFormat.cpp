@@ -244,6 +244,13 @@ bool WriteItemSection(IniDocument* settings, uint32_t n, const SavedItem& item) 
                   WriteSettingText(settings, section, "SCDIR", item.launch.dir) &&
                   WriteSettingUInt(settings, section, "SCSHOW",
                                    item.launch.show < 0 ? 0u : static_cast<uint32_t>(item.launch.show)) == 0;
+    } else if (item.kind == KindLaunch) {
+        // Launch keys that an earlier item left in this section must not give this one a record.
+        ShortcutInfo* left = ReadLaunchRecord(*settings, section);
+        if (left != nullptr) {
+            FreeShortcutInfo(left);
+            written = written && WriteSettingText(settings, section, "SCPATH", "");
+        }
     }
     return written;
 }

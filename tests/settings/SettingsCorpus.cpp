@@ -360,3 +360,29 @@ std::string DescribeTableFaults() {
     }
     return faults;
 }
+
+std::string DescribeTables() {
+    TablesLock lock;
+    std::string out;
+    for (const MenuItem* list : {itemListHead, heldItemsHead}) {
+        for (const MenuItem* item = list; item != nullptr; item = item->next) {
+            out += std::to_string(item->id) + " " + std::to_string(item->kind) + " " + item->text + "|" +
+                   item->iconPath + "|" + std::to_string(WindowCommandEvent(item->action));
+            if (const ShortcutInfo* s = item->shortcut) {
+                out +=
+                    std::string("|") + s->path + "|" + s->args + "|" + s->dir + "|" + std::to_string(s->show);
+            }
+            out += "\n";
+        }
+        out += "--\n";
+    }
+    for (const Page& page : pageTable.pages) {
+        for (uint32_t id : page.ids) {
+            out += std::to_string(id) + " ";
+        }
+    }
+    for (const PaletteCell& cell : paletteGrid.cells) {
+        out += std::to_string(cell.id) + " ";
+    }
+    return out;
+}

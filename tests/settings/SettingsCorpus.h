@@ -25,3 +25,8 @@ std::string MutateSettingsFile(const std::string& file, const std::vector<std::s
 // show command, the tail the last item, at most 1024 items, page counts equal to their nonzero
 // slots, and cached pointers that are either empty or the item of their id.
 std::string DescribeTableFaults();
+
+// Everything a save writes of the tables, as text: the items with all their fields (held ones
+// apart), the page slots and the palette cells. Equal before a save and after loading it again
+// when nothing was lost.
+std::string DescribeTables();
