@@ -707,10 +707,11 @@ class Session:
         os.makedirs(folder)
         return folder
 
-    def start_pivotel(self, setting_ini=None, folder=None, name="pivotel", files=None):
+    def start_pivotel(self, setting_ini=None, folder=None, name="pivotel", files=None, before_start=None):
         """Starts pivotel.exe: the one already in `folder`, or a copy in a fresh folder beside
         `setting_ini` (text: written in code page 932 with CRLF; bytes: as they are; None: no file)
-        and `files` ({name: bytes, or the path of a file to copy})."""
+        and `files` ({name: bytes, or the path of a file to copy}). `before_start` is called with
+        the folder just before."""
         if folder is None:
             folder = self.new_folder(name)
             shutil.copy2(self.pivotel_exe, os.path.join(folder, "pivotel.exe"))
@@ -720,6 +721,8 @@ class Session:
             elif setting_ini is not None:
                 files["setting.ini"] = setting_ini
             write_files(folder, files)
+        if before_start is not None:
+            before_start(folder)
         popen = self.spawn(["wine", os.path.join(folder, "pivotel.exe")], cwd=folder)
         return Pivotel(self, folder, popen)
 
@@ -787,15 +790,15 @@ class E2ETestCase(unittest.TestCase):
     # Appended to the names of the folders that Pivotel is started from.
     FOLDER_SUFFIX = ""
 
-    def start_pivotel(self, setting_ini=None, folder=None, files=None):
+    def start_pivotel(self, setting_ini=None, folder=None, files=None, before_start=None):
         pivotel = self.session.start_pivotel(setting_ini, folder, name=self._testMethodName + self.FOLDER_SUFFIX,
-                                             files=files)
+                                             files=files, before_start=before_start)
         self._pivotels.append(pivotel)
         return pivotel
 
-    def started(self, setting_ini=None, files=None):
+    def started(self, setting_ini=None, files=None, before_start=None):
         """Starts Pivotel and waits until its start-up has ended; returns it and its main window."""
-        pivotel = self.start_pivotel(setting_ini, files=files)
+        pivotel = self.start_pivotel(setting_ini, files=files, before_start=before_start)
         return pivotel, pivotel.wait_started()
 
     def open_test_window(self, x, y, width, height, *options):

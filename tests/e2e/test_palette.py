@@ -97,7 +97,7 @@ class PaletteTestCase(harness.E2ETestCase):
     FOLDER_SUFFIX = "-表示"
     """Starts Pivotel with colour-icon items and drives its editor."""
 
-    def start(self, items, pages=None, palette=None, extra_files=None):
+    def start(self, items, pages=None, palette=None, extra_files=None, before_start=None):
         files = {"ring_probe.exe": os.path.join(os.path.dirname(self.session.driver_exe), "ring_probe.exe")}
         self.colours = {}
         for item in items:  # an icon file shared by several items has the first one's colour
@@ -105,7 +105,8 @@ class PaletteTestCase(harness.E2ETestCase):
                 files[item["icon"]] = icon_bytes(colour(item["id"]))
                 self.colours[hexrgb(colour(item["id"]))] = item["id"]
         files.update(extra_files or {})
-        self.pivotel, self.main = self.started(ringsetup.setting_ini(items, pages or {}, palette or {}), files)
+        self.pivotel, self.main = self.started(ringsetup.setting_ini(items, pages or {}, palette or {}), files,
+                                               before_start)
         return self.pivotel
 
     # ---- the editor window ----------------------------------------------------------------------
@@ -650,6 +651,50 @@ class RingWhileEditing(PaletteTestCase):
         self.assertEqual(ringsetup.probe_starts(pivotel.folder, "launch-1.txt"), [])
         self.assertEqual(self.session.hook_probe(self.main["hwnd"]), "hooked")
         self.close_editor(pages={0: [0, 0, 2, 0, 0, 0, 0, 0]}, ids=[2])
+
+
+class HeldSettingsFile(PaletteTestCase):
+    """setting.ini held open by another program (a scanner, a sync client) while Pivotel starts."""
+
+    ITEMS = [launch_item(1), command_item(2, 1)]
+
+    def start_held(self, *hold_options):
+        holders = []
+
+        def hold(folder):
+            path = harness.windows_path(os.path.join(folder, "setting.ini"))
+            holders.append(self.session.driver_background("hold-file", path, *hold_options))
+            holders[0].wait_record(lambda r: r.get("event") == "ready", 15, "the file held")
+        self.start(self.ITEMS, pages={0: {0: 1, 1: 2}}, palette={0: 1, 1: 2}, before_start=hold)
+        self.addCleanup(holders[0].stop)
+        return holders[0]
+
+    def test_a_file_held_for_a_moment_at_start_is_read_once_let_go(self):
+        self.start_held("--timeout", 1500)
+        self.open_editor()
+        self.close_editor(cells={0: 1, 1: 2}, pages={0: [1, 2, 0, 0, 0, 0, 0, 0]}, ids=[1, 2])
+
+    def test_a_file_held_past_start_is_never_saved_over_and_is_read_once_let_go(self):
+        holder = self.start_held()
+        path = os.path.join(self.pivotel.folder, "setting.ini")
+        with open(path, "rb") as f:
+            before = f.read()
+        # The editor refuses to open on tables the file did not fill, and nothing is written.
+        self.session.driver("post-message", self.main["hwnd"], WM_COMMAND, CMD_PALETTE)
+        box = self.session.driver("wait-msgbox", PALETTE_CLASS, "--timeout", 15000, timeout=30).windows[0]
+        self.session.driver("close-window", box["hwnd"])
+        self.session.wait_no_window(DIALOG_CLASS, PALETTE_CLASS, timeout=15)
+        self.assertEqual(self.session.find_windows(PALETTE_CLASS, PALETTE_CLASS), [])
+        holder.stop()
+        with open(path, "rb") as f:
+            self.assertEqual(f.read(), before)
+        # Let go, the file's items come back; the editor's thread of the refusal may still be
+        # ending, so the command is given until the editor opens.
+        harness.wait_for(lambda: self.session.driver("post-message", self.main["hwnd"], WM_COMMAND, CMD_PALETTE)
+                         and self.session.find_windows(PALETTE_CLASS, PALETTE_CLASS, visible=True), 15,
+                         "the editor, once the file was let go")
+        self.open_editor()
+        self.close_editor(cells={0: 1, 1: 2}, pages={0: [1, 2, 0, 0, 0, 0, 0, 0]}, ids=[1, 2])
 
 
 if __name__ == "__main__":

@@ -874,6 +874,23 @@ int RunHiddenWindow(const Args& args, const wchar_t* className, const wchar_t* t
     return kExitOk;
 }
 
+// hold-file: holds a file open as a scanner or a sync client does for a moment, sharing nothing
+// (or reading, or reading and writing, but never deleting), until its hidden window is closed or
+// the time-out ends.
+int CommandHoldFile(const Args& args) {
+    const std::wstring share = args.Text(L"--share", L"none");
+    const DWORD mode = share == L"read"         ? FILE_SHARE_READ
+                       : share == L"read-write" ? FILE_SHARE_READ | FILE_SHARE_WRITE
+                                                : 0;
+    HANDLE file = CreateFileW(args[0].c_str(), GENERIC_READ, mode, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        Fail("CreateFile");
+    }
+    const int result = RunHiddenWindow(args, L"PvDriverHoldFile", L"pvdriver hold file");
+    CloseHandle(file);
+    return result;
+}
+
 LRESULT CALLBACK EmptyMouseHook(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -1652,6 +1669,9 @@ const Command kCommands[] = {
     {"empty-hook", 0, 0, CommandEmptyHook,
      "[--timeout MS] [--tick MS]: the same (class PvDriverEmptyHook), holding a low-level mouse hook that "
      "does nothing"},
+    {"hold-file", 1, 1, CommandHoldFile,
+     "PATH [--share none|read|read-write] [--timeout MS]: holds the file open, reported in a \"ready\" "
+     "line, until its hidden window is closed or the time-out"},
     // Dialogs and the notification area (the tray scenarios).
     {"dialog-controls", 1, 1,
      [](const Args& a) {
