@@ -260,6 +260,20 @@ uint32_t CopyOut(const Text& source, bool removeQuotes, char* buffer, uint32_t s
     return static_cast<uint32_t>(bytes);
 }
 
+// What a line may end in: a lead byte with nothing after it is half a character that, with the line
+// break after it, would read back as another character, so it is left out.
+std::string_view WholeCharacters(std::string_view text) {
+    size_t last = 0;
+    size_t end = 0;
+    while (end < text.size()) {
+        last = end;
+        end += Cp932CharLength(text.data(), end, text.size());
+    }
+    const bool halfAtEnd =
+        end > last && end - last == 1 && IsCp932LeadByte(static_cast<unsigned char>(text[last]));
+    return halfAtEnd ? text.substr(0, last) : text;
+}
+
 std::string Serialize(const IniDocument& document) {
     std::string out;
     if (document.utf8Mark) {
@@ -272,10 +286,12 @@ std::string Serialize(const IniDocument& document) {
             out += "]\r\n";
         }
         for (const IniKey& key : section.keys) {
-            out += key.name;
             if (key.hasValue) {
+                out += key.name;
                 out += '=';
-                out += key.value;
+                out += WholeCharacters(key.value);
+            } else {
+                out += WholeCharacters(key.name);
             }
             out += "\r\n";
         }
