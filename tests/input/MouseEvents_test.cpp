@@ -114,6 +114,27 @@ TEST_F(MouseEventsTest, ClassifiesEveryMessageAndKeepsTheHeldMask) {
     }
 }
 
+// Left-handed users swap the buttons: a physical read of left means the logical right, and
+// middle and side buttons keep their meaning; without the swap nothing changes.
+TEST(ButtonSwapTest, SwapExchangesOnlyLeftAndRight) {
+    const struct {
+        uint16_t held;
+        uint16_t swapped;
+    } cases[] = {
+        {0, 0},
+        {kHeldLeft, kHeldRight},
+        {kHeldRight, kHeldLeft},
+        {kHeldLeft | kHeldRight, kHeldLeft | kHeldRight},
+        {kHeldLeft | kHeldMiddle | kHeldX2, kHeldRight | kHeldMiddle | kHeldX2},
+        {kHeldMiddle | kHeldX1 | kHeldX2, kHeldMiddle | kHeldX1 | kHeldX2},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SwapLeftAndRight(c.held, true), c.swapped) << c.held;
+        EXPECT_EQ(SwapLeftAndRight(c.swapped, true), c.held) << c.held;
+        EXPECT_EQ(SwapLeftAndRight(c.held, false), c.held) << c.held;
+    }
+}
+
 TEST_F(MouseEventsTest, SecondPressCodesPrecedeFirstPressCodes) {
     ResetMouseState(0xFFFFFFFFu);  // every press counts as a second press
     EXPECT_EQ(ClassifyMouseMessage(kMsgLButtonDown, Record()), LeftDouble);
