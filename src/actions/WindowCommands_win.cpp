@@ -4,6 +4,11 @@
 // the show and z-order requests are handed to the window's own thread (ShowWindowAsync,
 // SWP_ASYNCWINDOWPOS), and the style change of the translucency toggle, which the system delivers
 // as a message that is waited for, is refused for a window that has stopped answering.
+//
+// The shell's desktop and taskbar are no target: closing them would bring up the shut-down dialog
+// or end the desktop. A window of a process above the program's integrity level (an elevated
+// program) is no target for the commands that act on it, which the system would drop without a
+// word; its title and program file can still be read, so the copy and folder commands work there.
 
 #include <windows.h>
 
@@ -12,6 +17,7 @@
 
 #include "actions/WindowCommands.h"
 #include "platform/Platform.h"
+#include "platform/WindowKinds_win.h"
 #include "platform/WideText_win.h"
 
 namespace {
@@ -21,10 +27,17 @@ constexpr DWORD kExePathBufferSize = 32768;  // the longest path the system hand
 constexpr int kClipboardAttempts = 5;        // another program may hold the clipboard for a moment
 constexpr DWORD kClipboardRetryMs = 20;
 
-// The target as a window handle, or null when it is null or names no window.
+// The target as a window handle, or null when it is null, names no window or is the shell's.
 HWND ExistingWindow(WindowHandle target) {
     HWND window = static_cast<HWND>(target);
-    return window != nullptr && IsWindow(window) ? window : nullptr;
+    return window != nullptr && IsWindow(window) && !IsShellWindow(window) ? window : nullptr;
+}
+
+// The target of a command that changes the window, or null when it is no target or belongs to a
+// process above the program's integrity level.
+HWND ActingTarget(WindowHandle target) {
+    HWND window = ExistingWindow(target);
+    return window != nullptr && !IsAboveOwnIntegrity(window) ? window : nullptr;
 }
 
 // Puts length UTF-16 units of text, zero-terminated, on the clipboard as Unicode text; the
@@ -102,13 +115,13 @@ bool WindowExePath(WindowHandle target, std::wstring* path) {
 
 // Asks the window to close by posting WM_CLOSE; its program decides what closing means.
 int32_t CmdClose(MenuItem*, WindowHandle target, int32_t) {
-    HWND window = ExistingWindow(target);
+    HWND window = ActingTarget(target);
     return window != nullptr && PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : -1;
 }
 
 // Moves the window to the bottom of the z-order without activating it.
 int32_t CmdSendToBottom(MenuItem*, WindowHandle target, int32_t) {
-    HWND window = ExistingWindow(target);
+    HWND window = ActingTarget(target);
     const UINT flags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS;
     return window != nullptr && SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, flags) ? 0 : -1;
 }
@@ -117,7 +130,7 @@ int32_t CmdSendToBottom(MenuItem*, WindowHandle target, int32_t) {
 // ShowWindowAsync says whether the window was visible, not whether the request was taken, so it
 // is not looked at.
 static int32_t ToggleShowState(WindowHandle target, BOOL(WINAPI* isInState)(HWND), int enterState) {
-    HWND window = ExistingWindow(target);
+    HWND window = ActingTarget(target);
     if (window == nullptr) {
         return -1;
     }
@@ -174,7 +187,7 @@ int32_t CmdOpenExeFolder(MenuItem*, WindowHandle target, int32_t) {
 // Makes the window translucent with the opacity translucencyAlpha holds at this moment, or
 // opaque again when it is layered, whoever made it so.
 int32_t CmdToggleTranslucent(MenuItem*, WindowHandle target, int32_t) {
-    HWND window = ExistingWindow(target);
+    HWND window = ActingTarget(target);
     if (window == nullptr || IsHungAppWindow(window)) {
         return -1;
     }
@@ -195,7 +208,7 @@ int32_t CmdToggleTranslucent(MenuItem*, WindowHandle target, int32_t) {
 // Makes the window always-on-top, or puts it back among the normal windows when it is. The
 // topmost band is changed through the z-order alone; the WS_EX_TOPMOST style follows it.
 int32_t CmdToggleTopmost(MenuItem*, WindowHandle target, int32_t) {
-    HWND window = ExistingWindow(target);
+    HWND window = ActingTarget(target);
     if (window == nullptr) {
         return -1;
     }

@@ -30,6 +30,10 @@ extern NOTIFYICONDATAW trayIcon;
 extern UINT taskbarCreatedMessage;
 constexpr UINT kTrayCallbackMessage = WM_USER + 1;
 
+// The shell call every change of the icon goes through (Shell_NotifyIconW; a test puts in its own).
+using TrayNotifyFunction = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAW data);
+extern TrayNotifyFunction trayNotify;
+
 void AddTrayIcon(HWND window);
 void RemoveTrayIcon();
 void ShowTrayMenu(HWND window, LPARAM mouseMessage);

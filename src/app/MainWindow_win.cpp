@@ -86,5 +86,12 @@ int32_t CreateMainWindow(HINSTANCE instance) {
     mainWindow = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, kMainWindowStyle, CW_USEDEFAULT,
                                  CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
                                  nullptr, instance, nullptr);
-    return mainWindow != nullptr ? 0 : -1;
+    if (mainWindow == nullptr) {
+        return -1;
+    }
+    // Run as administrator, the program would not get the shell's broadcast from a lower level.
+    if (taskbarCreatedMessage != 0) {
+        ChangeWindowMessageFilterEx(mainWindow, taskbarCreatedMessage, MSGFLT_ALLOW, nullptr);
+    }
+    return 0;
 }

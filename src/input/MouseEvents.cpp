@@ -116,6 +116,17 @@ int32_t HandleMouseMessage(uint32_t message, const MouseHookRecord& event) {
     return DispatchMouseEvent(ClassifyMouseMessage(message, event), event);
 }
 
+// The held buttons with left and right exchanged when the system swaps them. The system's
+// asynchronous key state names the physical buttons, the hook and the window messages the logical
+// ones (those the user chose as primary and secondary); the exchange turns either into the other.
+uint16_t SwapLeftAndRight(uint16_t held, bool swapped) {
+    if (!swapped) {
+        return held;
+    }
+    const uint16_t others = held & ~(kHeldLeft | kHeldRight);
+    return others | ((held & kHeldLeft) ? kHeldRight : 0) | ((held & kHeldRight) ? kHeldLeft : 0);
+}
+
 // The state a newly installed hook starts from.
 void ResetMouseState(uint32_t doubleClickMs) {
     doubleClickTime = doubleClickMs;

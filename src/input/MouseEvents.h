@@ -103,4 +103,5 @@ int32_t ClassifyPressAt(int button, uint32_t now);
 uint8_t ClassifyMouseMessage(uint32_t message, const MouseHookRecord& event);
 int32_t HandleMouseMessage(uint32_t message, const MouseHookRecord& event);
 void ResetMouseState(uint32_t doubleClickMs);
+uint16_t SwapLeftAndRight(uint16_t held, bool swapped);
 void ClearEventTable();

@@ -9,3 +9,4 @@ constexpr uint32_t kHookWatchdogPeriodMs = 1000;
 int32_t InstallMouseHook();
 void RemoveMouseHook();
 int32_t CheckMouseHook();
+uint16_t HeldButtonsNow();

@@ -11,6 +11,9 @@
 // second that reads the cursor position; no thread, no polling in between. A program moving the
 // cursor with SetCursorPos passes no hook either, so before anything is done a probe (a zero move
 // of our own, marked so that no handler acts on it) asks the hook: a live one sees it, and stays.
+// Over a window of a process above the program's integrity level (an elevated program) the
+// system calls no hook of ours at all, so there the watchdog neither probes nor sets the hook
+// again.
 
 #include <windows.h>
 
@@ -20,6 +23,7 @@
 #include "input/MouseEvents.h"
 #include "input/MouseHook.h"
 #include "input/TriggerBindings.h"
+#include "platform/WindowKinds_win.h"
 
 HHOOK mouseHook;
 
@@ -73,21 +77,14 @@ void RememberCheck() {
 // The buttons that went up or down while no hook was watching: take them as the system's key
 // state has them now, and let the trigger catch up.
 void ResyncHeldButtons() {
-    struct ButtonKey {
-        int virtualKey;
-        uint16_t bit;
-    };
-    static const ButtonKey kButtons[] = {
-        {VK_LBUTTON, kHeldLeft}, {VK_MBUTTON, kHeldMiddle}, {VK_RBUTTON, kHeldRight},
-        {VK_XBUTTON1, kHeldX1},  {VK_XBUTTON2, kHeldX2},
-    };
-    uint16_t held = 0;
-    for (const ButtonKey& button : kButtons) {
-        if (GetAsyncKeyState(button.virtualKey) & 0x8000) {
-            held |= button.bit;
-        }
-    }
-    ResyncTrigger(held);
+    ResyncTrigger(HeldButtonsNow());
+}
+
+// True when the window under the cursor belongs to a process above the program's integrity
+// level: the system calls no hook of a lower program for input that goes there, so a silent hook
+// says nothing about whether it is still installed.
+bool CursorOverHigherWindow(POINT cursor) {
+    return IsAboveOwnIntegrity(WindowFromPoint(cursor));
 }
 
 // Sets the hook again. The held buttons are read afresh only when the old hook is known to be
@@ -100,7 +97,9 @@ int32_t SetHookAgain(bool knownDropped) {
     }
     const bool released = UnhookWindowsHookEx(mouseHook) != FALSE;
     mouseHook = fresh;
-    if (knownDropped || !released) {
+    // While a window above the program's level has the focus the key state reads all buttons up,
+    // which would close an open ring: the hook's own state stands then.
+    if ((knownDropped || !released) && !IsAboveOwnIntegrity(GetForegroundWindow())) {
         ResyncHeldButtons();
     }
     return 1;
@@ -128,7 +127,8 @@ VOID CALLBACK ProbeTick(HWND, UINT, UINT_PTR, DWORD) {
     if (mouseHook == nullptr) {
         return;
     }
-    if (hookCalls == probeCalls) {
+    POINT cursor = {};
+    if (hookCalls == probeCalls && !(GetCursorPos(&cursor) && CursorOverHigherWindow(cursor))) {
         SetHookAgain(true);
     }
     RememberCheck();
@@ -139,6 +139,27 @@ VOID CALLBACK WatchdogTick(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 }  // namespace
+
+// The buttons held at this moment, as the logical buttons that the hook and window messages name.
+// The system's key state names the physical ones, so left and right are exchanged when the user
+// has swapped them.
+uint16_t HeldButtonsNow() {
+    struct ButtonKey {
+        int virtualKey;
+        uint16_t bit;
+    };
+    static const ButtonKey kButtons[] = {
+        {VK_LBUTTON, kHeldLeft}, {VK_MBUTTON, kHeldMiddle}, {VK_RBUTTON, kHeldRight},
+        {VK_XBUTTON1, kHeldX1},  {VK_XBUTTON2, kHeldX2},
+    };
+    uint16_t held = 0;
+    for (const ButtonKey& button : kButtons) {
+        if (GetAsyncKeyState(button.virtualKey) & 0x8000) {
+            held |= button.bit;
+        }
+    }
+    return SwapLeftAndRight(held, GetSystemMetrics(SM_SWAPBUTTON) != 0);
+}
 
 // Installs the hook for the whole desktop on the calling thread, which must pump messages, and
 // starts the watchdog on the same thread. -1 when the hook cannot be set.
@@ -183,7 +204,7 @@ int32_t CheckMouseHook() {
     const POINT previousCursor = checkedCursor;
     RememberCheck();
     const bool cursorMoved = checkedCursor.x != previousCursor.x || checkedCursor.y != previousCursor.y;
-    if (!cursorMoved || checkedCalls != previousCalls) {
+    if (!cursorMoved || checkedCalls != previousCalls || CursorOverHigherWindow(checkedCursor)) {
         return 0;
     }
     probeCalls = hookCalls;

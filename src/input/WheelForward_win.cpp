@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "input/TriggerBindings.h"
+#include "platform/WindowKinds_win.h"
 
 namespace {
 
@@ -62,9 +63,16 @@ WPARAM KeyStateOfTurn() {
 //     message posted instead and handles it from the thread's message loop once the hook has
 //     returned.
 // WindowFromPoint finding nothing sends nothing; the turn is consumed all the same.
+//
+// Two kinds of window get the turn from the system instead (kPassOn): one of a process above the
+// program's integrity level, which drops messages from a lower program, and the frame of a modern
+// app, which does not scroll on a wheel message sent by another program.
 int32_t ForwardWheel(const MouseHookRecord& event) {
     const POINT point = {event.pt.x, event.pt.y};
     HWND target = WindowFromPoint(point);
+    if (IsModernAppFrame(target) || IsAboveOwnIntegrity(target)) {
+        return kPassOn;
+    }
     const WPARAM wParam = (static_cast<WPARAM>(event.mouseData >> 16) << 16) | KeyStateOfTurn();
     const LPARAM lParam = static_cast<LPARAM>((static_cast<uint32_t>(event.pt.y & 0xFFFF) << 16) |
                                               static_cast<uint32_t>(event.pt.x & 0xFFFF));

@@ -1,5 +1,7 @@
 // The palette editor's frame: its surfaces, composing the frame and copying it to the window.
 
+#include "input/MouseEvents.h"
+#include "input/MouseHook.h"
 #include "palette/PaletteLayout.h"
 #include "palette/PaletteWindow_win.h"
 #include "platform/Holders_win.h"
@@ -81,7 +83,8 @@ void RepaintPalette(HWND window) {
     if (WaitForPaletteWindow() != 0 || !PictureCursor(window, &cursor)) {
         cursor = POINT{-1000, -1000};
     }
-    const bool leftHeld = GetAsyncKeyState(VK_LBUTTON) != 0;
+    // The logical left button: the one a left-handed user has made the right one drags too.
+    const bool leftHeld = (HeldButtonsNow() & kHeldLeft) != 0;
     PaletteFrame frame;
     ComposePaletteFrame(cursor.x, cursor.y, leftHeld, &frame);
 

@@ -37,6 +37,8 @@ constexpr int32_t kSlotMenuIndex = 2;
 const wchar_t kNotLoadedText[] =
     L"設定ファイル (setting.ini) を読み込めないため、パレットを開けません。"
     L"ほかのプログラムが使用中の可能性があります。しばらくしてからもう一度開いてください。";
+// The messages of a drop from the shell: WM_COPYGLOBALDATA (0x0049) carries the drop's data.
+constexpr UINT kDropMessages[] = {WM_DROPFILES, WM_COPYDATA, 0x0049};
 
 // The per-monitor DPI functions exist from Windows 10 1607 on; looked up so that the program
 // still starts on older systems, which fall back to the screen's DPI and the system's metrics.
@@ -222,6 +224,11 @@ static LRESULT CALLBACK PaletteWindowProc(HWND window, UINT message, WPARAM wPar
     switch (message) {
         case WM_CREATE:
             DragAcceptFiles(window, TRUE);
+            // Run as administrator, the editor would not get files dropped from the shell, which
+            // runs at a lower level: let the drop's messages through.
+            for (UINT message : kDropMessages) {
+                ChangeWindowMessageFilterEx(window, message, MSGFLT_ALLOW, nullptr);
+            }
             break;
         case WM_DESTROY:
             HideLabel();

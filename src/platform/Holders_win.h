@@ -22,6 +22,7 @@ template <typename Handle, auto Release>
 using Holder = std::unique_ptr<std::remove_pointer_t<Handle>, Releaser<Release>>;
 
 using WindowHolder = Holder<HWND, DestroyWindow>;
+using HandleHolder = Holder<HANDLE, CloseHandle>;  // a kernel object; not for CreateFile's results
 using MemoryDcHolder = Holder<HDC, DeleteDC>;
 using BitmapHolder = Holder<HBITMAP, DeleteObject>;
 using BrushHolder = Holder<HBRUSH, DeleteObject>;

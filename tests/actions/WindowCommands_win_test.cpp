@@ -224,6 +224,27 @@ TEST_F(WindowCommandsTest, EveryCommandFailsWithoutAWindow) {
     EXPECT_TRUE(FolderWindowTitles().empty());
 }
 
+// Over the taskbar the press's root owner is the shell's own window (over the Wine desktop the
+// system's desktop window), and no command touches either: closing the taskbar used to end the
+// whole Wine desktop. Its state is watched for a second after the commands.
+TEST_F(WindowCommandsTest, TheShellsTaskbarAndDesktopAreNoTarget) {
+    const HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+    ASSERT_NE(taskbar, nullptr) << "the desktop has no taskbar";
+    const LONG style = GetWindowLongW(taskbar, GWL_STYLE);
+    ASSERT_TRUE(PutClipboardText("before"));
+    for (HWND shell : {taskbar, GetDesktopWindow()}) {
+        for (const WindowCommandEntry& entry : WindowCommandTable) {
+            EXPECT_EQ(entry.action(nullptr, shell, 0), -1) << "command " << entry.event;
+        }
+    }
+    EXPECT_FALSE(
+        WaitUntil([&] { return !IsWindow(taskbar) || GetWindowLongW(taskbar, GWL_STYLE) != style; }, 1000));
+    EXPECT_EQ(FindWindowW(L"Shell_TrayWnd", nullptr), taskbar);
+    EXPECT_FALSE(GetWindowLongW(taskbar, GWL_EXSTYLE) & (WS_EX_LAYERED | WS_EX_TOPMOST));
+    EXPECT_EQ(ClipboardText(), "before");
+    EXPECT_TRUE(FolderWindowTitles().empty());
+}
+
 TEST_F(WindowCommandsTest, SendToBottomPutsTheWindowBelowTheOthers) {
     Start({"target", "other"});
     const HWND target = owner.windows[0];

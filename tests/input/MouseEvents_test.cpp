@@ -114,6 +114,17 @@ TEST_F(MouseEventsTest, ClassifiesEveryMessageAndKeepsTheHeldMask) {
     }
 }
 
+// Left-handed users swap the buttons: a physical left is the logical right, and the middle and
+// side buttons keep their meaning.
+TEST(ButtonSwapTest, SwapExchangesOnlyLeftAndRight) {
+    const uint16_t kOthers = kHeldMiddle | kHeldX1 | kHeldX2;
+    EXPECT_EQ(SwapLeftAndRight(kHeldLeft | kHeldX2, true), kHeldRight | kHeldX2);
+    EXPECT_EQ(SwapLeftAndRight(kHeldRight | kHeldMiddle, true), kHeldLeft | kHeldMiddle);
+    EXPECT_EQ(SwapLeftAndRight(kHeldLeft | kHeldRight, true), kHeldLeft | kHeldRight);
+    EXPECT_EQ(SwapLeftAndRight(kOthers, true), kOthers);
+    EXPECT_EQ(SwapLeftAndRight(kHeldLeft | kOthers, false), kHeldLeft | kOthers);
+}
+
 TEST_F(MouseEventsTest, SecondPressCodesPrecedeFirstPressCodes) {
     ResetMouseState(0xFFFFFFFFu);  // every press counts as a second press
     EXPECT_EQ(ClassifyMouseMessage(kMsgLButtonDown, Record()), LeftDouble);

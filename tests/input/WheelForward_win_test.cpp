@@ -264,6 +264,28 @@ TEST_F(WheelForwardTest, WindowOfTheHookThreadGetsTheTurnAfterTheHook) {
     DestroyTestWindow(window);
 }
 
+// A modern app's frame scrolls only on a turn the system routes: the turn is left to the system
+// over the frame and over any window inside it.
+TEST_F(WheelForwardTest, ModernAppFramesGetTheTurnFromTheSystem) {
+    WNDCLASSA frameClass = {};
+    frameClass.lpfnWndProc = ReceiverProc;
+    frameClass.hInstance = GetModuleHandleA(nullptr);
+    frameClass.lpszClassName = "ApplicationFrameWindow";
+    RegisterClassA(&frameClass);
+    HWND frame = CreateWindowExA(WS_EX_TOPMOST | WS_EX_NOACTIVATE, frameClass.lpszClassName, "frame",
+                                 WS_POPUP | WS_VISIBLE, 700, 100, 200, 200, nullptr, nullptr,
+                                 frameClass.hInstance, nullptr);
+    ASSERT_NE(CreateWindowExA(0, kReceiverClass, "inside", WS_CHILD | WS_VISIBLE, 0, 0, 100, 100, frame,
+                              nullptr, frameClass.hInstance, nullptr),
+              nullptr);
+    Pump(50);
+    EXPECT_EQ(ForwardWheel(WheelAt(710, 110, 120)), kPassOn);
+    EXPECT_EQ(ForwardWheel(WheelAt(850, 250, 120)), kPassOn);
+    Pump(50);
+    EXPECT_TRUE(Received().empty());
+    DestroyTestWindow(frame);
+}
+
 // The watchdog: a hook removed behind the program's back is set again once the pointer moves;
 // a still pointer, or a hook that sees the moves, never causes a reinstallation.
 class HookWatchdogTest : public WheelForwardTest {
