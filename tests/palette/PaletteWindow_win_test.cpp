@@ -204,6 +204,7 @@ void ShowEditorAwayFromCursor() {
 
 TEST(PaletteWindow, DrawsTheIconsOfTheVisibleRowsAndOfTheEditorsPage) {
     SettingsFileSession settings;
+    ASSERT_EQ(LoadSettings(), 0);  // no file: the editor opens on these tables, not on a load of its own
     const std::string iconPath = ExecutableDir() + UniqueName("palette_icon") + ".ico";
     ASSERT_TRUE(WriteIconFile(iconPath));
     MenuItem* top = IconItem(1, "top", iconPath);
