@@ -1,3 +1,6 @@
+// Drawing the ring menu's frames at its scale: skins, highlight and icons, and the pixels kept
+// between frames.
+
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
@@ -6,26 +9,136 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "menu/MenuDrawing_win.h"
 #include "menu/MenuWindow_win.h"
 #include "menu/RingGeometry.h"
 #include "menu/RingMenu.h"
+#include "platform/DisplayScale.h"
 #include "platform/Holders_win.h"
+#include "platform/WideText_win.h"
 #include "settings/Pages.h"
+#include "settings/SettingsFile.h"
 
 namespace gdip = Gdiplus::DllExports;
 
-// The ring skin scaled into the rectangle (the whole 256 x 256 surface when DrawRingMenu calls).
-// 0 when the surface, the skin or the rectangle is missing.
+namespace {
+
+// The skins at the ring's current scale, when neither the 1x nor the 2x image has its size.
+ImageHolder scaledRing;
+ImageHolder scaledHighlight;
+
+// Item icons taken from their files at the size a scaled ring draws them, by icon path.
+struct SizedIcon {
+    std::string path;
+    IconHolder icon;  // empty when the file gave none at that size
+};
+std::vector<SizedIcon> sizedIcons;
+
+// The nearest size at or above `pixels` that icon files commonly hold, so that the file's own image
+// of that size is taken and only ever reduced.
+int32_t IconFileSize(int32_t pixels) {
+    for (const int32_t size : {16, 20, 24, 32, 40, 48, 64, 96, 128, 256}) {
+        if (size >= pixels) {
+            return size;
+        }
+    }
+    return 256;
+}
+
+// The icon of the file at iconPath (as the settings hold it) at the size nearest above `pixels`,
+// taken once per scale; null when the file holds no icon.
+HICON IconAtSize(const char* iconPath, int32_t pixels) {
+    for (const SizedIcon& kept : sizedIcons) {
+        if (kept.path == iconPath) {
+            return kept.icon.get();
+        }
+    }
+    std::string resolved;
+    HICON icon = nullptr;
+    if (ResolvePath(&resolved, iconPath) == 0) {
+        const int32_t size = IconFileSize(pixels);
+        const std::wstring path = WideStringFromUtf8(resolved);
+        if (PrivateExtractIconsW(path.c_str(), 0, size, size, &icon, nullptr, 1, 0) != 1) {
+            icon = nullptr;
+        }
+    }
+    sizedIcons.push_back(SizedIcon{iconPath, IconHolder(icon)});
+    return icon;
+}
+
+// A copy of source at width x height, drawn with the high-quality filter and whole-pixel centres,
+// so that a reduced skin keeps its edges as sharp as its size allows. Empty when it cannot be made.
+ImageHolder ResampledImage(Gdiplus::GpImage* source, int32_t width, int32_t height) {
+    UINT sourceWidth = 0;
+    UINT sourceHeight = 0;
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    if (gdip::GdipGetImageWidth(source, &sourceWidth) != Gdiplus::Ok ||
+        gdip::GdipGetImageHeight(source, &sourceHeight) != Gdiplus::Ok ||
+        gdip::GdipCreateBitmapFromScan0(width, height, 0, PixelFormat32bppPARGB, nullptr, &bitmap) !=
+            Gdiplus::Ok) {
+        return nullptr;
+    }
+    ImageHolder image(bitmap);
+    Gdiplus::GpGraphics* graphics = nullptr;
+    if (gdip::GdipGetImageGraphicsContext(image.get(), &graphics) != Gdiplus::Ok) {
+        return nullptr;
+    }
+    const GraphicsHolder held(graphics);
+    gdip::GdipSetInterpolationMode(graphics, Gdiplus::InterpolationModeHighQualityBicubic);
+    gdip::GdipSetPixelOffsetMode(graphics, Gdiplus::PixelOffsetModeHighQuality);
+    gdip::GdipSetCompositingMode(graphics, Gdiplus::CompositingModeSourceCopy);
+    gdip::GdipDrawImageRectRect(graphics, source, 0.0f, 0.0f, static_cast<float>(width),
+                                static_cast<float>(height), 0.0f, 0.0f, static_cast<float>(sourceWidth),
+                                static_cast<float>(sourceHeight), Gdiplus::UnitPixel, nullptr, nullptr,
+                                nullptr);
+    return image;
+}
+
+int32_t ImageWidth(Gdiplus::GpImage* image) {
+    UINT width = 0;
+    return image != nullptr && gdip::GdipGetImageWidth(image, &width) == Gdiplus::Ok
+               ? static_cast<int32_t>(width)
+               : 0;
+}
+
+// The skin to draw at the ring's scale: the 1x or the 2x image where one has the ring's size;
+// else the nearest larger of them (the 2x above 100 %) reduced once, and kept until the scale
+// changes, so that no scale between 100 % and 200 % shows the 1x art enlarged. Null without art.
+Gdiplus::GpImage* SkinAtScale(const SkinImage* one, const SkinImage* two, ImageHolder& kept) {
+    Gdiplus::GpBitmap* small = one != nullptr ? one->view : nullptr;
+    Gdiplus::GpBitmap* large = two != nullptr ? two->view : nullptr;
+    const int32_t size = menuRing.size;
+    if (ImageWidth(small) == size) {
+        return small;
+    }
+    if (ImageWidth(large) == size) {
+        return large;
+    }
+    if (kept == nullptr) {
+        Gdiplus::GpBitmap* source =
+            large == nullptr || (small != nullptr && size < ImageWidth(small)) ? small : large;
+        if (source != nullptr) {
+            kept = ResampledImage(source, size, size);
+        }
+    }
+    return kept.get();
+}
+
+}  // namespace
+
+// The ring skin at the ring's scale into the rectangle (the whole surface when DrawRingMenu
+// calls). 0 when the surface, the skin or the rectangle is missing.
 int32_t DrawRingBackground(const RECT* rect) {
     if (menuSurface == nullptr || ringImage == nullptr || rect == nullptr) {
         return 0;
     }
     const GraphicsHolder graphics = GraphicsOn(menuSurface->dc);
-    if (graphics != nullptr && ringImage->view != nullptr) {
-        gdip::GdipDrawImageRect(graphics.get(), ringImage->view, static_cast<float>(rect->left),
+    Gdiplus::GpImage* skin = SkinAtScale(ringImage, ringImage2x, scaledRing);
+    if (graphics != nullptr && skin != nullptr) {
+        gdip::GdipDrawImageRect(graphics.get(), skin, static_cast<float>(rect->left),
                                 static_cast<float>(rect->top), static_cast<float>(rect->right - rect->left),
                                 static_cast<float>(rect->bottom - rect->top));
     }
@@ -38,22 +151,24 @@ int32_t DrawSectorHighlight(double angleDegrees) {
     if (menuSurface == nullptr || highlightImage == nullptr) {
         return 0;
     }
-    if (highlightImage->view == nullptr) {
+    Gdiplus::GpImage* skin = SkinAtScale(highlightImage, highlightImage2x, scaledHighlight);
+    if (skin == nullptr) {
         return 1;
     }
     UINT width = 0;
     UINT height = 0;
-    gdip::GdipGetImageWidth(highlightImage->view, &width);
-    gdip::GdipGetImageHeight(highlightImage->view, &height);
+    gdip::GdipGetImageWidth(skin, &width);
+    gdip::GdipGetImageHeight(skin, &height);
     RingPointF corners[3];
-    HighlightCorners(angleDegrees, static_cast<int32_t>(width), static_cast<int32_t>(height), corners);
+    HighlightCorners(angleDegrees, static_cast<int32_t>(width), static_cast<int32_t>(height), corners,
+                     menuRing.centre);
     Gdiplus::GpPointF points[3];
     for (int i = 0; i < 3; ++i) {
         points[i] = Gdiplus::GpPointF(corners[i].x, corners[i].y);
     }
     const GraphicsHolder graphics = GraphicsOn(menuSurface->dc);
     if (graphics != nullptr) {
-        gdip::GdipDrawImagePoints(graphics.get(), highlightImage->view, points, 3);
+        gdip::GdipDrawImagePoints(graphics.get(), skin, points, 3);
     }
     return 1;
 }
@@ -98,8 +213,8 @@ bool ReadIconAlphaPixels(HICON icon, std::vector<uint32_t>& pixels, int32_t& wid
 
 namespace {
 
-// DrawSlotIcon through any graphics.
-void DrawIconOn(Gdiplus::GpGraphics* graphics, const RECT& rect, HICON icon) {
+// DrawSlotIcon through any graphics; `smooth` reduces a larger icon with the high-quality filter.
+void DrawIconOn(Gdiplus::GpGraphics* graphics, const RECT& rect, HICON icon, bool smooth = false) {
     std::vector<uint32_t> pixels;
     int32_t width = 0;
     int32_t height = 0;
@@ -111,6 +226,10 @@ void DrawIconOn(Gdiplus::GpGraphics* graphics, const RECT& rect, HICON icon) {
             : gdip::GdipCreateBitmapFromHICON(icon, &bitmap);
     const ImageHolder image(made == Gdiplus::Ok ? bitmap : nullptr);
     if (image != nullptr && graphics != nullptr) {
+        if (smooth) {
+            gdip::GdipSetInterpolationMode(graphics, Gdiplus::InterpolationModeHighQualityBicubic);
+            gdip::GdipSetPixelOffsetMode(graphics, Gdiplus::PixelOffsetModeHighQuality);
+        }
         gdip::GdipDrawImageRect(graphics, image.get(), static_cast<float>(rect.left),
                                 static_cast<float>(rect.top), static_cast<float>(rect.right - rect.left),
                                 static_cast<float>(rect.bottom - rect.top));
@@ -140,7 +259,6 @@ namespace {
 // those pixels, so that a frame starts from copies instead of a clear, the ring and a rotated
 // highlight: under a software renderer those three take most of a frame. The skins never change
 // while the menu window lives; its teardown forgets all of it.
-constexpr size_t kFramePixels = static_cast<size_t>(kMenuSize) * kMenuSize;
 std::unique_ptr<uint32_t[]> plainRing;
 struct HighlightPatch {
     RECT box;  // in surface coordinates; empty when the highlight changes nothing
@@ -152,11 +270,12 @@ HighlightPatch highlightPatches[kSlotsPerPage];
 // Keeps where the surface, just painted with slot's highlight, differs from the plain ring.
 void KeepPatch(int32_t slot) {
     HighlightPatch& patch = highlightPatches[slot];
-    RECT box = {kMenuSize, kMenuSize, 0, 0};
-    for (int32_t y = 0; y < kMenuSize; ++y) {
+    const int32_t size = menuRing.size;
+    RECT box = {size, size, 0, 0};
+    for (int32_t y = 0; y < size; ++y) {
         const uint32_t* row = SurfaceRow(menuSurface, y);
         const uint32_t* plain = plainRing.get() + (row - static_cast<const uint32_t*>(menuSurface->bits));
-        for (int32_t x = 0; x < kMenuSize; ++x) {
+        for (int32_t x = 0; x < size; ++x) {
             if (row[x] != plain[x]) {
                 box = RECT{std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
                            std::max<LONG>(box.right, x + 1), y + 1};
@@ -193,7 +312,7 @@ void PaintRingBackground(int32_t highlightSlot) {
     if (menuSurface != nullptr) {
         ClearLayeredSurface(menuSurface);
     }
-    const RECT whole = {0, 0, kMenuSize, kMenuSize};
+    const RECT whole = {0, 0, menuRing.size, menuRing.size};
     DrawRingBackground(&whole);
     int32_t slot = 0;
     for (int32_t angle = 0; angle < 360; angle += 45, ++slot) {
@@ -207,7 +326,8 @@ void PaintRingBackground(int32_t highlightSlot) {
 // there are some, drawing and keeping them otherwise.
 void PutRingBackground(int32_t highlightSlot) {
     const bool surfaceReady = menuSurface != nullptr && menuSurface->bits != nullptr &&
-                              menuSurface->width == kMenuSize && menuSurface->height == kMenuSize;
+                              menuSurface->width == menuRing.size && menuSurface->height == menuRing.size;
+    const size_t framePixels = static_cast<size_t>(menuRing.size) * menuRing.size;
     if (!surfaceReady) {
         PaintRingBackground(highlightSlot);
         return;
@@ -217,14 +337,14 @@ void PutRingBackground(int32_t highlightSlot) {
     if (plainRing == nullptr) {
         PaintRingBackground(-1);
         GdiFlush();
-        plainRing.reset(new (std::nothrow) uint32_t[kFramePixels]);
+        plainRing.reset(new (std::nothrow) uint32_t[framePixels]);
         if (plainRing == nullptr) {
             PaintRingBackground(highlightSlot);
             return;
         }
-        memcpy(plainRing.get(), menuSurface->bits, kFramePixels * sizeof(uint32_t));
+        memcpy(plainRing.get(), menuSurface->bits, framePixels * sizeof(uint32_t));
     } else {
-        memcpy(menuSurface->bits, plainRing.get(), kFramePixels * sizeof(uint32_t));
+        memcpy(menuSurface->bits, plainRing.get(), framePixels * sizeof(uint32_t));
     }
     if (!lit) {
         return;
@@ -244,49 +364,62 @@ void PutRingBackground(int32_t highlightSlot) {
 // The current page's icons over transparency, side by side (premultiplied, top row first), drawn
 // by DrawRingMenu and laid over the ring by DrawRingHighlight, so that a step to another slot
 // draws no icon. Plain memory, not a GDI object. Worker thread only, apart from the window
-// thread's teardown.
-constexpr int32_t kIconCell = kSlotIconExtent + 2;  // an icon and a pixel all round for smoothing
-constexpr int32_t kLayerWidth = kSlotsPerPage * kIconCell;
+// thread's teardown. Its cells are an icon square and a pixel all round for smoothing.
 std::unique_ptr<uint32_t[]> iconLayer;
 bool iconLayerDrawn;
 
+int32_t IconCell() {
+    return menuRing.iconExtent + 2;
+}
+
+int32_t LayerWidth() {
+    return kSlotsPerPage * IconCell();
+}
+
 // Where a slot's icon goes on the menu surface, with `margin` pixels all round.
 RECT IconSquare(int32_t slot, int32_t margin) {
-    const SlotOffset& offset = RingSlotOffsets[slot];
-    return RECT{kSlotIconOrigin + offset.dx - margin, kSlotIconOrigin + offset.dy - margin,
-                kSlotIconOrigin + kSlotIconExtent + offset.dx + margin,
-                kSlotIconOrigin + kSlotIconExtent + offset.dy + margin};
+    const SlotOffset& offset = menuRing.slotOffsets[slot];
+    const int32_t origin = menuRing.iconOrigin;
+    return RECT{origin + offset.dx - margin, origin + offset.dy - margin,
+                origin + menuRing.iconExtent + offset.dx + margin,
+                origin + menuRing.iconExtent + offset.dy + margin};
 }
 
 // Where it goes in the icon layer.
 RECT LayerSquare(int32_t slot, int32_t margin) {
-    return RECT{slot * kIconCell + 1 - margin, 1 - margin, slot * kIconCell + 1 + kSlotIconExtent + margin,
-                1 + kSlotIconExtent + margin};
+    return RECT{slot * IconCell() + 1 - margin, 1 - margin,
+                slot * IconCell() + 1 + menuRing.iconExtent + margin, 1 + menuRing.iconExtent + margin};
 }
 
 // The icons of the current page's slots (none when the current page is not a page). The tables'
-// lock is held meanwhile, so an item the palette editor deletes is never touched.
+// lock is held meanwhile, so an item the palette editor deletes is never touched. On a scaled
+// display each icon is taken from its file at the size it is drawn.
 void DrawPageIcons(Gdiplus::GpGraphics* graphics, RECT (*square)(int32_t, int32_t)) {
     TablesLock lock;
     for (int32_t slot = 0; slot < kSlotsPerPage; ++slot) {
         const MenuItem* item = GetCurrentPageItem(slot);
-        if (item != nullptr && item->icon != nullptr) {
-            DrawIconOn(graphics, square(slot, 0), static_cast<HICON>(item->icon));
+        if (item == nullptr || item->icon == nullptr) {
+            continue;
         }
+        HICON sized = menuRing.dpi != kBaseDpi ? IconAtSize(item->iconPath, menuRing.iconExtent) : nullptr;
+        DrawIconOn(graphics, square(slot, 0), sized != nullptr ? sized : static_cast<HICON>(item->icon),
+                   menuRing.dpi != kBaseDpi);
     }
 }
 
 // Draws the current page's icons into the layer; false when GDI+ cannot draw there.
 bool DrawIconLayer() {
+    const int32_t cell = IconCell();
+    const int32_t layerWidth = LayerWidth();
     if (iconLayer == nullptr) {
-        iconLayer.reset(new (std::nothrow) uint32_t[static_cast<size_t>(kLayerWidth) * kIconCell]);
+        iconLayer.reset(new (std::nothrow) uint32_t[static_cast<size_t>(layerWidth) * cell]);
     }
     if (iconLayer == nullptr) {
         return false;
     }
-    memset(iconLayer.get(), 0, static_cast<size_t>(kLayerWidth) * kIconCell * sizeof(uint32_t));
+    memset(iconLayer.get(), 0, static_cast<size_t>(layerWidth) * cell * sizeof(uint32_t));
     Gdiplus::GpBitmap* bitmap = nullptr;
-    if (gdip::GdipCreateBitmapFromScan0(kLayerWidth, kIconCell, kLayerWidth * 4, PixelFormat32bppPARGB,
+    if (gdip::GdipCreateBitmapFromScan0(layerWidth, cell, layerWidth * 4, PixelFormat32bppPARGB,
                                         reinterpret_cast<BYTE*>(iconLayer.get()), &bitmap) != Gdiplus::Ok) {
         return false;
     }
@@ -304,14 +437,15 @@ bool DrawIconLayer() {
 // GDI rounds it when GDI+ lays an icon over the ring.
 void BlendIconLayer() {
     GdiFlush();
+    const int32_t cell = IconCell();
     for (int32_t slot = 0; slot < kSlotsPerPage; ++slot) {
         const RECT to = IconSquare(slot, 1);
         const RECT from = LayerSquare(slot, 1);
-        for (int32_t row = 0; row < kIconCell; ++row) {
+        for (int32_t row = 0; row < cell; ++row) {
             const uint32_t* source =
-                iconLayer.get() + static_cast<size_t>(from.top + row) * kLayerWidth + from.left;
+                iconLayer.get() + static_cast<size_t>(from.top + row) * LayerWidth() + from.left;
             uint32_t* target = SurfaceRow(menuSurface, to.top + row) + to.left;
-            for (int32_t x = 0; x < kIconCell; ++x) {
+            for (int32_t x = 0; x < cell; ++x) {
                 const uint32_t alpha = source[x] >> 24;
                 uint32_t blended = 0;
                 for (int shift = 0; shift < 32; shift += 8) {
@@ -333,6 +467,9 @@ void ForgetRingFrames() {
     }
     iconLayer.reset();
     iconLayerDrawn = false;
+    scaledRing.reset();
+    scaledHighlight.reset();
+    sizedIcons.clear();
 }
 
 // One whole frame: the ring, the highlight of selectedSlot over it and the icons of the current
@@ -342,8 +479,8 @@ void DrawRingMenu() {
     if (menuSurface == nullptr) {
         return;
     }
-    iconLayerDrawn = menuSurface->bits != nullptr && menuSurface->width == kMenuSize &&
-                     menuSurface->height == kMenuSize && DrawIconLayer();
+    iconLayerDrawn = menuSurface->bits != nullptr && menuSurface->width == menuRing.size &&
+                     menuSurface->height == menuRing.size && DrawIconLayer();
     if (!iconLayerDrawn) {
         DrawPageIcons(GraphicsOn(menuSurface->dc).get(), IconSquare);
         return;
@@ -355,7 +492,7 @@ void DrawRingMenu() {
 // whole frame when no icons are kept. `changed` is where it differs from the frame that shows
 // fromSlot's highlight: empty when nothing does, the whole surface when that is not known.
 void DrawRingHighlight(int32_t fromSlot, RECT& changed) {
-    changed = RECT{0, 0, kMenuSize, kMenuSize};
+    changed = RECT{0, 0, menuRing.size, menuRing.size};
     if (!iconLayerDrawn || menuSurface == nullptr) {
         DrawRingMenu();
         return;

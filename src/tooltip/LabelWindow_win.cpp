@@ -23,6 +23,7 @@ HWND labelWindow;
 LayeredSurface* labelSurface;
 int32_t labelVisible;
 POINT labelPos = {-1, -1};
+LabelMetrics labelMetrics = LabelMetricsForDpi(kBaseDpi);
 WindowThread labelThread;
 
 namespace {
@@ -86,7 +87,6 @@ void AcquireLabelLockServingMessages() {
 constexpr Gdiplus::ARGB kGradientTop = 0x60000000;     // black at alpha 96
 constexpr Gdiplus::ARGB kGradientBottom = 0xFF002040;  // opaque dark blue
 constexpr Gdiplus::ARGB kTextColour = 0xFFFFFFFF;
-constexpr Gdiplus::REAL kFallbackFontPixels = 16.0f;
 
 Gdiplus::RectF ToRectF(const Rect& rect) {
     return Gdiplus::RectF(static_cast<Gdiplus::REAL>(rect.left), static_cast<Gdiplus::REAL>(rect.top),
@@ -94,16 +94,19 @@ Gdiplus::RectF ToRectF(const Rect& rect) {
                           static_cast<Gdiplus::REAL>(rect.bottom - rect.top));
 }
 
-// The GDI+ font of the label text: the description of labelFont, else the font selected into dc,
-// else (GDI+ takes only TrueType and OpenType faces, and a memory DC starts with a bitmap font)
-// the generic sans-serif face at the label font's 16 pixels. Null only if GDI+ is not running.
+// The GDI+ font of the label text at the label's scale: the description of labelFont, else the
+// font selected into dc, else (GDI+ takes only TrueType and OpenType faces, and a memory DC starts
+// with a bitmap font) the generic sans-serif face at the label font's 16 pixels scaled. Null only
+// if GDI+ is not running.
 Gdiplus::GpFont* CreateLabelFont(HDC dc) {
     Gdiplus::GpFont* font = nullptr;
     LOGFONTW description;
     if (labelFont != nullptr &&
-        GetObjectW(labelFont, sizeof description, &description) == sizeof description &&
-        gdip::GdipCreateFontFromLogfontW(dc, &description, &font) == Gdiplus::Ok) {
-        return font;
+        GetObjectW(labelFont, sizeof description, &description) == sizeof description) {
+        description.lfHeight = ScaleOffsetToDpi(description.lfHeight, labelMetrics.dpi);
+        if (gdip::GdipCreateFontFromLogfontW(dc, &description, &font) == Gdiplus::Ok) {
+            return font;
+        }
     }
     font = nullptr;
     if (gdip::GdipCreateFontFromDC(dc, &font) == Gdiplus::Ok) {
@@ -112,8 +115,8 @@ Gdiplus::GpFont* CreateLabelFont(HDC dc) {
     font = nullptr;
     Gdiplus::GpFontFamily* family = nullptr;
     if (gdip::GdipGetGenericFontFamilySansSerif(&family) == Gdiplus::Ok) {
-        gdip::GdipCreateFont(family, kFallbackFontPixels, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel,
-                             &font);
+        gdip::GdipCreateFont(family, static_cast<Gdiplus::REAL>(labelMetrics.fallbackFontPixels),
+                             Gdiplus::FontStyleRegular, Gdiplus::UnitPixel, &font);
         gdip::GdipDeleteFontFamily(family);
     }
     return font;
@@ -244,7 +247,7 @@ KeptLabel* FindKeptLabel(const char* text) {
 
 // The surface's left `width` columns, where a label's box lies.
 RECT LeftColumns(int32_t width) {
-    return RECT{0, 0, width, kLabelWindowHeight};
+    return RECT{0, 0, width, labelMetrics.windowHeight};
 }
 
 void KeepLabel(const char* text, int32_t width) {
@@ -261,7 +264,7 @@ void KeepLabel(const char* text, int32_t width) {
         }
     }
     oldest->width = 0;
-    oldest->pixels.reset(new (std::nothrow) uint32_t[static_cast<size_t>(width) * kLabelWindowHeight]);
+    oldest->pixels.reset(new (std::nothrow) uint32_t[static_cast<size_t>(width) * labelMetrics.windowHeight]);
     if (oldest->pixels == nullptr) {
         return;
     }
@@ -284,16 +287,18 @@ void ForgetKeptLabels() {
 // kept image, or drawn afresh and kept. Called with the label's lock held. The width from the left
 // edge that holds the image, the whole surface's when that is not known.
 int32_t PutLabelImage(const char* text) {
+    const int32_t surfaceWidth = labelMetrics.windowWidth;
     const bool whole = labelSurface != nullptr && labelSurface->bits != nullptr &&
-                       labelSurface->width == kLabelWindowWidth && labelSurface->height == kLabelWindowHeight;
+                       labelSurface->width == surfaceWidth &&
+                       labelSurface->height == labelMetrics.windowHeight;
     if (!whole) {
         ClearLayeredSurface(labelSurface);
     } else {
         GdiFlush();  // GDI+ may still be writing into the section
-        memset(labelSurface->bits, 0, static_cast<size_t>(kLabelWindowWidth) * kLabelWindowHeight * 4);
+        memset(labelSurface->bits, 0, static_cast<size_t>(surfaceWidth) * labelMetrics.windowHeight * 4);
     }
     if (text == nullptr) {
-        return whole ? 0 : kLabelWindowWidth;
+        return whole ? 0 : surfaceWidth;
     }
     KeptLabel* kept = whole ? FindKeptLabel(text) : nullptr;
     if (kept != nullptr) {
@@ -301,13 +306,13 @@ int32_t PutLabelImage(const char* text) {
         kept->lastUse = ++keptLabelUses;
         return kept->width;
     }
-    const Rect box = LabelBoxForTextWidth(MeasureLabelText(text, kLabelMeasureArea));
+    const Rect box = LabelBoxForTextWidth(MeasureLabelText(text, labelMetrics.measureArea), labelMetrics);
     DrawLabelBackground(box);
     DrawLabelText(box, text);
     if (!whole) {
-        return kLabelWindowWidth;
+        return surfaceWidth;
     }
-    const int32_t width = std::min(box.right + 1, kLabelWindowWidth);  // the edge's smoothing included
+    const int32_t width = std::min(box.right + 1, surfaceWidth);  // the edge's smoothing included
     KeepLabel(text, width);
     return width;
 }
@@ -340,12 +345,14 @@ static unsigned __stdcall LabelWindowThread(void* /*argument*/) {
         labelWithdrawing = true;
         AcquireLabelLockServingMessages();
         labelWindow = nullptr;
-        labelSurface = nullptr;
         labelVisible = 0;
         labelPos = {-1, -1};
         labelImage.valid = false;
         presentedWidth = kLabelWindowWidth;
         ForgetKeptLabels();
+        surface = labelSurface;  // replaced when the label changed scale
+        labelSurface = nullptr;
+        labelMetrics = LabelMetricsForDpi(kBaseDpi);
         ReleaseSRWLockExclusive(&labelLock);
     }
     DestroyLayeredSurface(surface);
@@ -382,12 +389,35 @@ int32_t WaitForLabelWindow() {
     return labelWindow != nullptr ? 0 : -1;
 }
 
+namespace {
+
+// Gives the label the sizes of a display of `dpi`: a surface of that size, the window resized
+// with it, and no image kept from another scale. The label keeps its old scale when the surface
+// cannot be made. Called with the label's lock held.
+void ScaleLabel(uint32_t dpi) {
+    const LabelMetrics scaled = LabelMetricsForDpi(dpi);
+    LayeredSurface* surface = CreateLayeredSurface(scaled.windowWidth, scaled.windowHeight);
+    if (surface == nullptr) {
+        return;
+    }
+    DestroyLayeredSurface(labelSurface);
+    labelSurface = surface;
+    labelMetrics = scaled;
+    ForgetKeptLabels();
+    labelImage.valid = false;
+    presentedWidth = scaled.windowWidth;
+    SetWindowPos(labelWindow, nullptr, 0, 0, scaled.windowWidth, scaled.windowHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
 // Shows text (code page 932, or null for a fully transparent label) with the window's top-left
-// corner at screen point (x, y): shown if hidden, moved if shown elsewhere, and given the text's
-// image unless it shows it already. A shown label that needs a new image is moved by the same call
-// that presents it. Never clamped to the screen. -1 when there is no label window, else 1 when the
-// image reached the window and 0 when that failed.
-int32_t ShowLabel(const char* text, int32_t x, int32_t y) {
+// corner at screen point (x, y), drawn at the scale of a display of `dpi`: shown if hidden, moved
+// if shown elsewhere, and given the text's image unless it shows it already. A shown label that
+// needs a new image is moved by the same call that presents it. Never clamped to the screen. -1
+// when there is no label window, else 1 when the image reached the window and 0 when that failed.
+int32_t ShowLabel(const char* text, int32_t x, int32_t y, uint32_t dpi) {
     if (labelStopping || WaitForLabelWindow() != 0) {
         return -1;
     }
@@ -395,16 +425,17 @@ int32_t ShowLabel(const char* text, int32_t x, int32_t y) {
     if (labelWindow == nullptr || labelStopping) {
         return -1;  // withdrawn, or being stopped, since the wait
     }
+    if (dpi != labelMetrics.dpi) {
+        ScaleLabel(dpi);
+    }
     const bool wasShown = labelVisible != 0;
     const bool moved = labelPos.x != x || labelPos.y != y;
     const bool sameImage = wasShown && LabelImageShows(text);
     if (!wasShown) {
-        SetWindowPos(labelWindow, HWND_TOP, x, y, kLabelWindowWidth, kLabelWindowHeight,
-                     SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        SetWindowPos(labelWindow, HWND_TOP, x, y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
         labelVisible = 1;
     } else if (moved && sameImage) {
-        SetWindowPos(labelWindow, HWND_TOP, x, y, kLabelWindowWidth, kLabelWindowHeight,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(labelWindow, HWND_TOP, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (sameImage) {
         labelPos = {x, y};
@@ -415,7 +446,7 @@ int32_t ShowLabel(const char* text, int32_t x, int32_t y) {
     const RECT dirty = LeftColumns(std::max({width, presentedWidth, 1}));
     const int32_t result =
         PresentLayeredSurface(labelSurface, labelWindow, wasShown && moved ? &at : nullptr, &dirty);
-    presentedWidth = result == 1 ? width : kLabelWindowWidth;
+    presentedWidth = result == 1 ? width : labelMetrics.windowWidth;
     labelPos = {x, y};
     RememberLabelImage(result == 1 ? text : nullptr);
     return result;

@@ -15,6 +15,7 @@ extern HWND labelWindow;
 extern LayeredSurface* labelSurface;
 extern int32_t labelVisible;
 extern POINT labelPos;
+extern LabelMetrics labelMetrics;  // the scale the surface and the window are made for
 extern WindowThread labelThread;
 
 constexpr wchar_t kLabelClassName[] = L"Pivotel Tool Tip";
