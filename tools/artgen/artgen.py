@@ -757,11 +757,11 @@ def draw_topmost(size):
     return to_rgba8(canvas)
 
 
-COMMAND_ICON_SIZES = (48, 32, 24, 16)
+COMMAND_ICON_SIZES = (64, 48, 40, 32, 24, 16)  # 40, 48 and 64 for the ring at 125, 150 and 200 %
 
 
 def command_icon(draw):
-    """An .ico of one command symbol at 48, 32, 24 and 16 pixels in 32-bit colour with alpha."""
+    """An .ico of one command symbol at each of COMMAND_ICON_SIZES in 32-bit colour with alpha."""
     return lambda: ico([(s, s, 32, icon_image_32(draw(s), s, s)) for s in COMMAND_ICON_SIZES])
 
 
