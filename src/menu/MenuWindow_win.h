@@ -13,7 +13,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "menu/LayeredSurface_win.h"
+#include "platform/LayeredSurface_win.h"
 #include "menu/RingGeometry.h"
 #include "platform/WindowThread_win.h"
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "menu/LayeredSurface_win.h"
+#include "platform/LayeredSurface_win.h"
 #include "platform/WindowThread_win.h"
 #include "tooltip/LabelWindow.h"
 
