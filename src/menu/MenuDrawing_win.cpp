@@ -1,3 +1,6 @@
+// The ring menu's frames, put together from pixels kept between them: the plain ring, each slot's
+// highlighted patch and the current page's icons, drawn once and copied at every step.
+
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
@@ -6,10 +9,10 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <vector>
 
 #include "menu/MenuDrawing_win.h"
 #include "menu/MenuWindow_win.h"
+#include "menu/RingArt_win.h"
 #include "menu/RingGeometry.h"
 #include "menu/RingMenu.h"
 #include "platform/Holders_win.h"
@@ -17,130 +20,12 @@
 
 namespace gdip = Gdiplus::DllExports;
 
-// The ring skin scaled into the rectangle (the whole 256 x 256 surface when DrawRingMenu calls).
-// 0 when the surface, the skin or the rectangle is missing.
-int32_t DrawRingBackground(const RECT* rect) {
-    if (menuSurface == nullptr || ringImage == nullptr || rect == nullptr) {
-        return 0;
-    }
-    const GraphicsHolder graphics = GraphicsOn(menuSurface->dc);
-    if (graphics != nullptr && ringImage->view != nullptr) {
-        gdip::GdipDrawImageRect(graphics.get(), ringImage->view, static_cast<float>(rect->left),
-                                static_cast<float>(rect->top), static_cast<float>(rect->right - rect->left),
-                                static_cast<float>(rect->bottom - rect->top));
-    }
-    return 1;
-}
-
-// The highlight skin (the sector straight up) turned clockwise by angleDegrees about the ring's
-// centre. 0 when the surface or the skin is missing.
-int32_t DrawSectorHighlight(double angleDegrees) {
-    if (menuSurface == nullptr || highlightImage == nullptr) {
-        return 0;
-    }
-    if (highlightImage->view == nullptr) {
-        return 1;
-    }
-    UINT width = 0;
-    UINT height = 0;
-    gdip::GdipGetImageWidth(highlightImage->view, &width);
-    gdip::GdipGetImageHeight(highlightImage->view, &height);
-    RingPointF corners[3];
-    HighlightCorners(angleDegrees, static_cast<int32_t>(width), static_cast<int32_t>(height), corners);
-    Gdiplus::GpPointF points[3];
-    for (int i = 0; i < 3; ++i) {
-        points[i] = Gdiplus::GpPointF(corners[i].x, corners[i].y);
-    }
-    const GraphicsHolder graphics = GraphicsOn(menuSurface->dc);
-    if (graphics != nullptr) {
-        gdip::GdipDrawImagePoints(graphics.get(), highlightImage->view, points, 3);
-    }
-    return 1;
-}
-
-namespace {
-
-// The pixels of an icon whose colour bitmap is 32 bits per pixel with an alpha channel, top row
-// first, straight alpha. False for an icon without alpha (its mask then says what is transparent).
-bool ReadIconAlphaPixels(HICON icon, std::vector<uint32_t>& pixels, int32_t& width, int32_t& height) {
-    ICONINFO info = {};
-    if (!GetIconInfo(icon, &info)) {
-        return false;
-    }
-    const BitmapHolder colourBitmap(info.hbmColor);
-    const BitmapHolder maskBitmap(info.hbmMask);
-    bool hasAlpha = false;
-    BITMAP colour = {};
-    if (info.hbmColor != nullptr && GetObjectW(info.hbmColor, sizeof colour, &colour) == sizeof colour &&
-        colour.bmBitsPixel == 32 && colour.bmWidth > 0 && colour.bmHeight > 0) {
-        width = colour.bmWidth;
-        height = colour.bmHeight;
-        BITMAPINFO header = {};
-        header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        header.bmiHeader.biWidth = width;
-        header.bmiHeader.biHeight = -height;  // top-down, as GDI+ lays out its rows
-        header.bmiHeader.biPlanes = 1;
-        header.bmiHeader.biBitCount = 32;
-        header.bmiHeader.biCompression = BI_RGB;
-        pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
-        const WindowDc screen;
-        if (screen.get() != nullptr && GetDIBits(screen.get(), info.hbmColor, 0, static_cast<UINT>(height),
-                                                 pixels.data(), &header, DIB_RGB_COLORS) == height) {
-            for (uint32_t pixel : pixels) {
-                hasAlpha = hasAlpha || (pixel & 0xFF000000u) != 0;
-            }
-        }
-    }
-    return hasAlpha;
-}
-
-}  // namespace
-
-namespace {
-
-// DrawSlotIcon through any graphics.
-void DrawIconOn(Gdiplus::GpGraphics* graphics, const RECT& rect, HICON icon) {
-    std::vector<uint32_t> pixels;
-    int32_t width = 0;
-    int32_t height = 0;
-    Gdiplus::GpBitmap* bitmap = nullptr;
-    const Gdiplus::GpStatus made =
-        ReadIconAlphaPixels(icon, pixels, width, height)
-            ? gdip::GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppARGB,
-                                              reinterpret_cast<BYTE*>(pixels.data()), &bitmap)
-            : gdip::GdipCreateBitmapFromHICON(icon, &bitmap);
-    const ImageHolder image(made == Gdiplus::Ok ? bitmap : nullptr);
-    if (image != nullptr && graphics != nullptr) {
-        gdip::GdipDrawImageRect(graphics, image.get(), static_cast<float>(rect.left),
-                                static_cast<float>(rect.top), static_cast<float>(rect.right - rect.left),
-                                static_cast<float>(rect.bottom - rect.top));
-    }
-}
-
-}  // namespace
-
-// An icon scaled into the rectangle. An icon with an alpha channel is drawn from its own pixels as
-// straight ARGB, so that its soft edges and shadows stay translucent (GDI+'s conversion of an icon
-// handle keeps only the mask on some systems); an icon without alpha goes through that conversion,
-// which makes the masked pixels transparent. 0 when the surface or the rectangle is missing; a
-// missing or unusable icon draws nothing.
-int32_t DrawSlotIcon(const RECT* rect, HICON icon) {
-    if (menuSurface == nullptr || rect == nullptr) {
-        return 0;
-    }
-    if (icon != nullptr) {
-        DrawIconOn(GraphicsOn(menuSurface->dc).get(), *rect, icon);
-    }
-    return 1;
-}
-
 namespace {
 
 // The ring drawn once and kept, and for each slot the rectangle its turned highlight changes with
 // those pixels, so that a frame starts from copies instead of a clear, the ring and a rotated
 // highlight: under a software renderer those three take most of a frame. The skins never change
 // while the menu window lives; its teardown forgets all of it.
-constexpr size_t kFramePixels = static_cast<size_t>(kMenuSize) * kMenuSize;
 std::unique_ptr<uint32_t[]> plainRing;
 struct HighlightPatch {
     RECT box;  // in surface coordinates; empty when the highlight changes nothing
@@ -152,11 +37,12 @@ HighlightPatch highlightPatches[kSlotsPerPage];
 // Keeps where the surface, just painted with slot's highlight, differs from the plain ring.
 void KeepPatch(int32_t slot) {
     HighlightPatch& patch = highlightPatches[slot];
-    RECT box = {kMenuSize, kMenuSize, 0, 0};
-    for (int32_t y = 0; y < kMenuSize; ++y) {
+    const int32_t size = menuRing.size;
+    RECT box = {size, size, 0, 0};
+    for (int32_t y = 0; y < size; ++y) {
         const uint32_t* row = SurfaceRow(menuSurface, y);
         const uint32_t* plain = plainRing.get() + (row - static_cast<const uint32_t*>(menuSurface->bits));
-        for (int32_t x = 0; x < kMenuSize; ++x) {
+        for (int32_t x = 0; x < size; ++x) {
             if (row[x] != plain[x]) {
                 box = RECT{std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
                            std::max<LONG>(box.right, x + 1), y + 1};
@@ -189,25 +75,12 @@ bool FrameChange(int32_t highlightSlot, RECT& change) {
     return highlightPatches[highlightSlot].kept;
 }
 
-void PaintRingBackground(int32_t highlightSlot) {
-    if (menuSurface != nullptr) {
-        ClearLayeredSurface(menuSurface);
-    }
-    const RECT whole = {0, 0, kMenuSize, kMenuSize};
-    DrawRingBackground(&whole);
-    int32_t slot = 0;
-    for (int32_t angle = 0; angle < 360; angle += 45, ++slot) {
-        if (slot == highlightSlot) {
-            DrawSectorHighlight(angle);
-        }
-    }
-}
-
 // Puts the background for highlightSlot (-1 for none) into the surface, from the kept copies when
 // there are some, drawing and keeping them otherwise.
 void PutRingBackground(int32_t highlightSlot) {
     const bool surfaceReady = menuSurface != nullptr && menuSurface->bits != nullptr &&
-                              menuSurface->width == kMenuSize && menuSurface->height == kMenuSize;
+                              menuSurface->width == menuRing.size && menuSurface->height == menuRing.size;
+    const size_t framePixels = static_cast<size_t>(menuRing.size) * menuRing.size;
     if (!surfaceReady) {
         PaintRingBackground(highlightSlot);
         return;
@@ -217,14 +90,14 @@ void PutRingBackground(int32_t highlightSlot) {
     if (plainRing == nullptr) {
         PaintRingBackground(-1);
         GdiFlush();
-        plainRing.reset(new (std::nothrow) uint32_t[kFramePixels]);
+        plainRing.reset(new (std::nothrow) uint32_t[framePixels]);
         if (plainRing == nullptr) {
             PaintRingBackground(highlightSlot);
             return;
         }
-        memcpy(plainRing.get(), menuSurface->bits, kFramePixels * sizeof(uint32_t));
+        memcpy(plainRing.get(), menuSurface->bits, framePixels * sizeof(uint32_t));
     } else {
-        memcpy(menuSurface->bits, plainRing.get(), kFramePixels * sizeof(uint32_t));
+        memcpy(menuSurface->bits, plainRing.get(), framePixels * sizeof(uint32_t));
     }
     if (!lit) {
         return;
@@ -244,49 +117,37 @@ void PutRingBackground(int32_t highlightSlot) {
 // The current page's icons over transparency, side by side (premultiplied, top row first), drawn
 // by DrawRingMenu and laid over the ring by DrawRingHighlight, so that a step to another slot
 // draws no icon. Plain memory, not a GDI object. Worker thread only, apart from the window
-// thread's teardown.
-constexpr int32_t kIconCell = kSlotIconExtent + 2;  // an icon and a pixel all round for smoothing
-constexpr int32_t kLayerWidth = kSlotsPerPage * kIconCell;
+// thread's teardown. Its cells are an icon square and a pixel all round for smoothing.
 std::unique_ptr<uint32_t[]> iconLayer;
 bool iconLayerDrawn;
 
-// Where a slot's icon goes on the menu surface, with `margin` pixels all round.
-RECT IconSquare(int32_t slot, int32_t margin) {
-    const SlotOffset& offset = RingSlotOffsets[slot];
-    return RECT{kSlotIconOrigin + offset.dx - margin, kSlotIconOrigin + offset.dy - margin,
-                kSlotIconOrigin + kSlotIconExtent + offset.dx + margin,
-                kSlotIconOrigin + kSlotIconExtent + offset.dy + margin};
+int32_t IconCell() {
+    return menuRing.iconExtent + 2;
+}
+
+int32_t LayerWidth() {
+    return kSlotsPerPage * IconCell();
 }
 
 // Where it goes in the icon layer.
 RECT LayerSquare(int32_t slot, int32_t margin) {
-    return RECT{slot * kIconCell + 1 - margin, 1 - margin, slot * kIconCell + 1 + kSlotIconExtent + margin,
-                1 + kSlotIconExtent + margin};
-}
-
-// The icons of the current page's slots (none when the current page is not a page). The tables'
-// lock is held meanwhile, so an item the palette editor deletes is never touched.
-void DrawPageIcons(Gdiplus::GpGraphics* graphics, RECT (*square)(int32_t, int32_t)) {
-    TablesLock lock;
-    for (int32_t slot = 0; slot < kSlotsPerPage; ++slot) {
-        const MenuItem* item = GetCurrentPageItem(slot);
-        if (item != nullptr && item->icon != nullptr) {
-            DrawIconOn(graphics, square(slot, 0), static_cast<HICON>(item->icon));
-        }
-    }
+    return RECT{slot * IconCell() + 1 - margin, 1 - margin,
+                slot * IconCell() + 1 + menuRing.iconExtent + margin, 1 + menuRing.iconExtent + margin};
 }
 
 // Draws the current page's icons into the layer; false when GDI+ cannot draw there.
 bool DrawIconLayer() {
+    const int32_t cell = IconCell();
+    const int32_t layerWidth = LayerWidth();
     if (iconLayer == nullptr) {
-        iconLayer.reset(new (std::nothrow) uint32_t[static_cast<size_t>(kLayerWidth) * kIconCell]);
+        iconLayer.reset(new (std::nothrow) uint32_t[static_cast<size_t>(layerWidth) * cell]);
     }
     if (iconLayer == nullptr) {
         return false;
     }
-    memset(iconLayer.get(), 0, static_cast<size_t>(kLayerWidth) * kIconCell * sizeof(uint32_t));
+    memset(iconLayer.get(), 0, static_cast<size_t>(layerWidth) * cell * sizeof(uint32_t));
     Gdiplus::GpBitmap* bitmap = nullptr;
-    if (gdip::GdipCreateBitmapFromScan0(kLayerWidth, kIconCell, kLayerWidth * 4, PixelFormat32bppPARGB,
+    if (gdip::GdipCreateBitmapFromScan0(layerWidth, cell, layerWidth * 4, PixelFormat32bppPARGB,
                                         reinterpret_cast<BYTE*>(iconLayer.get()), &bitmap) != Gdiplus::Ok) {
         return false;
     }
@@ -304,14 +165,15 @@ bool DrawIconLayer() {
 // GDI rounds it when GDI+ lays an icon over the ring.
 void BlendIconLayer() {
     GdiFlush();
+    const int32_t cell = IconCell();
     for (int32_t slot = 0; slot < kSlotsPerPage; ++slot) {
         const RECT to = IconSquare(slot, 1);
         const RECT from = LayerSquare(slot, 1);
-        for (int32_t row = 0; row < kIconCell; ++row) {
+        for (int32_t row = 0; row < cell; ++row) {
             const uint32_t* source =
-                iconLayer.get() + static_cast<size_t>(from.top + row) * kLayerWidth + from.left;
+                iconLayer.get() + static_cast<size_t>(from.top + row) * LayerWidth() + from.left;
             uint32_t* target = SurfaceRow(menuSurface, to.top + row) + to.left;
-            for (int32_t x = 0; x < kIconCell; ++x) {
+            for (int32_t x = 0; x < cell; ++x) {
                 const uint32_t alpha = source[x] >> 24;
                 uint32_t blended = 0;
                 for (int shift = 0; shift < 32; shift += 8) {
@@ -333,6 +195,7 @@ void ForgetRingFrames() {
     }
     iconLayer.reset();
     iconLayerDrawn = false;
+    ForgetScaledArt();
 }
 
 // One whole frame: the ring, the highlight of selectedSlot over it and the icons of the current
@@ -342,8 +205,8 @@ void DrawRingMenu() {
     if (menuSurface == nullptr) {
         return;
     }
-    iconLayerDrawn = menuSurface->bits != nullptr && menuSurface->width == kMenuSize &&
-                     menuSurface->height == kMenuSize && DrawIconLayer();
+    iconLayerDrawn = menuSurface->bits != nullptr && menuSurface->width == menuRing.size &&
+                     menuSurface->height == menuRing.size && DrawIconLayer();
     if (!iconLayerDrawn) {
         DrawPageIcons(GraphicsOn(menuSurface->dc).get(), IconSquare);
         return;
@@ -355,7 +218,7 @@ void DrawRingMenu() {
 // whole frame when no icons are kept. `changed` is where it differs from the frame that shows
 // fromSlot's highlight: empty when nothing does, the whole surface when that is not known.
 void DrawRingHighlight(int32_t fromSlot, RECT& changed) {
-    changed = RECT{0, 0, kMenuSize, kMenuSize};
+    changed = RECT{0, 0, menuRing.size, menuRing.size};
     if (!iconLayerDrawn || menuSurface == nullptr) {
         DrawRingMenu();
         return;

@@ -1,3 +1,5 @@
+// The ring menu's window thread, its surface and skins, and the surface's scale.
+
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
@@ -19,6 +21,9 @@ std::atomic<HWND> menuWindow{nullptr};
 LayeredSurface* menuSurface;
 SkinImage* ringImage;
 SkinImage* highlightImage;
+SkinImage* ringImage2x;
+SkinImage* highlightImage2x;
+RingMetrics menuRing = kRingAt96Dpi;
 
 // Decodes a bitmap resource and puts a 32-bit ARGB `view` over the decoded pixels, so that the
 // fourth byte of every pixel is drawn as its alpha: GDI+ decodes a 32-bit BMP as 32-bit RGB, which
@@ -102,6 +107,12 @@ static unsigned __stdcall MenuWindowThread(void* argument) {
         highlightImage = LoadSkinImage(instance, IDB_HIGHLIGHT);
     }
     if (highlightImage != nullptr) {
+        ringImage2x = LoadSkinImage(instance, IDB_RING_2X);
+    }
+    if (ringImage2x != nullptr) {
+        highlightImage2x = LoadSkinImage(instance, IDB_HIGHLIGHT_2X);
+    }
+    if (highlightImage2x != nullptr) {
         ClearLayeredSurface(menuSurface);
         PresentLayeredSurface(menuSurface, window);
         exitCode = 0;
@@ -114,9 +125,31 @@ static unsigned __stdcall MenuWindowThread(void* argument) {
     ForgetRingFrames();
     DestroySkinImage(ringImage);
     DestroySkinImage(highlightImage);
+    DestroySkinImage(ringImage2x);
+    DestroySkinImage(highlightImage2x);
     DestroyLayeredSurface(menuSurface);
+    menuRing = kRingAt96Dpi;
     DestroyResidentWindow(window, instance, kMenuWindowClass);
     return exitCode;
+}
+
+// Makes the surface for a ring on a display of `dpi`, unless it is made for that scale already;
+// the frames and scaled skins kept for another scale are forgotten. False, with the old scale
+// kept, when no surface can be made. Worker thread only, while the window is published.
+bool ScaleRingMenu(uint32_t dpi) {
+    if (dpi == menuRing.dpi && menuSurface != nullptr) {
+        return true;
+    }
+    const RingMetrics ring = RingMetricsForDpi(dpi);
+    LayeredSurface* surface = CreateLayeredSurface(ring.size, ring.size);
+    if (surface == nullptr) {
+        return false;
+    }
+    ForgetRingFrames();
+    DestroyLayeredSurface(menuSurface);
+    menuSurface = surface;
+    menuRing = ring;
+    return true;
 }
 
 // Starts the menu window thread unless one runs. 0 when a thread runs afterwards, -1 when it

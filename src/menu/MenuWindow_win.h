@@ -1,6 +1,7 @@
 #pragma once
-// The ring menu's window and the thread that owns it: a 256 x 256 borderless, topmost,
-// per-pixel-alpha window that never takes the focus, its drawing surface and the two skin images.
+// The ring menu's window and the thread that owns it: a borderless, topmost, per-pixel-alpha
+// window that never takes the focus, 256 x 256 at 96 DPI and scaled with the display under each
+// opening, its drawing surface and the two skin images, each drawn at 1x and 2x.
 // The thread only pumps messages; the menu worker draws, moves, shows and hides (RingMenu.h).
 // The menu threads' starter calls StartMenuWindowThread (appInstance) and, at shutdown and after a
 // failed start, StopMenuWindowThread.
@@ -12,7 +13,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "menu/LayeredSurface_win.h"
+#include "platform/LayeredSurface_win.h"
+#include "menu/RingGeometry.h"
 #include "platform/WindowThread_win.h"
 
 constexpr int32_t kMenuSize = 256;
@@ -32,7 +34,13 @@ extern std::atomic<HWND> menuWindow;
 extern LayeredSurface* menuSurface;
 extern SkinImage* ringImage;
 extern SkinImage* highlightImage;
+// The same skins at twice the size, for scaled displays; views empty when missing.
+extern SkinImage* ringImage2x;
+extern SkinImage* highlightImage2x;
+// The scale menuSurface is made for; the worker changes it with ScaleRingMenu.
+extern RingMetrics menuRing;
 
 int32_t StartMenuWindowThread(HINSTANCE instance);
+bool ScaleRingMenu(uint32_t dpi);
 int32_t WaitForMenuWindow();
 void StopMenuWindowThread();

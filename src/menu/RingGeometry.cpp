@@ -1,7 +1,10 @@
+// The ring's geometry at any scale, hit testing, the highlight's turn and paging.
+
 #include "menu/RingGeometry.h"
 
 #include <cmath>
 
+#include "platform/DisplayScale.h"
 #include "settings/Pages.h"
 
 // Offset of each slot's icon from the ring's centre, y growing downwards. The diagonals are 63
@@ -10,16 +13,35 @@ const SlotOffset RingSlotOffsets[8] = {
     {0, -90}, {63, -63}, {90, 0}, {63, 63}, {0, 90}, {-63, 63}, {-90, 0}, {-63, -63},
 };
 
+// The icons keep their sides whole: the icon square's size is scaled, not its far edge.
+RingMetrics RingMetricsForDpi(uint32_t dpi) {
+    RingMetrics ring = {dpi,
+                        ScaleToDpi(2 * kRingCentre, dpi),
+                        ScaleToDpi(kRingCentre, dpi),
+                        ScaleToDpi(kRingInnerRadius, dpi),
+                        ScaleToDpi(kRingOuterRadius, dpi),
+                        ScaleToDpi(kSlotIconOrigin, dpi),
+                        ScaleToDpi(kSlotIconExtent, dpi),
+                        {}};
+    for (int32_t slot = 0; slot < 8; ++slot) {
+        ring.slotOffsets[slot] = {ScaleOffsetToDpi(RingSlotOffsets[slot].dx, dpi),
+                                  ScaleOffsetToDpi(RingSlotOffsets[slot].dy, dpi)};
+    }
+    return ring;
+}
+
+const RingMetrics kRingAt96Dpi = RingMetricsForDpi(kBaseDpi);
+
 // The slot under a point of the menu window's client area, or -1. The sensitive band is the
-// distance from the centre truncated to a whole pixel, 50 to 120 inclusive; inside it is the
-// dead centre. The direction is measured clockwise from straight up in (0, 360]; slot s covers
+// distance from the centre truncated to a whole pixel, 50 to 120 inclusive at 96 DPI; inside it
+// is the dead centre. The direction is measured clockwise from straight up in (0, 360]; slot s covers
 // [45s - 22.5, 45s + 22.5), its lower edge included, so slot 0 covers (337.5, 22.5) through 360.
-int32_t HitTestRing(int32_t x, int32_t y) {
-    const int32_t dx = kRingCentre - x;
-    const int32_t dy = kRingCentre - y;
+int32_t HitTestRing(int32_t x, int32_t y, const RingMetrics& ring) {
+    const int32_t dx = ring.centre - x;
+    const int32_t dy = ring.centre - y;
     const int32_t r =
         static_cast<int32_t>(std::sqrt(static_cast<double>(dx) * dx + static_cast<double>(dy) * dy));
-    if (r < kRingInnerRadius || r > kRingOuterRadius) {
+    if (r < ring.innerRadius || r > ring.outerRadius) {
         return -1;
     }
     double phi = std::atan2(static_cast<double>(dy), static_cast<double>(dx)) * 57.29577951308232 + 270.0;
@@ -43,16 +65,17 @@ int32_t HitTestRing(int32_t x, int32_t y) {
 }
 
 // The destination of the highlight image's upper-left, upper-right and lower-left corners when it
-// is turned clockwise on screen by angleDegrees about the ring's centre. The angle is converted
-// with 3.14 rather than pi, the turn the artwork was tuned with: slot 7's highlight stands about
+// is turned clockwise on screen by angleDegrees about the ring's centre (centre, centre). The angle is
+// converted with 3.14 rather than pi, the turn the artwork was tuned with: slot 7's highlight stands about
 // 0.16 degrees short of 315.
-void HighlightCorners(double angleDegrees, int32_t imageWidth, int32_t imageHeight, RingPointF corners[3]) {
+void HighlightCorners(double angleDegrees, int32_t imageWidth, int32_t imageHeight, RingPointF corners[3],
+                      int32_t centre) {
     const double theta = angleDegrees * 3.14 / 180.0;
     const long double co = static_cast<float>(std::cos(theta));
     const long double si = static_cast<float>(std::sin(theta));
     const long double w = static_cast<float>(imageWidth / 2);
     const long double h = static_cast<float>(imageHeight / 2);
-    const long double c = kRingCentre;
+    const long double c = centre;
     corners[0] = {static_cast<float>(c - co * w + si * h), static_cast<float>(c - si * w - co * h)};
     corners[1] = {static_cast<float>(c + co * w + si * h), static_cast<float>(c + si * w - co * h)};
     corners[2] = {static_cast<float>(c - co * w - si * h), static_cast<float>(c - si * w + co * h)};

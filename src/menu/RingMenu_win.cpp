@@ -1,3 +1,5 @@
+// Opening, tracking and closing the ring menu on the worker thread.
+
 #include <windows.h>
 
 #include <cstring>
@@ -7,6 +9,7 @@
 #include "menu/RingItems.h"
 #include "menu/RingGeometry.h"
 #include "menu/RingMenu.h"
+#include "platform/DisplayScale_win.h"
 #include "settings/Pages.h"
 #include "tooltip/LabelWindow.h"
 
@@ -20,8 +23,6 @@ Point lastTrackedPos = {0, 0};
 
 namespace {
 
-constexpr int32_t kHalfMenu = kMenuSize / 2;
-
 // The highlight the presented frame shows, or kIconsStale after a page change, whose icons must be
 // drawn afresh. A tracking step draws and presents only when this differs from what it finds.
 constexpr int32_t kIconsStale = -2;
@@ -29,11 +30,11 @@ int32_t shownSlot = kIconsStale;
 
 }  // namespace
 
-// Shows the ring centred on the screen point (x, y) with the first page, from the current one
-// backwards, that shows an item. The target of the items is the top-level window under the point,
-// found while the menu is still hidden. The menu is placed where it is, never clamped to the
-// screen, and never takes the focus. 0 when it is shown, -1 when there is no menu window or no
-// page with an item.
+// Shows the ring centred on the screen point (x, y), at the scale of the display under that point,
+// with the first page, from the current one backwards, that shows an item. The target of the items is the
+// top-level window under the point, found while the menu is still hidden. The menu is placed where it is,
+// never clamped to the screen, and never takes the focus. 0 when it is shown, -1 when there is no menu window
+// or no page with an item.
 int32_t OpenRingMenu(int32_t x, int32_t y) {
     if (WaitForMenuWindow() != 0) {
         return -1;
@@ -43,9 +44,12 @@ int32_t OpenRingMenu(int32_t x, int32_t y) {
         return -1;
     }
     const POINT press = {x, y};
+    if (!ScaleRingMenu(DpiAtPoint(press))) {
+        return -1;
+    }
     targetWindow = GetAncestor(WindowFromPoint(press), GA_ROOTOWNER);
-    SetWindowPos(window, HWND_TOP, x - kHalfMenu, y - kHalfMenu, kMenuSize, kMenuSize,
-                 SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    SetWindowPos(window, HWND_TOP, x - menuRing.centre, y - menuRing.centre, menuRing.size, menuRing.size,
+                 SWP_NOACTIVATE | SWP_SHOWWINDOW);
     DrawRingMenu();
     if (PresentLayeredSurface(menuSurface, window) == 1) {
         shownSlot = selectedSlot;
@@ -58,9 +62,9 @@ int32_t OpenRingMenu(int32_t x, int32_t y) {
 }
 
 // One tracking step: when the cursor has moved, finds the slot under it and shows that item's name
-// 20 pixels below the cursor (or hides the label when there is none); the ring is drawn and
-// presented only when its picture changes (another slot, another page). A cursor that has not
-// moved costs three calls and changes nothing; a menu that did not open (its window hidden) is not
+// 20 pixels (at 96 DPI, scaled with the ring) below the cursor (or hides the label when there is none); the
+// ring is drawn and presented only when its picture changes (another slot, another page). A cursor that has
+// not moved costs three calls and changes nothing; a menu that did not open (its window hidden) is not
 // tracked, so no label appears for it.
 void TrackRingMenu() {
     HWND window = menuWindow.load();
@@ -76,17 +80,18 @@ void TrackRingMenu() {
         return;
     }
     lastTrackedPos = {cursor.x, cursor.y};
-    selectedSlot = HitTestRing(cursor.x, cursor.y);
+    selectedSlot = HitTestRing(cursor.x, cursor.y, menuRing);
     if (selectedSlot >= 0) {
         char text[kItemTextSize];
         if (CopyItemText(selectedSlot, text)) {
-            ShowLabel(text, screen.x, screen.y + kLabelCursorOffsetY);
+            ShowLabel(text, screen.x, screen.y + LabelMetricsForDpi(menuRing.dpi).cursorOffsetY,
+                      menuRing.dpi);
         } else {
             selectedSlot = -1;
         }
     }
     if (selectedSlot != shownSlot) {
-        RECT changed = {0, 0, kMenuSize, kMenuSize};
+        RECT changed = {0, 0, menuRing.size, menuRing.size};
         if (shownSlot == kIconsStale) {
             DrawRingMenu();
         } else {
@@ -112,7 +117,7 @@ int32_t SelectRingItem(int32_t x, int32_t y) {
     if (window != nullptr) {
         POINT release = {x, y};
         ScreenToClient(window, &release);
-        selectedSlot = HitTestRing(release.x, release.y);
+        selectedSlot = HitTestRing(release.x, release.y, menuRing);
         // A menu that did not open chose nothing, even if an item has appeared since the press.
         ItemSnapshot snapshot;
         if (selectedSlot >= 0 && IsWindowVisible(window) && TakeItemSnapshot(selectedSlot, snapshot)) {

@@ -182,18 +182,8 @@ int32_t ScrollRowForCursorY(int32_t y) {
     return v * kScrollSteps / kTrackSpan;
 }
 
-// Scaled drawing samples the picture at the centre of each client pixel, so picture pixel p
-// starts at the first client pixel whose centre falls in it, and a client pixel shows the picture
-// pixel under its centre, also left of and above the window (a captured drag). A dpi of 0
-// (unknown) counts as the picture's own.
-int32_t ScaleToDpi(int32_t picturePixels, uint32_t dpi) {
-    if (dpi == 0) {
-        return picturePixels;
-    }
-    return static_cast<int32_t>(
-        FloorDiv(int64_t{picturePixels} * dpi + kPaletteBaseDpi / 2 - 1, kPaletteBaseDpi));
-}
-
+// The inverse of ScaleToDpi: a client pixel shows the picture pixel under its centre, also left of
+// and above the window (a captured drag). A dpi of 0 (unknown) counts as the picture's own.
 int32_t PictureFromClient(int32_t clientPixel, uint32_t dpi) {
     if (dpi == 0) {
         return clientPixel;

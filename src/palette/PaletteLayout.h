@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "platform/DisplayScale.h"
 #include "platform/Geometry.h"
 
 // The picture fills the client area; the window and its back buffer are a little larger.
@@ -62,6 +63,5 @@ int32_t ScrollRowForCursorY(int32_t y);
 
 // The picture is drawn scaled to the window's DPI so that it keeps its usual size on a scaled
 // display; the hit tests above stay in picture pixels.
-constexpr uint32_t kPaletteBaseDpi = 96;
-int32_t ScaleToDpi(int32_t picturePixels, uint32_t dpi);
+constexpr uint32_t kPaletteBaseDpi = kBaseDpi;
 int32_t PictureFromClient(int32_t clientPixel, uint32_t dpi);

@@ -110,7 +110,8 @@ void RepaintPalette(HWND window) {
 
     POINT screen;
     if (frame.labelShown && GetCursorPos(&screen)) {
-        ShowLabel(frame.labelText, screen.x, screen.y + kLabelCursorOffsetY);
+        ShowLabel(frame.labelText, screen.x, screen.y + LabelMetricsForDpi(paletteDpi).cursorOffsetY,
+                  paletteDpi);
     } else {
         HideLabel();
     }

@@ -10,6 +10,7 @@
 #include "dialogs/ItemEdit.h"
 #include "dialogs/ItemEditDialog_win.h"
 #include "palette/PaletteLayout.h"
+#include "platform/DisplayScale_win.h"
 #include "platform/Holders_win.h"
 #include "platform/WideText_win.h"
 #include "platform/WindowThread_win.h"
@@ -40,30 +41,11 @@ const wchar_t kNotLoadedText[] =
 // The messages of a drop from the shell: WM_COPYGLOBALDATA (0x0049) carries the drop's data.
 constexpr UINT kDropMessages[] = {WM_DROPFILES, WM_COPYDATA, 0x0049};
 
-// The per-monitor DPI functions exist from Windows 10 1607 on; looked up so that the program
-// still starts on older systems, which fall back to the screen's DPI and the system's metrics.
-template <typename Function>
-Function User32Function(const char* name) {
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
-}
-
-// The DPI of the window's monitor; the screen's for no window or where the system cannot tell.
-uint32_t WindowDpi(HWND window) {
-    static const auto getDpiForWindow = User32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
-    UINT dpi = window != nullptr && getDpiForWindow != nullptr ? getDpiForWindow(window) : 0;
-    if (dpi == 0) {
-        const WindowDc screen;
-        dpi = screen.get() != nullptr ? static_cast<UINT>(GetDeviceCaps(screen.get(), LOGPIXELSX)) : 0;
-    }
-    return dpi != 0 ? dpi : kPaletteBaseDpi;
-}
-
 // The window's outer size when its client area is the picture scaled to dpi, with that DPI's
 // frame metrics.
 SIZE PaletteWindowSize(uint32_t dpi) {
-    static const auto adjustForDpi =
-        User32Function<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+    static const auto adjustForDpi = SystemFunction<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>(
+        L"user32.dll", "AdjustWindowRectExForDpi");
     RECT frame = {0, 0, ScaleToDpi(kPaletteClientWidth, dpi), ScaleToDpi(kPaletteClientHeight, dpi)};
     if (adjustForDpi == nullptr || !adjustForDpi(&frame, kPaletteStyle, FALSE, 0, dpi)) {
         AdjustWindowRectEx(&frame, kPaletteStyle, FALSE, 0);

@@ -8,7 +8,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "menu/LayeredSurface_win.h"
+#include "platform/LayeredSurface_win.h"
 #include "palette/PaletteEditing.h"
 #include "platform/WindowThread_win.h"
 

@@ -4,6 +4,8 @@
 #define IDI_PIVOTEL 108
 #define IDB_RING 105
 #define IDB_HIGHLIGHT 106
+#define IDB_RING_2X 109
+#define IDB_HIGHLIGHT_2X 110
 
 // Tray menu and its commands.
 #define IDM_TRAY 102

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "menu/LayeredSurface_win.h"
+#include "platform/LayeredSurface_win.h"
 #include "platform/WindowThread_win.h"
 #include "tooltip/LabelWindow.h"
 
@@ -15,6 +15,7 @@ extern HWND labelWindow;
 extern LayeredSurface* labelSurface;
 extern int32_t labelVisible;
 extern POINT labelPos;
+extern LabelMetrics labelMetrics;  // the scale the surface and the window are made for
 extern WindowThread labelThread;
 
 constexpr wchar_t kLabelClassName[] = L"Pivotel Tool Tip";

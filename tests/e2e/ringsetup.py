@@ -12,11 +12,23 @@ MENU_CLASS = "Pivotel"
 LABEL_CLASS = "Pivotel Tool Tip"
 LABEL_OFFSET_Y = 20
 
-# Where the scenarios press the trigger, the menu window's rectangle that this gives, and the
-# distance from the centre at which they point at a slot (the middle of the ring band).
+# Where the scenarios press the trigger, the menu window's rectangle that this gives at 96 DPI, and
+# the distance from the centre at which they point at a slot (the middle of the ring band).
 PRESS = (500, 400)
 RING_RECT = [PRESS[0] - 128, PRESS[1] - 128, PRESS[0] + 128, PRESS[1] + 128]
 SLOT_DISTANCE = 85
+
+
+def scaled(pixels):
+    """A length of the ring or the label at 96 DPI in pixels of this run's display: the display's
+    DPI / 96 times as long, rounded to the pixel whose centre it reaches, halves down."""
+    return (pixels * harness.system_dpi() + 47) // 96
+
+
+def ring_rect(centre=PRESS):
+    """The menu window's rectangle when it opens at `centre` on this run's display."""
+    half, size = scaled(128), scaled(256)
+    return [centre[0] - half, centre[1] - half, centre[0] - half + size, centre[1] - half + size]
 
 RED, GREEN, BLUE = (220, 30, 30), (30, 200, 60), (40, 60, 230)
 
@@ -37,9 +49,10 @@ PAGES = {0: {0: LAUNCH_A, 2: COPY_TITLE}, 1: {0: LAUNCH_B}}
 ICON_COLOURS = {"red.ico": RED, "green.ico": GREEN, "blue.ico": BLUE}
 
 
-def slot_point(slot, centre=PRESS, distance=SLOT_DISTANCE):
-    """The screen point `distance` pixels from the ring's centre in the middle of a slot's sector
-    (slot 0 straight up, clockwise)."""
+def slot_point(slot, centre=PRESS, distance=None):
+    """The screen point `distance` pixels (the middle of the band, scaled, by default) from the
+    ring's centre in the middle of a slot's sector (slot 0 straight up, clockwise)."""
+    distance = scaled(SLOT_DISTANCE) if distance is None else distance
     angle = math.radians(45 * slot)
     return (centre[0] + round(distance * math.sin(angle)), centre[1] - round(distance * math.cos(angle)))
 
@@ -60,16 +73,31 @@ def close_ring(session, *steps, button="x1"):
     session.wait_no_window(MENU_CLASS, visible=True)
 
 
-def icon_bytes(rgb, size=32):
-    """An .ico file with one opaque square icon of that colour (32 bits per pixel with alpha)."""
-    red, green, blue = rgb
-    pixels = bytes([blue, green, red, 255]) * (size * size)
-    mask = bytes(((size + 31) // 32) * 4 * size)
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(pixels) + len(mask), 0, 0, 0, 0)
-    image = header + pixels + mask
-    directory = struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32,
-                                                           len(image), 22)
-    return directory + image
+def icon_bytes(rgb, size=32, larger=None):
+    """An .ico file with one opaque square icon of that colour (32 bits per pixel with alpha), and
+    with `larger` ({size: colour}) images of other sizes after it."""
+    images = [(size, rgb)] + sorted((larger or {}).items())
+    directory, body = struct.pack("<HHH", 0, 1, len(images)), b""
+    for side, (red, green, blue) in images:
+        pixels = bytes([blue, green, red, 255]) * (side * side)
+        mask = bytes(((side + 31) // 32) * 4 * side)
+        header = struct.pack("<IiiHHIIiiII", 40, side, side * 2, 1, 32, 0, len(pixels) + len(mask),
+                             0, 0, 0, 0)
+        image = header + pixels + mask
+        directory += struct.pack("<BBBBHHII", side % 256, side % 256, 0, 0, 1, 32, len(image),
+                                 6 + 16 * len(images) + len(body))
+        body += image
+    return directory + body
+
+
+def large_shade(rgb):
+    """The colour of an icon file's images above 32 pixels: the scaled ring must show these."""
+    return tuple(c // 2 for c in rgb)
+
+
+def ring_icon_colour(rgb):
+    """The colour a slot's icon shows in the ring on this run's display."""
+    return rgb if harness.system_dpi() == 96 else large_shade(rgb)
 
 
 def setting_ini(items=ITEMS, pages=PAGES, palette=None, **config):
@@ -99,7 +127,8 @@ def setting_ini(items=ITEMS, pages=PAGES, palette=None, **config):
 
 def menu_files(session):
     """The icons and the probe program that the scenarios' setting.ini names."""
-    files = {name: icon_bytes(rgb) for name, rgb in ICON_COLOURS.items()}
+    files = {name: icon_bytes(rgb, larger={48: large_shade(rgb), 64: large_shade(rgb)})
+             for name, rgb in ICON_COLOURS.items()}
     files[LAUNCH_FOLDER + "/blue.ico"] = files.pop("blue.ico")
     probe = os.path.join(os.path.dirname(session.driver_exe), "ring_probe.exe")
     files["ring_probe.exe"] = files[LAUNCH_FOLDER + "/ring_probe.exe"] = probe

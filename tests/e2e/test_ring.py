@@ -1,23 +1,25 @@
 """The ring menu in the Wine desktop: opening under the trigger, the label following the cursor,
 running the item under the release, paging with the wheel, the pass-through marker, and a menu
 with no item. Pivotel gets a setting.ini of its own (ringsetup.py) whose launch items start
-ring_probe.exe, and a logging test window lies under the cursor throughout."""
+ring_probe.exe, and a logging test window lies under the cursor throughout. On a scaled display
+(--log-pixels) every length of the ring and the label is expected scaled with it."""
 
 import sys
 
 import harness
 from harness import PASS_THROUGH_MARKER, XBUTTON1
 import ringsetup
-from ringsetup import LABEL_CLASS, LABEL_OFFSET_Y, MENU_CLASS, PRESS, RING_RECT, hexrgb, slot_point
+from ringsetup import (LABEL_CLASS, LABEL_OFFSET_Y, MENU_CLASS, PRESS, hexrgb, ring_icon_colour, scaled,
+                       slot_point)
 
-WINDOW_RECT = (200, 150, 700, 550)
+WINDOW_RECT = (150, 100, 850, 700)  # under the whole ring up to 200 %
 WINDOW_COLOUR = "3366cc"
 WINDOW_TITLE = "リング試験 ウィンドウ"
 
 
 def icon_centre(slot):
     """The screen point in the middle of a slot's icon while the ring is open at PRESS."""
-    return slot_point(slot, distance=90)
+    return slot_point(slot, distance=scaled(90))
 
 
 class RingMenu(harness.E2ETestCase):
@@ -37,16 +39,18 @@ class RingMenu(harness.E2ETestCase):
         self.session.wait_no_window(LABEL_CLASS, visible=True)
 
     def move_label(self, point):
-        """Moves the cursor to `point` and waits for the label 20 pixels below it."""
+        """Moves the cursor to `point` and waits for the label, of the display's size, 20 pixels
+        (scaled) below it."""
         self.session.send_input("move:%d,%d" % point)
-        expected = [point[0], point[1] + LABEL_OFFSET_Y]
+        left, top = point[0], point[1] + scaled(LABEL_OFFSET_Y)
+        expected = [left, top, left + scaled(1024), top + scaled(26)]
 
         seen = []
 
         def placed():
             labels = self.session.find_windows(LABEL_CLASS, visible=True)
             seen[:] = [label["rect"] for label in labels]
-            return labels and labels[0]["rect"][:2] == expected and labels[0]
+            return labels and labels[0]["rect"] == expected and labels[0]
         try:
             return harness.wait_for(placed, 15, "the label at %r" % (expected,))
         except harness.HarnessError as error:
@@ -80,18 +84,27 @@ class RingMenu(harness.E2ETestCase):
         icons = [icon_centre(0), icon_centre(2)]
         self.assertEqual(self.session.pixels(PRESS, *icons), [WINDOW_COLOUR] * 3)
 
-        # The press opens the ring centred on it; its centre and corners stay transparent and
-        # page 0's icons show in slots 0 and 2.
-        self.assertEqual(ringsetup.open_ring(self.session)["rect"], RING_RECT)
+        # The press opens the ring centred on it, at the display's scale; its centre and corners
+        # stay transparent and page 0's icons show in slots 0 and 2, taken from the icon files'
+        # images of the size they are drawn at.
+        ring_rect = ringsetup.ring_rect()
+        self.assertEqual(ringsetup.open_ring(self.session)["rect"], ring_rect)
         self.assertFalse(self.session.find_windows(LABEL_CLASS, visible=True))
-        self.wait_pixels(icons, [hexrgb(ringsetup.RED), hexrgb(ringsetup.GREEN)], "page 0's icons on screen")
-        corner = (RING_RECT[0] + 2, RING_RECT[1] + 2)
+        shown = [hexrgb(ring_icon_colour(c)) for c in (ringsetup.RED, ringsetup.GREEN)]
+        self.wait_pixels(icons, shown, "page 0's icons on screen")
+        corner = (ring_rect[0] + scaled(2), ring_rect[1] + scaled(2))
         self.assertEqual(self.session.pixels(PRESS, corner), [WINDOW_COLOUR] * 2)
 
         # The label follows the cursor over the slots with an item, 20 pixels below it, and goes
         # over an empty slot and in the centre.
         for slot in (0, 2):
             self.move_label(slot_point(slot))
+        # The sensitive band ends at radii 50 and 120, scaled: the label shows on either edge and
+        # goes one pixel beyond it.
+        for edge, beyond in ((scaled(50), scaled(50) - 1), (scaled(120), scaled(120) + 1)):
+            self.move_label(slot_point(0, distance=edge))
+            self.session.send_input("move:%d,%d" % slot_point(0, distance=beyond))
+            self.session.wait_no_window(LABEL_CLASS, visible=True)
         self.session.send_input("move:%d,%d" % slot_point(4))
         self.session.wait_no_window(LABEL_CLASS, visible=True)
         self.move_label(slot_point(0))
@@ -128,7 +141,8 @@ class RingMenu(harness.E2ETestCase):
         pivotel = ringsetup.start_pivotel(self, SENDWHEEL=1)
         window = self.open_window()
         slot0, slot2 = icon_centre(0), icon_centre(2)
-        red, green, blue = (hexrgb(c) for c in (ringsetup.RED, ringsetup.GREEN, ringsetup.BLUE))
+        red, green, blue = (hexrgb(ring_icon_colour(c))
+                            for c in (ringsetup.RED, ringsetup.GREEN, ringsetup.BLUE))
 
         # Down the wheel: the next page with items (page 1), whose only item is in slot 0; the
         # same slot now runs that page's item.

@@ -19,6 +19,7 @@
 #include "menu/MenuWindow_win.h"
 #include "menu/RingGeometry.h"
 #include "menu/RingMenu.h"
+#include "platform/DisplayScale.h"
 #include "res/resource.h"
 #include "settings/MenuItems.h"
 #include "settings/Pages.h"
@@ -174,6 +175,7 @@ protected:
         SetWindowPos(menuWindow.load(), nullptr, 0, 0, 0, 0,
                      SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
         ResetTables();
+        ScaleRingMenu(96);
     }
 };
 
@@ -230,6 +232,30 @@ TEST_F(MenuTest, RingSkinReachesTheSurfaceWithItsAlphaAndTheHighlightLightsOneSe
     DrawRingMenu();
     EXPECT_GE(SurfacePixel(128, 43).a, 190);
     EXPECT_LE(MaxDifference(plain, SurfaceCopy(), 208, 123, 11), 2);
+}
+
+// On a scaled display the ring fills a surface of its scaled size, drawn from the 2x art: at 150 %
+// reduced, its band's rims about as steep as at 100 % (the 1x art enlarged softens them by a
+// third), at 200 % as it is.
+TEST_F(MenuTest, ScaledRingsAreDrawnFromTheLargerArt) {
+    const auto steepestAlphaStep = [](int32_t y) {
+        GdiFlush();
+        const uint32_t* row = SurfaceRow(menuSurface, y);
+        int32_t steepest = 0;
+        for (int32_t x = 1; x < menuSurface->width; ++x) {
+            steepest = std::max(steepest, std::abs(static_cast<int32_t>(row[x] >> 24) -
+                                                   static_cast<int32_t>(row[x - 1] >> 24)));
+        }
+        return steepest;
+    };
+    DrawRingMenu();
+    const int32_t at100 = steepestAlphaStep(100);
+    for (const uint32_t dpi : {144u, 192u}) {
+        ASSERT_TRUE(ScaleRingMenu(dpi));
+        ASSERT_EQ(menuSurface->width, RingMetricsForDpi(dpi).size);
+        DrawRingMenu();
+        EXPECT_GT(4 * steepestAlphaStep(ScaleToDpi(100, dpi)), 3 * at100) << dpi;
+    }
 }
 
 // Icons go to the eight squares at (112 + dx, 112 + dy), 31 pixels wide, only for slots whose item
@@ -521,13 +547,14 @@ std::string ResourceData(HMODULE module, WORD id) {
     return data != nullptr ? std::string(data, SizeofResource(module, found)) : std::string();
 }
 
-// pivotel.exe carries the very skins tested here, as bitmaps 105 and 106.
+// pivotel.exe carries the very skins tested here, as bitmaps 105 and 106 and at 2x 109 and 110.
 TEST(MenuSkinResourcesTest, TheProgramCarriesTheTestedSkins) {
     const BuiltProgram program;
     ASSERT_NE(program.module, nullptr) << program.path;
-    for (WORD id : {WORD{IDB_RING}, WORD{IDB_HIGHLIGHT}}) {
+    for (WORD id : {WORD{IDB_RING}, WORD{IDB_HIGHLIGHT}, WORD{IDB_RING_2X}, WORD{IDB_HIGHLIGHT_2X}}) {
+        const size_t side = id == IDB_RING || id == IDB_HIGHLIGHT ? 256 : 512;
         const std::string tested = ResourceData(GetModuleHandleA(nullptr), id);
-        ASSERT_EQ(tested.size(), 40u + 256u * 256u * 4u) << id;  // header and 32-bit pixels
+        ASSERT_EQ(tested.size(), 40u + side * side * 4u) << id;  // header and 32-bit pixels
         EXPECT_EQ(ResourceData(program.module, id), tested) << id;
     }
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "TestSupport.h"
@@ -40,6 +41,39 @@ TEST(HitTestRingTest, BandEdgesSectorEdgesAndAxes) {
     EXPECT_EQ(HitTestRing(213, 43), 1);
     EXPECT_EQ(HitTestRing(43, 214), 5);
     EXPECT_EQ(HitTestRing(214, 42), -1);
+}
+
+// On a scaled display every length of the ring is scaled from one set of numbers: the window, the
+// band's edges where the hit test puts them, and the icon squares inside their own slots, placed
+// symmetrically about the centre.
+TEST(HitTestRingTest, ScaledRingsKeepTheirBandIconsAndSymmetry) {
+    struct Case {
+        uint32_t dpi;
+        int32_t size, centre, inner, outer, iconExtent;
+    };
+    for (const Case& c : {Case{96, 256, 128, 50, 120, 31}, Case{120, 320, 160, 62, 150, 39},
+                          Case{144, 384, 192, 75, 180, 46}, Case{192, 512, 256, 100, 240, 62}}) {
+        const RingMetrics ring = RingMetricsForDpi(c.dpi);
+        EXPECT_EQ(ring.size, c.size) << c.dpi;
+        EXPECT_EQ(ring.centre, c.centre) << c.dpi;
+        EXPECT_EQ(ring.iconExtent, c.iconExtent) << c.dpi;
+        EXPECT_EQ(HitTestRing(c.centre, c.centre - c.inner, ring), 0) << c.dpi;
+        EXPECT_EQ(HitTestRing(c.centre, c.centre - c.inner + 1, ring), -1) << c.dpi;
+        EXPECT_EQ(HitTestRing(c.centre + c.outer, c.centre, ring), 2) << c.dpi;
+        EXPECT_EQ(HitTestRing(c.centre + c.outer + 1, c.centre, ring), -1) << c.dpi;
+        for (int32_t slot = 0; slot < 8; ++slot) {
+            const SlotOffset& offset = ring.slotOffsets[slot];
+            const SlotOffset& opposite = ring.slotOffsets[(slot + 4) % 8];
+            EXPECT_EQ(offset.dx, -opposite.dx) << c.dpi << " slot " << slot;
+            EXPECT_EQ(offset.dy, -opposite.dy) << c.dpi << " slot " << slot;
+            const int32_t x = ring.iconOrigin + offset.dx + ring.iconExtent / 2;
+            const int32_t y = ring.iconOrigin + offset.dy + ring.iconExtent / 2;
+            EXPECT_EQ(HitTestRing(x, y, ring), slot) << c.dpi << " slot " << slot;
+            // The icon square lies whole inside the window.
+            EXPECT_GE(std::min(x, y) - ring.iconExtent / 2, 0) << c.dpi << " slot " << slot;
+            EXPECT_LE(std::max(x, y) + ring.iconExtent / 2, ring.size) << c.dpi << " slot " << slot;
+        }
+    }
 }
 
 // Each sector's lower edge belongs to it: at the boundaries between slots the slot on the

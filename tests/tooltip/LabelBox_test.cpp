@@ -1,5 +1,5 @@
 // The label's gradient box: 17 pixels of margin either side of the measured text, always inside
-// the 1024-pixel surface.
+// the 1024-pixel surface, all of it scaled on a scaled display.
 
 #include <gtest/gtest.h>
 
@@ -30,6 +30,16 @@ TEST(LabelBoxTest, NeverReachesPastTheSurface) {
     ExpectBox(LabelBoxForTextWidth(990), 1024);
     ExpectBox(LabelBoxForTextWidth(998), 1024);
     ExpectBox(LabelBoxForTextWidth(INT32_MAX), 1024);
+}
+
+// At 150 % the margins, the box's height, the surface and the distance below the cursor grow alike.
+TEST(LabelBoxTest, ScaledWithTheDisplay) {
+    const LabelMetrics label = LabelMetricsForDpi(144);
+    EXPECT_EQ(label.cursorOffsetY, 30);
+    const Rect box = LabelBoxForTextWidth(517, label);
+    EXPECT_EQ(box.right - box.left, 517 + 2 * 25);
+    EXPECT_EQ(box.bottom - box.top, 39);
+    EXPECT_EQ(LabelBoxForTextWidth(INT32_MAX, label).right, 1536);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Draws Pivotel's artwork and writes the generated files into src/res/: the program icon, the
-ring menu's two skins (ring.bmp, highlight.bmp), the palette editor's picture (palette.bmp), the
-icons of the nine window commands (icons/) and the setting.ini that ships beside the program.
+ring menu's two skins (ring.bmp, highlight.bmp) and the same at twice the size for 200 % displays
+(ring_2x.bmp, highlight_2x.bmp), the palette editor's picture (palette.bmp), the icons of the nine
+window commands (icons/) and the setting.ini that ships beside the program.
 
     artgen.py             regenerate the files in src/res/
     artgen.py --out DIR   write them into DIR instead
@@ -756,11 +757,11 @@ def draw_topmost(size):
     return to_rgba8(canvas)
 
 
-COMMAND_ICON_SIZES = (48, 32, 24, 16)
+COMMAND_ICON_SIZES = (64, 48, 40, 32, 24, 16)  # 40, 48 and 64 for the ring at 125, 150 and 200 %
 
 
 def command_icon(draw):
-    """An .ico of one command symbol at 48, 32, 24 and 16 pixels in 32-bit colour with alpha."""
+    """An .ico of one command symbol at each of COMMAND_ICON_SIZES in 32-bit colour with alpha."""
     return lambda: ico([(s, s, 32, icon_image_32(draw(s), s, s)) for s in COMMAND_ICON_SIZES])
 
 
@@ -801,68 +802,71 @@ HIGHLIGHT_ALPHA = 0.6  # 153 of 255
 HIGHLIGHT_SOFTNESS = 2.0  # pixels over which the wedge's edges fade in
 
 
-def draw_ring_skin():
+def draw_ring_skin(scale=1):
     """Bitmap 105: a translucent light grey band between radius 50 and 120 with a soft black shadow
     inside and outside it and thin light lines on the eight sector boundaries, 22.5 + k * 45
-    degrees from straight up; the middle and the corners are transparent."""
-    canvas = new_canvas(SKIN_SIZE, SKIN_SIZE)
-    c = SKIN_CENTRE
+    degrees from straight up; the middle and the corners are transparent. Bitmap 109 is the same
+    drawing at scale 2, every length doubled, for displays at 200 %."""
+    size = SKIN_SIZE * scale
+    canvas = new_canvas(size, size)
+    c = SKIN_CENTRE * scale
+    ring_inner, ring_outer, shadow_width = RING_INNER * scale, RING_OUTER * scale, SHADOW_WIDTH * scale
 
     def distance(x, y):
         return math.sqrt((x - c) * (x - c) + (y - c) * (y - c))
 
     def shadow(fade_out):
         def colour(x, y):
-            t = 1.0 - min(1.0, max(0.0, fade_out(distance(x, y)) / SHADOW_WIDTH))
+            t = 1.0 - min(1.0, max(0.0, fade_out(distance(x, y)) / shadow_width))
             return (0.0, 0.0, 0.0, SHADOW_ALPHA * t * t)
         return colour
 
-    inner_shadow = annulus(c, c, RING_INNER - SHADOW_WIDTH, RING_INNER)
-    paint(canvas, inner_shadow, shadow(lambda d: RING_INNER - d))
-    outer_shadow = annulus(c, c, RING_OUTER, RING_OUTER + SHADOW_WIDTH)
-    paint(canvas, outer_shadow, shadow(lambda d: d - RING_OUTER))
+    inner_shadow = annulus(c, c, ring_inner - shadow_width, ring_inner)
+    paint(canvas, inner_shadow, shadow(lambda d: ring_inner - d))
+    outer_shadow = annulus(c, c, ring_outer, ring_outer + shadow_width)
+    paint(canvas, outer_shadow, shadow(lambda d: d - ring_outer))
 
-    grey = vertical_gradient(RING_TOP, RING_BOTTOM, c - RING_OUTER, c + RING_OUTER)
-    half_band = (RING_OUTER - RING_INNER) / 2.0
-    middle = (RING_OUTER + RING_INNER) / 2.0
+    grey = vertical_gradient(RING_TOP, RING_BOTTOM, c - ring_outer, c + ring_outer)
+    half_band = (ring_outer - ring_inner) / 2.0
+    middle = (ring_outer + ring_inner) / 2.0
 
     def band(x, y):
         r, g, b, a = grey(x, y)
         rim = abs(distance(x, y) - middle) / half_band
         return (r, g, b, a + RING_EDGE_ALPHA * rim * rim)
-    paint(canvas, annulus(c, c, RING_INNER, RING_OUTER), band)
+    paint(canvas, annulus(c, c, ring_inner, ring_outer), band)
 
     for k in range(8):
         dx, dy = direction(22.5 + 45.0 * k)
-        line = segment(c + dx * (RING_INNER + 1.0), c + dy * (RING_INNER + 1.0),
-                       c + dx * (RING_OUTER - 1.0), c + dy * (RING_OUTER - 1.0), 0.5)
-        box = (min(c + dx * RING_INNER, c + dx * RING_OUTER) - 2, min(c + dy * RING_INNER, c + dy * RING_OUTER) - 2,
-               max(c + dx * RING_INNER, c + dx * RING_OUTER) + 2, max(c + dy * RING_INNER, c + dy * RING_OUTER) + 2)
+        line = segment(c + dx * (ring_inner + scale), c + dy * (ring_inner + scale),
+                       c + dx * (ring_outer - scale), c + dy * (ring_outer - scale), 0.5 * scale)
+        xs, ys = (c + dx * ring_inner, c + dx * ring_outer), (c + dy * ring_inner, c + dy * ring_outer)
+        box = (min(xs) - 2 * scale, min(ys) - 2 * scale, max(xs) + 2 * scale, max(ys) + 2 * scale)
         paint(canvas, line, SECTOR_LINE, box)
     return to_rgba8(canvas)
 
 
-def draw_highlight_skin():
+def draw_highlight_skin(scale=1):
     """Bitmap 106: the highlight of sector 0, a white wedge at alpha 153 from -22.5 to +22.5
     degrees about straight up between radius 52 and 118, its edges fading in over two pixels;
-    transparent elsewhere. The menu turns it by 45 degrees per slot."""
-    canvas = new_canvas(SKIN_SIZE, SKIN_SIZE)
-    c = SKIN_CENTRE
-    shape = intersect(annulus(c, c, HIGHLIGHT_INNER, HIGHLIGHT_OUTER), wedge(c, c, -22.5, 22.5))
+    transparent elsewhere. The menu turns it by 45 degrees per slot. Bitmap 110 is the same
+    drawing at scale 2."""
+    size = SKIN_SIZE * scale
+    canvas = new_canvas(size, size)
+    c = SKIN_CENTRE * scale
+    outer = HIGHLIGHT_OUTER * scale
+    shape = intersect(annulus(c, c, HIGHLIGHT_INNER * scale, outer), wedge(c, c, -22.5, 22.5))
 
     def colour(x, y):
-        inside = min(1.0, max(0.0, -shape(x, y) / HIGHLIGHT_SOFTNESS + 0.25))
+        inside = min(1.0, max(0.0, -shape(x, y) / (HIGHLIGHT_SOFTNESS * scale) + 0.25))
         return (1.0, 1.0, 1.0, HIGHLIGHT_ALPHA * inside)
-    paint(canvas, shape, colour, ring_sector_box(c, c, HIGHLIGHT_OUTER, -22.5, 22.5))
+    paint(canvas, shape, colour, ring_sector_box(c, c, outer, -22.5, 22.5, margin=1.5 * scale))
     return to_rgba8(canvas)
 
 
-def make_ring_bmp():
-    return bmp32(draw_ring_skin(), SKIN_SIZE, SKIN_SIZE)
-
-
-def make_highlight_bmp():
-    return bmp32(draw_highlight_skin(), SKIN_SIZE, SKIN_SIZE)
+def skin_bmp(draw, scale):
+    """The .bmp of a skin drawn at that scale."""
+    return lambda: bmp32(draw(scale), SKIN_SIZE * scale, SKIN_SIZE * scale)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -1123,8 +1127,10 @@ def make_setting_ini():
 
 ARTWORK = [
     ("pivotel.ico", make_pivotel_ico),
-    ("ring.bmp", make_ring_bmp),
-    ("highlight.bmp", make_highlight_bmp),
+    ("ring.bmp", skin_bmp(draw_ring_skin, 1)),
+    ("highlight.bmp", skin_bmp(draw_highlight_skin, 1)),
+    ("ring_2x.bmp", skin_bmp(draw_ring_skin, 2)),
+    ("highlight_2x.bmp", skin_bmp(draw_highlight_skin, 2)),
     ("palette.bmp", make_palette_bmp),
 ] + [("icons/%s.ico" % name, command_icon(draw)) for name, draw, _ in COMMANDS] + [
     ("setting.ini", make_setting_ini),

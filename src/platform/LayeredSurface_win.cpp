@@ -1,4 +1,7 @@
-#include "menu/LayeredSurface_win.h"
+// Off-screen 32-bit surfaces and pushing them to layered windows, for the ring, the label and the
+// palette editor.
+
+#include "platform/LayeredSurface_win.h"
 
 #include <algorithm>
 #include <cstdlib>

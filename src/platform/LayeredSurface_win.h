@@ -1,7 +1,8 @@
 #pragma once
-// An off-screen 32-bit surface (a DIB section selected into a memory DC). The ring menu and the
-// label draw into one each with per-pixel alpha (premultiplied) and push it to their layered
-// windows; the palette editor composes its frames in one from its background picture.
+// An off-screen 32-bit surface (a DIB section selected into a memory DC), shared by the windows
+// that draw their own pixels: the ring menu and the label draw into one each with per-pixel alpha
+// (premultiplied) and push it to their layered windows; the palette editor composes its frames in
+// one from its background picture.
 
 #include <windows.h>
 

@@ -1,0 +1,10 @@
+#pragma once
+// A display's scale: a length given in pixels at 96 DPI (100 %) as pixels of a display of another
+// DPI. Every scaled window of the program takes its sizes from here.
+
+#include <cstdint>
+
+constexpr uint32_t kBaseDpi = 96;
+
+int32_t ScaleToDpi(int32_t pixels, uint32_t dpi);
+int32_t ScaleOffsetToDpi(int32_t pixels, uint32_t dpi);
