@@ -18,8 +18,12 @@
 
 namespace {
 
+std::string currentInput;
+
+// Reports the fault and keeps the input that made it in the current folder, to be replayed.
 [[noreturn]] void Fail(const char* what, const std::string& detail) {
-    fprintf(stderr, "settings fuzz: %s\n%s\n", what, detail.c_str());
+    fprintf(stderr, "settings fuzz: %s (input kept as crash-settings.ini)\n%s\n", what, detail.c_str());
+    WriteFileBytes("crash-settings.ini", currentInput);
     abort();
 }
 
@@ -29,7 +33,8 @@ std::string FirstDifference(const std::string& before, const std::string& after)
     while (at < before.size() && at < after.size() && before[at] == after[at]) {
         ++at;
     }
-    const size_t start = before.rfind('\n', at) == std::string::npos ? 0 : before.rfind('\n', at) + 1;
+    const size_t newline = at == 0 ? std::string::npos : before.rfind('\n', at - 1);
+    const size_t start = newline == std::string::npos ? 0 : newline + 1;
     return before.substr(start, before.find('\n', at) - start) + "\n=> " +
            after.substr(start, after.find('\n', at) - start);
 }
@@ -37,7 +42,8 @@ std::string FirstDifference(const std::string& before, const std::string& after)
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const IniDocument settings = IniParse(std::string(reinterpret_cast<const char*>(data), size));
+    currentInput.assign(reinterpret_cast<const char*>(data), size);
+    const IniDocument settings = IniParse(currentInput);
     ResetTables();
     LoadSettingsFrom(settings);
     std::string faults = DescribeTableFaults();
