@@ -279,6 +279,10 @@ std::string Serialize(const IniDocument& document) {
     if (document.utf8Mark) {
         out += kUtf8Mark;
     }
+    // Only code page 932 text pairs a lead byte with what follows it.
+    const auto lineEnd = [&document](const std::string& text) {
+        return document.utf8Mark ? std::string_view(text) : WholeCharacters(text);
+    };
     for (const IniSection& section : document.sections) {
         if (!section.name.empty()) {
             out += '[';
@@ -289,12 +293,19 @@ std::string Serialize(const IniDocument& document) {
             if (key.hasValue) {
                 out += key.name;
                 out += '=';
-                out += WholeCharacters(key.value);
+                out += lineEnd(key.value);
             } else {
-                out += WholeCharacters(key.name);
+                out += lineEnd(key.name);
             }
             out += "\r\n";
         }
+    }
+    // A first line that was read after a blank and begins like a byte-order mark keeps a blank
+    // before it, or it would be read back as one.
+    const bool looksMarked = out.compare(0, 3, kUtf8Mark) == 0 || out.compare(0, 2, "\xFF\xFE") == 0 ||
+                             out.compare(0, 2, "\xFE\xFF") == 0;
+    if (!document.utf8Mark && looksMarked) {
+        out.insert(0, 1, ' ');
     }
     return out;
 }

@@ -72,11 +72,13 @@ protected:
         DeleteFileA(output.c_str());  // a report left by an earlier probe must not be taken for this one
         EXPECT_EQ(LaunchProgram(&item, nullptr, 0), 0);
         std::map<std::string, std::string> values;
-        if (!WaitUntil([&] { return GetFileAttributesA(output.c_str()) != INVALID_FILE_ATTRIBUTES; })) {
+        // The report's last line is its show command; a file the system still holds reads empty.
+        std::string report;
+        if (!WaitUntil([&] { return (report = ReadFileBytes(output)).find("\nshow=") != std::string::npos; })) {
             ADD_FAILURE() << "the probe did not run";
             return values;
         }
-        std::istringstream file(ReadFileBytes(output));
+        std::istringstream file(report);
         std::string line;
         while (std::getline(file, line)) {
             const size_t equals = line.find('=');

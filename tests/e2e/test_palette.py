@@ -10,6 +10,7 @@ file is removed before each close, and the save is complete once PALETTE/ITEM239
 is there."""
 
 import os
+import pathlib
 import sys
 
 import harness
@@ -654,48 +655,41 @@ class RingWhileEditing(PaletteTestCase):
 
 
 class HeldSettingsFile(PaletteTestCase):
-    """setting.ini held open by another program (a scanner, a sync client) while Pivotel starts."""
-
-    ITEMS = [launch_item(1), command_item(2, 1)]
+    """setting.ini held open by another program (a scanner, a sync client) while Pivotel starts:
+    for a moment, or until the test lets go of it. Either way every item is back once it can be
+    read, and nothing is written over the file before."""
 
     def start_held(self, *hold_options):
-        holders = []
-
         def hold(folder):
             path = harness.windows_path(os.path.join(folder, "setting.ini"))
-            holders.append(self.session.driver_background("hold-file", path, *hold_options))
-            holders[0].wait_record(lambda r: r.get("event") == "ready", 15, "the file held")
-        self.start(self.ITEMS, pages={0: {0: 1, 1: 2}}, palette={0: 1, 1: 2}, before_start=hold)
-        self.addCleanup(holders[0].stop)
-        return holders[0]
+            self.holder = self.session.driver_background("hold-file", path, *hold_options)
+            self.holder.wait_record(lambda r: r.get("event") == "ready", 15, "the file held")
+            self.addCleanup(self.holder.stop)
+        self.start([launch_item(1), command_item(2, 1)], pages={0: {0: 1, 1: 2}}, palette={0: 1, 1: 2},
+                   before_start=hold)
+
+    def reopen_and_close(self):
+        # The editor's thread of a refusal may still be ending: the command is given until it opens.
+        harness.wait_for(lambda: self.session.driver("post-message", self.main["hwnd"], WM_COMMAND, CMD_PALETTE)
+                         and self.session.find_windows(PALETTE_CLASS, PALETTE_CLASS, visible=True), 15, "the editor")
+        self.open_editor()
+        self.close_editor(cells={0: 1, 1: 2}, pages={0: [1, 2, 0, 0, 0, 0, 0, 0]}, ids=[1, 2])
 
     def test_a_file_held_for_a_moment_at_start_is_read_once_let_go(self):
         self.start_held("--timeout", 1500)
-        self.open_editor()
-        self.close_editor(cells={0: 1, 1: 2}, pages={0: [1, 2, 0, 0, 0, 0, 0, 0]}, ids=[1, 2])
+        self.reopen_and_close()
 
     def test_a_file_held_past_start_is_never_saved_over_and_is_read_once_let_go(self):
-        holder = self.start_held()
-        path = os.path.join(self.pivotel.folder, "setting.ini")
-        with open(path, "rb") as f:
-            before = f.read()
-        # The editor refuses to open on tables the file did not fill, and nothing is written.
+        self.start_held()
+        path = pathlib.Path(self.pivotel.folder, "setting.ini")
+        before = path.read_bytes()
         self.session.driver("post-message", self.main["hwnd"], WM_COMMAND, CMD_PALETTE)
         box = self.session.driver("wait-msgbox", PALETTE_CLASS, "--timeout", 15000, timeout=30).windows[0]
         self.session.driver("close-window", box["hwnd"])
-        self.session.wait_no_window(DIALOG_CLASS, PALETTE_CLASS, timeout=15)
-        self.assertEqual(self.session.find_windows(PALETTE_CLASS, PALETTE_CLASS), [])
-        holder.stop()
-        with open(path, "rb") as f:
-            self.assertEqual(f.read(), before)
-        # Let go, the file's items come back; the editor's thread of the refusal may still be
-        # ending, so the command is given until the editor opens.
-        harness.wait_for(lambda: self.session.driver("post-message", self.main["hwnd"], WM_COMMAND, CMD_PALETTE)
-                         and self.session.find_windows(PALETTE_CLASS, PALETTE_CLASS, visible=True), 15,
-                         "the editor, once the file was let go")
-        self.open_editor()
-        self.close_editor(cells={0: 1, 1: 2}, pages={0: [1, 2, 0, 0, 0, 0, 0, 0]}, ids=[1, 2])
-
+        self.assertEqual(self.session.find_windows(PALETTE_CLASS, PALETTE_CLASS), [], "the editor refused")
+        self.holder.stop()
+        self.assertEqual(path.read_bytes(), before)
+        self.reopen_and_close()
 
 if __name__ == "__main__":
     sys.exit(harness.main())

@@ -1,5 +1,5 @@
-// Threads for work that must not hold up its caller, under Wine: a job the caller waits for while
-// it still answers what other threads send it, and a job left to a thread with a COM apartment.
+// Threads that keep their caller free, under Wine: a job waited for while its caller still answers
+// what other threads send it (as the mouse hook's calls must be), and a job on a thread with COM.
 
 #include <windows.h>
 #include <objbase.h>
@@ -15,35 +15,31 @@ namespace {
 
 constexpr DWORD kBoundMs = 10000;
 
-// The job cannot end before a message sent to the waiting thread's window has been answered, as
-// the mouse hook's calls must be while a save is held up.
-TEST(Jobs, WaiterAnswersSentMessagesWhileItsJobIsHeldUp) {
-    const WindowHolder window(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                              GetModuleHandleW(nullptr), nullptr));
+TEST(Jobs, WaiterAnswersSentMessagesWhileItsJobIsHeldUpAndComJobsHaveAnApartment) {
+    // The job cannot end before a message sent to the waiting thread's window has been answered.
+    const WindowHolder window(
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
     ASSERT_TRUE(window);
-    HANDLE answered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::thread sender([&] {
         DWORD_PTR result = 0;
         if (SendMessageTimeoutW(window.get(), WM_NULL, 0, 0, SMTO_BLOCK, kBoundMs, &result) != 0) {
-            SetEvent(answered);
+            SetEvent(done);
         }
     });
     DWORD waited = WAIT_FAILED;
-    EXPECT_TRUE(RunServingSentMessages([&] { waited = WaitForSingleObject(answered, kBoundMs); }));
+    EXPECT_TRUE(RunServingSentMessages([&] { waited = WaitForSingleObject(done, kBoundMs); }));
     sender.join();
     EXPECT_EQ(waited, WAIT_OBJECT_0);
-    CloseHandle(answered);
-}
 
-// What the shell is asked runs on another thread, in a single-threaded apartment of its own.
-TEST(Jobs, ComJobRunsElsewhereInASingleThreadedApartment) {
-    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    DWORD jobThread = 0;
-    HRESULT asked = E_FAIL;
+    // What the shell is asked runs on another thread, in a single-threaded apartment of its own.
+    ResetEvent(done);
+    DWORD jobThread = GetCurrentThreadId();
     APTTYPE type = APTTYPE_CURRENT;
+    APTTYPEQUALIFIER qualifier;
+    HRESULT asked = E_FAIL;
     ASSERT_TRUE(StartComJob([&] {
         jobThread = GetCurrentThreadId();
-        APTTYPEQUALIFIER qualifier;
         asked = CoGetApartmentType(&type, &qualifier);
         SetEvent(done);
     }));
