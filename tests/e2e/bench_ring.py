@@ -153,7 +153,9 @@ def bench_press(session):
     timeout = PRESSES * 3 + 30
     latency = session.driver("press-latency", "--probe", probe, "--count", PRESSES, "--button", "x1",
                              timeout=timeout)
-    own = session.driver("press-latency", "--probe", probe, "--count", PRESSES, "--self", timeout=timeout)
+    # pvdriver's own window keeps its 256 pixels at every scale: probed at the 100 % distance.
+    own_probe = "%d,%d" % slot_point(0, distance=90)
+    own = session.driver("press-latency", "--probe", own_probe, "--count", PRESSES, "--self", timeout=timeout)
     shown = stats_of(latency, "press-to-visible")
     print("\n-- press-to-visible: SendInput of the press to the ring's pixels on the screen")
     if "p99_us" not in shown:
