@@ -8,6 +8,7 @@
 
 #include "menu/MenuDrawing_win.h"
 #include "menu/MenuWindow_win.h"
+#include "platform/DisplayScale.h"
 #include "res/resource.h"
 
 namespace gdip = Gdiplus::DllExports;
@@ -24,6 +25,12 @@ SkinImage* highlightImage;
 SkinImage* ringImage2x;
 SkinImage* highlightImage2x;
 RingMetrics menuRing = kRingAt96Dpi;
+
+namespace {
+
+HINSTANCE skinModule;  // where the skins come from, for the 2x ones loaded at the first scaled ring
+
+}  // namespace
 
 // Decodes a bitmap resource and puts a 32-bit ARGB `view` over the decoded pixels, so that the
 // fourth byte of every pixel is drawn as its alpha: GDI+ decodes a 32-bit BMP as 32-bit RGB, which
@@ -107,12 +114,7 @@ static unsigned __stdcall MenuWindowThread(void* argument) {
         highlightImage = LoadSkinImage(instance, IDB_HIGHLIGHT);
     }
     if (highlightImage != nullptr) {
-        ringImage2x = LoadSkinImage(instance, IDB_RING_2X);
-    }
-    if (ringImage2x != nullptr) {
-        highlightImage2x = LoadSkinImage(instance, IDB_HIGHLIGHT_2X);
-    }
-    if (highlightImage2x != nullptr) {
+        skinModule = instance;
         ClearLayeredSurface(menuSurface);
         PresentLayeredSurface(menuSurface, window);
         exitCode = 0;
@@ -139,6 +141,11 @@ static unsigned __stdcall MenuWindowThread(void* argument) {
 bool ScaleRingMenu(uint32_t dpi) {
     if (dpi == menuRing.dpi && menuSurface != nullptr) {
         return true;
+    }
+    if (dpi != kBaseDpi && ringImage2x == nullptr) {
+        // Decoded only when a scaled display first needs them: at 100 % they would be memory unused.
+        ringImage2x = LoadSkinImage(skinModule, IDB_RING_2X);
+        highlightImage2x = LoadSkinImage(skinModule, IDB_HIGHLIGHT_2X);
     }
     const RingMetrics ring = RingMetricsForDpi(dpi);
     LayeredSurface* surface = CreateLayeredSurface(ring.size, ring.size);

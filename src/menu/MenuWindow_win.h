@@ -34,7 +34,8 @@ extern std::atomic<HWND> menuWindow;
 extern LayeredSurface* menuSurface;
 extern SkinImage* ringImage;
 extern SkinImage* highlightImage;
-// The same skins at twice the size, for scaled displays; views empty when missing.
+// The same skins at twice the size, for scaled displays: loaded by the first ScaleRingMenu to a DPI
+// above 96 (null until then), views empty when missing.
 extern SkinImage* ringImage2x;
 extern SkinImage* highlightImage2x;
 // The scale menuSurface is made for; the worker changes it with ScaleRingMenu.

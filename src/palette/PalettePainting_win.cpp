@@ -36,14 +36,16 @@ bool PictureCursor(HWND window, POINT* cursor) {
     return true;
 }
 
-// Copies the back buffer to the window, scaled to its DPI. Each screen pixel takes the colour of
-// one picture pixel, so lines and icons stay sharp, only unevenly widened at fractional scales.
+// Copies the back buffer to the window, scaled to its DPI with the system's smoothing stretch
+// (each screen pixel an average of the picture pixels under it), so that no row or column of the
+// picture is doubled where its neighbours are not.
 void PresentPaletteFrame(HDC dc) {
     if (paletteDpi == kPaletteBaseDpi) {
         BitBlt(dc, 0, 0, kPaletteBufferWidth, kPaletteBufferHeight, backBuffer->dc, 0, 0, SRCCOPY);
         return;
     }
-    SetStretchBltMode(dc, COLORONCOLOR);
+    SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);  // as HALFTONE requires
     StretchBlt(dc, 0, 0, ScaleToDpi(kPaletteBufferWidth, paletteDpi),
                ScaleToDpi(kPaletteBufferHeight, paletteDpi), backBuffer->dc, 0, 0, kPaletteBufferWidth,
                kPaletteBufferHeight, SRCCOPY);

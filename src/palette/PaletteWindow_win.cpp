@@ -53,6 +53,9 @@ SIZE PaletteWindowSize(uint32_t dpi) {
     return SIZE{frame.right - frame.left, frame.bottom - frame.top};
 }
 
+// WM_GETDPISCALEDSIZE, sent from Windows 10 1703 on; the headers name it only for newer targets.
+constexpr UINT kGetDpiScaledSize = 0x02E4;
+
 // Set by ClosePaletteWithoutSaving: the thread then leaves its loop without writing the settings.
 std::atomic<bool> paletteDiscard{false};
 
@@ -218,14 +221,19 @@ static LRESULT CALLBACK PaletteWindowProc(HWND window, UINT message, WPARAM wPar
             break;
         case WM_ERASEBKGND:
             return 1;
+        case kGetDpiScaledSize: {
+            // Asked ahead of a move to a monitor of another DPI: the size whose client area is the
+            // picture at that DPI, which the system then suggests with WM_DPICHANGED.
+            *reinterpret_cast<SIZE*>(lParam) = PaletteWindowSize(static_cast<uint32_t>(wParam));
+            return TRUE;
+        }
         case WM_DPICHANGED: {
-            // Moved to a monitor of another DPI: the picture is drawn at that one, placed where
-            // the system suggests.
+            // Moved to a monitor of another DPI: the picture is drawn at that one, in the rectangle
+            // the system suggests, so that the window stays under the pointer that drags it.
             paletteDpi = LOWORD(wParam);
             const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-            const SIZE size = PaletteWindowSize(paletteDpi);
-            SetWindowPos(window, nullptr, suggested->left, suggested->top, size.cx, size.cy,
-                         SWP_NOZORDER | SWP_NOACTIVATE);
+            SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                         suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
             InvalidateRect(window, nullptr, FALSE);
             return 0;
         }

@@ -145,6 +145,36 @@ TEST(PaletteWindow, OpensAgainScrolledToTheTopOnThePageLastShown) {
     editorPage = 0;
 }
 
+// Moved to a monitor at 150 %: the window takes the rectangle the system suggests from the size the
+// editor asked for, and the picture is filtered, not enlarged by repeating pixels: a one-pixel grid
+// line between white cells shades a screen pixel it partly covers.
+TEST(PaletteWindow, MovedToAnotherScaleTakesTheSuggestedRectangleAndFiltersThePicture) {
+    SettingsFileSession settings;
+    ASSERT_EQ(StartPaletteThread(), 0);
+    ASSERT_EQ(WaitForPaletteWindow(), 0);
+    SIZE size = {};
+    constexpr UINT kGetDpiScaledSize = 0x02E4;
+    ASSERT_TRUE(SendMessageW(paletteWindow, kGetDpiScaledSize, 144, reinterpret_cast<LPARAM>(&size)));
+    EXPECT_GT(size.cx, ScaleToDpi(kPaletteClientWidth, 144));
+    const RECT suggested = {40, 30, 40 + size.cx, 30 + size.cy};
+    SendMessageW(paletteWindow, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    RECT frame = {};
+    GetWindowRect(paletteWindow, &frame);
+    EXPECT_TRUE(EqualRect(&frame, &suggested));
+    ShowEditorOnTop();
+    const auto shaded = [] {
+        for (int32_t x = ScaleToDpi(311, 144); x < ScaleToDpi(316, 144); ++x) {
+            const int red = GetRValue(ScreenPixel(paletteWindow, x, ScaleToDpi(20, 144)));
+            if (red > 204 && red < 255) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(WaitUntil(shaded, 5000));
+    CloseEditor();
+}
+
 TEST(PaletteWindow, ClosingWithoutSavingWritesNothingAndWaitsForTheThread) {
     SettingsFileSession settings;
     const uint32_t savesBefore = paletteSaveCount.load();

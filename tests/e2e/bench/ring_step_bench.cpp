@@ -23,6 +23,7 @@
 #include "menu/MenuWindow_win.h"
 #include "menu/RingGeometry.h"
 #include "menu/RingMenu.h"
+#include "platform/DisplayScale.h"
 #include "settings/MenuItems.h"
 #include "settings/Pages.h"
 #include "settings/SettingsFormat.h"
@@ -46,7 +47,12 @@ int main(int argc, char** argv) {
         printf("{\"error\":\"the menu did not open (no item on any page?)\"}\n");
         return 1;
     }
-    SetCursorPos(cx, cy - 85);
+    // The ring at the scale of the display it opened on: slots 85 pixels (scaled) from the centre.
+    const uint32_t dpi = menuRing.dpi;
+    const int32_t slotDistance = ScaleToDpi(85, dpi);
+    const int32_t labelOffset = LabelMetricsForDpi(dpi).cursorOffsetY;
+    printf("{\"dpi\":%u,\"ring_size\":%d}\n", dpi, menuRing.size);
+    SetCursorPos(cx, cy - slotDistance);
     Sleep(200);
     HWND window = menuWindow.load();
     const int warmUp = 20;
@@ -80,9 +86,9 @@ int main(int argc, char** argv) {
         shownTexts[i] = item != nullptr ? item->text : "";
     }
     // Every call, and every step, finds the cursor elsewhere than the one before it.
-    auto withinSlotAt = [&](int j) { return POINT{cx + j % 3, cy - 85}; };
+    auto withinSlotAt = [&](int j) { return POINT{cx + j % 3, cy - slotDistance}; };
     auto otherSlotAt = [&](int j) {
-        return j % 4 < 2 ? POINT{cx + 85 + j % 3, cy} : POINT{cx + j % 3, cy - 85};
+        return j % 4 < 2 ? POINT{cx + slotDistance + j % 3, cy} : POINT{cx + j % 3, cy - slotDistance};
     };
     auto cursorTo = [](auto at) {
         return [at](int j) {
@@ -92,7 +98,7 @@ int main(int argc, char** argv) {
     };
     auto moveLabelTo = [&](auto at) {  // where the step would put it, with the text it shows
         return [&, at](int j) {
-            ShowLabel(shownTexts[selectedSlot == 2 ? 1 : 0].c_str(), at(j).x, at(j).y + kLabelCursorOffsetY);
+            ShowLabel(shownTexts[selectedSlot == 2 ? 1 : 0].c_str(), at(j).x, at(j).y + labelOffset, dpi);
         };
     };
     auto step = [](int) { TrackRingMenu(); };
@@ -119,7 +125,7 @@ int main(int argc, char** argv) {
               Measure(rounds, [&](int) { PresentLayeredSurface(labelSurface, labelWindow); }));
     EmitStats("show-label-first-text", Measure(rounds, [&](int i) {
                   const std::string fresh = "Notepad " + std::to_string(i);
-                  ShowLabel(fresh.c_str(), cx + (i % 2), cy + 20);
+                  ShowLabel(fresh.c_str(), cx + (i % 2), cy + labelOffset, dpi);
               }));
 
     SelectRingItem(cx, cy);  // the dead centre: nothing runs, the ring and the label are hidden
