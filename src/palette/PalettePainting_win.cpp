@@ -1,12 +1,18 @@
 // The palette editor's frame: its surfaces, composing the frame and copying it to the window.
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "input/MouseEvents.h"
 #include "input/MouseHook.h"
 #include "palette/PaletteLayout.h"
 #include "palette/PaletteWindow_win.h"
 #include "platform/DisplayScale.h"
 #include "platform/Holders_win.h"
+#include "platform/SizedIcon_win.h"
 #include "res/resource.h"
+#include "settings/SettingsFile.h"
 #include "tooltip/LabelWindow.h"
 
 LayeredSurface* backBuffer;
@@ -16,6 +22,14 @@ namespace {
 HINSTANCE pictureInstance;        // the module whose resources hold the pictures
 LayeredSurface* backgroundImage;  // the picture, with the sprites in a strip below it
 constexpr COLORREF kFillColour = RGB(212, 208, 200);
+
+// Item icons taken from their files at the size a 2x frame draws them, by icon path; emptied when
+// the scale changes.
+struct SizedIcon {
+    std::string path;
+    IconHolder icon;  // empty when the file gave none at that size
+};
+std::vector<SizedIcon> sizedIcons;
 
 // How many back-buffer pixels a picture pixel covers: 1, or 2 when the frame is composed from the
 // picture drawn at twice the size.
@@ -40,6 +54,7 @@ void MatchSurfacesToDpi() {
     }
     DestroyLayeredSurface(backBuffer);
     DestroyLayeredSurface(backgroundImage);
+    sizedIcons.clear();
     backBuffer = buffer;
     backgroundImage = picture;
 }
@@ -58,6 +73,25 @@ void PutSprite(const Rect& sprite, int32_t x, int32_t y) {
     const int32_t scale = BufferScale();
     CopySurfaceRect(backBuffer, backgroundImage, x * scale, y * scale, (sprite.right - sprite.left) * scale,
                     (sprite.bottom - sprite.top) * scale, sprite.left * scale, sprite.top * scale);
+}
+
+// The icon to draw for a placement in a frame of that scale: the item's own at 1x, else the one its
+// file holds at the drawn size (taken once), or its own when the file gives none.
+HICON IconAtScale(const PaletteIconPlacement& placement, int32_t scale) {
+    if (scale == 1 || placement.iconPath == nullptr) {
+        return static_cast<HICON>(placement.icon);
+    }
+    auto kept = std::find_if(sizedIcons.begin(), sizedIcons.end(),
+                             [&](const SizedIcon& icon) { return icon.path == placement.iconPath; });
+    if (kept == sizedIcons.end()) {
+        std::string resolved;
+        HICON icon = ResolvePath(&resolved, placement.iconPath) == 0
+                         ? LoadIconFileAtSize(resolved.c_str(), kPaletteIconSize * scale)
+                         : nullptr;
+        sizedIcons.push_back(SizedIcon{placement.iconPath, IconHolder(icon)});
+        kept = sizedIcons.end() - 1;
+    }
+    return kept->icon != nullptr ? kept->icon.get() : static_cast<HICON>(placement.icon);
 }
 
 // The cursor in picture coordinates; false when there is no window to measure by.
@@ -99,6 +133,7 @@ bool CreatePaletteSurfaces(HINSTANCE instance) {
 }
 
 void FreePaletteSurfaces() {
+    sizedIcons.clear();
     DestroyLayeredSurface(backgroundImage);
     DestroyLayeredSurface(backBuffer);
 }
@@ -140,7 +175,7 @@ void RepaintPalette(HWND window) {
         const int32_t scale = BufferScale();
         for (int32_t i = 0; i < frame.iconCount; ++i) {
             const PaletteIconPlacement& icon = frame.icons[i];
-            DrawIconEx(backBuffer->dc, icon.x * scale, icon.y * scale, static_cast<HICON>(icon.icon),
+            DrawIconEx(backBuffer->dc, icon.x * scale, icon.y * scale, IconAtScale(icon, scale),
                        kPaletteIconSize * scale, kPaletteIconSize * scale, 0, nullptr, DI_NORMAL);
         }
     }

@@ -150,6 +150,14 @@ TEST(PaletteWindow, OpensAgainScrolledToTheTopOnThePageLastShown) {
 // line between white cells shades a screen pixel it partly covers. At 200 % it is the 2x picture.
 TEST(PaletteWindow, MovedToAnotherScaleTakesTheSuggestedRectangleAndFiltersThePicture) {
     SettingsFileSession settings;
+    ASSERT_EQ(LoadSettings(), 0);
+    // An item whose icon file (this program, with the emblem's images) holds a 64-pixel image.
+    char program[MAX_PATH];
+    GetModuleFileNameA(nullptr, program, MAX_PATH);
+    MenuItem* item = CreateItem(1);
+    ASSERT_TRUE(item != nullptr);
+    SetItemIcon(item, program);
+    SetPaletteCell(0, 0, item);
     ASSERT_EQ(StartPaletteThread(), 0);
     ASSERT_EQ(WaitForPaletteWindow(), 0);
     SIZE size = {};
@@ -190,10 +198,24 @@ TEST(PaletteWindow, MovedToAnotherScaleTakesTheSuggestedRectangleAndFiltersThePi
         return true;
     };
     EXPECT_TRUE(WaitUntil(drawnAt2x, 5000));
+    // The item's icon is that 64-pixel image, not the 32-pixel one with each pixel doubled.
+    const Point corner = CellIconCorner(0, 0, false);
+    const auto finerThanDoubled = [&] {
+        for (int32_t y = 2 * corner.y; y < 2 * corner.y + 64; y += 2) {
+            for (int32_t x = 2 * corner.x; x < 2 * corner.x + 64; x += 2) {
+                if (ScreenPixel(paletteWindow, x, y) != ScreenPixel(paletteWindow, x + 1, y)) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(WaitUntil(finerThanDoubled, 5000));
     SelectObject(artDc, before);
     DeleteDC(artDc);
     DeleteObject(art);
     CloseEditor();
+    ResetTables();
 }
 
 TEST(PaletteWindow, ClosingWithoutSavingWritesNothingAndWaitsForTheThread) {
