@@ -9,7 +9,7 @@
 #include "menu/MenuWindow_win.h"
 #include "platform/DisplayScale.h"
 #include "platform/Holders_win.h"
-#include "platform/WideText_win.h"
+#include "platform/SizedIcon_win.h"
 #include "settings/SettingsFile.h"
 
 namespace gdip = Gdiplus::DllExports;
@@ -27,17 +27,6 @@ struct SizedIcon {
 };
 std::vector<SizedIcon> sizedIcons;
 
-// The nearest size at or above `pixels` that icon files commonly hold, so that the file's own image
-// of that size is taken and only ever reduced.
-int32_t IconFileSize(int32_t pixels) {
-    for (const int32_t size : {16, 20, 24, 32, 40, 48, 64, 96, 128, 256}) {
-        if (size >= pixels) {
-            return size;
-        }
-    }
-    return 256;
-}
-
 // The icon of the file at iconPath (as the settings hold it) at the size nearest above `pixels`,
 // taken once per scale; null when the file holds no icon.
 HICON IconAtSize(const char* iconPath, int32_t pixels) {
@@ -47,14 +36,8 @@ HICON IconAtSize(const char* iconPath, int32_t pixels) {
         }
     }
     std::string resolved;
-    HICON icon = nullptr;
-    if (ResolvePath(&resolved, iconPath) == 0) {
-        const int32_t size = IconFileSize(pixels);
-        const std::wstring path = WideStringFromUtf8(resolved);
-        if (PrivateExtractIconsW(path.c_str(), 0, size, size, &icon, nullptr, 1, 0) != 1) {
-            icon = nullptr;
-        }
-    }
+    HICON icon =
+        ResolvePath(&resolved, iconPath) == 0 ? LoadIconFileAtSize(resolved.c_str(), pixels) : nullptr;
     sizedIcons.push_back(SizedIcon{iconPath, IconHolder(icon)});
     return icon;
 }

@@ -62,9 +62,10 @@ void StartDrag(MenuItem* item, uint8_t source) {
     dragSource = source;
 }
 
-void AddIcon(PaletteFrame* frame, IconHandle icon, Point corner) {
+void AddIcon(PaletteFrame* frame, const MenuItem* item, Point corner) {
     if (frame->iconCount < kPaletteFrameMaxIcons) {
-        frame->icons[frame->iconCount++] = PaletteIconPlacement{icon, corner.x, corner.y};
+        frame->icons[frame->iconCount++] =
+            PaletteIconPlacement{item->icon, item->iconPath, corner.x, corner.y};
     }
 }
 
@@ -77,7 +78,7 @@ void ComposeItem(const MenuItem* item, const Rect& box, Corner corner, int32_t x
         return;
     }
     const bool over = x >= box.left && x < box.right && y >= box.top && y < box.bottom;
-    AddIcon(frame, item->icon, corner(over));
+    AddIcon(frame, item, corner(over));
     if (over) {
         *hovered = item;
     }
@@ -121,7 +122,7 @@ const MenuItem* ComposeDrag(int32_t x, int32_t y, bool leftButtonHeld, PaletteFr
     if (dragItem == nullptr || dragItem->icon == nullptr) {
         return nullptr;
     }
-    AddIcon(frame, dragItem->icon, Point{x - kPaletteIconSize / 2, y - kPaletteIconSize / 2});
+    AddIcon(frame, dragItem, Point{x - kPaletteIconSize / 2, y - kPaletteIconSize / 2});
     return dragItem;
 }
 

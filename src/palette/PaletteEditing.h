@@ -50,6 +50,7 @@ struct PaletteMenuRequest {
 // One icon of a frame, at its top-left corner.
 struct PaletteIconPlacement {
     IconHandle icon;
+    const char* iconPath;  // the item's, for taking its icon at a larger size
     int32_t x;
     int32_t y;
 };

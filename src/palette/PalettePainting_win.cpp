@@ -1,30 +1,97 @@
 // The palette editor's frame: its surfaces, composing the frame and copying it to the window.
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "input/MouseEvents.h"
 #include "input/MouseHook.h"
 #include "palette/PaletteLayout.h"
 #include "palette/PaletteWindow_win.h"
+#include "platform/DisplayScale.h"
 #include "platform/Holders_win.h"
+#include "platform/SizedIcon_win.h"
 #include "res/resource.h"
+#include "settings/SettingsFile.h"
 #include "tooltip/LabelWindow.h"
 
 LayeredSurface* backBuffer;
 
 namespace {
 
+HINSTANCE pictureInstance;        // the module whose resources hold the pictures
 LayeredSurface* backgroundImage;  // the picture, with the sprites in a strip below it
 constexpr COLORREF kFillColour = RGB(212, 208, 200);
 
+// Item icons taken from their files at the size a 2x frame draws them, by icon path; emptied when
+// the scale changes.
+struct SizedIcon {
+    std::string path;
+    IconHolder icon;  // empty when the file gave none at that size
+};
+std::vector<SizedIcon> sizedIcons;
+
+// How many back-buffer pixels a picture pixel covers: 1, or 2 when the frame is composed from the
+// picture drawn at twice the size.
+int32_t BufferScale() {
+    return backBuffer != nullptr ? backBuffer->width / kPaletteBufferWidth : 1;
+}
+
+// Composes at the scale of the picture the editor's DPI needs, the 1x one at 100 % and the 2x one
+// above, so that a scaled window is only ever reduced or smoothed from it. Only one pair of
+// surfaces is held; when a larger pair cannot be made, the smaller is kept and enlarged.
+void MatchSurfacesToDpi() {
+    const int32_t scale = ArtScaleForDpi(paletteDpi);
+    if (backBuffer != nullptr && BufferScale() == scale) {
+        return;
+    }
+    LayeredSurface* buffer = CreateLayeredSurface(kPaletteBufferWidth * scale, kPaletteBufferHeight * scale);
+    LayeredSurface* picture = LoadBitmapSurface(pictureInstance, scale == 2 ? IDB_PALETTE_2X : IDB_PALETTE);
+    if (buffer == nullptr || (picture == nullptr && backgroundImage != nullptr)) {
+        DestroyLayeredSurface(buffer);
+        DestroyLayeredSurface(picture);
+        return;
+    }
+    DestroyLayeredSurface(backBuffer);
+    DestroyLayeredSurface(backgroundImage);
+    sizedIcons.clear();
+    backBuffer = buffer;
+    backgroundImage = picture;
+}
+
 // The fill colour with the background picture over it.
 void DrawBackground() {
-    FillSurfaceRect(backBuffer, 0, 0, kPaletteBufferWidth, kPaletteBufferHeight, kFillColour, kFillColour);
-    CopySurfaceRect(backBuffer, backgroundImage, 0, 0, kPaletteClientWidth, kPaletteClientHeight, 0, 0);
+    const int32_t scale = BufferScale();
+    FillSurfaceRect(backBuffer, 0, 0, kPaletteBufferWidth * scale, kPaletteBufferHeight * scale, kFillColour,
+                    kFillColour);
+    CopySurfaceRect(backBuffer, backgroundImage, 0, 0, kPaletteClientWidth * scale,
+                    kPaletteClientHeight * scale, 0, 0);
 }
 
 // Copies one sprite of the strip below the picture to a point of the back buffer.
 void PutSprite(const Rect& sprite, int32_t x, int32_t y) {
-    CopySurfaceRect(backBuffer, backgroundImage, x, y, sprite.right - sprite.left, sprite.bottom - sprite.top,
-                    sprite.left, sprite.top);
+    const int32_t scale = BufferScale();
+    CopySurfaceRect(backBuffer, backgroundImage, x * scale, y * scale, (sprite.right - sprite.left) * scale,
+                    (sprite.bottom - sprite.top) * scale, sprite.left * scale, sprite.top * scale);
+}
+
+// The icon to draw for a placement in a frame of that scale: the item's own at 1x, else the one its
+// file holds at the drawn size (taken once), or its own when the file gives none.
+HICON IconAtScale(const PaletteIconPlacement& placement, int32_t scale) {
+    if (scale == 1 || placement.iconPath == nullptr) {
+        return static_cast<HICON>(placement.icon);
+    }
+    auto kept = std::find_if(sizedIcons.begin(), sizedIcons.end(),
+                             [&](const SizedIcon& icon) { return icon.path == placement.iconPath; });
+    if (kept == sizedIcons.end()) {
+        std::string resolved;
+        HICON icon = ResolvePath(&resolved, placement.iconPath) == 0
+                         ? LoadIconFileAtSize(resolved.c_str(), kPaletteIconSize * scale)
+                         : nullptr;
+        sizedIcons.push_back(SizedIcon{placement.iconPath, IconHolder(icon)});
+        kept = sizedIcons.end() - 1;
+    }
+    return kept->icon != nullptr ? kept->icon.get() : static_cast<HICON>(placement.icon);
 }
 
 // The cursor in picture coordinates; false when there is no window to measure by.
@@ -36,36 +103,37 @@ bool PictureCursor(HWND window, POINT* cursor) {
     return true;
 }
 
-// Copies the back buffer to the window, scaled to its DPI with the system's smoothing stretch
-// (each screen pixel an average of the picture pixels under it), so that no row or column of the
-// picture is doubled where its neighbours are not.
+// Copies the back buffer to the window: as it is where it has the window's scale, else reduced (or
+// beyond 200 % enlarged) with the system's smoothing stretch, each screen pixel an average of the
+// buffer pixels under it, so that no row or column is doubled where its neighbours are not.
 void PresentPaletteFrame(HDC dc) {
-    if (paletteDpi == kPaletteBaseDpi) {
-        BitBlt(dc, 0, 0, kPaletteBufferWidth, kPaletteBufferHeight, backBuffer->dc, 0, 0, SRCCOPY);
+    const int32_t width = ScaleToDpi(kPaletteBufferWidth, paletteDpi);
+    const int32_t height = ScaleToDpi(kPaletteBufferHeight, paletteDpi);
+    if (width == backBuffer->width && height == backBuffer->height) {
+        BitBlt(dc, 0, 0, width, height, backBuffer->dc, 0, 0, SRCCOPY);
         return;
     }
     SetStretchBltMode(dc, HALFTONE);
     SetBrushOrgEx(dc, 0, 0, nullptr);  // as HALFTONE requires
-    StretchBlt(dc, 0, 0, ScaleToDpi(kPaletteBufferWidth, paletteDpi),
-               ScaleToDpi(kPaletteBufferHeight, paletteDpi), backBuffer->dc, 0, 0, kPaletteBufferWidth,
-               kPaletteBufferHeight, SRCCOPY);
+    StretchBlt(dc, 0, 0, width, height, backBuffer->dc, 0, 0, backBuffer->width, backBuffer->height, SRCCOPY);
 }
 
 }  // namespace
 
-// The back buffer, showing the background picture, and the picture with its sprites; false
-// without a back buffer. A missing picture leaves the fill colour.
+// The back buffer, showing the background picture, and the picture with its sprites, at the scale
+// of the editor's DPI; false without a back buffer. A missing picture leaves the fill colour.
 bool CreatePaletteSurfaces(HINSTANCE instance) {
-    backBuffer = CreateLayeredSurface(kPaletteBufferWidth, kPaletteBufferHeight);
+    pictureInstance = instance;
+    MatchSurfacesToDpi();
     if (backBuffer == nullptr) {
         return false;
     }
-    backgroundImage = LoadBitmapSurface(instance, IDB_PALETTE);
     DrawBackground();
     return true;
 }
 
 void FreePaletteSurfaces() {
+    sizedIcons.clear();
     DestroyLayeredSurface(backgroundImage);
     DestroyLayeredSurface(backBuffer);
 }
@@ -90,6 +158,7 @@ void RepaintPalette(HWND window) {
     PaletteFrame frame;
     ComposePaletteFrame(cursor.x, cursor.y, leftHeld, &frame);
 
+    MatchSurfacesToDpi();
     DrawBackground();
     PutSprite(kThumbSprite, kScrollBarX, frame.thumbTop);
     if (frame.upArrowPressed) {
@@ -103,10 +172,11 @@ void RepaintPalette(HWND window) {
         PutSprite(kTabJointSprite, joint.x, joint.y);
     }
     if (backBuffer != nullptr) {
+        const int32_t scale = BufferScale();
         for (int32_t i = 0; i < frame.iconCount; ++i) {
             const PaletteIconPlacement& icon = frame.icons[i];
-            DrawIconEx(backBuffer->dc, icon.x, icon.y, static_cast<HICON>(icon.icon), kPaletteIconSize,
-                       kPaletteIconSize, 0, nullptr, DI_NORMAL);
+            DrawIconEx(backBuffer->dc, icon.x * scale, icon.y * scale, IconAtScale(icon, scale),
+                       kPaletteIconSize * scale, kPaletteIconSize * scale, 0, nullptr, DI_NORMAL);
         }
     }
 

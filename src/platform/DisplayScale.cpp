@@ -26,3 +26,7 @@ int32_t ScaleToDpi(int32_t pixels, uint32_t dpi) {
 int32_t ScaleOffsetToDpi(int32_t pixels, uint32_t dpi) {
     return pixels < 0 ? -ScaleToDpi(-pixels, dpi) : ScaleToDpi(pixels, dpi);
 }
+
+int32_t ArtScaleForDpi(uint32_t dpi) {
+    return dpi > kBaseDpi ? 2 : 1;
+}

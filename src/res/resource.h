@@ -29,6 +29,7 @@
 #define IDC_PALETTE_NEW 40002
 #define IDC_PALETTE_REMOVE 40003
 #define IDB_PALETTE 104
+#define IDB_PALETTE_2X 111
 
 // Item edit dialog and its controls.
 #define IDD_ITEM_EDIT 101

@@ -147,9 +147,17 @@ TEST(PaletteWindow, OpensAgainScrolledToTheTopOnThePageLastShown) {
 
 // Moved to a monitor at 150 %: the window takes the rectangle the system suggests from the size the
 // editor asked for, and the picture is filtered, not enlarged by repeating pixels: a one-pixel grid
-// line between white cells shades a screen pixel it partly covers.
+// line between white cells shades a screen pixel it partly covers. At 200 % it is the 2x picture.
 TEST(PaletteWindow, MovedToAnotherScaleTakesTheSuggestedRectangleAndFiltersThePicture) {
     SettingsFileSession settings;
+    ASSERT_EQ(LoadSettings(), 0);
+    // An item whose icon file (this program, with the emblem's images) holds a 64-pixel image.
+    char program[MAX_PATH];
+    GetModuleFileNameA(nullptr, program, MAX_PATH);
+    MenuItem* item = CreateItem(1);
+    ASSERT_TRUE(item != nullptr);
+    SetItemIcon(item, program);
+    SetPaletteCell(0, 0, item);
     ASSERT_EQ(StartPaletteThread(), 0);
     ASSERT_EQ(WaitForPaletteWindow(), 0);
     SIZE size = {};
@@ -172,7 +180,42 @@ TEST(PaletteWindow, MovedToAnotherScaleTakesTheSuggestedRectangleAndFiltersThePi
         return false;
     };
     EXPECT_TRUE(WaitUntil(shaded, 5000));
+
+    // At 200 % the picture drawn at twice the size is shown pixel for pixel: a row across the ring's
+    // rim and sector lines, which that picture traces finer than the 1x one enlarged would show.
+    ASSERT_TRUE(SendMessageW(paletteWindow, kGetDpiScaledSize, 192, reinterpret_cast<LPARAM>(&size)));
+    const RECT at200 = {20, 10, 20 + size.cx, 10 + size.cy};
+    SendMessageW(paletteWindow, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&at200));
+    const HBITMAP art = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_PALETTE_2X));
+    const HDC artDc = CreateCompatibleDC(nullptr);
+    const HGDIOBJ before = SelectObject(artDc, art);
+    const auto drawnAt2x = [&] {
+        for (int32_t x = 20; x < 524; ++x) {
+            if (ScreenPixel(paletteWindow, x, 142) != GetPixel(artDc, x, 142)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    EXPECT_TRUE(WaitUntil(drawnAt2x, 5000));
+    // The item's icon is that 64-pixel image, not the 32-pixel one with each pixel doubled.
+    const Point corner = CellIconCorner(0, 0, false);
+    const auto finerThanDoubled = [&] {
+        for (int32_t y = 2 * corner.y; y < 2 * corner.y + 64; y += 2) {
+            for (int32_t x = 2 * corner.x; x < 2 * corner.x + 64; x += 2) {
+                if (ScreenPixel(paletteWindow, x, y) != ScreenPixel(paletteWindow, x + 1, y)) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(WaitUntil(finerThanDoubled, 5000));
+    SelectObject(artDc, before);
+    DeleteDC(artDc);
+    DeleteObject(art);
     CloseEditor();
+    ResetTables();
 }
 
 TEST(PaletteWindow, ClosingWithoutSavingWritesNothingAndWaitsForTheThread) {

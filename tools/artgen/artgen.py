@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Draws Pivotel's artwork and writes the generated files into src/res/: the program icon, the
 ring menu's two skins (ring.bmp, highlight.bmp) and the same at twice the size for 200 % displays
-(ring_2x.bmp, highlight_2x.bmp), the palette editor's picture (palette.bmp), the icons of the nine
-window commands (icons/) and the setting.ini that ships beside the program.
+(ring_2x.bmp, highlight_2x.bmp), the palette editor's picture (palette.bmp, and palette_2x.bmp at
+twice the size), the icons of the nine window commands (icons/) and the setting.ini that ships
+beside the program.
 
     artgen.py             regenerate the files in src/res/
     artgen.py --out DIR   write them into DIR instead
@@ -876,7 +877,8 @@ def skin_bmp(draw, scale):
 # Bitmap 104: 613 x 304 pixels, 8 bits per pixel. Rows 0..289 are the editor's whole client area;
 # rows 290..303 hold four sprites that the editor copies over it. Everything is drawn on whole
 # pixels in a few flat colours, at the coordinates the editor's layout (src/palette/PaletteLayout)
-# tests presses and draws icons at.
+# tests presses and draws icons at. Bitmap 111 is the same drawn at scale 2 for scaled displays:
+# every box covers twice the pixels and the ring's round edges are traced at the finer pixels.
 PALETTE_W, PALETTE_H = 613, 304
 PALETTE_PICTURE_H = 290
 P_FACE = (212, 208, 200)
@@ -913,11 +915,20 @@ P_DIGITS = {
 }
 
 
+class PalettePicture(list):
+    """Rows of (r, g, b) drawn at a whole scale; the drawing functions take picture coordinates."""
+
+    def __init__(self, scale):
+        super().__init__([P_FACE] * (PALETTE_W * scale) for _ in range(PALETTE_H * scale))
+        self.scale = scale
+
+
 def p_fill(img, x0, y0, x1, y1, colour):
     """Fills x in [x0, x1), y in [y0, y1)."""
-    for y in range(max(0, y0), min(PALETTE_H, y1)):
+    s = img.scale
+    for y in range(max(0, y0 * s), min(PALETTE_H * s, y1 * s)):
         row = img[y]
-        for x in range(max(0, x0), min(PALETTE_W, x1)):
+        for x in range(max(0, x0 * s), min(PALETTE_W * s, x1 * s)):
             row[x] = colour
 
 
@@ -984,17 +995,18 @@ def p_tab(img, n):
 
 
 def p_ring(img):
-    """The grey band from radius 50 to 120 (the distance truncated to whole pixels, as the editor
-    measures it), a darker rim on both edges, and the sector lines 22.5 degrees either side of
-    each slot's direction."""
+    """The grey band from radius 50 to 120 (the distance truncated to whole picture pixels, as the
+    editor measures it), a darker rim one picture pixel wide on both edges, and the sector lines
+    22.5 degrees either side of each slot's direction; each pixel is measured at its own centre."""
     lines = [direction(22.5 + 45.0 * k) for k in range(8)]
-    for y in range(P_RING_CY - P_RING_OUTER - 1, P_RING_CY + P_RING_OUTER + 2):
-        for x in range(P_RING_CX - P_RING_OUTER - 1, P_RING_CX + P_RING_OUTER + 2):
-            dx, dy = x - P_RING_CX, y - P_RING_CY
-            r = int(math.sqrt(dx * dx + dy * dy))
-            if r < P_RING_INNER or r > P_RING_OUTER:
+    s = img.scale
+    for y in range((P_RING_CY - P_RING_OUTER - 1) * s, (P_RING_CY + P_RING_OUTER + 2) * s):
+        for x in range((P_RING_CX - P_RING_OUTER - 1) * s, (P_RING_CX + P_RING_OUTER + 2) * s):
+            dx, dy = (x + 0.5) / s - (P_RING_CX + 0.5), (y + 0.5) / s - (P_RING_CY + 0.5)
+            r = math.sqrt(dx * dx + dy * dy)
+            if r < P_RING_INNER or r >= P_RING_OUTER + 1:
                 continue
-            colour = P_RING_EDGE if r in (P_RING_INNER, P_RING_OUTER) else P_RING
+            colour = P_RING_EDGE if r < P_RING_INNER + 1 or r >= P_RING_OUTER else P_RING
             for ux, uy in lines:
                 along = dx * ux + dy * uy
                 across = abs(dx * uy - dy * ux)
@@ -1011,9 +1023,10 @@ def p_slot_frame(img, i):
     p_sunken(img, x0, y0, x0 + 38, y0 + 38)
 
 
-def draw_palette_picture():
-    """The editor's picture and sprite strip as rows of (r, g, b)."""
-    img = [[P_FACE] * PALETTE_W for _ in range(PALETTE_H)]
+def draw_palette_picture(scale=1):
+    """The editor's picture and sprite strip as rows of (r, g, b), at 1 or 2 pixels a side for
+    each picture pixel."""
+    img = PalettePicture(scale)
     # The page tabs, then the raised frame they stand on, whose top edge runs under them; the tab
     # joint sprite erases that edge under the current tab.
     for n in range(8):
@@ -1033,9 +1046,10 @@ def draw_palette_picture():
         p_fill(img, P_CELLS_X0 + P_CELL * k, P_CELLS_Y0, P_CELLS_X0 + P_CELL * k + 1, P_CELLS_Y1, P_GRID)
     for k in range(1, 7):
         p_fill(img, P_CELLS_X0, P_CELLS_Y0 + P_CELL * k, P_CELLS_X1, P_CELLS_Y0 + P_CELL * k + 1, P_GRID)
-    for y in range(P_CELLS_Y0, P_CELLS_Y1):
-        for x in range(P_BAR_X0, P_BAR_X1):
-            img[y][x] = P_LIGHT if (x + y) % 2 == 0 else P_FACE
+    # The scroll bar's track: a checkerboard of picture pixels, as large at every scale.
+    for y in range(P_CELLS_Y0 * scale, P_CELLS_Y1 * scale):
+        for x in range(P_BAR_X0 * scale, P_BAR_X1 * scale):
+            img[y][x] = P_LIGHT if (x // scale + y // scale) % 2 == 0 else P_FACE
     p_button(img, P_BAR_X0, P_UP_Y, up=True, pressed=False)
     p_button(img, P_BAR_X0, P_DOWN_Y, up=False, pressed=False)
     p_sunken(img, P_CELLS_X0 - 2, P_CELLS_Y0 - 2, P_BAR_X1 + 2, P_CELLS_Y1 + 2)
@@ -1069,8 +1083,9 @@ def bmp8(rows, width, height):
     return b"BM" + struct.pack("<IHHI", offset + len(pixels), 0, 0, offset) + header + table + bytes(pixels)
 
 
-def make_palette_bmp():
-    return bmp8(draw_palette_picture(), PALETTE_W, PALETTE_H)
+def palette_bmp(scale):
+    """The .bmp of the editor's picture drawn at that scale."""
+    return lambda: bmp8(draw_palette_picture(scale), PALETTE_W * scale, PALETTE_H * scale)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -1131,7 +1146,8 @@ ARTWORK = [
     ("highlight.bmp", skin_bmp(draw_highlight_skin, 1)),
     ("ring_2x.bmp", skin_bmp(draw_ring_skin, 2)),
     ("highlight_2x.bmp", skin_bmp(draw_highlight_skin, 2)),
-    ("palette.bmp", make_palette_bmp),
+    ("palette.bmp", palette_bmp(1)),
+    ("palette_2x.bmp", palette_bmp(2)),
 ] + [("icons/%s.ico" % name, command_icon(draw)) for name, draw, _ in COMMANDS] + [
     ("setting.ini", make_setting_ini),
 ]
