@@ -15,7 +15,7 @@ PlatformThread* workerThread;
 MenuWorker menuWorker;
 
 const RingMenuOps ringMenuOps = {OpenRingMenu, SelectRingItem,   TrackRingMenu, NextPage,
-                                 PreviousPage, ForgetTrackedPos, CloseRingMenu};
+                                 PreviousPage, ForgetTrackedPos, CloseRingMenu, PrepareRingMenu};
 
 // Empties the pages and the item list, loads "setting.ini", then starts the menu window thread,
 // makes the event queue and starts the worker, in that order. On any failure whatever was

@@ -60,10 +60,14 @@ bool HandleMenuMessage(MenuWorker& worker, const uint8_t* message) {
     }
 }
 
-// The worker's loop: sleeps without end while the menu is closed; while it is open, takes a
-// tracking step whenever 16 ms pass without a message. Returns after the quit message.
+// The worker's loop: readies the menu once, then sleeps without end while the menu is closed; while
+// it is open, takes a tracking step whenever 16 ms pass without a message. Returns after the quit
+// message. An event that arrives while the menu is being readied waits in the queue.
 void RunMenuWorker(MenuWorker& worker) {
     uint8_t message[kQueueMessageSize];
+    if (worker.ops->prepareRingMenu != nullptr) {
+        worker.ops->prepareRingMenu();
+    }
     for (;;) {
         const uint32_t timeout = worker.menuOpen == 1 ? kTrackingIntervalMs : kWaitForever;
         const int32_t taken = TakeQueueMessage(*worker.queue, timeout, message);

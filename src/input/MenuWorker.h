@@ -17,6 +17,7 @@ struct RingMenuOps {
     int32_t (*previousPage)();
     void (*forgetTrackedPos)();  // makes the next tracking step redraw
     void (*closeRingMenu)();     // hides the menu and the label, running nothing
+    void (*prepareRingMenu)();   // optional: readies the first frame before any event arrives
 };
 
 struct MenuWorker {

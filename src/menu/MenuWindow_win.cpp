@@ -5,6 +5,7 @@
 #include <gdiplus.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "menu/MenuDrawing_win.h"
 #include "menu/MenuWindow_win.h"
@@ -32,19 +33,54 @@ HINSTANCE skinModule;  // where the skins come from, for the 2x ones loaded at t
 
 }  // namespace
 
-// Decodes a bitmap resource and puts a 32-bit ARGB `view` over the decoded pixels, so that the
-// fourth byte of every pixel is drawn as its alpha: GDI+ decodes a 32-bit BMP as 32-bit RGB, which
-// it draws without that alpha. The source stays locked for as long as the view lives, which keeps the
-// memory the view reads valid even where a lock hands out a buffer of its own. A bitmap that is
-// not 32 bits per pixel cannot be re-declared (its rows are shorter than the view's); it is drawn
-// as decoded, through a copy. None only when the record cannot be allocated; a bitmap that fails
-// to decode leaves the fields empty and draws nothing.
+// A view over a 32-bit BI_RGB bitmap resource's pixels where they lie in the module, with the fourth
+// byte of every pixel as its alpha: read-only image pages are shared, so a skin costs no private
+// memory, and nothing is decoded. Null for any other kind of bitmap or a header that does not fit.
+static Gdiplus::GpBitmap* ViewBitmapResource(HINSTANCE instance, const WCHAR* name) {
+    HRSRC found = FindResourceW(instance, name, reinterpret_cast<LPCWSTR>(RT_BITMAP));
+    HGLOBAL loaded = found != nullptr ? LoadResource(instance, found) : nullptr;
+    const BYTE* bytes = loaded != nullptr ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
+    const uint64_t size = found != nullptr ? SizeofResource(instance, found) : 0;
+    BITMAPINFOHEADER header = {};
+    if (bytes == nullptr || size < sizeof header) {
+        return nullptr;
+    }
+    memcpy(&header, bytes, sizeof header);
+    const int64_t width = header.biWidth;
+    const int64_t height = header.biHeight < 0 ? -static_cast<int64_t>(header.biHeight) : header.biHeight;
+    const uint64_t offset = static_cast<uint64_t>(header.biSize) + uint64_t{header.biClrUsed} * 4;
+    if (header.biSize < sizeof header || header.biPlanes != 1 || header.biBitCount != 32 ||
+        header.biCompression != BI_RGB || width <= 0 || height <= 0 || width > 0x4000 || height > 0x4000 ||
+        header.biClrUsed > 256 || offset + static_cast<uint64_t>(width * 4 * height) > size) {
+        return nullptr;
+    }
+    // Rows are stored bottom up unless the height is negative; a negative stride walks them upwards.
+    const bool bottomUp = header.biHeight > 0;
+    const INT stride = static_cast<INT>(width * 4);
+    BYTE* top = const_cast<BYTE*>(bytes) + offset + (bottomUp ? (height - 1) * stride : 0);
+    Gdiplus::GpBitmap* view = nullptr;
+    return gdip::GdipCreateBitmapFromScan0(static_cast<INT>(width), static_cast<INT>(height),
+                                           bottomUp ? -stride : stride, PixelFormat32bppARGB, top,
+                                           &view) == Gdiplus::Ok
+               ? view
+               : nullptr;
+}
+
+// A skin from a bitmap resource, its fourth byte drawn as alpha: viewed in place when it is a
+// plain 32-bit bitmap. Otherwise it is decoded: a 32-bit one GDI+ decodes as RGB without that
+// alpha, so the view re-declares the locked pixels ARGB (the source stays locked while the view
+// lives); any other depth is drawn as decoded, through a copy. None only when the record cannot
+// be allocated; a bitmap that cannot be read leaves the fields empty and draws nothing.
 static SkinImage* LoadSkinImage(HINSTANCE instance, uint16_t resourceId) {
     SkinImage* image = static_cast<SkinImage*>(calloc(1, sizeof(SkinImage)));
     if (image == nullptr) {
         return nullptr;
     }
     const WCHAR* name = reinterpret_cast<const WCHAR*>(MAKEINTRESOURCEW(resourceId));
+    image->view = ViewBitmapResource(instance, name);
+    if (image->view != nullptr) {
+        return image;
+    }
     if (gdip::GdipCreateBitmapFromResource(instance, name, &image->source) != Gdiplus::Ok) {
         image->source = nullptr;
         return image;

@@ -20,8 +20,8 @@
 constexpr int32_t kMenuSize = 256;
 extern const wchar_t kMenuWindowClass[];
 
-// A bitmap resource drawn with its fourth byte as alpha: `source` as decoded owns the pixels,
-// `view` is the same memory declared 32-bit ARGB and is what gets drawn.
+// A bitmap resource drawn with its fourth byte as alpha: `view` is what gets drawn, either over the
+// resource's own pixels or over `source` as decoded, which then owns them.
 struct SkinImage {
     Gdiplus::GpBitmap* view;
     Gdiplus::GpBitmap* source;

@@ -12,6 +12,7 @@ extern int32_t selectedSlot;
 extern WindowHandle targetWindow;
 extern Point lastTrackedPos;
 
+void PrepareRingMenu();
 int32_t OpenRingMenu(int32_t x, int32_t y);
 void TrackRingMenu();
 int32_t SelectRingItem(int32_t x, int32_t y);

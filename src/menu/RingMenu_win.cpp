@@ -30,6 +30,23 @@ int32_t shownSlot = kIconsStale;
 
 }  // namespace
 
+// Readies the ring at the scale of the display under the pointer, with the current page drawn and
+// kept, so that the first opening costs no more than the next: its surface, skins at that scale,
+// sized icons and kept ring are otherwise made while the user waits for the first ring.
+void PrepareRingMenu() {
+    POINT cursor = {0, 0};
+    if (WaitForMenuWindow() == 0 && GetCursorPos(&cursor) && ScaleRingMenu(DpiAtPoint(cursor))) {
+        // The hidden window takes the size and a transparent picture first, which the system sets
+        // up once per size.
+        HWND window = menuWindow.load();
+        SetWindowPos(window, nullptr, 0, 0, menuRing.size, menuRing.size,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ClearLayeredSurface(menuSurface);
+        PresentLayeredSurface(menuSurface, window);
+        DrawRingMenu();
+    }
+}
+
 // Shows the ring centred on the screen point (x, y), at the scale of the display under that point,
 // with the first page, from the current one backwards, that shows an item. The target of the items is the
 // top-level window under the point, found while the menu is still hidden. The menu is placed where it is,

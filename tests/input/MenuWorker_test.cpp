@@ -14,7 +14,7 @@
 namespace {
 
 // What the worker called, in order, as text: "open 5,6", "select 1,2", "track", "next",
-// "previous", "forget", "close". Written by the worker only; read after it has ended.
+// "previous", "forget", "close", "prepare". Written by the worker only; read after it has ended.
 std::vector<std::string> calls;
 int32_t openResult = 0;
 
@@ -43,9 +43,13 @@ void RecordForget() {
 void RecordClose() {
     calls.push_back("close");
 }
+void RecordPrepare() {
+    calls.push_back("prepare");
+}
 
+// Without the optional preparation: the worker must do without it.
 const RingMenuOps kRecordingOps = {RecordOpen,     RecordSelect, RecordTrack, RecordNext,
-                                   RecordPrevious, RecordForget, RecordClose};
+                                   RecordPrevious, RecordForget, RecordClose, nullptr};
 
 class MenuWorkerTest : public ::testing::Test {
 protected:
@@ -84,6 +88,10 @@ protected:
 using Calls = std::vector<std::string>;
 
 TEST_F(MenuWorkerTest, MessagesThatDoNotFitTheStateAreTakenAndDropped) {
+    // The menu is readied once, before any message already waiting is taken.
+    RingMenuOps preparing = kRecordingOps;
+    preparing.prepareRingMenu = RecordPrepare;
+    worker.ops = &preparing;
     Release(1, 1);  // closed: nothing to select
     Turn(-120);     // closed: no page change
     Cancel();       // closed: nothing to close
@@ -97,7 +105,8 @@ TEST_F(MenuWorkerTest, MessagesThatDoNotFitTheStateAreTakenAndDropped) {
     Open(3, 4);
     Release(5, 6);
     RunToQuit();
-    EXPECT_EQ(calls, (Calls{"open 10,20", "select 50,60", "open 1,2", "close", "open 3,4", "select 5,6"}));
+    EXPECT_EQ(calls, (Calls{"prepare", "open 10,20", "select 50,60", "open 1,2", "close", "open 3,4",
+                            "select 5,6"}));
     EXPECT_EQ(worker.menuOpen, 0);
     uint8_t buffer[kQueueMessageSize];
     EXPECT_EQ(TakeQueueMessage(queue, 0, buffer), kQueueTimedOut);  // all of them were taken

@@ -200,10 +200,11 @@ TEST_F(MenuTest, RingSkinReachesTheSurfaceWithItsAlphaAndTheHighlightLightsOneSe
             EXPECT_NEAR(px.r, px.b, 2);
         }
     }
-    // The source as decoded is 32-bit without alpha; only the view over it is declared ARGB.
+    // The view declares the stored 32-bit pixels ARGB, so that their fourth byte is drawn as alpha.
     Gdiplus::PixelFormat viewFormat = 0;
     Gdiplus::DllExports::GdipGetImagePixelFormat(ringImage->view, &viewFormat);
     EXPECT_EQ(viewFormat, PixelFormat32bppARGB);
+    EXPECT_EQ(ringImage->source, nullptr);  // read where the module holds it, no decoded copy
 
     // The highlight lights only the selected sector.
     const std::vector<uint8_t> plain = SurfaceCopy();
