@@ -4,8 +4,11 @@ an item's label (docs/images/ring-menu.png) and the palette editor with its item
 ready folder of scripts/run.sh holds them.
 
     python3 tests/e2e/readme_screenshots.py [--pivotel PATH] [--driver PATH] [--work DIR]
+    python3 tests/e2e/readme_screenshots.py --log-pixels 144
 
-(the paths default to the Windows build's). Exit code 0 when both pictures were written."""
+(the paths default to the Windows build's). With --log-pixels the desktop runs at that system DPI
+and only the ring is taken, as docs/images/ring-menu-<percent>.png (ring-menu-150.png at 144).
+Exit code 0 when the pictures were written."""
 
 import os
 import shutil
@@ -34,6 +37,12 @@ def crop_screen(session, left, top, right, bottom, name):
     harness.log("wrote %s" % target)
 
 
+def ring_picture_name():
+    """The ring's picture at this run's display scale: ring-menu.png at 100 %."""
+    dpi = harness.system_dpi()
+    return "ring-menu.png" if dpi == 96 else "ring-menu-%d.png" % (dpi * 100 // 96)
+
+
 def take(session):
     folder = session.new_folder("readme")
     shutil.copy2(session.pivotel_exe, os.path.join(folder, "pivotel.exe"))
@@ -49,14 +58,21 @@ def take(session):
         try:
             session.wait_window(ringsetup.MENU_CLASS, ringsetup.MENU_CLASS, visible=True)
             session.wait_window(ringsetup.LABEL_CLASS, visible=True)
-            harness.wait_for(lambda: session.pixel(*ringsetup.slot_point(0, centre=CENTRE, distance=90))
-                             != session.pixel(CENTRE[0] - 300, CENTRE[1]), 5, "the ring's icons drawn")
+            icon = ringsetup.slot_point(0, centre=CENTRE, distance=ringsetup.scaled(90))
+            harness.wait_for(lambda: session.pixel(*icon) != session.pixel(CENTRE[0] - 300, CENTRE[1]), 5,
+                             "the ring's icons drawn")
             label = session.find_windows(ringsetup.LABEL_CLASS, visible=True)[0]["rect"]
-            crop_screen(session, CENTRE[0] - 140, CENTRE[1] - 140, max(CENTRE[0] + 140, label[0] + 250),
-                        max(CENTRE[1] + 140, label[3] + 10), "ring-menu.png")
+            # The frame of the 100 % picture grown with the display. The label's window is wider than
+            # its text, so the crop reaches a fixed length past the label's left edge instead.
+            half = ringsetup.scaled(140)
+            crop_screen(session, CENTRE[0] - half, CENTRE[1] - half,
+                        max(CENTRE[0] + half, label[0] + ringsetup.scaled(250)),
+                        max(CENTRE[1] + half, label[3] + ringsetup.scaled(10)), ring_picture_name())
         finally:
             session.send_input("move:%d,%d" % CENTRE, "up:x1")
         session.wait_no_window(ringsetup.MENU_CLASS, visible=True)
+        if harness.system_dpi() != 96:
+            return 0
 
         # The palette editor, with the cursor on a slot of its ring and the label under it.
         session.driver("post-message", main["hwnd"], harness.WM_COMMAND, harness.CMD_PALETTE)

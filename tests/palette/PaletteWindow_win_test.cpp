@@ -182,22 +182,37 @@ TEST(PaletteWindow, MovedToAnotherScaleTakesTheSuggestedRectangleAndFiltersThePi
     EXPECT_TRUE(WaitUntil(shaded, 5000));
 
     // At 200 % the picture drawn at twice the size is shown pixel for pixel: a row across the ring's
-    // rim and sector lines, which that picture traces finer than the 1x one enlarged would show.
+    // rim and sector lines, and one across the tab digits and the up arrow, which that picture
+    // traces finer than the 1x one enlarged would show.
     ASSERT_TRUE(SendMessageW(paletteWindow, kGetDpiScaledSize, 192, reinterpret_cast<LPARAM>(&size)));
     const RECT at200 = {20, 10, 20 + size.cx, 10 + size.cy};
     SendMessageW(paletteWindow, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&at200));
     const HBITMAP art = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_PALETTE_2X));
     const HDC artDc = CreateCompatibleDC(nullptr);
     const HGDIOBJ before = SelectObject(artDc, art);
-    const auto drawnAt2x = [&] {
-        for (int32_t x = 20; x < 524; ++x) {
-            if (ScreenPixel(paletteWindow, x, 142) != GetPixel(artDc, x, 142)) {
+    const auto rowMatchesArt = [&](int32_t y, int32_t x0, int32_t x1) {
+        for (int32_t x = x0; x < x1; ++x) {
+            if (ScreenPixel(paletteWindow, x, y) != GetPixel(artDc, x, y)) {
                 return false;
             }
         }
         return true;
     };
+    const auto drawnAt2x = [&] {
+        return rowMatchesArt(142, 20, 524) && rowMatchesArt(28, 0, 540) && rowMatchesArt(28, 1186, 1222);
+    };
     EXPECT_TRUE(WaitUntil(drawnAt2x, 5000));
+    // A shape edge between the two halves of a 1x pixel, in the digits and in the arrow.
+    const auto splitsAPixel = [&](int32_t x0, int32_t x1) {
+        for (int32_t x = x0; x < x1; x += 2) {
+            if (ScreenPixel(paletteWindow, x, 28) != ScreenPixel(paletteWindow, x + 1, 28)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(splitsAPixel(0, 540));
+    EXPECT_TRUE(splitsAPixel(1186, 1222));
     // The item's icon is that 64-pixel image, not the 32-pixel one with each pixel doubled.
     const Point corner = CellIconCorner(0, 0, false);
     const auto finerThanDoubled = [&] {

@@ -878,7 +878,8 @@ def skin_bmp(draw, scale):
 # rows 290..303 hold four sprites that the editor copies over it. Everything is drawn on whole
 # pixels in a few flat colours, at the coordinates the editor's layout (src/palette/PaletteLayout)
 # tests presses and draws icons at. Bitmap 111 is the same drawn at scale 2 for scaled displays:
-# every box covers twice the pixels and the ring's round edges are traced at the finer pixels.
+# every box covers twice the pixels, and the ring's round edges, the scroll arrows and the tab
+# digits are traced at the finer pixels.
 PALETTE_W, PALETTE_H = 613, 304
 PALETTE_PICTURE_H = 290
 P_FACE = (212, 208, 200)
@@ -913,6 +914,63 @@ P_DIGITS = {
     "7": ["111", "001", "010", "010", "010"],
     "8": ["111", "101", "111", "101", "111"],
 }
+
+# The same digits for the finer pixels of an even scale, each twelve half-pixels wide and twenty
+# high in the same box: strokes three half-pixels thick, the outer corner of each bend cut, and
+# a slanted flag on the 1 and a slanted stem on the 7. Drawn 1 to 4, then 5 to 8, side by side.
+P_DIGITS_FINE_ART = """
+    .....###.... ###########. ###########. ###......###
+    ....####.... ############ ############ ###......###
+    ...#####.... ############ ############ ###......###
+    ..##.###.... .........### .........### ###......###
+    .....###.... .........### .........### ###......###
+    .....###.... .........### .........### ###......###
+    .....###.... .........### .........### ###......###
+    .....###.... .........### .........### ###......###
+    .....###.... .########### ....######## ############
+    .....###.... ############ ....######## ############
+    .....###.... ###########. ....######## .###########
+    .....###.... ###......... .........### .........###
+    .....###.... ###......... .........### .........###
+    .....###.... ###......... .........### .........###
+    .....###.... ###......... .........### .........###
+    .....###.... ###......... .........### .........###
+    .....###.... ###......... .........### .........###
+    ..#########. ############ ############ .........###
+    ..#########. ############ ############ .........###
+    ..#########. ############ ###########. .........###
+
+    .########### .########### ###########. .##########.
+    ############ ############ ############ ############
+    ############ ############ ############ ############
+    ###......... ###......... .........### ###......###
+    ###......... ###......... ........###. ###......###
+    ###......... ###......... ........###. ###......###
+    ###......... ###......... .......###.. ###......###
+    ###......... ###......... .......###.. ###......###
+    ###########. ###########. ......###... ############
+    ############ ############ ......###... ############
+    .########### ############ .....###.... ############
+    .........### ###......### .....###.... ###......###
+    .........### ###......### .....###.... ###......###
+    .........### ###......### .....###.... ###......###
+    .........### ###......### .....###.... ###......###
+    .........### ###......### .....###.... ###......###
+    .........### ###......### .....###.... ###......###
+    ############ ############ .....###.... ############
+    ############ ############ .....###.... ############
+    ###########. .##########. .....###.... .##########.
+"""
+
+
+def _fine_digits(art):
+    """The glyphs of P_DIGITS_FINE_ART as lists of rows, by digit."""
+    blocks = [[line.split() for line in block.splitlines()] for block in art.strip("\n").split("\n\n")]
+    glyphs = [[row[k] for row in block] for block in blocks for k in range(len(block[0]))]
+    return {str(n + 1): glyph for n, glyph in enumerate(glyphs)}
+
+
+P_DIGITS_FINE = _fine_digits(P_DIGITS_FINE_ART)
 
 
 class PalettePicture(list):
@@ -955,12 +1013,20 @@ def p_raised(img, x0, y0, x1, y1):
 
 
 def p_arrow(img, x0, y0, up, shift=0):
-    """A black triangle, 7 pixels wide and 4 high, centred in a 16 x 14 button at (x0, y0)."""
-    cx = x0 + 7 + shift
-    top = y0 + 5 + shift
-    for i in range(4):
-        half = i if up else 3 - i
-        p_fill(img, cx - half, top + i, cx + half + 1, top + i + 1, P_INK)
+    """A black triangle centred in a 16 x 14 button at (x0, y0): 7 pixels wide and 4 high at scale
+    1; at a finer scale it keeps that outer size but steps one fine pixel a row, so that it ends in
+    a single-pixel point instead of a doubled staircase (13 x 7 fine pixels at scale 2)."""
+    s = img.scale
+    n = 3 * s
+    # The fine column just right of the 1x centre's middle holds the point, as the button's face
+    # centre does; an up arrow sits one fine row lower, mirroring the down arrow in the button.
+    cx = s * (x0 + 7 + shift) + s - 1
+    top = s * (y0 + 5 + shift) + (s - 1 if up else 0)
+    for i in range(n + 1):
+        half = i if up else n - i
+        row = img[top + i]
+        for x in range(cx - half, cx + half + 1):
+            row[x] = P_INK
 
 
 def p_button(img, x0, y0, up, pressed):
@@ -986,12 +1052,22 @@ def p_tab(img, n):
     p_fill(img, x0 + 1, P_TAB_TOP + 1, x0 + 2, P_TAB_TOP + 2, P_LIGHT)
     p_tab_edges(img, x0, P_TAB_TOP + 2, P_TAB_BOTTOM + 1)
     p_fill(img, x0 + P_TAB_WIDTH - 2, P_TAB_TOP + 1, x0 + P_TAB_WIDTH - 1, P_TAB_TOP + 2, P_DARK)
-    glyph = P_DIGITS[str(n + 1)]
     gx, gy = x0 + P_TAB_WIDTH // 2 - 3, P_TAB_TOP + 5
-    for row, bits in enumerate(glyph):
+    s = img.scale
+    if s % 2:
+        glyph = P_DIGITS[str(n + 1)]
+        for row, bits in enumerate(glyph):
+            for col, bit in enumerate(bits):
+                if bit == "1":
+                    p_fill(img, gx + 2 * col, gy + 2 * row, gx + 2 * col + 2, gy + 2 * row + 2, P_INK)
+        return
+    # At an even scale a glyph pixel is half a picture pixel, in the same 6 x 10 box.
+    cell = s // 2
+    for row, bits in enumerate(P_DIGITS_FINE[str(n + 1)]):
         for col, bit in enumerate(bits):
-            if bit == "1":
-                p_fill(img, gx + 2 * col, gy + 2 * row, gx + 2 * col + 2, gy + 2 * row + 2, P_INK)
+            if bit == "#":
+                for y in range(s * gy + cell * row, s * gy + cell * (row + 1)):
+                    img[y][s * gx + cell * col:s * gx + cell * (col + 1)] = [P_INK] * cell
 
 
 def p_ring(img):
