@@ -39,6 +39,7 @@ void RemoveTrayIcon();
 void ShowTrayMenu(HWND window, LPARAM mouseMessage);
 void ShowTrayNotice(const wchar_t* title, const wchar_t* text);
 
-// Telling the user of a settings file that cannot be read or saved.
+// Telling the user of a settings file that cannot be read or saved, and reading it again later.
 void WatchSettingsNotices();
-bool HandleSettingsNotice(HWND window, UINT message, WPARAM wParam);
+bool HandleSettingsNotice(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void RetryTriggerSettings();

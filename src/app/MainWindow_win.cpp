@@ -45,7 +45,7 @@ void MainWindowCommand(HWND window, WPARAM wParam) {
 // The main window's procedure: the tray icon's life and callback, the tray menu's commands and
 // the settings file's notices.
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (HandleSettingsNotice(window, message, wParam)) {
+    if (HandleSettingsNotice(window, message, wParam, lParam)) {
         return 0;
     }
     switch (message) {

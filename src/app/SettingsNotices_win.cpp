@@ -1,15 +1,17 @@
 // What the user is told when setting.ini cannot be read or saved, and the quiet retries that bring
-// its items back once another program lets go of it.
+// its items and its trigger back once another program lets go of it.
 
 #include <atomic>
 
 #include "app/App_win.h"
+#include "input/TriggerBindings.h"
 #include "platform/Jobs_win.h"
 #include "settings/SettingsFormat.h"
 
 namespace {
 
 constexpr UINT kSettingsNoticeMessage = WM_APP + 20;
+constexpr UINT kTriggerReadMessage = WM_APP + 21;  // wParam TRIGGER, lParam SENDWHEEL
 constexpr UINT_PTR kReloadTimer = 1;
 constexpr UINT kReloadIntervalMs = 2000;
 
@@ -23,6 +25,10 @@ const wchar_t kNotSavedText[] =
 
 // One reload at a time: the file is read off this thread, which runs the mouse hook.
 std::atomic<bool> reloadRunning{false};
+// What still waits for setting.ini to become readable: the items, and the trigger, which is bound
+// to its defaults meanwhile. Main thread only.
+bool itemsUnread = false;
+bool triggerUnread = false;
 
 // Notices come from whichever thread loads or saves; the main window shows them.
 void PostSettingsNotice(SettingsNotice notice) {
@@ -33,11 +39,23 @@ void StartReload() {
     if (reloadRunning.exchange(true)) {
         return;
     }
-    if (!StartComJob([] {
+    const bool trigger = triggerUnread;
+    if (!StartComJob([trigger] {
             ReloadUnreadSettings();
+            TriggerSettings settings;
+            // The file was there at start: missing now, it is being replaced, so not yet read.
+            if (trigger && ReadTriggerSettings(&settings, 0) == FileRead::Read) {
+                PostMessageW(mainWindow, kTriggerReadMessage, settings.trigger, settings.sendWheel);
+            }
             reloadRunning.store(false);
         })) {
         reloadRunning.store(false);
+    }
+}
+
+void StopRetriesWhenDone(HWND window) {
+    if (!itemsUnread && !triggerUnread) {
+        KillTimer(window, kReloadTimer);
     }
 }
 
@@ -48,10 +66,26 @@ void WatchSettingsNotices() {
     SetSettingsNoticeHandler(PostSettingsNotice);
 }
 
+// Binds the trigger as setting.ini says once it can be read, which it could not be at start.
+void RetryTriggerSettings() {
+    triggerUnread = true;
+    SetTimer(mainWindow, kReloadTimer, kReloadIntervalMs, nullptr);
+}
+
 // The main window's share of the notices and of the reload timer; false for other messages.
-bool HandleSettingsNotice(HWND window, UINT message, WPARAM wParam) {
+bool HandleSettingsNotice(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_TIMER && wParam == kReloadTimer) {
         StartReload();
+        return true;
+    }
+    if (message == kTriggerReadMessage) {
+        // Bound here, on the thread that runs the hook and reads the bindings.
+        if (triggerUnread) {
+            BindTrigger(TriggerSettings{static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam)},
+                        ForwardWheel);
+            triggerUnread = false;
+        }
+        StopRetriesWhenDone(window);
         return true;
     }
     if (message != kSettingsNoticeMessage) {
@@ -60,13 +94,15 @@ bool HandleSettingsNotice(HWND window, UINT message, WPARAM wParam) {
     switch (static_cast<SettingsNotice>(wParam)) {
         case SettingsNotice::NotRead:
             ShowTrayNotice(kNoticeTitle, kNotReadText);
+            itemsUnread = true;
             SetTimer(window, kReloadTimer, kReloadIntervalMs, nullptr);
             break;
         case SettingsNotice::NotSaved:
             ShowTrayNotice(kNoticeTitle, kNotSavedText);
             break;
         case SettingsNotice::Reloaded:
-            KillTimer(window, kReloadTimer);
+            itemsUnread = false;
+            StopRetriesWhenDone(window);
             break;
     }
     return true;

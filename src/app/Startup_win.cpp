@@ -77,8 +77,11 @@ int RunPivotel(HINSTANCE instance) {
             WatchSettingsNotices();
             SetWindowPos(mainWindow, HWND_BOTTOM, 0, 0, 0, 0,
                          SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_HIDEWINDOW);
-            if (LoadTriggerBindings(ForwardWheel) != 0) {
+            const int32_t bound = LoadTriggerBindings(ForwardWheel);
+            if (bound < 0) {
                 ShowStartupError(kKeySettingsFailedText);
+            } else if (bound == 1) {
+                RetryTriggerSettings();
             }
             if (StartMenuThreads(appInstance) != 0) {
                 ShowStartupError(kThreadStartFailedText);

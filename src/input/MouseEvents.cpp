@@ -137,3 +137,14 @@ void ResetMouseState(uint32_t doubleClickMs) {
 void ClearEventTable() {
     std::fill(&eventTable[0][0], &eventTable[0][0] + kMouseEventCount * kHandlersPerEvent, EventEntry{});
 }
+
+// Takes the handler out of every row; the others keep their order and stay packed at the front,
+// since dispatch stops at the first empty entry.
+void RemoveEventHandler(EventHandler handler) {
+    for (EventEntry(&row)[kHandlersPerEvent] : eventTable) {
+        EventEntry* kept = std::remove_if(std::begin(row), std::end(row), [handler](const EventEntry& entry) {
+            return entry.handler == handler;
+        });
+        std::fill(kept, std::end(row), EventEntry{});
+    }
+}

@@ -105,3 +105,4 @@ int32_t HandleMouseMessage(uint32_t message, const MouseHookRecord& event);
 void ResetMouseState(uint32_t doubleClickMs);
 uint16_t SwapLeftAndRight(uint16_t held, bool swapped);
 void ClearEventTable();
+void RemoveEventHandler(EventHandler handler);

@@ -26,32 +26,53 @@ TriggerChoice TriggerForSetting(uint32_t trigger) {
     }
 }
 
+// Reads the two keys from setting.ini, trying again for up to retryMs while another program holds
+// it; both stay 0 unless the file is Read.
+FileRead ReadTriggerSettings(TriggerSettings* settings, uint32_t retryMs) {
+    *settings = TriggerSettings{};
+    std::string path;
+    IniDocument file;
+    const FileRead read =
+        GetSettingsPath(&path) == 0 ? ReadSettingsFile(path, &file, retryMs) : FileRead::Failed;
+    ReadSettingUInt(file, "CONFIG", "TRIGGER", &settings->trigger);
+    ReadSettingUInt(file, "CONFIG", "SENDWHEEL", &settings->sendWheel);
+    return read;
+}
+
 // Binds the trigger's presses (both open the menu, so a quick second press is no different), its
 // release and the wheel while it is held, and, when SENDWHEEL is exactly 1, forwardWheel for every
-// other wheel turn. Unreadable keys take their defaults. -1, nothing bound, without a settings path.
-int32_t LoadTriggerBindings(EventHandler forwardWheel) {
-    std::string path;
-    if (GetSettingsPath(&path) != 0) {
-        return -1;
+// other wheel turn, in place of whatever these handlers were bound to before; other handlers keep
+// their places. A menu held open by a trigger that is no longer the trigger is closed. Hook thread.
+void BindTrigger(const TriggerSettings& settings, EventHandler forwardWheel) {
+    const TriggerChoice choice = TriggerForSetting(settings.trigger);
+    if (triggerHeldBit != 0 && triggerHeldBit != choice.heldBit && (heldButtons & triggerHeldBit) != 0) {
+        PostQueueMessage(eventQueue, 0, MsgCancel, nullptr);
     }
-    IniDocument settings;
-    // Keys of a file that cannot be read take their defaults.
-    ReadSettingsFile(path, &settings, kStartReadRetryMs);
-    uint32_t trigger = 0;  // stays 0 when the key does not read
-    ReadSettingUInt(settings, "CONFIG", "TRIGGER", &trigger);
-    const TriggerChoice choice = TriggerForSetting(trigger);
+    for (EventHandler bound : {OnTriggerDown, OnTriggerUp, OnTriggerWheel, forwardWheel}) {
+        RemoveEventHandler(bound);
+    }
     RegisterEventHandler(choice.firstPress, OnTriggerDown, 0);
     RegisterEventHandler(choice.secondPress, OnTriggerDown, 0);
     RegisterEventHandler(choice.release, OnTriggerUp, 0);
     RegisterEventHandler(Wheel, OnTriggerWheel, choice.heldBit);
     triggerHeldBit = choice.heldBit;
-
-    uint32_t sendWheel = 0;
-    if (ReadSettingUInt(settings, "CONFIG", "SENDWHEEL", &sendWheel) == 0 && sendWheel == kSendWheelOn &&
-        forwardWheel != nullptr) {
+    if (settings.sendWheel == kSendWheelOn && forwardWheel != nullptr) {
         RegisterEventHandler(Wheel, forwardWheel, 0);
     }
-    return 0;
+}
+
+// Binds the trigger as setting.ini says at start-up. Unreadable keys take their defaults. 0 when
+// bound from the file (or its absence: a first start), 1 when the file could not be read and the defaults
+// stand in for now, -1, nothing bound, without a settings path.
+int32_t LoadTriggerBindings(EventHandler forwardWheel) {
+    std::string path;
+    if (GetSettingsPath(&path) != 0) {
+        return -1;
+    }
+    TriggerSettings settings;
+    const FileRead read = ReadTriggerSettings(&settings, kStartReadRetryMs);
+    BindTrigger(settings, forwardWheel);
+    return read != FileRead::Failed ? 0 : 1;
 }
 
 // After the hook was set again, the system's held buttons become ours. A trigger that reads up may

@@ -1,10 +1,12 @@
 #pragma once
 // Which button opens the ring menu (CONFIG/TRIGGER) and whether other wheel turns go to the window
-// under the pointer (CONFIG/SENDWHEEL), bound at start-up; the handlers only post to the queue.
+// under the pointer (CONFIG/SENDWHEEL), bound at start-up, or once the file can be read when it
+// could not be then; the handlers only post to the queue.
 
 #include <cstdint>
 
 #include "input/MouseEvents.h"
+#include "platform/Platform.h"
 
 struct TriggerChoice {
     uint8_t firstPress;
@@ -13,7 +15,15 @@ struct TriggerChoice {
     uint16_t heldBit;  // required for a wheel turn to go to the ring menu
 };
 
+// CONFIG/TRIGGER and CONFIG/SENDWHEEL as the file holds them; 0 for a key that does not read.
+struct TriggerSettings {
+    uint32_t trigger;
+    uint32_t sendWheel;
+};
+
 TriggerChoice TriggerForSetting(uint32_t trigger);
+FileRead ReadTriggerSettings(TriggerSettings* settings, uint32_t retryMs);
+void BindTrigger(const TriggerSettings& settings, EventHandler forwardWheel);
 int32_t LoadTriggerBindings(EventHandler forwardWheel);
 void ResyncTrigger(uint16_t systemHeld);
 

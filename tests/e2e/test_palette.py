@@ -98,7 +98,7 @@ class PaletteTestCase(harness.E2ETestCase):
     FOLDER_SUFFIX = "-表示"
     """Starts Pivotel with colour-icon items and drives its editor."""
 
-    def start(self, items, pages=None, palette=None, extra_files=None, before_start=None):
+    def start(self, items, pages=None, palette=None, extra_files=None, before_start=None, **config):
         files = {"ring_probe.exe": os.path.join(os.path.dirname(self.session.driver_exe), "ring_probe.exe")}
         self.colours = {}
         for item in items:  # an icon file shared by several items has the first one's colour
@@ -106,8 +106,8 @@ class PaletteTestCase(harness.E2ETestCase):
                 files[item["icon"]] = icon_bytes(colour(item["id"]))
                 self.colours[hexrgb(colour(item["id"]))] = item["id"]
         files.update(extra_files or {})
-        self.pivotel, self.main = self.started(ringsetup.setting_ini(items, pages or {}, palette or {}), files,
-                                               before_start)
+        self.pivotel, self.main = self.started(ringsetup.setting_ini(items, pages or {}, palette or {}, **config),
+                                               files, before_start)
         return self.pivotel
 
     # ---- the editor window ----------------------------------------------------------------------
@@ -671,7 +671,7 @@ class HeldSettingsFile(PaletteTestCase):
             self.holder.wait_record(lambda r: r.get("event") == "ready", 15, "the file held")
             self.addCleanup(self.holder.stop)
         self.start([launch_item(1), command_item(2, 1)], pages={0: {0: 1, 1: 2}}, palette={0: 1, 1: 2},
-                   before_start=hold)
+                   before_start=hold, TRIGGER=2)
 
     def reopen_and_close(self):
         # The editor's thread of a refusal may still be ending: the command is given until it opens.
@@ -694,7 +694,22 @@ class HeldSettingsFile(PaletteTestCase):
         self.assertEqual(self.session.find_windows(PALETTE_CLASS, PALETTE_CLASS), [], "the editor refused")
         self.holder.stop()
         self.assertEqual(path.read_bytes(), before)
+        # Once read, the file's trigger, the middle button, opens the ring; side button 1 no longer does.
+        harness.wait_for(lambda: self.ring_opens_with("middle"), 15, "the ring on the middle button")
+        self.assertFalse(self.ring_opens_with("x1"), "side button 1 is no trigger")
         self.reopen_and_close()
+
+    def ring_opens_with(self, button):
+        """Presses the button on the desktop; true when the ring shows while it is held."""
+        self.session.send_input("move:400,300", "down:%s" % button)
+        try:
+            self.session.wait_window(RING_CLASS, RING_CLASS, visible=True, timeout=2)
+            return True
+        except harness.HarnessError:
+            return False
+        finally:
+            self.session.send_input("up:%s" % button)
+            self.session.wait_no_window(RING_CLASS, visible=True)
 
 if __name__ == "__main__":
     sys.exit(harness.main())

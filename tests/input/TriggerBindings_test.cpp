@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -252,6 +253,29 @@ TEST_F(BoundTriggerTest, MiddleTriggerWithoutForwardingPassesOtherWheelTurns) {
     EXPECT_EQ(Next().type, MsgRelease);
     EXPECT_EQ(HandleMouseMessage(kMsgXButtonDown, At(0, 0, kXButton1 << 16)), kPassOn);
     EXPECT_EQ(forwarded, 0);
+}
+
+// A settings file unreadable at start leaves the default trigger bound; what the file says, read
+// later, then takes its place: other handlers stay, and a menu the old trigger holds open closes.
+TEST_F(BoundTriggerTest, TriggerReadLaterReplacesTheDefaults) {
+    ASSERT_TRUE(std::filesystem::create_directory(session.path));  // a path no file can be read from
+    ASSERT_EQ(RegisterEventHandler(X1Down, OtherHandler<0>, 0), 0);
+    EXPECT_EQ(LoadTriggerBindings(RecordForward), 1);
+    std::filesystem::remove(session.path);
+    EXPECT_EQ(HandleMouseMessage(kMsgXButtonDown, At(1, 1, kXButton1 << 16)), 0);
+    EXPECT_EQ(Next().type, MsgOpen);
+
+    BindTrigger(TriggerSettings{2, 1}, RecordForward);
+    EXPECT_EQ(Next().type, MsgCancel);
+    ExpectRows(Bound(), {{MiddleDouble, OnTriggerDown, 0},
+                         {MiddleDown, OnTriggerDown, 0},
+                         {MiddleUp, OnTriggerUp, 0},
+                         {Wheel, OnTriggerWheel, kHeldMiddle},
+                         {Wheel, RecordForward, 0},
+                         {X1Down, OtherHandler<0>, 0}});
+    BindTrigger(TriggerSettings{2, 1}, RecordForward);  // the same again: nothing held, nothing doubled
+    EXPECT_EQ(Next().type, 0);
+    EXPECT_EQ(Bound().size(), 6u);
 }
 
 // With no queue (the menu threads did not start) the trigger is still consumed, and nothing
