@@ -2,10 +2,12 @@
 // its items and its trigger back once another program lets go of it.
 
 #include <atomic>
+#include <string>
 
 #include "app/App_win.h"
 #include "input/TriggerBindings.h"
 #include "platform/Jobs_win.h"
+#include "settings/SettingsFile.h"
 #include "settings/SettingsFormat.h"
 
 namespace {
@@ -42,9 +44,11 @@ void StartReload() {
     const bool trigger = triggerUnread;
     if (!StartComJob([trigger] {
             ReloadUnreadSettings();
-            TriggerSettings settings;
-            // The file was there at start: missing now, it is being replaced, so not yet read.
-            if (trigger && ReadTriggerSettings(&settings, 0) == FileRead::Read) {
+            std::string path;
+            IniDocument file;
+            if (trigger && GetSettingsPath(&path) == 0 &&
+                ReadSettingsFileAgain(path, &file) != FileRead::Failed) {
+                const TriggerSettings settings = TriggerSettingsFrom(file);
                 PostMessageW(mainWindow, kTriggerReadMessage, settings.trigger, settings.sendWheel);
             }
             reloadRunning.store(false);

@@ -26,17 +26,12 @@ TriggerChoice TriggerForSetting(uint32_t trigger) {
     }
 }
 
-// Reads the two keys from setting.ini, trying again for up to retryMs while another program holds
-// it; both stay 0 unless the file is Read.
-FileRead ReadTriggerSettings(TriggerSettings* settings, uint32_t retryMs) {
-    *settings = TriggerSettings{};
-    std::string path;
-    IniDocument file;
-    const FileRead read =
-        GetSettingsPath(&path) == 0 ? ReadSettingsFile(path, &file, retryMs) : FileRead::Failed;
-    ReadSettingUInt(file, "CONFIG", "TRIGGER", &settings->trigger);
-    ReadSettingUInt(file, "CONFIG", "SENDWHEEL", &settings->sendWheel);
-    return read;
+// The two keys as the settings' text holds them.
+TriggerSettings TriggerSettingsFrom(const IniDocument& file) {
+    TriggerSettings settings = {};
+    ReadSettingUInt(file, "CONFIG", "TRIGGER", &settings.trigger);
+    ReadSettingUInt(file, "CONFIG", "SENDWHEEL", &settings.sendWheel);
+    return settings;
 }
 
 // Binds the trigger's presses (both open the menu, so a quick second press is no different), its
@@ -69,9 +64,9 @@ int32_t LoadTriggerBindings(EventHandler forwardWheel) {
     if (GetSettingsPath(&path) != 0) {
         return -1;
     }
-    TriggerSettings settings;
-    const FileRead read = ReadTriggerSettings(&settings, kStartReadRetryMs);
-    BindTrigger(settings, forwardWheel);
+    IniDocument file;
+    const FileRead read = ReadSettingsFile(path, &file, kStartReadRetryMs);
+    BindTrigger(TriggerSettingsFrom(file), forwardWheel);
     return read != FileRead::Failed ? 0 : 1;
 }
 

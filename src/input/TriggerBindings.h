@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "input/MouseEvents.h"
-#include "platform/Platform.h"
+#include "platform/IniText.h"
 
 struct TriggerChoice {
     uint8_t firstPress;
@@ -22,7 +22,7 @@ struct TriggerSettings {
 };
 
 TriggerChoice TriggerForSetting(uint32_t trigger);
-FileRead ReadTriggerSettings(TriggerSettings* settings, uint32_t retryMs);
+TriggerSettings TriggerSettingsFrom(const IniDocument& file);
 void BindTrigger(const TriggerSettings& settings, EventHandler forwardWheel);
 int32_t LoadTriggerBindings(EventHandler forwardWheel);
 void ResyncTrigger(uint16_t systemHeld);

@@ -170,6 +170,19 @@ FileRead ReadSettingsFile(const std::string& path, IniDocument* settings, uint32
     return ReadSettingsText(path, settings, PlatformClockMs(), retryMs);
 }
 
+// Reads a file that was there but could not be read before. Missing, it may be in the middle of
+// another program's delete-and-rename, so it is looked for again for a moment; only a file still
+// missing then counts as removed (Missing).
+FileRead ReadSettingsFileAgain(const std::string& path, IniDocument* settings) {
+    constexpr uint32_t kLookMs = 50;
+    FileRead read = ReadSettingsFile(path, settings);
+    for (uint32_t waited = 0; read == FileRead::Missing && waited < kReplaceSettleMs; waited += kLookMs) {
+        PlatformSleepMs(kLookMs);
+        read = ReadSettingsFile(path, settings);
+    }
+    return read;
+}
+
 // Applies edit to the file's text as it is on disk now, under the update lock, and puts the result
 // in the file's place in one step through a flushed copy beside it. Each step is tried again while
 // another program holds the file, for kSaveRetryMs in all. A file that cannot be read, an edit

@@ -25,12 +25,15 @@ struct PathSplit {
 // How long a read at start-up, and a save, keep trying a file that another program holds.
 constexpr uint32_t kStartReadRetryMs = 3000;
 constexpr uint32_t kSaveRetryMs = 1000;
+// How long a file that was there before may be missing while another program replaces it.
+constexpr uint32_t kReplaceSettleMs = 250;
 
 // The key writes of one update, applied to the file's text as it is on disk at that moment.
 using SettingsEdit = std::function<bool(IniDocument* settings)>;
 
 uint32_t BusyRetryDelayMs(uint32_t attempt, uint32_t elapsedMs, uint32_t budgetMs);
 FileRead ReadSettingsFile(const std::string& path, IniDocument* settings, uint32_t retryMs = 0);
+FileRead ReadSettingsFileAgain(const std::string& path, IniDocument* settings);
 [[nodiscard]] bool UpdateSettingsFile(const std::string& path, const SettingsEdit& edit);
 int32_t GetSettingsPath(std::string* path);
 [[nodiscard]] bool GetExecutableDirectory(std::string* directory);

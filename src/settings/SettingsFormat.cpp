@@ -320,9 +320,8 @@ int32_t ReloadUnreadSettings() {
     int32_t result = 0;
     if (!TablesAreLoaded()) {
         IniDocument settings;
-        // It could not be read at start, so it exists: missing now, another program is replacing it,
-        // and empty tables loaded from that would be saved over the user's items.
-        result = ReadSettingsFile(path, &settings) == FileRead::Read ? 1 : -1;
+        // A file removed since loads the defaults, as a start without it does.
+        result = ReadSettingsFileAgain(path, &settings) != FileRead::Failed ? 1 : -1;
         if (result == 1) {
             LoadSettingsFrom(settings);
         }
