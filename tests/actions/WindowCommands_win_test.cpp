@@ -228,8 +228,10 @@ TEST_F(WindowCommandsTest, EveryCommandFailsWithoutAWindow) {
 // system's desktop window), and no command touches either: closing the taskbar used to end the
 // whole Wine desktop. Its state is watched for a second after the commands.
 TEST_F(WindowCommandsTest, TheShellsTaskbarAndDesktopAreNoTarget) {
-    const HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
-    ASSERT_NE(taskbar, nullptr) << "the desktop has no taskbar";
+    // The desktop's shell may still be putting up its taskbar when the test starts.
+    HWND taskbar = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (taskbar = FindWindowW(L"Shell_TrayWnd", nullptr)) != nullptr; }))
+        << "the desktop has no taskbar";
     const LONG style = GetWindowLongW(taskbar, GWL_STYLE);
     ASSERT_TRUE(PutClipboardText("before"));
     for (HWND shell : {taskbar, GetDesktopWindow()}) {
