@@ -3,7 +3,6 @@
 
 #include "menu/RingArt_win.h"
 
-#include <string>
 #include <vector>
 
 #include "menu/MenuWindow_win.h"
@@ -20,27 +19,8 @@ namespace {
 ImageHolder scaledRing;
 ImageHolder scaledHighlight;
 
-// Item icons taken from their files at the size a scaled ring draws them, by icon path.
-struct SizedIcon {
-    std::string path;
-    IconHolder icon;  // empty when the file gave none at that size
-};
-std::vector<SizedIcon> sizedIcons;
-
-// The icon of the file at iconPath (as the settings hold it) at the size nearest above `pixels`,
-// taken once per scale; null when the file holds no icon.
-HICON IconAtSize(const char* iconPath, int32_t pixels) {
-    for (const SizedIcon& kept : sizedIcons) {
-        if (kept.path == iconPath) {
-            return kept.icon.get();
-        }
-    }
-    std::string resolved;
-    HICON icon =
-        ResolvePath(&resolved, iconPath) == 0 ? LoadIconFileAtSize(resolved.c_str(), pixels) : nullptr;
-    sizedIcons.push_back(SizedIcon{iconPath, IconHolder(icon)});
-    return icon;
-}
+// Item icons taken from their files at the size a scaled ring draws them.
+SizedIconCache sizedIcons;
 
 // A copy of source at width x height, drawn with the high-quality filter and whole-pixel centres,
 // so that a reduced skin keeps its edges as sharp as its size allows. Empty when it cannot be made.
@@ -148,7 +128,8 @@ Gdiplus::GpImage* HighlightSkinAtScale() {
 // The icon to draw for an item at the ring's scale: its own at 96 DPI, else the one its file holds
 // at the drawn size, or its own when the file gives none.
 HICON ItemIconAtScale(const MenuItem& item) {
-    HICON sized = menuRing.dpi != kBaseDpi ? IconAtSize(item.iconPath, menuRing.iconExtent) : nullptr;
+    HICON sized =
+        menuRing.dpi != kBaseDpi ? sizedIcons.Get(item.iconPath, menuRing.iconExtent, ResolvePath) : nullptr;
     return sized != nullptr ? sized : static_cast<HICON>(item.icon);
 }
 
@@ -179,5 +160,5 @@ void DrawIconOn(Gdiplus::GpGraphics* graphics, const RECT& rect, HICON icon, boo
 void ForgetScaledArt() {
     scaledRing.reset();
     scaledHighlight.reset();
-    sizedIcons.clear();
+    sizedIcons.Clear();
 }

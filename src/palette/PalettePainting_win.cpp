@@ -1,9 +1,5 @@
 // The palette editor's frame: its surfaces, composing the frame and copying it to the window.
 
-#include <algorithm>
-#include <string>
-#include <vector>
-
 #include "input/MouseEvents.h"
 #include "input/MouseHook.h"
 #include "palette/PaletteLayout.h"
@@ -23,13 +19,9 @@ HINSTANCE pictureInstance;        // the module whose resources hold the picture
 LayeredSurface* backgroundImage;  // the picture, with the sprites in a strip below it
 constexpr COLORREF kFillColour = RGB(212, 208, 200);
 
-// Item icons taken from their files at the size a 2x frame draws them, by icon path; emptied when
-// the scale changes.
-struct SizedIcon {
-    std::string path;
-    IconHolder icon;  // empty when the file gave none at that size
-};
-std::vector<SizedIcon> sizedIcons;
+// Item icons taken from their files at the size a 2x frame draws them; emptied when the scale
+// changes.
+SizedIconCache sizedIcons;
 
 // How many back-buffer pixels a picture pixel covers: 1, or 2 when the frame is composed from the
 // picture drawn at twice the size.
@@ -54,7 +46,7 @@ void MatchSurfacesToDpi() {
     }
     DestroyLayeredSurface(backBuffer);
     DestroyLayeredSurface(backgroundImage);
-    sizedIcons.clear();
+    sizedIcons.Clear();
     backBuffer = buffer;
     backgroundImage = picture;
 }
@@ -81,17 +73,8 @@ HICON IconAtScale(const PaletteIconPlacement& placement, int32_t scale) {
     if (scale == 1 || placement.iconPath == nullptr) {
         return static_cast<HICON>(placement.icon);
     }
-    auto kept = std::find_if(sizedIcons.begin(), sizedIcons.end(),
-                             [&](const SizedIcon& icon) { return icon.path == placement.iconPath; });
-    if (kept == sizedIcons.end()) {
-        std::string resolved;
-        HICON icon = ResolvePath(&resolved, placement.iconPath) == 0
-                         ? LoadIconFileAtSize(resolved.c_str(), kPaletteIconSize * scale)
-                         : nullptr;
-        sizedIcons.push_back(SizedIcon{placement.iconPath, IconHolder(icon)});
-        kept = sizedIcons.end() - 1;
-    }
-    return kept->icon != nullptr ? kept->icon.get() : static_cast<HICON>(placement.icon);
+    HICON sized = sizedIcons.Get(placement.iconPath, kPaletteIconSize * scale, ResolvePath);
+    return sized != nullptr ? sized : static_cast<HICON>(placement.icon);
 }
 
 // The cursor in picture coordinates; false when there is no window to measure by.
@@ -133,7 +116,7 @@ bool CreatePaletteSurfaces(HINSTANCE instance) {
 }
 
 void FreePaletteSurfaces() {
-    sizedIcons.clear();
+    sizedIcons.Clear();
     DestroyLayeredSurface(backgroundImage);
     DestroyLayeredSurface(backBuffer);
 }

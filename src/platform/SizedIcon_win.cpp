@@ -32,3 +32,16 @@ HICON LoadIconFileAtSize(const char* resolvedPath, int32_t pixels) {
     }
     return icon;
 }
+
+HICON SizedIconCache::Get(const char* iconPath, int32_t pixels,
+                          int32_t (*resolve)(std::string*, const char*)) {
+    for (const Kept& kept : kept_) {
+        if (kept.path == iconPath) {
+            return kept.icon.get();
+        }
+    }
+    std::string resolved;
+    HICON icon = resolve(&resolved, iconPath) == 0 ? LoadIconFileAtSize(resolved.c_str(), pixels) : nullptr;
+    kept_.push_back(Kept{iconPath, IconHolder(icon)});
+    return icon;
+}
