@@ -1,8 +1,8 @@
 // A helper process for the window command tests: it owns top-level windows, so the commands act
 // on windows of another program, as they do in use.
-//   window_owner.exe t:<hex> [t:<hex>...]
+//   window_owner.exe t:<hex> [t:<hex>|s:<hex>...]
 // Each argument is one window's title in hexadecimal UTF-8 bytes (empty for a window without
-// title).
+// title); an s: window has the class of the shell's taskbar.
 // The handles of the windows are written to standard output, one decimal number per line, once
 // all exist. The helper exits when its standard input ends (the test closed it, or died).
 
@@ -80,9 +80,14 @@ int main(int argc, char** argv) {
     if (!RegisterClassW(&windowClass)) {
         return 1;
     }
+    windowClass.lpszClassName = L"Shell_TrayWnd";
+    if (!RegisterClassW(&windowClass)) {
+        return 1;
+    }
     std::string handles;
     for (int i = 1; i < argc; ++i) {
-        if (strncmp(argv[i], "t:", 2) != 0) {
+        const bool taskbar = strncmp(argv[i], "s:", 2) == 0;
+        if (!taskbar && strncmp(argv[i], "t:", 2) != 0) {
             return 2;
         }
         const std::string title = FromHex(argv[i] + 2);  // UTF-8
@@ -91,7 +96,7 @@ int main(int argc, char** argv) {
             static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, title.data(), static_cast<int>(title.size()),
                                                     wideTitle.data(), static_cast<int>(wideTitle.size()))));
         const int offset = 40 * (i - 1);
-        HWND window = CreateWindowExW(0, L"PivotelTestOwner", wideTitle.c_str(),
+        HWND window = CreateWindowExW(0, taskbar ? L"Shell_TrayWnd" : L"PivotelTestOwner", wideTitle.c_str(),
                                       WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100 + offset, 100 + offset, 400, 300,
                                       nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         if (window == nullptr) {
