@@ -36,14 +36,13 @@ int32_t shownSlot = kIconsStale;
 void PrepareRingMenu() {
     POINT cursor = {0, 0};
     if (WaitForMenuWindow() == 0 && GetCursorPos(&cursor) && ScaleRingMenu(DpiAtPoint(cursor))) {
-        // The hidden window takes the size and a transparent picture first, which the system sets
-        // up once per size.
+        // The hidden window takes the size and the page's frame, which the system sets up once per
+        // size: the first opening shows that frame at once, as later ones show the last ring's.
         HWND window = menuWindow.load();
         SetWindowPos(window, nullptr, 0, 0, menuRing.size, menuRing.size,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        ClearLayeredSurface(menuSurface);
-        PresentLayeredSurface(menuSurface, window);
         DrawRingMenu();
+        PresentLayeredSurface(menuSurface, window);
     }
 }
 
