@@ -61,10 +61,10 @@ def hexrgb(rgb):
     return "%02x%02x%02x" % rgb
 
 
-def open_ring(session, at=PRESS, button="x1"):
+def open_ring(session, at=PRESS, button="x1", timeout=10):
     """Presses the trigger at `at`; returns the ring's window once it shows."""
     session.send_input("move:%d,%d" % at, "down:%s" % button)
-    return session.wait_window(MENU_CLASS, MENU_CLASS, visible=True)[0]
+    return session.wait_window(MENU_CLASS, MENU_CLASS, visible=True, timeout=timeout)[0]
 
 
 def close_ring(session, *steps, button="x1"):

@@ -701,15 +701,12 @@ class HeldSettingsFile(PaletteTestCase):
 
     def ring_opens_with(self, button):
         """Presses the button on the desktop; true when the ring shows while it is held."""
-        self.session.send_input("move:400,300", "down:%s" % button)
         try:
-            self.session.wait_window(RING_CLASS, RING_CLASS, visible=True, timeout=2)
-            return True
+            return bool(ringsetup.open_ring(self.session, (400, 300), button, timeout=2))
         except harness.HarnessError:
             return False
         finally:
-            self.session.send_input("up:%s" % button)
-            self.session.wait_no_window(RING_CLASS, visible=True)
+            ringsetup.close_ring(self.session, button=button)
 
 if __name__ == "__main__":
     sys.exit(harness.main())
