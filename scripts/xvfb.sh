@@ -1,11 +1,13 @@
 # Sourced by the scripts that need a private X display.
 # start_private_xvfb FIRST LAST: starts Xvfb on the first free display number in FIRST..LAST,
 # waits until it accepts clients, exports DISPLAY and sets xvfb_pid. Returns 1 when none is free.
+# Safe under set -euo pipefail.
 start_private_xvfb() {
     local n owner ready
     for n in $(seq "$1" "$2"); do
         # A lock left by a server that was killed outright does not hold the number.
-        owner=$(tr -dc '0-9' <"/tmp/.X$n-lock" 2>/dev/null)
+        owner=$(cat "/tmp/.X$n-lock" 2>/dev/null || true)
+        owner=${owner//[^0-9]/}
         [ -n "$owner" ] && kill -0 "$owner" 2>/dev/null && continue
         ready=$(mktemp)
         Xvfb ":$n" -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$ready" >/dev/null 2>&1 &
@@ -22,8 +24,8 @@ start_private_xvfb() {
             return 0
         fi
         rm -f "$ready"
-        kill "$xvfb_pid" 2>/dev/null
-        wait "$xvfb_pid" 2>/dev/null
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
     done
     xvfb_pid=
     return 1
