@@ -320,9 +320,16 @@ class Pivotel:
 
     def wait_exit(self, timeout=15):
         try:
-            return self.popen.wait(timeout)
+            code = self.popen.wait(timeout)
         except subprocess.TimeoutExpired:
             raise HarnessError("pivotel.exe still runs after %.1f s" % timeout) from None
+        # The server drops an ended process's windows a moment after it ends: a start that follows
+        # must not take this one's main window for its own.
+        if self.main_window is not None:
+            hwnd = self.main_window["hwnd"]
+            wait_for(lambda: not self.session.driver("window-info", hwnd, check=False).ok, 10,
+                     "the ended Pivotel's main window gone")
+        return code
 
     def stop(self):
         """WM_CLOSE first, then kill."""
